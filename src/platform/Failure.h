@@ -2,7 +2,6 @@
 
 #include <QByteArray>
 #include <QString>
-
 #include <exception>
 
 // A failure of an operation, carrying the message shown to the user. Every handler

@@ -49,10 +49,11 @@ int Strings::toInt(const QString &text)
     qint64 value = 0;
     const qint64 limit = base == 16 ? qint64(0xFFFFFFFF) : qint64(std::numeric_limits<int>::max()) + 1;
     for (; i < n; ++i) {
-        const int digit = QChar(text[i]).isDigit() && text[i].unicode() < 128 ? text[i].unicode() - '0'
-                          : base == 16 && text[i].toLower() >= QLatin1Char('a') && text[i].toLower() <= QLatin1Char('f')
-                              ? text[i].toLower().unicode() - 'a' + 10
-                              : -1;
+        const int digit =
+            QChar(text[i]).isDigit() && text[i].unicode() < 128 ? text[i].unicode() - '0'
+            : base == 16 && text[i].toLower() >= QLatin1Char('a') && text[i].toLower() <= QLatin1Char('f')
+                ? text[i].toLower().unicode() - 'a' + 10
+                : -1;
         if (digit < 0)
             return fail();
         value = value * base + digit;

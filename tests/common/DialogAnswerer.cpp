@@ -20,7 +20,8 @@ void DialogAnswerer::poll()
     QWidget *modal = QApplication::activeModalWidget();
     if (!modal) {
         if (m_next < m_steps.size() && m_clock.elapsed() > m_timeoutMs) {
-            m_problems << QStringLiteral("expected a %1 that never appeared").arg(QLatin1String(m_steps[m_next].typeName));
+            m_problems << QStringLiteral("expected a %1 that never appeared")
+                              .arg(QLatin1String(m_steps[m_next].typeName));
             m_next = m_steps.size();
         }
         return;

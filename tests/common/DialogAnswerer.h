@@ -8,7 +8,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-
 #include <functional>
 #include <vector>
 
@@ -34,8 +33,7 @@ public:
     explicit DialogAnswerer(int timeoutMs = 10000);
     ~DialogAnswerer() override;
 
-    template<class D>
-    DialogAnswerer &on(std::function<void(D *)> act)
+    template<class D> DialogAnswerer &on(std::function<void(D *)> act)
     {
         m_steps.push_back({D::staticMetaObject.className(),
                            [](QWidget *w) { return qobject_cast<D *>(w) != nullptr; },

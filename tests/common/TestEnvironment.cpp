@@ -8,7 +8,8 @@ void TestEnvironment::prepare()
 {
     static QTemporaryDir home;
     if (qEnvironmentVariableIsEmpty("LOOMWRIGHT_REGISTRY"))
-        qputenv("LOOMWRIGHT_REGISTRY", QDir(home.path()).filePath(QStringLiteral("registry.reg")).toLocal8Bit());
+        qputenv("LOOMWRIGHT_REGISTRY",
+                QDir(home.path()).filePath(QStringLiteral("registry.reg")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("XDG_CONFIG_HOME"))
         qputenv("XDG_CONFIG_HOME", QDir(home.path()).filePath(QStringLiteral("config")).toLocal8Bit());
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))

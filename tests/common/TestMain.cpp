@@ -3,7 +3,6 @@
 
 #include <QApplication>
 #include <QTest>
-
 #include <memory>
 
 std::vector<std::pair<const char *, TestRegistry::Factory>> &TestRegistry::classes()

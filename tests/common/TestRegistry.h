@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QObject>
-
 #include <functional>
 #include <vector>
 
@@ -20,5 +19,5 @@ struct Registrar
 
 } // namespace TestRegistry
 
-#define LW_TEST_CLASS(Class)                                                                                \
+#define LW_TEST_CLASS(Class)                                                                                 \
     static TestRegistry::Registrar lwTestRegistrar_##Class(#Class, [] { return new Class; });
