@@ -1,0 +1,49 @@
+#include "Document.h"
+
+const QString Document::NotSaved = QStringLiteral("Not Saved");
+const QStringList Document::PseudoClassLabels = {QStringLiteral("A:Active"), QStringLiteral("A:Hover"),
+                                                 QStringLiteral("A:Visited")};
+
+Document::Document() : m_currentFileName(NotSaved) {}
+
+void Document::applyElementList(const Catalogue::ElementList &list)
+{
+    ElementNodes nodes;
+    nodes.reserve(list.nodes.size());
+    for (const auto &spec : list.nodes) {
+        auto node = std::make_unique<ElementNode>();
+        node->label = spec.label;
+        node->picture = spec.picture;
+        nodes.push_back(std::move(node));
+    }
+    if (list.aPosition)
+        m_aPosition = *list.aPosition;
+    m_catalogueNodes = int(list.nodes.size());
+    m_hiddenRows = list.rows - m_catalogueNodes;
+    m_pseudoPosition = -1;
+    m_elements.replaceContent(std::move(nodes));
+}
+
+void Document::addPseudoClassNodes()
+{
+    if (hasPseudoClassNodes())
+        return;
+    // The "A" node stands at aPosition - 4 when "A" is a shown row of this build.
+    const int aNode = m_aPosition - 1 - m_hiddenRows;
+    const bool aShown = m_aPosition > m_hiddenRows && aNode < m_catalogueNodes &&
+                        m_elements.element(aNode).label == QLatin1String("A");
+    const int position = aShown ? aNode + 1 : m_catalogueNodes;
+    for (int i = 0; i < 3; ++i)
+        m_elements.insertElement(position + i, PseudoClassLabels.at(i), PseudoClassPicture);
+    m_pseudoPosition = position;
+}
+
+int Document::positionOfRow(int row) const
+{
+    const int position = row - 1 - m_hiddenRows;
+    if (row < 1 || position < 0)
+        return -1;
+    if (hasPseudoClassNodes() && position >= m_pseudoPosition)
+        return position + 3;
+    return position;
+}

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "Catalogue.h"
+#include "StyleSheetModel.h"
+#include "TextFile.h"
+
+#include <QString>
+
+// The style sheet being edited and its values. There is one per run, owned by the
+// main window: the element tree (shown by the `Elements` view), the current file, the
+// modified flag, the row number of the catalogue element "A", and where the element
+// nodes of the catalogue stand.
+//
+// Element-node order: the catalogue element nodes in row order from the fourth row,
+// the pseudo-class nodes "A:Active", "A:Hover", "A:Visited" directly after "A", then
+// the element nodes that do not come from the catalogue (picture 0) in the order added.
+class Document
+{
+public:
+    static const QString NotSaved; // "Not Saved"
+    static constexpr int PseudoClassPicture = 9;
+    static const QStringList PseudoClassLabels; // "A:Active", "A:Hover", "A:Visited"
+
+    Document();
+    Document(const Document &) = delete;
+    Document &operator=(const Document &) = delete;
+
+    StyleSheetModel &elements() { return m_elements; }
+    const StyleSheetModel &elements() const { return m_elements; }
+
+    const QString &currentFileName() const { return m_currentFileName; }
+    void setCurrentFileName(const QString &name) { m_currentFileName = name; }
+    bool hasFile() const { return m_currentFileName != NotSaved; }
+
+    bool isModified() const { return m_modified; }
+    void setModified(bool modified) { m_modified = modified; }
+
+    // The encoding the file was read in; saving writes back in it.
+    TextFile::Encoding encoding() const { return m_encoding; }
+    bool byteOrderMark() const { return m_byteOrderMark; }
+    void setEncoding(TextFile::Encoding encoding, bool byteOrderMark = false)
+    {
+        m_encoding = encoding;
+        m_byteOrderMark = byteOrderMark;
+    }
+
+    // The row number of the catalogue element "A" (0 until a build finds one).
+    int aPosition() const { return m_aPosition; }
+
+    // Replaces the whole tree by a freshly built element list (start-up and New): all
+    // declarations and the user's element nodes go. Sets aPosition when the list has
+    // a row "A", and forgets the pseudo-class nodes until they are added again.
+    void applyElementList(const Catalogue::ElementList &list);
+
+    // Inserts "A:Active", "A:Hover", "A:Visited" (picture 9) directly after the node of
+    // the catalogue row "A"; when the catalogue has no such row, or it is among the
+    // first three rows (which have no node), after the last catalogue node.
+    void addPseudoClassNodes();
+    bool hasPseudoClassNodes() const { return m_pseudoPosition >= 0; }
+    // Position of "A:Active"; the other two follow it. -1 before they are added.
+    int pseudoClassPosition() const { return m_pseudoPosition; }
+    // Number of element nodes that come from the catalogue or are pseudo-class nodes;
+    // the user's element nodes stand after them.
+    int fixedElementCount() const { return m_catalogueNodes + (hasPseudoClassNodes() ? 3 : 0); }
+
+    // Position of the element node of catalogue row `row` (1-based, index order);
+    // -1 when that row has no node.
+    int positionOfRow(int row) const;
+
+private:
+    StyleSheetModel m_elements;
+    QString m_currentFileName;
+    bool m_modified = false;
+    TextFile::Encoding m_encoding = TextFile::Encoding::Utf8;
+    bool m_byteOrderMark = false;
+    int m_aPosition = 0;
+    int m_catalogueNodes = 0; // catalogue element nodes from the last build
+    int m_hiddenRows = 0;     // leading rows of the last build that have no node
+    int m_pseudoPosition = -1;
+};

@@ -1,0 +1,115 @@
+#include "TextFile.h"
+
+#include "Failure.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+bool fitsLatin1(const QString &text)
+{
+    for (const QChar c : text)
+        if (c.unicode() > 0xFF)
+            return false;
+    return true;
+}
+
+} // namespace
+
+QString TextFile::normaliseLineBreaks(const QString &text)
+{
+    // Fast path: most files already use CR LF throughout, or have no line break.
+    const qsizetype n = text.size();
+    const QChar *s = text.constData();
+    bool clean = true;
+    for (qsizetype i = 0; i < n; ++i) {
+        if (s[i] == QLatin1Char('\r')) {
+            if (i + 1 < n && s[i + 1] == QLatin1Char('\n')) {
+                ++i;
+                continue;
+            }
+            clean = false;
+            break;
+        }
+        if (s[i] == QLatin1Char('\n')) {
+            clean = false;
+            break;
+        }
+    }
+    if (clean)
+        return text;
+
+    QString out;
+    out.reserve(n + n / 16 + 16);
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = s[i];
+        if (c == QLatin1Char('\r')) {
+            out += QLatin1String("\r\n");
+            if (i + 1 < n && s[i + 1] == QLatin1Char('\n'))
+                ++i;
+        } else if (c == QLatin1Char('\n')) {
+            out += QLatin1String("\r\n");
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+TextFile::Loaded TextFile::decode(const QByteArray &bytes)
+{
+    Loaded result;
+    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+    QString text = utf8.decode(bytes);
+    if (!utf8.hasError()) {
+        result.encoding = Encoding::Utf8;
+        result.byteOrderMark = bytes.startsWith("\xEF\xBB\xBF");
+    } else {
+        text = QString::fromLatin1(bytes);
+        result.encoding = Encoding::Latin1;
+    }
+    result.text = normaliseLineBreaks(text);
+    return result;
+}
+
+TextFile::Loaded TextFile::load(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Failure(QStringLiteral("Cannot open file \"%1\". %2").arg(path, file.errorString()));
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError)
+        throw Failure(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
+    return decode(bytes);
+}
+
+QByteArray TextFile::encode(const QString &text, Encoding encoding, bool byteOrderMark)
+{
+    if (encoding == Encoding::Latin1 && fitsLatin1(text))
+        return text.toLatin1();
+    QByteArray bytes = text.toUtf8();
+    if (byteOrderMark && encoding == Encoding::Utf8)
+        bytes.prepend("\xEF\xBB\xBF");
+    return bytes;
+}
+
+TextFile::Encoding TextFile::save(const QString &path, const QString &text, Encoding encoding,
+                                  bool byteOrderMark)
+{
+    const Encoding written =
+        encoding == Encoding::Latin1 && fitsLatin1(text) ? Encoding::Latin1 : Encoding::Utf8;
+    const QByteArray bytes = encode(text, written, byteOrderMark);
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
+    }
+    if (!file.commit())
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    return written;
+}
