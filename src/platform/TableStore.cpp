@@ -16,11 +16,13 @@ struct StmtFinaliser
     void operator()(sqlite3_stmt *stmt) const { sqlite3_finalize(stmt); }
 };
 
+// An identifier in brackets: unlike double quotes, SQLite never takes it for a string
+// literal when no such column exists, so a missing field is an error.
 QString quoted(const QString &name)
 {
     QString q = name;
-    q.replace(QLatin1Char('"'), QLatin1String("\"\""));
-    return QLatin1Char('"') + q + QLatin1Char('"');
+    q.remove(QLatin1Char(']'));
+    return QLatin1Char('[') + q + QLatin1Char(']');
 }
 
 QString columnText(sqlite3_stmt *stmt, int column)

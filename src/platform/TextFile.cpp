@@ -101,8 +101,10 @@ TextFile::Encoding TextFile::save(const QString &path, const QString &text, Enco
     const Encoding written =
         encoding == Encoding::Latin1 && fitsLatin1(text) ? Encoding::Latin1 : Encoding::Utf8;
     const QByteArray bytes = encode(text, written, byteOrderMark);
+    // Unbuffered, so that a write cut short (disk full, size limit) is seen here and the
+    // old file kept: a buffered QSaveFile can commit a truncated file in that case.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
     if (file.write(bytes) != bytes.size()) {
         const QString reason = file.errorString();
