@@ -1,0 +1,95 @@
+# Shared steps of the end-to-end tests. Sourced by each test_*.sh, which is called as
+#   test_x.sh <bin folder> <work folder> <screenshot folder>
+# under xvfb-run.
+set -euo pipefail
+
+BIN=$1
+WORK=$2
+SHOTS=$3
+APP_PID=
+TITLE_PREFIX="Loomwright CSS - "
+
+rm -rf "$WORK"
+mkdir -p "$WORK" "$SHOTS"
+export LOOMWRIGHT_REGISTRY="$WORK/registry.reg"
+export XDG_CONFIG_HOME="$WORK/config"
+
+fail() {
+    echo "FAIL: $*" >&2
+    if [ -n "$APP_PID" ]; then
+        import -window root "$WORK/failure.png" 2>/dev/null || true
+        echo "screen at failure: $WORK/failure.png" >&2
+    fi
+    exit 1
+}
+
+cleanup() {
+    if [ -n "$APP_PID" ] && kill -0 "$APP_PID" 2>/dev/null; then
+        kill "$APP_PID" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+
+# A program folder of the test's own: the program, its library and its catalogue,
+# hard-linked where possible (the program finds its catalogue beside its own file).
+make_program_folder() {
+    PROGRAM="$WORK/program"
+    mkdir -p "$PROGRAM"
+    for f in loomwright-css libColors.so tags.db css.db attributes.db registry-defaults.reg; do
+        [ -e "$BIN/$f" ] || continue
+        cp -l "$BIN/$f" "$PROGRAM/$f" 2>/dev/null || cp "$BIN/$f" "$PROGRAM/$f"
+    done
+    [ -d "$BIN/tree control" ] && cp -r "$BIN/tree control" "$PROGRAM/tree control"
+    true
+}
+
+# start_app [args...]: starts the program in the background.
+start_app() {
+    "$PROGRAM/loomwright-css" "$@" >"$WORK/stdout.log" 2>"$WORK/stderr.log" &
+    APP_PID=$!
+}
+
+# wait_window <exact title> [seconds]: prints the window id.
+wait_window() {
+    local title=$1 seconds=${2:-30} id
+    id=$(timeout "$seconds" xdotool search --sync --name "^$(printf '%s' "$title" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" 2>/dev/null | head -n 1) ||
+        fail "no window titled '$title' within ${seconds}s"
+    echo "$id"
+}
+
+# window_named <exact title>: true when such a window exists now.
+window_named() {
+    xdotool search --name "^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" >/dev/null 2>&1
+}
+
+# press <window id> <keys...>
+press() {
+    local id=$1
+    shift
+    xdotool windowfocus --sync "$id"
+    xdotool key --clearmodifiers "$@"
+}
+
+# type_text <window id> <text>
+type_text() {
+    xdotool windowfocus --sync "$1"
+    xdotool type --delay 20 "$2"
+}
+
+# wait_exit [seconds]: waits for the program to end; fails unless its exit code is 0.
+wait_exit() {
+    local seconds=${1:-20} i=0
+    while kill -0 "$APP_PID" 2>/dev/null; do
+        sleep 0.1
+        i=$((i + 1))
+        [ $i -lt $((seconds * 10)) ] || fail "the program did not end within ${seconds}s"
+    done
+    local code=0
+    wait "$APP_PID" || code=$?
+    APP_PID=
+    [ "$code" -eq 0 ] || fail "the program ended with exit code $code (stderr: $(tail -5 "$WORK/stderr.log"))"
+}
+
+screenshot() {
+    import -window root "$SHOTS/$1.png"
+}
