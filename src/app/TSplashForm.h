@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QCoreApplication>
+#include <QString>
+#include <QWidget>
+
+class QLabel;
+class QProgressBar;
+class RegistryStore;
+
+// The borderless picture window shown while the program starts. Creating it runs the
+// installation work (FormCreate): on the first start after installation the shell
+// entries, window defaults and document template are written to the stored settings;
+// on every start the catalogue files and support folders beside the program are
+// checked. ContinueStartup tells the entry sequence whether start-up may go on.
+class TSplashForm : public QWidget
+{
+    Q_OBJECT
+public:
+    // programFolder: the folder that holds the program file, its catalogue files and
+    // its support folders.
+    explicit TSplashForm(const QString &programFolder = QCoreApplication::applicationDirPath(),
+                         QWidget *parent = nullptr);
+
+    // Cleared only when the installation check finds a catalogue file missing.
+    bool ContinueStartup = true;
+
+    QLabel *Picture = nullptr;
+    QLabel *ProgressLabel = nullptr;
+    QProgressBar *ProgressBar = nullptr; // range 0 to 50
+
+    // Shows a progress step and lets the screen repaint at once.
+    void setProgress(const QString &text, int position);
+
+    const QString &programFolder() const { return m_programFolder; }
+
+private:
+    void FormCreate();
+    void writeShellEntries(RegistryStore &registry) const;
+    void writeWindowDefaults(RegistryStore &registry) const;
+    bool installationComplete() const;
+    bool hasFolder(const QString &name) const;
+
+    QString m_programFolder;
+};
