@@ -1,6 +1,7 @@
 #include "PictureRenderer.h"
 
 #include <QBuffer>
+#include <QFile>
 #include <QImage>
 #include <QPainter>
 #include <QSvgRenderer>
@@ -8,6 +9,8 @@
 
 QByteArray PictureRenderer::renderPng(const QString &svgFile)
 {
+    if (!QFile::exists(svgFile))
+        throw std::runtime_error(QStringLiteral("%1: picture not found").arg(svgFile).toStdString());
     QSvgRenderer renderer(svgFile);
     if (!renderer.isValid())
         throw std::runtime_error(QStringLiteral("%1: not a valid SVG picture").arg(svgFile).toStdString());
