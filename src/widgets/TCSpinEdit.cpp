@@ -252,17 +252,16 @@ void TCSpinEdit::focusOutEvent(QFocusEvent *event)
 
 void TCSpinEdit::contextMenuEvent(QContextMenuEvent *event)
 {
+    // A box that may not be typed into offers only what a read-only box offers:
+    // no undo, cut, paste or delete.
+    const bool lockText = !m_editorEnabled && !isReadOnly();
+    if (lockText)
+        setReadOnly(true);
     QMenu *menu = createStandardContextMenu();
+    if (lockText)
+        setReadOnly(false);
     if (!menu)
         return;
-    if (!m_editorEnabled) {
-        const QStringList editing = {QStringLiteral("edit-undo"), QStringLiteral("edit-redo"),
-                                     QStringLiteral("edit-cut"), QStringLiteral("edit-paste"),
-                                     QStringLiteral("edit-delete")};
-        for (QAction *action : menu->actions())
-            if (editing.contains(action->objectName()))
-                action->setEnabled(false);
-    }
     menu->setAttribute(Qt::WA_DeleteOnClose);
     menu->popup(event->globalPos());
 }
