@@ -1,0 +1,100 @@
+#pragma once
+
+#include <QLineEdit>
+
+class TCSpinButton;
+
+// A one-line edit box for a whole number, with a pair of arrow buttons at its
+// right edge. The number lives only in the text: Value reads the text and writes
+// it, and the arrows and the Up and Down keys step it by Increment.
+//
+// - Reading Value converts the text (leading spaces and a sign allowed, the whole
+//   text must be the number). A text that is no 32-bit whole number is replaced by
+//   MinValue's digits and MinValue is returned; the limits are not applied.
+// - Writing Value writes the digits of checkValue(v).
+// - MinValue == MaxValue means no limits; otherwise the lower limit is tested
+//   first. Typing is never limited; leaving the box pulls a typed number that lies
+//   outside the limits to the nearer one.
+// - Only digits, "+", "-", the locale's decimal point and control keys may be
+//   typed; anything else, and Return, is refused with a beep. With EditorEnabled
+//   false only the arrows change the text.
+//
+// OnChange() is emitted after every change of the text, made by the user or by the
+// program, and never when the text is set to what it already holds. Connect it
+// like any other signal: connect(Numbers, &TCSpinEdit::OnChange, this, ...).
+class TCSpinEdit : public QLineEdit
+{
+    Q_OBJECT
+    Q_PROPERTY(int MinValue READ minValue WRITE setMinValue)
+    Q_PROPERTY(int MaxValue READ maxValue WRITE setMaxValue)
+    Q_PROPERTY(int Increment READ increment WRITE setIncrement)
+    Q_PROPERTY(bool EditorEnabled READ editorEnabled WRITE setEditorEnabled)
+    Q_PROPERTY(bool AutoSelect READ autoSelect WRITE setAutoSelect)
+    Q_PROPERTY(int Value READ value WRITE setValue STORED false)
+
+public:
+    using BeepFunction = void (*)();
+
+    explicit TCSpinEdit(QWidget *parent = nullptr);
+    ~TCSpinEdit() override;
+
+    int minValue() const { return m_minValue; }
+    void setMinValue(int value) { m_minValue = value; }
+    int maxValue() const { return m_maxValue; }
+    void setMaxValue(int value) { m_maxValue = value; }
+    int increment() const { return m_increment; }
+    void setIncrement(int step) { m_increment = step; }
+
+    bool editorEnabled() const { return m_editorEnabled; }
+    void setEditorEnabled(bool on);
+
+    // Select the whole text when the focus arrives other than by a left-button press.
+    bool autoSelect() const { return m_autoSelect; }
+    void setAutoSelect(bool on) { m_autoSelect = on; }
+
+    // Not const: a text that is no whole number is reset to MinValue's digits.
+    int value();
+    void setValue(int value);
+
+    // value itself without limits; else MinValue below it, MaxValue above it.
+    int checkValue(int value) const;
+
+    // The sound made for a refused key or a step on a read-only box. Defaults to
+    // QApplication::beep; nullptr restores the default.
+    static void setBeepFunction(BeepFunction beep);
+
+public slots:
+    // One step up or down; on a read-only box only a beep.
+    void upClick();
+    void downClick();
+
+signals:
+    void OnChange();
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void changeEvent(QEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+
+private:
+    static void beep();
+    bool isValidChar(QChar c) const;
+    bool editAllowed() const { return m_editorEnabled && !isReadOnly(); }
+    void step(qint64 delta);
+    int minHeight() const;
+    void updateMinHeight();
+    void placeButton();
+    void textWasChanged(const QString &text);
+
+    TCSpinButton *m_button;
+    QString m_lastText;
+    int m_minValue = 0;
+    int m_maxValue = 0;
+    int m_increment = 1;
+    bool m_editorEnabled = true;
+    bool m_autoSelect = true;
+};
