@@ -257,7 +257,7 @@ void TZEBColorButton::paintEvent(QPaintEvent *)
     }
 
     const QRect swatch = swatchRect(size(), down);
-    const QRect outline = swatch.adjusted(0, 0, -1, -1);
+    const QRect outline = swatch.adjusted(0, 0, -1, -1); // a stroked QRect covers one pixel more
     p.setPen(frame);
     if (isEnabled()) {
         p.setBrush(WidgetColors::toQColor(m_color));
@@ -266,7 +266,7 @@ void TZEBColorButton::paintEvent(QPaintEvent *)
         // The colour is never shown while disabled.
         p.setBrush(Qt::NoBrush);
         p.drawRect(outline);
-        drawHatch(p, outline.adjusted(1, 1, -1, -1));
+        drawHatch(p, swatch.adjusted(1, 1, -1, -1));
     }
 
     const int right = swatch.x() + swatch.width();
