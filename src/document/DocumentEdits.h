@@ -1,0 +1,80 @@
+#pragma once
+
+#include "ValueKind.h"
+
+#include <QModelIndex>
+#include <QString>
+#include <QStringList>
+
+class Catalogue;
+class Document;
+
+// The changes that the user makes through the element tree and the value editors, in
+// the product's terms. Every index passed in is an index of the document's element
+// model (an index of any other model counts as no selection). Each change sets the
+// document's modified flag as stated per function.
+namespace DocumentEdits {
+
+// A drop of a catalogue node onto the element tree at `target` (the node under the
+// drop point; invalid for empty space). The target element is `target` itself or, for
+// an attribute node, its element. A new last attribute node is appended to it,
+// labelled `attributeLabel` + "=" with picture `kind`; for a dragged choice word,
+// `choiceParentLabel` names its attribute and the label becomes
+// choiceParentLabel + "=" + attributeLabel. Nothing is added for the root or empty
+// space. The modified flag is set on every drop. Returns the new node, or invalid.
+QModelIndex dropOnElements(Document &document, const QModelIndex &target, const QString &attributeLabel,
+                           int kind, const QString &choiceParentLabel = {});
+
+// "New Element": appends the element node "New Element" (picture 0) after the last
+// element node and sets the modified flag. Returns the new node.
+QModelIndex newElement(Document &document);
+
+// "New Property": appends "New Property" (picture 0, no value) to the selected element,
+// to the element of the selected attribute, or with the root selected to the first
+// element node (nothing when there is none, or without a selection). Sets the modified
+// flag in every case. Returns the new node, or invalid.
+QModelIndex newProperty(Document &document, const QModelIndex &selected);
+
+// Whether "Delete Property" is enabled when the menu opens: only for an attribute node.
+bool deletePropertyEnabled(const QModelIndex &selected);
+
+// "Delete Property": with an element selected all of its attribute nodes go (the
+// element stays); with an attribute selected that node goes; otherwise nothing.
+// Sets the modified flag in every case.
+void deleteProperty(Document &document, const QModelIndex &selected);
+
+// Writes an editor's value into the selected attribute node: its label becomes its
+// prefix (up to and including the first "=") followed by `valueText`, which the caller
+// gives in the editor's form (numberValue, quotedValue, or a colour's text as is).
+// Writes only into an attribute node, never into the root or an element; returns
+// whether it wrote. The modified flag is set on every write, also when the label
+// stays the same.
+bool writeValue(Document &document, const QModelIndex &selected, const QString &valueText);
+
+// A number editor's value: decimal, with a minus sign when negative, no unit, no quotes.
+QString numberValue(int value);
+// A font, choice or file editor's text: enclosed in double quotes, whatever it is.
+QString quotedValue(const QString &text);
+
+// The editor that a click on `selected` enables: the attribute node's value kind for a
+// colour, URL, font, number or choice; KindNone for any other kind, for the root, an
+// element or no selection.
+ValueKind editorKind(const QModelIndex &selected);
+
+// What a click on an attribute node presets its editor with.
+struct EditorPreset
+{
+    ValueKind kind = KindNone; // the editor to enable (editorKind)
+    QString text;              // the value without its enclosing quotes
+    int number = 0;            // Number: the value as a whole number
+    QString name;              // Choice: the attribute's name
+    QStringList choices;       // Choice: the allowed words (empty for an unknown name)
+};
+
+// The preset for a click on `selected`. For a Number whose value is not a whole number
+// (a unit, a decimal point, an empty value) this is a Failure with the message
+// "'<value>' is not a valid integer value"; the caller has enabled the number editor
+// already (editorKind) and leaves its value as it was.
+EditorPreset presetFor(const Document &document, Catalogue &catalogue, const QModelIndex &selected);
+
+} // namespace DocumentEdits
