@@ -43,24 +43,35 @@ void DialogAnswerer::poll()
             modal->close();
         return;
     }
-    const Step &step = m_steps[m_next++];
+    // The step runs from a queued call, not inside this timer's slot: Qt does not fire a
+    // timer again while its slot runs, and a step that opens a nested dialog needs the
+    // polling to go on meanwhile.
+    const size_t index = m_next++;
     QPointer<QWidget> guard(modal);
     m_inHand << guard;
-    step.act(modal);
-    m_inHand.removeAll(guard);
-    ++m_answered;
-    if (guard && guard->isVisible()) {
-        m_problems << QStringLiteral("the %1 step left its dialog open").arg(QLatin1String(step.typeName));
-        if (auto *d = qobject_cast<QDialog *>(guard.data()))
-            d->done(QDialog::Rejected);
-        else
-            guard->close();
-    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, index, guard] {
+            const Step &step = m_steps[index];
+            if (guard)
+                step.act(guard);
+            m_inHand.removeAll(guard);
+            ++m_answered;
+            if (guard && guard->isVisible()) {
+                m_problems
+                    << QStringLiteral("the %1 step left its dialog open").arg(QLatin1String(step.typeName));
+                if (auto *d = qobject_cast<QDialog *>(guard.data()))
+                    d->done(QDialog::Rejected);
+                else
+                    guard->close();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 bool DialogAnswerer::done()
 {
-    while (m_next < m_steps.size() && m_clock.elapsed() <= m_timeoutMs + 100)
+    while ((m_next < m_steps.size() || !m_inHand.isEmpty()) && m_clock.elapsed() <= m_timeoutMs + 100)
         QTest::qWait(10);
     if (m_next < m_steps.size()) {
         m_problems << QStringLiteral("%1 dialog step(s) never ran").arg(m_steps.size() - m_next);
