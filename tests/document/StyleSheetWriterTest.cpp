@@ -1,0 +1,103 @@
+#include "StyleSheetWriter.h"
+
+#include "CatalogueFixture.h"
+#include "Failure.h"
+#include "TestRegistry.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The text the writer makes of a document and the bytes Save puts in the file.
+class StyleSheetWriterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { QVERIFY(m_fixture.open()); }
+
+    void linesInTreeOrder()
+    {
+        Document document;
+        m_fixture.start(document);
+        StyleSheetModel &model = document.elements();
+        const int note = model.appendElement(QStringLiteral(".note"), 0);
+        model.appendAttribute(note, QStringLiteral("New Property"), 0);
+        model.appendAttribute(4, QStringLiteral("color=red"), 1);
+        model.appendAttribute(4, QStringLiteral("font-size=12"), 2);
+        model.appendAttribute(document.pseudoClassPosition() + 1, QStringLiteral("color=blue"), 1);
+        model.appendElement(QStringLiteral("empty"), 0);
+
+        QCOMPARE(StyleSheetWriter::buildStyleSheetText(document),
+                 QStringList({QStringLiteral("A:Hover {color=blue;}"),
+                              QStringLiteral("BODY {color=red; font-size=12;}"),
+                              QStringLiteral(".note {New Property;}")}));
+
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.css"));
+        StyleSheetWriter::save(document, path);
+        QCOMPARE(contents(path), QByteArray("A:Hover {color=blue;}\r\nBODY {color=red; font-size=12;}\r\n"
+                                            ".note {New Property;}"));
+    }
+
+    void documentWithoutDeclarationsWritesEmptyFile()
+    {
+        Document document;
+        m_fixture.start(document);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.css"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("old contents");
+        file.close();
+        StyleSheetWriter::save(document, path);
+        QCOMPARE(contents(path), QByteArray());
+    }
+
+    // A Latin-1 document stays Latin-1 until it holds a character Latin-1 cannot
+    // carry; then it is written (and from then on kept) as UTF-8.
+    void writesInTheDocumentsEncoding()
+    {
+        Document document;
+        m_fixture.start(document);
+        document.setEncoding(TextFile::Encoding::Latin1);
+        document.elements().appendAttribute(4, QStringLiteral("content=\"\u00e9\""), 0);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.css"));
+        StyleSheetWriter::save(document, path);
+        QCOMPARE(contents(path), QByteArray("BODY {content=\"\xe9\";}"));
+
+        document.elements().appendAttribute(4, QStringLiteral("quotes=\"\u201c\""), 0);
+        StyleSheetWriter::save(document, path);
+        QCOMPARE(contents(path), QByteArray("BODY {content=\"\xc3\xa9\"; quotes=\"\xe2\x80\x9c\";}"));
+        QCOMPARE(document.encoding(), TextFile::Encoding::Utf8);
+    }
+
+    void failedWriteReportsTheFile()
+    {
+        Document document;
+        m_fixture.start(document);
+        document.elements().appendAttribute(4, QStringLiteral("color=red"), 1);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("missing folder/out.css"));
+        try {
+            StyleSheetWriter::save(document, path);
+            QFAIL("the write succeeded");
+        } catch (const Failure &failure) {
+            QVERIFY2(failure.message().contains(path), qPrintable(failure.message()));
+        }
+        QVERIFY(!QFile::exists(path));
+    }
+
+private:
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(cannot read)");
+    }
+
+    CatalogueFixture m_fixture;
+};
+
+LW_TEST_CLASS(StyleSheetWriterTest)
+#include "StyleSheetWriterTest.moc"

@@ -1,0 +1,78 @@
+#!/usr/bin/env bash
+# Runs the loomcss program of a build as a user would: its two commands on a sample
+# style sheet against the real catalogue, and its exit codes and messages.
+# Usage: loomcss-test.sh PATH/TO/loomcss DATA-FOLDER
+set -u
+loomcss=$1
+data=$2
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+passed=0
+failed=0
+
+check() { # NAME, then a command that succeeds when the check holds
+    local name=$1
+    shift
+    if "$@"; then
+        passed=$((passed + 1))
+    else
+        failed=$((failed + 1))
+        echo "FAIL: $name"
+    fi
+}
+
+run() { # runs loomcss with the arguments; sets out, err, rc
+    "$loomcss" "$@" >"$work/out" 2>"$work/err"
+    rc=$?
+    out=$(cat "$work/out")
+    err=$(cat "$work/err")
+}
+
+# format: the exact bytes Save writes, in tree order, CR LF between rules.
+run format "$data/hand-written.css"
+check "format exits 0" test "$rc" -eq 0
+check "format writes the saved bytes" cmp -s "$work/out" "$data/hand-written.formatted"
+check "format writes nothing on standard error" test -z "$err"
+cp "$work/out" "$work/formatted.css"
+run format "$work/formatted.css"
+check "formatted text formats to itself" cmp -s "$work/out" "$data/hand-written.formatted"
+
+# tree: element lines PICTURE TAB LABEL, attribute lines TAB KIND TAB LABEL.
+run tree "$data/hand-written.css"
+check "tree exits 0" test "$rc" -eq 0
+check "tree shows the pseudo-class node with picture 9" grep -qxP '9\tA:Hover' "$work/out"
+check "tree shows the catalogue colour kind" grep -qxP '\t1\tcolor=red' "$work/out"
+check "tree puts both BODY rules under one node" \
+    test "$(grep -cP '^[0-9]+\tBODY$' "$work/out")" -eq 1 -a "$(grep -cxP '\t1\tbackground-color=#fff' "$work/out")" -eq 1
+check "tree shows unknown selectors with picture 0" grep -qxP '0\th1, h2' "$work/out"
+check "tree lines have the two forms" test -z "$(grep -vP '^([0-9]+\t[^\t]*|\t[0-5]\t.*)$' "$work/out")"
+printf 'P {content: a\tb\\c;}' >"$work/escapes.css"
+run tree "$work/escapes.css"
+check "tree escapes tab and backslash" grep -qxP '\t0\tcontent=a\\tb\\\\c' "$work/out"
+
+# Failures.
+printf 'BODY {color: red}\n@media print { BODY { color: black } }\n' >"$work/nested.css"
+run tree "$work/nested.css"
+check "a malformed file exits 1" test "$rc" -eq 1
+check "a malformed file is reported" test "$err" = "Invalid or corrupt style sheet file"
+check "a malformed file prints nothing" test -z "$out"
+run format "$work/missing.css"
+check "a missing file exits 1 with the reader's message" test "$rc" -eq 1 -a "$err" = "Invalid or corrupt style sheet file"
+
+run tree
+check "a missing argument exits 2" test "$rc" -eq 2
+check "a missing argument prints the usage" grep -q '^Usage: loomcss' "$work/err"
+run print "$data/hand-written.css"
+check "an unknown command exits 2" test "$rc" -eq 2
+run --help
+check "--help exits 0 and prints the usage" test "$rc" -eq 0 -a "${out%%:*}" = "Usage"
+
+mkdir "$work/bare"
+cp "$loomcss" "$work/bare/"
+"$work/bare/loomcss" tree "$data/hand-written.css" >"$work/out" 2>"$work/err"
+rc=$?
+check "missing tables exit 1" test "$rc" -eq 1
+check "missing tables are reported" test "$(cat "$work/err")" = "Database files not found. Please reinstall Loomwright CSS"
+
+echo "loomcss: $passed passed, $failed failed"
+test "$failed" -eq 0
