@@ -11,6 +11,7 @@
 #include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <sqlite3.h>
 
 namespace {
@@ -160,4 +161,19 @@ QByteArray EditorFixture::readFile(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return "<missing>";
     return file.readAll();
+}
+
+EditorFixture::FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+EditorFixture::FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
 }

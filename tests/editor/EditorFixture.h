@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <memory>
+#include <sys/resource.h>
 
 class TMainForm;
 
@@ -31,6 +32,21 @@ std::unique_ptr<TMainForm> startMainWindow(const QString &commandLineFile = {});
 // An edit as the value editors and tree commands make it: a declaration added to the
 // element BODY, and the document marked modified.
 void editDocument(TMainForm &form, const QString &declaration = QStringLiteral("color=red"));
+
+// While it lives, every file write of this process beyond `bytes` fails, as on a full
+// disk (also for root, whom file permissions do not stop).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
 
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);

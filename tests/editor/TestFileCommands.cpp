@@ -11,8 +11,6 @@
 #include <QTest>
 #include <QTreeView>
 #include <QWindow>
-#include <csignal>
-#include <sys/resource.h>
 
 using namespace EditorFixture;
 
@@ -80,31 +78,6 @@ QStringList elementLabels(TMainForm &form)
         labels << node->label;
     return labels;
 }
-
-// Makes every file write of this process beyond a few bytes fail, as a full disk would.
-class FileSizeLimit
-{
-public:
-    explicit FileSizeLimit(rlim_t bytes)
-    {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        m_handler = std::signal(SIGXFSZ, SIG_IGN);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit()
-    {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-    FileSizeLimit(const FileSizeLimit &) = delete;
-    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
-
-private:
-    rlimit m_saved{};
-    void (*m_handler)(int) = nullptr;
-};
 
 } // namespace
 
