@@ -1,5 +1,7 @@
 #include "PictureIcons.h"
 
+#include "KindPictures.h"
+
 #include <QFile>
 #include <QImage>
 #include <QPixmap>
@@ -43,7 +45,7 @@ QList<QByteArray> PictureIcons::kindPictures()
 {
     QList<QByteArray> pictures;
     for (int i = 0; i < ImageList::BasePictures; ++i) {
-        QFile file(QStringLiteral(":/kinds/%1.svg").arg(i));
+        QFile file(KindPictures::path(i));
         pictures.append(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray());
     }
     return pictures;

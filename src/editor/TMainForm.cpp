@@ -1,13 +1,18 @@
 #include "TMainForm.h"
 
 #include "AttributeListModel.h"
+#include "ElementsTreeView.h"
 #include "ExceptionBox.h"
 #include "FileDialogs.h"
 #include "Messages.h"
 #include "PendingMessages.h"
+#include "PropertiesTreeView.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
+#include "TCSpinEdit.h"
 #include "TCodeForm.h"
+#include "TZEBColorButton.h"
+#include "WidgetColors.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -51,6 +56,30 @@ const QString SaveFilter =
 const QStringList GenericFamilies = {QStringLiteral("Serif"), QStringLiteral("Sans-Serif"),
                                      QStringLiteral("Cursive"), QStringLiteral("Fantasy"),
                                      QStringLiteral("Monospace")};
+
+// The colour button's drop-down palette, 4 across and 5 down, given column by column
+// as 0xRRGGBB.
+TColorArrayClass paletteColors()
+{
+    static constexpr uint32_t Colors[] = {
+        0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xBFD7BF, 0x000000, 0x7F0000, 0x007F00, 0x00007F, 0x9FBFEF,
+        0xBFBFBF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFF7EF, 0x7F7F7F, 0x7F7F00, 0x007F7F, 0x7F007F, 0x9F9F9F};
+    QList<uint32_t> stored;
+    for (const uint32_t rgb : Colors)
+        stored.append(WidgetColors::rgb(int(rgb >> 16), int(rgb >> 8), int(rgb)));
+    TColorArrayClass palette;
+    palette.readStored(4, 5, stored);
+    return palette;
+}
+
+// The colour dialog's custom colours: 8 x 2, all white.
+TColorArrayClass whiteCustomColors()
+{
+    TColorArrayClass custom(8, 2);
+    for (int i = 1; i <= custom.count(); ++i)
+        custom.setAt(i, WidgetColors::rgb(255, 255, 255));
+    return custom;
+}
 
 class WaitCursor
 {
@@ -98,9 +127,9 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::createLayout()
 {
-    Elements = new QTreeView;
-    Properties = new QTreeView;
-    for (QTreeView *tree : {Elements, Properties}) {
+    Elements = new ElementsTreeView;
+    Properties = new PropertiesTreeView;
+    for (QTreeView *tree : std::initializer_list<QTreeView *>{Elements, Properties}) {
         tree->setHeaderHidden(true);
         tree->setIndentation(TreeIndent);
         tree->setUniformRowHeights(true);
@@ -173,8 +202,11 @@ QWidget *TMainForm::createEditSettings()
     };
 
     caption(QStringLiteral("Colour:"), 20);
-    // Placeholder for the colour button with its drop-down palette.
-    ColorButton = new QPushButton(group);
+    ColorButton = new TZEBColorButton(group);
+    ColorButton->setPaletteColors(paletteColors());
+    ColorButton->setCustomColors(whiteCustomColors());
+    ColorButton->setOtherColor(WidgetColors::ButtonFace);
+    ColorButton->setOtherBtnCaption(QStringLiteral("&Other"));
     place(ColorButton, 40, 45, 22);
 
     caption(QStringLiteral("Font:"), 68);
@@ -184,8 +216,7 @@ QWidget *TMainForm::createEditSettings()
     place(FontCombo, 84, 117);
 
     caption(QStringLiteral("Size/Value:"), 116);
-    // Placeholder for the spin edit.
-    Numbers = new QLineEdit(group);
+    Numbers = new TCSpinEdit(group);
     place(Numbers, 136, 117, 22);
 
     caption(QStringLiteral("Choice:"), 164);

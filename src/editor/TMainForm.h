@@ -10,6 +10,8 @@
 #include <functional>
 
 class AttributeListModel;
+class ElementsTreeView;
+class PropertiesTreeView;
 class QAction;
 class QComboBox;
 class QFileDialog;
@@ -17,6 +19,8 @@ class QLineEdit;
 class QMenu;
 class QPushButton;
 class QTreeView;
+class TCSpinEdit;
+class TZEBColorButton;
 
 // The main window: the style sheet as the `Elements` tree, the attribute catalogue as
 // the `Properties` tree, the value editors, and the bottom row of file commands. It
@@ -65,17 +69,17 @@ public:
     bool readStyleSheet(const QString &path);
 
     // Trees
-    QTreeView *Elements = nullptr;
-    QTreeView *Properties = nullptr;
+    ElementsTreeView *Elements = nullptr;
+    PropertiesTreeView *Properties = nullptr;
     QMenu *ElementsPopup = nullptr; // New Element, New Property, Delete Property (Del)
     QAction *NewElement1 = nullptr;
     QAction *NewProperty1 = nullptr;
     QAction *DeleteProperty1 = nullptr;
 
     // Value editors (all disabled until an attribute node is clicked)
-    QWidget *ColorButton = nullptr; // placeholder until the colour button is in place
+    TZEBColorButton *ColorButton = nullptr;
     QComboBox *FontCombo = nullptr;
-    QLineEdit *Numbers = nullptr; // placeholder until the spin edit is in place
+    TCSpinEdit *Numbers = nullptr;
     QComboBox *OptionsCombo = nullptr;
     QLineEdit *FileEdit = nullptr;
     QPushButton *Browse = nullptr;

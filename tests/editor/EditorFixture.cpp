@@ -3,100 +3,33 @@
 #include "Catalogue.h"
 #include "Messages.h"
 #include "TMainForm.h"
+#include "TestCatalogue.h"
 
 #include <QApplication>
-#include <QBuffer>
 #include <QDir>
 #include <QFile>
-#include <QImage>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
-#include <sqlite3.h>
-
-namespace {
-
-QByteArray png(int size, QRgb colour)
-{
-    QImage image(size, size, QImage::Format_RGB32);
-    image.fill(colour);
-    QByteArray bytes;
-    QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
-    image.save(&buffer, "PNG");
-    return bytes;
-}
-
-class Database
-{
-public:
-    explicit Database(const QString &path)
-    {
-        QFile::remove(path);
-        if (sqlite3_open(QFile::encodeName(path).constData(), &m_db) != SQLITE_OK)
-            qFatal("cannot create %s", qPrintable(path));
-    }
-    ~Database() { sqlite3_close(m_db); }
-
-    void exec(const char *sql)
-    {
-        char *error = nullptr;
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK)
-            qFatal("%s: %s", sql, error);
-    }
-
-    void insert(const char *sql, const QByteArray &text, const QByteArray &blobOrText, bool blob)
-    {
-        sqlite3_stmt *statement = nullptr;
-        sqlite3_prepare_v2(m_db, sql, -1, &statement, nullptr);
-        sqlite3_bind_text(statement, 1, text.constData(), int(text.size()), SQLITE_TRANSIENT);
-        if (blob)
-            sqlite3_bind_blob(statement, 2, blobOrText.constData(), int(blobOrText.size()), SQLITE_TRANSIENT);
-        else
-            sqlite3_bind_text(statement, 2, blobOrText.constData(), int(blobOrText.size()), SQLITE_TRANSIENT);
-        if (sqlite3_step(statement) != SQLITE_DONE)
-            qFatal("insert failed: %s", sqlite3_errmsg(m_db));
-        sqlite3_finalize(statement);
-    }
-
-private:
-    sqlite3 *m_db = nullptr;
-};
-
-} // namespace
 
 void EditorFixture::writeCatalogue(const QString &folder)
 {
-    const QDir dir(folder);
-    {
-        Database tags(dir.filePath(QStringLiteral("tags.db")));
-        tags.exec("CREATE TABLE tags(Element TEXT NOT NULL, Image BLOB)");
-        tags.exec("CREATE INDEX Element ON tags(Element COLLATE NOCASE)");
-        const std::pair<const char *, QByteArray> rows[] = {
-            {"!--", png(16, 0xff0000ff)}, {"!DOCTYPE", png(16, 0xff00ff00)},
-            {"*", png(16, 0xffff0000)},   {"A", png(16, 0xff112233)},
-            {"B", QByteArray()},          {"BODY", png(20, 0xff445566)},
-            {"H1", png(16, 0xff778899)},  {"P", png(16, 0xffaabbcc)},
-        };
-        for (const auto &[name, image] : rows)
-            tags.insert("INSERT INTO tags(Element, Image) VALUES(?, ?)", name, image, true);
-    }
-    {
-        Database css(dir.filePath(QStringLiteral("css.db")));
-        css.exec("CREATE TABLE css(Attribute TEXT NOT NULL, \"Values\" TEXT NOT NULL DEFAULT '')");
-        const std::pair<const char *, const char *> rows[] = {
-            {"color", "<Color>"},          {"background-color", "<Color>"},
-            {"font-size", "<Number>"},     {"font-family", "<Font>"},
-            {"background-image", "<URL>"}, {"text-align", "left\ncenter\nright"},
-            {"weird", "<Colour>"},         {"plain", ""},
-        };
-        for (const auto &[name, values] : rows)
-            css.insert("INSERT INTO css(Attribute, \"Values\") VALUES(?, ?)", name, values, false);
-    }
-    {
-        Database attributes(dir.filePath(QStringLiteral("attributes.db")));
-        attributes.exec("CREATE TABLE attributes(Element TEXT, Attribute TEXT)");
-    }
+    const QStringList elements = {QStringLiteral("!--"), QStringLiteral("!DOCTYPE"), QStringLiteral("*"),
+                                  QStringLiteral("A"),   QStringLiteral("B"),        QStringLiteral("BODY"),
+                                  QStringLiteral("H1"),  QStringLiteral("P")};
+    const QList<TestCatalogue::Attribute> attributes = {
+        {QStringLiteral("color"), QStringLiteral("<Color>")},
+        {QStringLiteral("background-color"), QStringLiteral("<Color>")},
+        {QStringLiteral("font-size"), QStringLiteral("<Number>")},
+        {QStringLiteral("font-family"), QStringLiteral("<Font>")},
+        {QStringLiteral("background-image"), QStringLiteral("<URL>")},
+        {QStringLiteral("text-align"), QStringLiteral("left\ncenter\nright")},
+        {QStringLiteral("weird"), QStringLiteral("<Colour>")},
+        {QStringLiteral("plain"), QString()},
+    };
+    const QString error = TestCatalogue::write(folder, elements, attributes);
+    if (!error.isEmpty())
+        qFatal("cannot write the catalogue: %s", qPrintable(error));
 }
 
 QString EditorFixture::catalogueFolder()

@@ -10,7 +10,7 @@ class TMainForm;
 // Shared set-up of the editor tests.
 namespace EditorFixture {
 
-// Writes a small catalogue (tags.db, css.db, attributes.db) into `folder`: element
+// Writes a small catalogue (tags.db, css.db) into `folder`: element
 // rows "!--", "!DOCTYPE", "*" (not offered), then "A", "B", "BODY", "H1", "P"; and the
 // attributes color, background-color (colour), font-size (number), font-family (font),
 // background-image (URL), text-align (choice: left, center, right), weird (misspelt

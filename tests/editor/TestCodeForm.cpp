@@ -50,20 +50,26 @@ void expectFileDialog(DialogAnswerer &answer, const QString &title, const QStrin
     });
 }
 
-// Opens the code window with Edit Code; `act` drives it, and its `dialogs` answer the
-// dialogs that the window's commands open (a separate answerer: the one that answers
-// the code window is busy until `act` returns).
-void withCodeWindow(TMainForm &form, const std::function<void(TCodeForm *, DialogAnswerer &)> &act)
+// Opens the code window with Edit Code; `act` drives it. `expect` lists the dialogs
+// that the window's commands open, answered after the code window's own step by the
+// same answerer.
+void withCodeWindow(TMainForm &form, const std::function<void(DialogAnswerer &)> &expect,
+                    const std::function<void(TCodeForm *)> &act)
 {
     DialogAnswerer answer;
     answer.on<TCodeForm>([&act](TCodeForm *code) {
-        DialogAnswerer dialogs;
-        act(code, dialogs);
-        QVERIFY2(dialogs.done(), qPrintable(dialogs.report()));
+        act(code);
         QVERIFY(!code->isVisible());
     });
+    expect(answer);
     form.CodeClick();
     QVERIFY2(answer.done(), qPrintable(answer.report()));
+}
+
+void withCodeWindow(TMainForm &form, const std::function<void(TCodeForm *)> &act)
+{
+    withCodeWindow(
+        form, [](DialogAnswerer &) {}, act);
 }
 
 QString sheetText(TMainForm &form)
@@ -87,7 +93,7 @@ private slots:
         editDocument(*form);
         editDocument(*form, QStringLiteral("font-size=12"));
         const QString text = sheetText(*form);
-        withCodeWindow(*form, [&text](TCodeForm *code, DialogAnswerer &) {
+        withCodeWindow(*form, [&text](TCodeForm *code) {
             QCOMPARE(code->windowTitle(), QStringLiteral("Style Sheet Code"));
             QVERIFY(code->isModal());
             QCOMPARE(code->pos(), QPoint(200, 108));
@@ -122,7 +128,7 @@ private slots:
         writeFile(sheet, "BODY {color=red;}");
         const auto form = startMainWindow(sheet);
         QVERIFY(form);
-        withCodeWindow(*form, [](TCodeForm *code, DialogAnswerer &) { // no dialog: the file exists
+        withCodeWindow(*form, [](TCodeForm *code) { // no dialog: the file exists
             typeAtEnd(code, QStringLiteral("H1 {color=blue;}"));
             QVERIFY(code->isCodeModified());
             code->SaveClick();
@@ -140,12 +146,16 @@ private slots:
     {
         const auto form = startMainWindow();
         QVERIFY(form);
-        withCodeWindow(*form, [](TCodeForm *code, DialogAnswerer &dialogs) {
-            expectFileDialog(dialogs, QStringLiteral("Save Style Sheet"), {}, QStringLiteral("Not Saved"));
-            code->SaveClick();
-            QVERIFY(!code->reloadOnClose());
-            code->CloseClick();
-        });
+        withCodeWindow(
+            *form,
+            [](DialogAnswerer &answer) {
+                expectFileDialog(answer, QStringLiteral("Save Style Sheet"), {}, QStringLiteral("Not Saved"));
+            },
+            [](TCodeForm *code) {
+                code->SaveClick();
+                QVERIFY(!code->reloadOnClose());
+                code->CloseClick();
+            });
     }
 
     void closeWithoutSaveOrOpenReadsNothing()
@@ -156,14 +166,18 @@ private slots:
         QVERIFY(form);
         editDocument(*form);
         // An earlier code window saves a file, which is read back.
-        withCodeWindow(*form, [&saved](TCodeForm *code, DialogAnswerer &dialogs) {
-            expectFileDialog(dialogs, QStringLiteral("Save Style Sheet"), saved);
-            code->SaveClick();
-            code->CloseClick();
-        });
+        withCodeWindow(
+            *form,
+            [&saved](DialogAnswerer &answer) {
+                expectFileDialog(answer, QStringLiteral("Save Style Sheet"), saved);
+            },
+            [](TCodeForm *code) {
+                code->SaveClick();
+                code->CloseClick();
+            });
         QCOMPARE(form->document().currentFileName(), saved);
         writeFile(saved, "P {color=green;}");
-        withCodeWindow(*form, [](TCodeForm *code, DialogAnswerer &) { code->CloseClick(); });
+        withCodeWindow(*form, [](TCodeForm *code) { code->CloseClick(); });
         QCOMPARE(sheetText(*form), QStringLiteral("BODY {color=red;}"));
     }
 
@@ -174,17 +188,21 @@ private slots:
         writeFile(path, "P {color=red;}\nH1 {font-size=3;}\rBODY {color=blue;}");
         const auto form = startMainWindow();
         QVERIFY(form);
-        withCodeWindow(*form, [&path](TCodeForm *code, DialogAnswerer &dialogs) {
-            expectFileDialog(dialogs, QStringLiteral("Open Style Sheet"), path);
-            code->OpenClick();
-            QCOMPARE(code->text(),
-                     QStringLiteral("P {color=red;}\r\nH1 {font-size=3;}\r\nBODY {color=blue;}"));
-            QCOMPARE(code->Code->textCursor().position(), 0);
-            QVERIFY(!code->Code->textCursor().hasSelection());
-            QVERIFY(!code->isCodeModified());
-            QVERIFY(code->reloadOnClose());
-            code->CloseClick();
-        });
+        withCodeWindow(
+            *form,
+            [&path](DialogAnswerer &answer) {
+                expectFileDialog(answer, QStringLiteral("Open Style Sheet"), path);
+            },
+            [](TCodeForm *code) {
+                code->OpenClick();
+                QCOMPARE(code->text(),
+                         QStringLiteral("P {color=red;}\r\nH1 {font-size=3;}\r\nBODY {color=blue;}"));
+                QCOMPARE(code->Code->textCursor().position(), 0);
+                QVERIFY(!code->Code->textCursor().hasSelection());
+                QVERIFY(!code->isCodeModified());
+                QVERIFY(code->reloadOnClose());
+                code->CloseClick();
+            });
         QCOMPARE(form->document().currentFileName(), path);
         QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + path);
         QCOMPARE(sheetText(*form),
@@ -198,7 +216,7 @@ private slots:
         writeFile(sheet, "BODY {color=red;}");
         const auto form = startMainWindow(sheet);
         QVERIFY(form);
-        withCodeWindow(*form, [](TCodeForm *code, DialogAnswerer &) {
+        withCodeWindow(*form, [](TCodeForm *code) {
             code->NewClick();
             QVERIFY(code->text().isEmpty());
             QVERIFY(code->saveFileName().isEmpty());
@@ -226,22 +244,26 @@ private slots:
         writeFile(sheet, "BODY {color=red;}");
         const auto form = startMainWindow(sheet);
         QVERIFY(form);
-        withCodeWindow(*form, [closeBox](TCodeForm *code, DialogAnswerer &dialogs) {
-            expectPrompt(dialogs, QMessageBox::Cancel);
-            expectPrompt(dialogs, QMessageBox::Yes);
-            typeAtEnd(code, QStringLiteral("P {color=red;}"));
-            const auto close = [&] {
-                if (closeBox)
-                    code->windowHandle()->close();
-                else
-                    code->CloseClick();
-            };
-            close();
-            QVERIFY(code->isVisible());
-            QVERIFY(code->text().endsWith(QStringLiteral("P {color=red;}")));
-            QVERIFY(code->isCodeModified());
-            close();
-        });
+        withCodeWindow(
+            *form,
+            [](DialogAnswerer &answer) {
+                expectPrompt(answer, QMessageBox::Cancel);
+                expectPrompt(answer, QMessageBox::Yes);
+            },
+            [closeBox](TCodeForm *code) {
+                typeAtEnd(code, QStringLiteral("P {color=red;}"));
+                const auto close = [&] {
+                    if (closeBox)
+                        code->windowHandle()->close();
+                    else
+                        code->CloseClick();
+                };
+                close();
+                QVERIFY(code->isVisible());
+                QVERIFY(code->text().endsWith(QStringLiteral("P {color=red;}")));
+                QVERIFY(code->isCodeModified());
+                close();
+            });
         QCOMPARE(readFile(sheet), QByteArray("BODY {color=red;}\r\nP {color=red;}"));
         QCOMPARE(sheetText(*form), QStringLiteral("BODY {color=red;}\r\nP {color=red;}"));
     }
@@ -250,16 +272,20 @@ private slots:
     {
         const auto form = startMainWindow();
         QVERIFY(form);
-        withCodeWindow(*form, [](TCodeForm *code, DialogAnswerer &dialogs) {
-            expectPrompt(dialogs, QMessageBox::Yes);
-            expectFileDialog(dialogs, QStringLiteral("Save Style Sheet"), {});
-            expectPrompt(dialogs, QMessageBox::No);
-            typeAtEnd(code, QStringLiteral("P {color=red;}"));
-            code->NewClick();
-            QCOMPARE(code->text(), QStringLiteral("\r\nP {color=red;}"));
-            QVERIFY(code->isCodeModified());
-            code->CloseClick();
-        });
+        withCodeWindow(
+            *form,
+            [](DialogAnswerer &answer) {
+                expectPrompt(answer, QMessageBox::Yes);
+                expectFileDialog(answer, QStringLiteral("Save Style Sheet"), {});
+                expectPrompt(answer, QMessageBox::No);
+            },
+            [](TCodeForm *code) {
+                typeAtEnd(code, QStringLiteral("P {color=red;}"));
+                code->NewClick();
+                QCOMPARE(code->text(), QStringLiteral("\r\nP {color=red;}"));
+                QVERIFY(code->isCodeModified());
+                code->CloseClick();
+            });
         QVERIFY(sheetText(*form).isEmpty());
     }
 
@@ -271,15 +297,20 @@ private slots:
         writeFile(path, bytes);
         const auto form = startMainWindow();
         QVERIFY(form);
-        withCodeWindow(*form, [&path](TCodeForm *code, DialogAnswerer &dialogs) {
-            expectFileDialog(dialogs, QStringLiteral("Open Style Sheet"), path);
-            expectFileDialog(dialogs, QStringLiteral("Save Style Sheet"), path, QStringLiteral("latin1.css"));
-            code->OpenClick();
-            QVERIFY(QFile::remove(path));
-            code->SaveClick(); // the file is gone: the dialog proposes its name
-            code->NewClick();
-            code->CloseClick();
-        });
+        withCodeWindow(
+            *form,
+            [&path](DialogAnswerer &answer) {
+                expectFileDialog(answer, QStringLiteral("Open Style Sheet"), path);
+                expectFileDialog(answer, QStringLiteral("Save Style Sheet"), path,
+                                 QStringLiteral("latin1.css"));
+            },
+            [&path](TCodeForm *code) {
+                code->OpenClick();
+                QVERIFY(QFile::remove(path));
+                code->SaveClick(); // the file is gone: the dialog proposes its name
+                code->NewClick();
+                code->CloseClick();
+            });
         QCOMPARE(readFile(path), bytes);
     }
 
@@ -288,21 +319,26 @@ private slots:
         const auto form = startMainWindow();
         QVERIFY(form);
         editDocument(*form);
-        withCodeWindow(*form, [](TCodeForm *code, DialogAnswerer &dialogs) {
-            // Reading a process's own memory file from its start fails.
-            expectFileDialog(dialogs, QStringLiteral("Open Style Sheet"), QStringLiteral("/proc/self/mem"));
-            dialogs.on<QMessageBox>([](QMessageBox *box) {
-                QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
-                QCOMPARE(box->icon(), QMessageBox::Critical);
-                QVERIFY2(box->text().contains(QStringLiteral("/proc/self/mem")), qPrintable(box->text()));
-                DialogAnswerer::press(box, QMessageBox::Ok);
+        withCodeWindow(
+            *form,
+            [](DialogAnswerer &answer) {
+                // Reading a process's own memory file from its start fails.
+                expectFileDialog(answer, QStringLiteral("Open Style Sheet"),
+                                 QStringLiteral("/proc/self/mem"));
+                answer.on<QMessageBox>([](QMessageBox *box) {
+                    QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
+                    QCOMPARE(box->icon(), QMessageBox::Critical);
+                    QVERIFY2(box->text().contains(QStringLiteral("/proc/self/mem")), qPrintable(box->text()));
+                    DialogAnswerer::press(box, QMessageBox::Ok);
+                });
+            },
+            [](TCodeForm *code) {
+                code->OpenClick();
+                QCOMPARE(code->text(), QStringLiteral("BODY {color=red;}"));
+                QCOMPARE(code->saveFileName(), QStringLiteral("Not Saved"));
+                QVERIFY(!code->reloadOnClose());
+                code->CloseClick();
             });
-            code->OpenClick();
-            QCOMPARE(code->text(), QStringLiteral("BODY {color=red;}"));
-            QCOMPARE(code->saveFileName(), QStringLiteral("Not Saved"));
-            QVERIFY(!code->reloadOnClose());
-            code->CloseClick();
-        });
         QCOMPARE(sheetText(*form), QStringLiteral("BODY {color=red;}"));
     }
 
@@ -313,23 +349,27 @@ private slots:
         writeFile(sheet, "P {}");
         const auto form = startMainWindow(sheet);
         QVERIFY(form);
-        withCodeWindow(*form, [&sheet](TCodeForm *code, DialogAnswerer &dialogs) {
-            dialogs.on<QMessageBox>([&sheet](QMessageBox *box) {
-                QCOMPARE(box->icon(), QMessageBox::Critical);
-                QVERIFY2(box->text().contains(sheet), qPrintable(box->text()));
-                DialogAnswerer::press(box, QMessageBox::Ok);
+        withCodeWindow(
+            *form,
+            [&sheet](DialogAnswerer &answer) {
+                answer.on<QMessageBox>([&sheet](QMessageBox *box) {
+                    QCOMPARE(box->icon(), QMessageBox::Critical);
+                    QVERIFY2(box->text().contains(sheet), qPrintable(box->text()));
+                    DialogAnswerer::press(box, QMessageBox::Ok);
+                });
+                expectPrompt(answer, QMessageBox::No);
+            },
+            [](TCodeForm *code) {
+                typeAtEnd(code, QStringLiteral("H1 {color=blue;}"));
+                {
+                    const FileSizeLimit limit(4);
+                    code->SaveClick();
+                }
+                QVERIFY(code->isVisible());
+                QVERIFY(code->isCodeModified());
+                QVERIFY(!code->reloadOnClose());
+                code->CloseClick();
             });
-            expectPrompt(dialogs, QMessageBox::No);
-            typeAtEnd(code, QStringLiteral("H1 {color=blue;}"));
-            {
-                const FileSizeLimit limit(4);
-                code->SaveClick();
-            }
-            QVERIFY(code->isVisible());
-            QVERIFY(code->isCodeModified());
-            QVERIFY(!code->reloadOnClose());
-            code->CloseClick();
-        });
         QCOMPARE(readFile(sheet), QByteArray("P {}"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("sheet.css")});
     }

@@ -1,7 +1,11 @@
 #include "DialogAnswerer.h"
 #include "EditorFixture.h"
+#include "ElementsTreeView.h"
+#include "PropertiesTreeView.h"
 #include "StyleSheetWriter.h"
+#include "TCSpinEdit.h"
 #include "TMainForm.h"
+#include "TZEBColorButton.h"
 #include "TestRegistry.h"
 
 #include <QDir>
@@ -276,7 +280,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("broken.css"));
-        writeFile(path, "H1 {color=blue;");
+        writeFile(path, "@media print { H1 { color: blue } }"); // a block inside a block
         const auto form = startMainWindow();
         QVERIFY(form);
         editDocument(*form);
