@@ -1,0 +1,66 @@
+#include "FileDialogs.h"
+
+#include <QFileDialog>
+
+QStringList FileDialogs::nameFilters(const QString &filter)
+{
+    const QStringList parts = filter.split(QLatin1Char('|'));
+    QStringList result;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        const QString &description = parts.at(i);
+        const QString &pattern = parts.at(i + 1);
+        QStringList patterns = pattern.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        for (QString &p : patterns)
+            if (p == QLatin1String("*.*"))
+                p = QStringLiteral("*");
+        const QString qtPatterns = patterns.join(QLatin1Char(' '));
+        const QString named = QLatin1Char('(') + pattern + QLatin1Char(')');
+        if (description.endsWith(named))
+            result << description.chopped(named.size()) + QLatin1Char('(') + qtPatterns + QLatin1Char(')');
+        else
+            result << description + QLatin1String(" (") + qtPatterns + QLatin1Char(')');
+    }
+    return result;
+}
+
+namespace {
+
+QFileDialog *makeDialog(QWidget *parent, const QString &title, const QString &filter)
+{
+    auto *dialog = new QFileDialog(parent);
+    dialog->setOption(QFileDialog::DontUseNativeDialog);
+    if (!title.isEmpty())
+        dialog->setWindowTitle(title);
+    dialog->setNameFilters(FileDialogs::nameFilters(filter));
+    return dialog;
+}
+
+} // namespace
+
+QFileDialog *FileDialogs::openDialog(QWidget *parent, const QString &title, const QString &filter)
+{
+    QFileDialog *dialog = makeDialog(parent, title, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFile);
+    return dialog;
+}
+
+QFileDialog *FileDialogs::saveDialog(QWidget *parent, const QString &title, const QString &filter,
+                                     const QString &defaultExtension)
+{
+    QFileDialog *dialog = makeDialog(parent, title, filter);
+    dialog->setAcceptMode(QFileDialog::AcceptSave);
+    dialog->setFileMode(QFileDialog::AnyFile);
+    dialog->setOption(QFileDialog::DontConfirmOverwrite);
+    dialog->setDefaultSuffix(defaultExtension);
+    return dialog;
+}
+
+QString FileDialogs::choose(QFileDialog *dialog, const QString &fileName)
+{
+    if (!fileName.isEmpty())
+        dialog->selectFile(fileName);
+    if (dialog->exec() != QDialog::Accepted)
+        return {};
+    return dialog->selectedFiles().value(0);
+}

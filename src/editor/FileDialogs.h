@@ -1,0 +1,29 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QFileDialog;
+class QWidget;
+
+// The program's file dialogs: Qt's own (non-native) open and save dialogs, made from
+// the program's filter texts "Description|pattern|Description|pattern|...".
+namespace FileDialogs {
+
+// Qt name filters for a filter text. "*.*" stands for every file, as Qt's "*" does;
+// a description that names its pattern in parentheses names the Qt pattern.
+QStringList nameFilters(const QString &filter);
+
+// A dialog that opens an existing file. An empty title leaves Qt's own.
+QFileDialog *openDialog(QWidget *parent, const QString &title, const QString &filter);
+
+// A dialog that names a file to save; it adds the default extension (without the dot)
+// to a name that has none and does not ask before replacing a file.
+QFileDialog *saveDialog(QWidget *parent, const QString &title, const QString &filter,
+                        const QString &defaultExtension);
+
+// Shows the dialog modally, proposing `fileName` when it is not empty. Gives the chosen
+// file's full path, or the empty text when the user cancelled.
+QString choose(QFileDialog *dialog, const QString &fileName = {});
+
+} // namespace FileDialogs

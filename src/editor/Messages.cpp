@@ -1,0 +1,31 @@
+#include "Messages.h"
+
+#include "Catalogue.h"
+#include "StyleSheetReader.h"
+
+const QString Messages::ApplicationTitle = QStringLiteral("Loomwright CSS");
+const QString Messages::SaveQuestion = QStringLiteral("Do you want to save the current style sheet?");
+
+QMessageBox::StandardButton Messages::askToSave(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Question, ApplicationTitle, SaveQuestion,
+                    QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel, parent);
+    box.setEscapeButton(QMessageBox::Cancel);
+    const int answer = box.exec();
+    return answer == QMessageBox::Yes || answer == QMessageBox::No ? QMessageBox::StandardButton(answer)
+                                                                   : QMessageBox::Cancel;
+}
+
+void Messages::styleSheetUnreadable(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), StyleSheetReader::FailureMessage,
+                    QMessageBox::Ok, parent);
+    box.exec();
+}
+
+void Messages::catalogueMissing(QWidget *parent)
+{
+    QMessageBox box(QMessageBox::Critical, ApplicationTitle, Catalogue::MissingTablesMessage, QMessageBox::Ok,
+                    parent);
+    box.exec();
+}

@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QMessageBox>
+#include <QString>
+
+class QWidget;
+
+// The editor's own message boxes, with their texts, captions, icons and buttons.
+namespace Messages {
+
+// "Loomwright CSS": the application title and the caption of the editor's questions.
+extern const QString ApplicationTitle;
+extern const QString SaveQuestion; // "Do you want to save the current style sheet?"
+
+// The unsaved-changes question (question icon; Yes, No, Cancel). Closing the box
+// answers Cancel.
+QMessageBox::StandardButton askToSave(QWidget *parent);
+
+// A style sheet that could not be read: "Invalid or corrupt style sheet file",
+// captioned "Error", error icon, OK.
+void styleSheetUnreadable(QWidget *parent);
+
+// The catalogue tables are missing beside the program (error icon, OK).
+void catalogueMissing(QWidget *parent);
+
+} // namespace Messages

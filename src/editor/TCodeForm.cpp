@@ -1,0 +1,249 @@
+#include "TCodeForm.h"
+
+#include "ExceptionBox.h"
+#include "FileDialogs.h"
+#include "Messages.h"
+
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
+#include <QStyle>
+#include <QTextDocument>
+#include <QVBoxLayout>
+
+namespace {
+
+// The initial design, in Qt's units: the client area of a 435 x 300 window at 200,108.
+constexpr int ClientWidth = 427;
+constexpr int ClientHeight = 273;
+const QPoint InitialPlace(200, 108);
+constexpr int BottomPanelHeight = 41;
+
+const QString OpenFilter = QStringLiteral("Style Sheet Files (*.css)|*.css|All Files (*.*)|*.*");
+const QString SaveFilter =
+    QStringLiteral("Style Sheet Files (*.css)|*.css|Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
+
+} // namespace
+
+TCodeForm::TCodeForm(QWidget *parent) : QDialog(parent)
+{
+    setWindowTitle(QStringLiteral("Style Sheet Code"));
+
+    Code = new QPlainTextEdit;
+    Code->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
+    Code->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+    Code->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Code->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(Code, 1);
+    layout->addWidget(createBottomPanel());
+
+    OpenDialog1 = FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), OpenFilter);
+    SaveDialog1 =
+        FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter, QStringLiteral("css"));
+
+    resize(ClientWidth, ClientHeight);
+    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+    QPoint place = InitialPlace;
+    if (screen) {
+        const QRect available = screen->availableGeometry();
+        place.setX(std::max(available.left(), std::min(place.x(), available.right() + 1 - ClientWidth)));
+        place.setY(std::max(available.top(), std::min(place.y(), available.bottom() + 1 - ClientHeight)));
+    }
+    move(place);
+}
+
+TCodeForm::~TCodeForm() = default;
+
+QWidget *TCodeForm::createBottomPanel()
+{
+    auto *panel = new QWidget;
+    panel->setFixedHeight(BottomPanelHeight);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *line = new QFrame;
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    line->setFixedHeight(5);
+    layout->addWidget(line);
+    layout->addStretch(1);
+
+    // 75 x 25 each at y 11, 80 apart; a caption that does not fit in the desktop's
+    // font widens its button and moves the rest along.
+    int x = 1;
+    const auto button = [panel, &x](const QString &caption, QStyle::StandardPixmap picture) {
+        auto *b = new QPushButton(caption, panel);
+        if (picture != QStyle::SP_CustomBase)
+            b->setIcon(panel->style()->standardIcon(picture));
+        b->setAutoDefault(false);
+        const int width = std::max(75, b->sizeHint().width());
+        b->setGeometry(x, 11, width, 25);
+        x += width + 5;
+        return b;
+    };
+    Close = button(QStringLiteral("&Close"), QStyle::SP_CustomBase);
+    New = button(QStringLiteral("&New"), QStyle::SP_FileIcon);
+    Open = button(QStringLiteral("&Open..."), QStyle::SP_DialogOpenButton);
+    Save = button(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton);
+
+    connect(Close, &QPushButton::clicked, this, &TCodeForm::CloseClick);
+    connect(New, &QPushButton::clicked, this, &TCodeForm::NewClick);
+    connect(Open, &QPushButton::clicked, this, &TCodeForm::OpenClick);
+    connect(Save, &QPushButton::clicked, this, &TCodeForm::SaveClick);
+    return panel;
+}
+
+void TCodeForm::start(const QString &saveFileName, const QString &text, TextFile::Encoding encoding,
+                      bool byteOrderMark)
+{
+    m_saveFileName = saveFileName;
+    m_encoding = encoding;
+    m_byteOrderMark = byteOrderMark;
+    m_reloadOnClose = false;
+    setCode(text);
+}
+
+void TCodeForm::setCode(const QString &text)
+{
+    // The editor holds lines; every line break of the text (CR LF, CR, LF) ends one.
+    QString lines = TextFile::normaliseLineBreaks(text);
+    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    Code->setPlainText(lines);
+    Code->moveCursor(QTextCursor::Start);
+    Code->document()->setModified(false);
+}
+
+QString TCodeForm::text() const
+{
+    // The raw text keeps every character as typed or read (no-break spaces included);
+    // only the line ends become CR LF.
+    QString raw = Code->document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
+    return raw;
+}
+
+bool TCodeForm::isCodeModified() const
+{
+    return Code->document()->isModified();
+}
+
+bool TCodeForm::save()
+{
+    QString path = m_saveFileName;
+    if (path.isEmpty() || !QFileInfo(path).isFile()) {
+        path = FileDialogs::choose(SaveDialog1, m_saveFileName);
+        if (path.isEmpty())
+            return false;
+    }
+    m_encoding = TextFile::save(path, text(), m_encoding, m_byteOrderMark);
+    m_saveFileName = path;
+    Code->document()->setModified(false);
+    m_reloadOnClose = true;
+    return true;
+}
+
+bool TCodeForm::prompt()
+{
+    if (!isCodeModified())
+        return true;
+    switch (Messages::askToSave(this)) {
+    case QMessageBox::Yes: {
+        // Going on without the text saved would lose it.
+        bool saved = false;
+        ExceptionBox::guard(this, [&] { saved = save(); });
+        return saved;
+    }
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TCodeForm::closeStep()
+{
+    if (!prompt())
+        return false;
+    if (m_reloadOnClose && m_readBack)
+        m_readBack(m_saveFileName);
+    return true;
+}
+
+void TCodeForm::CloseClick()
+{
+    ExceptionBox::guard(this, [this] {
+        if (!closeStep())
+            return;
+        m_closing = true;
+        accept();
+    });
+}
+
+void TCodeForm::closeEvent(QCloseEvent *event)
+{
+    if (!m_closing) {
+        bool goOn = false;
+        ExceptionBox::guard(this, [&] { goOn = closeStep(); });
+        if (!goOn) {
+            event->ignore();
+            return;
+        }
+        m_closing = true;
+    }
+    QDialog::closeEvent(event);
+}
+
+void TCodeForm::keyPressEvent(QKeyEvent *event)
+{
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        event->accept();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void TCodeForm::NewClick()
+{
+    ExceptionBox::guard(this, [this] {
+        if (!prompt())
+            return;
+        Code->clear();
+        Code->document()->setModified(false);
+        m_saveFileName.clear();
+        m_encoding = TextFile::Encoding::Utf8;
+        m_byteOrderMark = false;
+        m_reloadOnClose = false;
+    });
+}
+
+void TCodeForm::OpenClick()
+{
+    ExceptionBox::guard(this, [this] {
+        if (!prompt())
+            return;
+        const QString path = FileDialogs::choose(OpenDialog1);
+        if (path.isEmpty())
+            return;
+        // Read first: a file that cannot be read leaves the window as it was.
+        const TextFile::Loaded loaded = TextFile::load(path);
+        setCode(loaded.text);
+        m_saveFileName = path;
+        m_encoding = loaded.encoding;
+        m_byteOrderMark = loaded.byteOrderMark;
+        m_reloadOnClose = true;
+    });
+}
+
+void TCodeForm::SaveClick()
+{
+    ExceptionBox::guard(this, [this] { save(); });
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include "TextFile.h"
+
+#include <QDialog>
+#include <QString>
+#include <functional>
+
+class QFileDialog;
+class QPlainTextEdit;
+class QPushButton;
+
+// The code window: the style sheet as plain CSS text, to edit directly, start afresh,
+// open another file into, and save. Leaving it after a file was saved or opened in it
+// has the main window read that file back, so that edits made as text reach the trees.
+// A fresh window is made for each use and shown modally.
+class TCodeForm : public QDialog
+{
+    Q_OBJECT
+public:
+    // Reads a file back into the main window's style sheet.
+    using ReadBack = std::function<void(const QString &path)>;
+
+    explicit TCodeForm(QWidget *parent = nullptr);
+    ~TCodeForm() override;
+
+    void setReadBack(ReadBack readBack) { m_readBack = std::move(readBack); }
+
+    // Fills the window for one use: the style sheet's text (CR LF between lines), its
+    // file ("Not Saved" when it has none) as the name Save writes to, and the encoding
+    // it was read in, which saving keeps.
+    void start(const QString &saveFileName, const QString &text, TextFile::Encoding encoding,
+               bool byteOrderMark = false);
+
+    // The text as it is written: lines separated by CR LF, none after the last.
+    QString text() const;
+    const QString &saveFileName() const { return m_saveFileName; }
+    bool reloadOnClose() const { return m_reloadOnClose; }
+    bool isCodeModified() const;
+
+    void CloseClick();
+    void NewClick();
+    void OpenClick();
+    void SaveClick();
+
+    QPlainTextEdit *Code = nullptr;
+    QPushButton *Close = nullptr;
+    QPushButton *New = nullptr;
+    QPushButton *Open = nullptr;
+    QPushButton *Save = nullptr;
+    QFileDialog *OpenDialog1 = nullptr;
+    QFileDialog *SaveDialog1 = nullptr;
+
+protected:
+    // The close box, the system menu and Alt+F4 act as the Close button.
+    void closeEvent(QCloseEvent *event) override;
+    // Esc does not close the window.
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    QWidget *createBottomPanel();
+    void setCode(const QString &text);
+    // True when the text was written (to the remembered file, or one chosen now).
+    bool save();
+    // Asks whether to save the text when it was changed; true when the command may go on.
+    bool prompt();
+    // The prompt, then the read-back; true when the window may close.
+    bool closeStep();
+
+    ReadBack m_readBack;
+    QString m_saveFileName;
+    bool m_reloadOnClose = false;
+    bool m_closing = false;
+    TextFile::Encoding m_encoding = TextFile::Encoding::Utf8;
+    bool m_byteOrderMark = false;
+};

@@ -1,0 +1,497 @@
+#include "TMainForm.h"
+
+#include "AttributeListModel.h"
+#include "ElementsTreeView.h"
+#include "ExceptionBox.h"
+#include "FileDialogs.h"
+#include "Messages.h"
+#include "PendingMessages.h"
+#include "PropertiesTreeView.h"
+#include "StyleSheetReader.h"
+#include "StyleSheetWriter.h"
+#include "TCSpinEdit.h"
+#include "TCodeForm.h"
+#include "TZEBColorButton.h"
+#include "WidgetColors.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QCoreApplication>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QFrame>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QScreen>
+#include <QSignalBlocker>
+#include <QSplitter>
+#include <QStyle>
+#include <QTimer>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+// The initial design, in Qt's units: the client area of a 592 x 372 window.
+constexpr int ClientWidth = 584;
+constexpr int ClientHeight = 345;
+constexpr int LeftPanelWidth = 221;
+constexpr int SplitterWidth = 3;
+constexpr int RightPanelWidth = 148;
+constexpr int BottomPanelHeight = 41;
+constexpr int HeadingHeight = 13;
+constexpr int TreeIndent = 19;
+
+const QString StyleSheetFilter = QStringLiteral("Style Sheet Files (*.css)|*.css|All Files (*.*)|*.*");
+const QString SaveFilter =
+    QStringLiteral("Style Sheet Files (*.css)|*.css|Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
+
+// The five generic font families, on top of the font list.
+const QStringList GenericFamilies = {QStringLiteral("Serif"), QStringLiteral("Sans-Serif"),
+                                     QStringLiteral("Cursive"), QStringLiteral("Fantasy"),
+                                     QStringLiteral("Monospace")};
+
+// The colour button's drop-down palette, 4 across and 5 down, given column by column
+// as 0xRRGGBB.
+TColorArrayClass paletteColors()
+{
+    static constexpr uint32_t Colors[] = {
+        0xFFFFFF, 0xFF0000, 0x00FF00, 0x0000FF, 0xBFD7BF, 0x000000, 0x7F0000, 0x007F00, 0x00007F, 0x9FBFEF,
+        0xBFBFBF, 0xFFFF00, 0x00FFFF, 0xFF00FF, 0xFFF7EF, 0x7F7F7F, 0x7F7F00, 0x007F7F, 0x7F007F, 0x9F9F9F};
+    QList<uint32_t> stored;
+    for (const uint32_t rgb : Colors)
+        stored.append(WidgetColors::rgb(int(rgb >> 16), int(rgb >> 8), int(rgb)));
+    TColorArrayClass palette;
+    palette.readStored(4, 5, stored);
+    return palette;
+}
+
+// The colour dialog's custom colours: 8 x 2, all white.
+TColorArrayClass whiteCustomColors()
+{
+    TColorArrayClass custom(8, 2);
+    for (int i = 1; i <= custom.count(); ++i)
+        custom.setAt(i, WidgetColors::rgb(255, 255, 255));
+    return custom;
+}
+
+class WaitCursor
+{
+public:
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+} // namespace
+
+TMainForm::TMainForm(QWidget *parent)
+    : QWidget(parent), m_catalogueFolder(QCoreApplication::applicationDirPath()),
+      m_attributeImages(PictureIcons::kindPictures()), m_elementImages(PictureIcons::kindPictures()),
+      m_attributeIcons(m_attributeImages), m_elementIcons(m_elementImages)
+{
+    m_attributeList = new AttributeListModel(this);
+    m_document.elements().setDecorationProvider(
+        [this](int picture) { return m_elementIcons.decoration(picture); });
+    m_attributeList->setDecorationProvider(
+        [this](int picture) { return m_attributeIcons.decoration(picture); });
+
+    createLayout();
+    createDialogs();
+    Elements->setModel(&m_document.elements());
+    Properties->setModel(m_attributeList);
+    // A rebuilt or re-read element list keeps its root open and selected.
+    connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
+        const QModelIndex root = m_document.elements().rootIndex();
+        Elements->expand(root);
+        Elements->setCurrentIndex(root);
+    });
+
+    updateTitle();
+    resize(ClientWidth, ClientHeight);
+    if (const QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+}
+
+TMainForm::~TMainForm() = default;
+
+// ---------------------------------------------------------------------------------
+// Layout
+
+void TMainForm::createLayout()
+{
+    Elements = new ElementsTreeView;
+    Properties = new PropertiesTreeView;
+    for (QTreeView *tree : std::initializer_list<QTreeView *>{Elements, Properties}) {
+        tree->setHeaderHidden(true);
+        tree->setIndentation(TreeIndent);
+        tree->setUniformRowHeights(true);
+    }
+
+    auto *splitter = new QSplitter(Qt::Horizontal);
+    splitter->setHandleWidth(SplitterWidth);
+    splitter->setChildrenCollapsible(false);
+    splitter->addWidget(createTreePanel(QStringLiteral("Elements"), Elements));
+    splitter->addWidget(createTreePanel(QStringLiteral("Attributes"), Properties));
+    splitter->setStretchFactor(0, 0);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({LeftPanelWidth, ClientWidth - LeftPanelWidth - SplitterWidth - RightPanelWidth});
+
+    auto *rightPanel = new QWidget;
+    rightPanel->setFixedWidth(RightPanelWidth);
+    createEditSettings()->setParent(rightPanel);
+
+    auto *top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->setSpacing(0);
+    top->addWidget(splitter, 1);
+    top->addWidget(rightPanel);
+
+    auto *outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->setSpacing(0);
+    outer->addLayout(top, 1);
+    outer->addWidget(createBottomPanel());
+
+    ElementsPopup = new QMenu(this);
+    NewElement1 = ElementsPopup->addAction(QStringLiteral("New &Element"));
+    NewProperty1 = ElementsPopup->addAction(QStringLiteral("New &Property"));
+    DeleteProperty1 = ElementsPopup->addAction(QStringLiteral("&Delete Property"));
+    DeleteProperty1->setShortcut(QKeySequence(Qt::Key_Delete));
+}
+
+QWidget *TMainForm::createTreePanel(const QString &heading, QTreeView *tree)
+{
+    auto *panel = new QWidget;
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    auto *label = new QLabel(heading);
+    label->setAlignment(Qt::AlignCenter);
+    label->setFixedHeight(std::max(HeadingHeight, label->fontMetrics().height()));
+    label->setAutoFillBackground(true);
+    QPalette palette = label->palette();
+    palette.setColor(QPalette::Window, palette.color(QPalette::Dark));
+    label->setPalette(palette);
+
+    layout->addWidget(label);
+    layout->addWidget(tree, 1);
+    return panel;
+}
+
+QWidget *TMainForm::createEditSettings()
+{
+    auto *group = new QGroupBox(QStringLiteral("Edit Settings"));
+    group->setGeometry(7, 6, 137, 295);
+    const auto caption = [group](const QString &text, int y) {
+        auto *label = new QLabel(text, group);
+        label->move(12, y);
+        label->adjustSize();
+    };
+    const auto place = [](QWidget *editor, int y, int width, int height = 0) {
+        editor->setGeometry(12, y, width, height > 0 ? height : editor->sizeHint().height());
+        editor->setEnabled(false);
+    };
+
+    caption(QStringLiteral("Colour:"), 20);
+    ColorButton = new TZEBColorButton(group);
+    ColorButton->setPaletteColors(paletteColors());
+    ColorButton->setCustomColors(whiteCustomColors());
+    ColorButton->setOtherColor(WidgetColors::ButtonFace);
+    ColorButton->setOtherBtnCaption(QStringLiteral("&Other"));
+    place(ColorButton, 40, 45, 22);
+
+    caption(QStringLiteral("Font:"), 68);
+    FontCombo = new QComboBox(group);
+    FontCombo->setEditable(true);
+    FontCombo->setInsertPolicy(QComboBox::NoInsert);
+    place(FontCombo, 84, 117);
+
+    caption(QStringLiteral("Size/Value:"), 116);
+    Numbers = new TCSpinEdit(group);
+    place(Numbers, 136, 117, 22);
+
+    caption(QStringLiteral("Choice:"), 164);
+    OptionsCombo = new QComboBox(group);
+    OptionsCombo->setEditable(true);
+    OptionsCombo->setInsertPolicy(QComboBox::NoInsert);
+    place(OptionsCombo, 180, 115);
+
+    caption(QStringLiteral("File:"), 212);
+    FileEdit = new QLineEdit(group);
+    place(FileEdit, 228, 115);
+
+    Browse = new QPushButton(QStringLiteral("Browse..."), group);
+    place(Browse, 256, 75, 25);
+    return group;
+}
+
+QWidget *TMainForm::createBottomPanel()
+{
+    auto *panel = new QWidget;
+    panel->setFixedHeight(BottomPanelHeight);
+    auto *layout = new QVBoxLayout(panel);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto *line = new QFrame;
+    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
+    line->setFixedHeight(5);
+    layout->addWidget(line);
+    layout->addStretch(1);
+
+    // 75 x 25 each at y 11, from x 1 with the gaps of the design; a caption that does
+    // not fit in the desktop's font widens its button and moves the rest along.
+    int x = 1;
+    const auto button = [panel, &x](const QString &caption, QStyle::StandardPixmap picture, int gapAfter) {
+        auto *b = new QPushButton(caption, panel);
+        if (picture != QStyle::SP_CustomBase)
+            b->setIcon(panel->style()->standardIcon(picture));
+        b->setAutoDefault(false);
+        const int width = std::max(75, b->sizeHint().width());
+        b->setGeometry(x, 11, width, 25);
+        x += width + gapAfter;
+        return b;
+    };
+    Close = button(QStringLiteral("&Close"), QStyle::SP_CustomBase, 5);
+    New = button(QStringLiteral("&New"), QStyle::SP_FileIcon, 5);
+    Open = button(QStringLiteral("&Open..."), QStyle::SP_DialogOpenButton, 5);
+    Finish = button(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton, 6);
+    Code = button(QStringLiteral("&Edit Code"), QStyle::SP_FileDialogContentsView, 0);
+
+    connect(Close, &QPushButton::clicked, this, &TMainForm::CloseClick);
+    connect(New, &QPushButton::clicked, this, &TMainForm::NewClick);
+    connect(Open, &QPushButton::clicked, this, &TMainForm::OpenClick);
+    connect(Finish, &QPushButton::clicked, this, &TMainForm::FinishClick);
+    connect(Code, &QPushButton::clicked, this, &TMainForm::CodeClick);
+    return panel;
+}
+
+void TMainForm::createDialogs()
+{
+    OpenDialog1 = FileDialogs::openDialog(this, QString(), QStringLiteral("All Files (*.*)|*.*"));
+    OpenDialog2 = FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), StyleSheetFilter);
+    SaveDialog1 =
+        FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter, QStringLiteral("css"));
+}
+
+// ---------------------------------------------------------------------------------
+// Start-up and activation
+
+bool TMainForm::FormCreate()
+{
+    if (!Catalogue::tablesPresent(m_catalogueFolder)) {
+        Messages::catalogueMissing(nullptr);
+        return false;
+    }
+    // A failure skips the rest; the program goes on with what was built.
+    ExceptionBox::guard(this, [this] {
+        Catalogue::StartUp steps;
+        steps.progress = [this](const QString &text, int position) { reportProgress(text, position); };
+        steps.elementsBuilt = [this](Catalogue::ElementList list) { m_document.applyElementList(list); };
+        steps.attributesBuilt = [this](std::vector<Catalogue::AttributeEntry> list) {
+            m_attributeList->setAttributes(std::move(list));
+        };
+        m_catalogue.loadAtStartUp(m_catalogueFolder, m_elementImages, steps);
+        fillFontCombo();
+        m_document.setCurrentFileName(Document::NotSaved);
+        updateTitle();
+        showRoots();
+    });
+    return true;
+}
+
+void TMainForm::showRoots()
+{
+    const QModelIndex attributes = m_attributeList->rootIndex();
+    const QModelIndex elements = m_document.elements().rootIndex();
+    Properties->expand(attributes);
+    Elements->expand(elements);
+    Elements->setCurrentIndex(elements);
+    Properties->setCurrentIndex(attributes);
+}
+
+void TMainForm::reportProgress(const QString &text, int position)
+{
+    if (m_progress)
+        m_progress(text, position);
+    PendingMessages::processNow();
+}
+
+void TMainForm::fillFontCombo()
+{
+    QStringList fonts;
+    const QStringList families = QFontDatabase::families();
+    for (const QString &family : families)
+        if (!QFontDatabase::isPrivateFamily(family))
+            fonts << family;
+    if (!fonts.contains(QStringLiteral("Default")))
+        fonts << QStringLiteral("Default");
+    fonts.sort(Qt::CaseInsensitive);
+
+    const QSignalBlocker blocker(FontCombo);
+    FontCombo->clear();
+    FontCombo->addItems(GenericFamilies + fonts);
+    FontCombo->setCurrentIndex(-1);
+}
+
+bool TMainForm::event(QEvent *event)
+{
+    if (event->type() == QEvent::WindowActivate && !m_activated && !m_activationQueued) {
+        m_activationQueued = true;
+        QTimer::singleShot(0, this, &TMainForm::FormActivate);
+    }
+    return QWidget::event(event);
+}
+
+void TMainForm::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    // Without a window manager a shown window is not activated until it is clicked;
+    // the first showing counts as the first activation.
+    if (!m_activated && !m_activationQueued) {
+        m_activationQueued = true;
+        QTimer::singleShot(0, this, &TMainForm::FormActivate);
+    }
+}
+
+void TMainForm::FormActivate()
+{
+    if (m_activated)
+        return;
+    m_activated = true;
+    ExceptionBox::guard(this, [this] { activationStep(); });
+}
+
+void TMainForm::activationStep()
+{
+    m_document.addPseudoClassNodes();
+    if (!m_pendingCommandLineFile.isEmpty() && QFileInfo(m_pendingCommandLineFile).isFile()) {
+        reportProgress(QStringLiteral("Opening style sheet"), -1);
+        readStyleSheet(m_pendingCommandLineFile);
+        m_pendingCommandLineFile.clear();
+    }
+}
+
+void TMainForm::updateTitle()
+{
+    setWindowTitle(Messages::ApplicationTitle + QLatin1String(" - ") + m_document.currentFileName());
+}
+
+bool TMainForm::readStyleSheet(const QString &path)
+{
+    bool read = false;
+    {
+        const WaitCursor wait;
+        read = StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, &PendingMessages::process);
+    }
+    if (!read) {
+        Messages::styleSheetUnreadable(this);
+        return false;
+    }
+    updateTitle();
+    m_saveName = path;
+    return true;
+}
+
+// ---------------------------------------------------------------------------------
+// File commands
+
+bool TMainForm::promptStep()
+{
+    if (!m_document.isModified())
+        return true;
+    switch (Messages::askToSave(this)) {
+    case QMessageBox::Yes: {
+        // The edits would be lost if the command went on without them saved.
+        bool saved = false;
+        ExceptionBox::guard(this, [&] { saved = saveDocument(); });
+        return saved;
+    }
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool TMainForm::saveDocument()
+{
+    if (!m_document.hasFile()) {
+        const QString chosen = FileDialogs::choose(SaveDialog1, m_saveName);
+        if (chosen.isEmpty())
+            return false;
+        m_saveName = chosen;
+        m_document.setCurrentFileName(chosen);
+    }
+    StyleSheetWriter::save(m_document, m_document.currentFileName());
+    updateTitle();
+    return true;
+}
+
+void TMainForm::buildElementList()
+{
+    m_document.applyElementList(m_catalogue.buildElementList(m_elementImages));
+}
+
+void TMainForm::CloseClick()
+{
+    ExceptionBox::guard(this, [this] { close(); });
+}
+
+void TMainForm::closeEvent(QCloseEvent *event)
+{
+    bool goOn = false;
+    ExceptionBox::guard(this, [&] { goOn = promptStep(); });
+    if (goOn)
+        event->accept();
+    else
+        event->ignore();
+}
+
+void TMainForm::NewClick()
+{
+    ExceptionBox::guard(this, [this] {
+        if (!promptStep())
+            return;
+        buildElementList();
+        activationStep();
+        m_document.setCurrentFileName(Document::NotSaved);
+        updateTitle();
+        m_document.setModified(false);
+    });
+}
+
+void TMainForm::OpenClick()
+{
+    ExceptionBox::guard(this, [this] {
+        if (!promptStep())
+            return;
+        const QString chosen = FileDialogs::choose(OpenDialog2);
+        if (!chosen.isEmpty())
+            readStyleSheet(chosen);
+        m_document.setModified(false);
+    });
+}
+
+void TMainForm::FinishClick()
+{
+    ExceptionBox::guard(this, [this] { saveDocument(); });
+}
+
+void TMainForm::CodeClick()
+{
+    ExceptionBox::guard(this, [this] {
+        TCodeForm form(this);
+        form.setReadBack([this](const QString &path) { readStyleSheet(path); });
+        form.start(m_document.currentFileName(), StyleSheetWriter::styleSheetText(m_document),
+                   m_document.encoding(), m_document.byteOrderMark());
+        form.exec();
+    });
+}

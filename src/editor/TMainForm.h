@@ -1,0 +1,138 @@
+#pragma once
+
+#include "Catalogue.h"
+#include "Document.h"
+#include "ImageList.h"
+#include "PictureIcons.h"
+
+#include <QString>
+#include <QWidget>
+#include <functional>
+
+class AttributeListModel;
+class ElementsTreeView;
+class PropertiesTreeView;
+class QAction;
+class QComboBox;
+class QFileDialog;
+class QLineEdit;
+class QMenu;
+class QPushButton;
+class QTreeView;
+class TCSpinEdit;
+class TZEBColorButton;
+
+// The main window: the style sheet as the `Elements` tree, the attribute catalogue as
+// the `Properties` tree, the value editors, and the bottom row of file commands. It
+// owns the document, the catalogue and the image lists; the handlers below read like
+// short algorithms over them.
+class TMainForm : public QWidget
+{
+    Q_OBJECT
+public:
+    // Start-up progress on the start-up screen: a text and a position from 0 to 50
+    // (a negative position leaves the bar as it is).
+    using Progress = std::function<void(const QString &text, int position)>;
+
+    explicit TMainForm(QWidget *parent = nullptr);
+    ~TMainForm() override;
+
+    // Where the catalogue tables lie; the program's own folder unless set.
+    void setCatalogueFolder(const QString &folder) { m_catalogueFolder = folder; }
+    void setProgress(Progress progress) { m_progress = std::move(progress); }
+    // The style sheet named on the command line, opened at the first activation.
+    void setPendingCommandLineFile(const QString &path) { m_pendingCommandLineFile = path; }
+    const QString &pendingCommandLineFile() const { return m_pendingCommandLineFile; }
+
+    Document &document() { return m_document; }
+    Catalogue &catalogue() { return m_catalogue; }
+    AttributeListModel &attributeList() { return *m_attributeList; }
+    const PictureIcons &elementIcons() const { return m_elementIcons; }
+
+    // Loads the catalogue into the trees and fills the font list. Gives false when the
+    // catalogue tables are missing: the user has been told, and the program ends.
+    bool FormCreate();
+    // The first activation adds the pseudo-class nodes and opens the command-line
+    // file; later activations do nothing.
+    void FormActivate();
+
+    // The bottom row.
+    void CloseClick();
+    void NewClick();
+    void OpenClick();
+    void FinishClick();
+    void CodeClick();
+
+    // Reads a style sheet into the document with the wait cursor, letting the windows
+    // repaint; on success the title and the save dialog's proposed name follow the
+    // file, on failure the reader's message is shown and nothing changes.
+    bool readStyleSheet(const QString &path);
+
+    // Trees
+    ElementsTreeView *Elements = nullptr;
+    PropertiesTreeView *Properties = nullptr;
+    QMenu *ElementsPopup = nullptr; // New Element, New Property, Delete Property (Del)
+    QAction *NewElement1 = nullptr;
+    QAction *NewProperty1 = nullptr;
+    QAction *DeleteProperty1 = nullptr;
+
+    // Value editors (all disabled until an attribute node is clicked)
+    TZEBColorButton *ColorButton = nullptr;
+    QComboBox *FontCombo = nullptr;
+    TCSpinEdit *Numbers = nullptr;
+    QComboBox *OptionsCombo = nullptr;
+    QLineEdit *FileEdit = nullptr;
+    QPushButton *Browse = nullptr;
+
+    // Bottom row
+    QPushButton *Close = nullptr;
+    QPushButton *New = nullptr;
+    QPushButton *Open = nullptr;
+    QPushButton *Finish = nullptr;
+    QPushButton *Code = nullptr;
+
+    // Dialogs
+    QFileDialog *OpenDialog1 = nullptr; // the file editor's Browse
+    QFileDialog *OpenDialog2 = nullptr; // Open
+    QFileDialog *SaveDialog1 = nullptr; // Save
+
+protected:
+    bool event(QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
+    // The close box, the system menu and Alt+F4 ask about unsaved changes like Close.
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    void createLayout();
+    QWidget *createTreePanel(const QString &heading, QTreeView *tree);
+    QWidget *createEditSettings();
+    QWidget *createBottomPanel();
+    void createDialogs();
+
+    void reportProgress(const QString &text, int position);
+    void fillFontCombo();
+    void updateTitle();
+    void showRoots();
+    void activationStep();
+    void buildElementList();
+    // Save: asks for a name while the document has none. True when the file was written.
+    bool saveDocument();
+    // Before a command discards the style sheet: asks whether to save it when it was
+    // modified. True when the command may go on.
+    bool promptStep();
+
+    QString m_catalogueFolder;
+    Progress m_progress;
+    QString m_pendingCommandLineFile;
+    bool m_activated = false;
+    bool m_activationQueued = false;
+
+    Catalogue m_catalogue;
+    ImageList m_attributeImages; // the six kind pictures
+    ImageList m_elementImages;   // the kind pictures, then one per element row and build
+    PictureIcons m_attributeIcons;
+    PictureIcons m_elementIcons;
+    Document m_document;
+    AttributeListModel *m_attributeList = nullptr;
+    QString m_saveName; // the name SaveDialog1 proposes
+};

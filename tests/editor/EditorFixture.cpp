@@ -1,0 +1,112 @@
+#include "EditorFixture.h"
+
+#include "Catalogue.h"
+#include "Messages.h"
+#include "TMainForm.h"
+#include "TestCatalogue.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+#include <csignal>
+
+void EditorFixture::writeCatalogue(const QString &folder)
+{
+    const QStringList elements = {QStringLiteral("!--"), QStringLiteral("!DOCTYPE"), QStringLiteral("*"),
+                                  QStringLiteral("A"),   QStringLiteral("B"),        QStringLiteral("BODY"),
+                                  QStringLiteral("H1"),  QStringLiteral("P")};
+    const QList<TestCatalogue::Attribute> attributes = {
+        {QStringLiteral("color"), QStringLiteral("<Color>")},
+        {QStringLiteral("background-color"), QStringLiteral("<Color>")},
+        {QStringLiteral("font-size"), QStringLiteral("<Number>")},
+        {QStringLiteral("font-family"), QStringLiteral("<Font>")},
+        {QStringLiteral("background-image"), QStringLiteral("<URL>")},
+        {QStringLiteral("text-align"), QStringLiteral("left\ncenter\nright")},
+        {QStringLiteral("weird"), QStringLiteral("<Colour>")},
+        {QStringLiteral("plain"), QString()},
+    };
+    const QString error = TestCatalogue::write(folder, elements, attributes);
+    if (!error.isEmpty())
+        qFatal("cannot write the catalogue: %s", qPrintable(error));
+}
+
+QString EditorFixture::catalogueFolder()
+{
+    const QString beside = QCoreApplication::applicationDirPath();
+    if (Catalogue::tablesPresent(beside))
+        return beside;
+    static QTemporaryDir small;
+    static bool written = false;
+    if (!written) {
+        writeCatalogue(small.path());
+        written = true;
+    }
+    return small.path();
+}
+
+void EditorFixture::prepareApplication()
+{
+    QCoreApplication::setApplicationName(Messages::ApplicationTitle);
+    QApplication::setQuitOnLastWindowClosed(false);
+}
+
+std::unique_ptr<TMainForm> EditorFixture::startMainWindow(const QString &commandLineFile)
+{
+    auto form = std::make_unique<TMainForm>();
+    form->setCatalogueFolder(catalogueFolder());
+    form->setPendingCommandLineFile(commandLineFile);
+    if (!form->FormCreate())
+        return nullptr;
+    form->show();
+    if (!QTest::qWaitForWindowExposed(form.get()))
+        return nullptr;
+    // The first showing activates the window by itself.
+    if (!QTest::qWaitFor([&form] { return form->document().hasPseudoClassNodes(); }))
+        return nullptr;
+    return form;
+}
+
+void EditorFixture::editDocument(TMainForm &form, const QString &declaration)
+{
+    StyleSheetModel &elements = form.document().elements();
+    for (int i = 0; i < elements.elementCount(); ++i) {
+        if (elements.element(i).label == QLatin1String("BODY")) {
+            const QString name = declaration.section(QLatin1Char('='), 0, 0);
+            elements.appendAttribute(i, declaration, form.catalogue().findAttributeKind(name));
+            break;
+        }
+    }
+    form.document().setModified(true);
+}
+
+void EditorFixture::writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+QByteArray EditorFixture::readFile(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return "<missing>";
+    return file.readAll();
+}
+
+EditorFixture::FileSizeLimit::FileSizeLimit(rlim_t bytes)
+{
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    m_handler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = m_saved;
+    limit.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limit);
+}
+
+EditorFixture::FileSizeLimit::~FileSizeLimit()
+{
+    setrlimit(RLIMIT_FSIZE, &m_saved);
+    std::signal(SIGXFSZ, m_handler);
+}

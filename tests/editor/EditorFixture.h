@@ -1,0 +1,54 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <memory>
+#include <sys/resource.h>
+
+class TMainForm;
+
+// Shared set-up of the editor tests.
+namespace EditorFixture {
+
+// Writes a small catalogue (tags.db, css.db) into `folder`: element
+// rows "!--", "!DOCTYPE", "*" (not offered), then "A", "B", "BODY", "H1", "P"; and the
+// attributes color, background-color (colour), font-size (number), font-family (font),
+// background-image (URL), text-align (choice: left, center, right), weird (misspelt
+// marker) and plain (no kind).
+void writeCatalogue(const QString &folder);
+
+// The catalogue the tests start the editor with: the real one beside the test program
+// when it is there, else the small one above, made once.
+QString catalogueFolder();
+
+// Sets up the application as the entry sequence does (title) and keeps closing the
+// main window from ending the test run.
+void prepareApplication();
+
+// A main window after start-up: created, shown and activated, with `commandLineFile`
+// as the pending command-line file.
+std::unique_ptr<TMainForm> startMainWindow(const QString &commandLineFile = {});
+
+// An edit as the value editors and tree commands make it: a declaration added to the
+// element BODY, and the document marked modified.
+void editDocument(TMainForm &form, const QString &declaration = QStringLiteral("color=red"));
+
+// While it lives, every file write of this process beyond `bytes` fails, as on a full
+// disk (also for root, whom file permissions do not stop).
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes);
+    ~FileSizeLimit();
+    FileSizeLimit(const FileSizeLimit &) = delete;
+    FileSizeLimit &operator=(const FileSizeLimit &) = delete;
+
+private:
+    rlimit m_saved{};
+    void (*m_handler)(int) = nullptr;
+};
+
+void writeFile(const QString &path, const QByteArray &bytes);
+QByteArray readFile(const QString &path);
+
+} // namespace EditorFixture

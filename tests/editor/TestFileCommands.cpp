@@ -1,0 +1,414 @@
+#include "DialogAnswerer.h"
+#include "EditorFixture.h"
+#include "ElementsTreeView.h"
+#include "PropertiesTreeView.h"
+#include "StyleSheetWriter.h"
+#include "TCSpinEdit.h"
+#include "TMainForm.h"
+#include "TZEBColorButton.h"
+#include "TestRegistry.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <QWindow>
+
+using namespace EditorFixture;
+
+namespace {
+
+enum class Command { New, Open, Close, CloseBox };
+
+void run(TMainForm &form, Command command)
+{
+    switch (command) {
+    case Command::New:
+        form.NewClick();
+        break;
+    case Command::Open:
+        form.OpenClick();
+        break;
+    case Command::Close:
+        form.CloseClick();
+        break;
+    case Command::CloseBox:
+        // What the window system sends for the close box, the system menu and Alt+F4.
+        form.windowHandle()->close();
+        break;
+    }
+}
+
+void expectPrompt(DialogAnswerer &answer, QMessageBox::StandardButton button)
+{
+    answer.on<QMessageBox>([button](QMessageBox *box) {
+        QCOMPARE(box->text(), QStringLiteral("Do you want to save the current style sheet?"));
+        QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
+        QCOMPARE(box->icon(), QMessageBox::Question);
+        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel);
+        DialogAnswerer::press(box, button);
+    });
+}
+
+void expectSaveDialog(DialogAnswerer &answer, const QString &chosen, const QString &proposed = {})
+{
+    answer.on<QFileDialog>([chosen, proposed](QFileDialog *dialog) {
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Save Style Sheet"));
+        QCOMPARE(dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))->text(), proposed);
+        if (chosen.isEmpty())
+            DialogAnswerer::cancel(dialog);
+        else
+            DialogAnswerer::chooseFile(dialog, chosen);
+    });
+}
+
+void expectOpenDialog(DialogAnswerer &answer, const QString &chosen)
+{
+    answer.on<QFileDialog>([chosen](QFileDialog *dialog) {
+        QCOMPARE(dialog->windowTitle(), QStringLiteral("Open Style Sheet"));
+        if (chosen.isEmpty())
+            DialogAnswerer::cancel(dialog);
+        else
+            DialogAnswerer::chooseFile(dialog, chosen);
+    });
+}
+
+QStringList elementLabels(TMainForm &form)
+{
+    QStringList labels;
+    for (const auto &node : form.document().elements().elements())
+        labels << node->label;
+    return labels;
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Command)
+
+class TestFileCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void uneditedSheetNeedsNoPrompt_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::newRow("New") << Command::New;
+        QTest::newRow("Open") << Command::Open;
+        QTest::newRow("Close") << Command::Close;
+        QTest::newRow("close box") << Command::CloseBox;
+    }
+
+    void uneditedSheetNeedsNoPrompt()
+    {
+        QFETCH(Command, command);
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        DialogAnswerer answer;
+        if (command == Command::Open)
+            expectOpenDialog(answer, {});
+        run(*form, command);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(form->isVisible(), command != Command::Close && command != Command::CloseBox);
+    }
+
+    void cancelChangesNothing_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::addColumn<bool>("saveFirst");
+        QTest::newRow("New") << Command::New << false;
+        QTest::newRow("Open") << Command::Open << false;
+        QTest::newRow("Close") << Command::Close << false;
+        QTest::newRow("close box") << Command::CloseBox << false;
+        QTest::newRow("Close after a save") << Command::Close << true;
+    }
+
+    void cancelChangesNothing()
+    {
+        QFETCH(Command, command);
+        QFETCH(bool, saveFirst);
+        QTemporaryDir dir;
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        if (saveFirst) {
+            DialogAnswerer save;
+            expectSaveDialog(save, dir.filePath(QStringLiteral("saved.css")));
+            form->FinishClick();
+            QVERIFY2(save.done(), qPrintable(save.report()));
+            QVERIFY(form->document().isModified()); // saving leaves the sheet modified
+        }
+        const QString text = StyleSheetWriter::styleSheetText(form->document());
+        const QString title = form->windowTitle();
+        const QString file = form->document().currentFileName();
+
+        DialogAnswerer answer;
+        expectPrompt(answer, QMessageBox::Cancel);
+        run(*form, command);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+
+        QVERIFY(form->isVisible());
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
+        QCOMPARE(form->windowTitle(), title);
+        QCOMPARE(form->document().currentFileName(), file);
+        QVERIFY(form->document().isModified());
+    }
+
+    void noDiscardsAndGoesOn_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::newRow("Close") << Command::Close;
+        QTest::newRow("close box") << Command::CloseBox;
+        QTest::newRow("New") << Command::New;
+    }
+
+    void noDiscardsAndGoesOn()
+    {
+        QFETCH(Command, command);
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        DialogAnswerer answer;
+        expectPrompt(answer, QMessageBox::No);
+        run(*form, command);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        if (command == Command::New) {
+            QVERIFY(form->isVisible());
+            QVERIFY(StyleSheetWriter::styleSheetText(form->document()).isEmpty());
+            QVERIFY(!form->document().isModified());
+        } else {
+            QVERIFY(!form->isVisible());
+        }
+    }
+
+    // Yes, then cancelling the save dialog, abandons the command like Cancel: the
+    // edits are not lost.
+    void yesThenCancelledSaveKeepsTheEdits_data()
+    {
+        QTest::addColumn<Command>("command");
+        QTest::newRow("New") << Command::New;
+        QTest::newRow("Open") << Command::Open;
+        QTest::newRow("Close") << Command::Close;
+        QTest::newRow("close box") << Command::CloseBox;
+    }
+
+    void yesThenCancelledSaveKeepsTheEdits()
+    {
+        QFETCH(Command, command);
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        const QString text = StyleSheetWriter::styleSheetText(form->document());
+        DialogAnswerer answer;
+        expectPrompt(answer, QMessageBox::Yes);
+        expectSaveDialog(answer, {});
+        run(*form, command);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QVERIFY(form->isVisible());
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
+        QVERIFY(form->document().isModified());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+    }
+
+    void yesSavesThenGoesOn()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("kept.css"));
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        DialogAnswerer answer;
+        expectPrompt(answer, QMessageBox::Yes);
+        expectSaveDialog(answer, path);
+        form->NewClick();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(readFile(path), QByteArray("BODY {color=red;}"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+        QVERIFY(!form->document().isModified());
+    }
+
+    void openWithCancelledDialogLeavesTheSheetClean()
+    {
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        const QString text = StyleSheetWriter::styleSheetText(form->document());
+        {
+            DialogAnswerer answer;
+            expectPrompt(answer, QMessageBox::No);
+            expectOpenDialog(answer, {});
+            form->OpenClick();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        }
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
+        QVERIFY(!form->document().isModified());
+        DialogAnswerer none;
+        form->CloseClick();
+        QVERIFY2(none.done(), qPrintable(none.report()));
+        QVERIFY(!form->isVisible());
+    }
+
+    void openReadsTheFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("opened.css"));
+        writeFile(path, "H1 {color=blue;}");
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        {
+            DialogAnswerer answer;
+            expectOpenDialog(answer, path);
+            form->OpenClick();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        }
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), QStringLiteral("H1 {color=blue;}"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + path);
+
+        // After New the save dialog proposes the file last read.
+        form->NewClick();
+        DialogAnswerer save;
+        expectSaveDialog(save, {}, QStringLiteral("opened.css"));
+        form->FinishClick();
+        QVERIFY2(save.done(), qPrintable(save.report()));
+    }
+
+    void unreadableFileInOpenIsReportedAndClean()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("broken.css"));
+        writeFile(path, "@media print { H1 { color: blue } }"); // a block inside a block
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        DialogAnswerer answer;
+        expectPrompt(answer, QMessageBox::No);
+        expectOpenDialog(answer, path);
+        answer.on<QMessageBox>([](QMessageBox *box) {
+            QCOMPARE(box->text(), QStringLiteral("Invalid or corrupt style sheet file"));
+            QCOMPARE(box->windowTitle(), QStringLiteral("Error"));
+            DialogAnswerer::press(box, QMessageBox::Ok);
+        });
+        form->OpenClick();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), QStringLiteral("BODY {color=red;}"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+        QVERIFY(!form->document().isModified());
+    }
+
+    void newGivesTheStartUpListWithoutTheCommandLineFile()
+    {
+        const auto fresh = startMainWindow();
+        QVERIFY(fresh);
+        const QStringList startUp = elementLabels(*fresh);
+
+        QTemporaryDir dir;
+        const QString sheet = dir.filePath(QStringLiteral("start.css"));
+        writeFile(sheet, "BODY {color=red;}\r\n.note {font-size=3;}");
+        const auto form = startMainWindow(sheet);
+        QVERIFY(form);
+        QVERIFY(elementLabels(*form).contains(QStringLiteral(".note")));
+        DialogAnswerer none;
+        form->NewClick();
+        QVERIFY2(none.done(), qPrintable(none.report()));
+
+        QCOMPARE(elementLabels(*form), startUp);
+        QVERIFY(StyleSheetWriter::styleSheetText(form->document()).isEmpty());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+        const int a = int(startUp.indexOf(QStringLiteral("A")));
+        QCOMPARE(startUp.mid(a + 1, 3), (QStringList{QStringLiteral("A:Active"), QStringLiteral("A:Hover"),
+                                                     QStringLiteral("A:Visited")}));
+        QCOMPARE(form->document().elements().element(a + 2).picture, 9);
+        QVERIFY(form->Elements->isExpanded(form->document().elements().rootIndex()));
+    }
+
+    void saveWithoutFileAndCancelledDialogWritesNothing()
+    {
+        QTemporaryDir dir;
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        form->SaveDialog1->setDirectory(dir.path());
+        DialogAnswerer answer;
+        expectSaveDialog(answer, {});
+        form->FinishClick();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
+        QCOMPARE(form->document().currentFileName(), QStringLiteral("Not Saved"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+    }
+
+    void saveAsksOnceThenWritesDirectly()
+    {
+        QTemporaryDir dir;
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        form->SaveDialog1->setDirectory(dir.path());
+        DialogAnswerer first;
+        expectSaveDialog(first, QStringLiteral("sheet")); // the default extension is added
+        form->FinishClick();
+        QVERIFY2(first.done(), qPrintable(first.report()));
+        const QString path = QDir(dir.path()).filePath(QStringLiteral("sheet.css"));
+        QCOMPARE(readFile(path), QByteArray("BODY {color=red;}"));
+        QCOMPARE(form->document().currentFileName(), path);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + path);
+
+        editDocument(*form, QStringLiteral("font-size=12"));
+        DialogAnswerer second; // no dialog
+        form->FinishClick();
+        QVERIFY2(second.done(), qPrintable(second.report()));
+        QCOMPARE(readFile(path), QByteArray("BODY {color=red; font-size=12;}"));
+        QVERIFY(form->document().isModified());
+    }
+
+    void emptySheetSavesAnEmptyFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("empty.css"));
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        DialogAnswerer answer;
+        expectSaveDialog(answer, path);
+        form->FinishClick();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QVERIFY(QFileInfo::exists(path));
+        QCOMPARE(QFileInfo(path).size(), 0);
+    }
+
+    // A write that fails leaves the old file whole and is shown in the standard
+    // exception message box; the title stays.
+    void failedSaveKeepsTheOldFile()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("old.css"));
+        writeFile(path, "P {}");
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        editDocument(*form);
+        editDocument(*form, QStringLiteral("font-size=12"));
+        const QString title = form->windowTitle();
+        DialogAnswerer answer;
+        answer.on<QMessageBox>([&path](QMessageBox *box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
+            QCOMPARE(box->icon(), QMessageBox::Critical);
+            QVERIFY2(box->text().contains(path), qPrintable(box->text()));
+            QVERIFY(box->text().endsWith(QLatin1Char('.')));
+            DialogAnswerer::press(box, QMessageBox::Ok);
+        });
+        {
+            const FileSizeLimit limit(8);
+            form->FinishClick();
+        }
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(readFile(path), QByteArray("P {}"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("old.css")});
+        QCOMPARE(form->windowTitle(), title);
+    }
+};
+
+LW_TEST_CLASS(TestFileCommands)
+#include "TestFileCommands.moc"
