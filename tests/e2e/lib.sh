@@ -52,14 +52,14 @@ start_app() {
 # wait_window <exact title> [seconds]: prints the window id.
 wait_window() {
     local title=$1 seconds=${2:-30} id
-    id=$(timeout "$seconds" xdotool search --sync --name "^$(printf '%s' "$title" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" 2>/dev/null | head -n 1) ||
+    id=$(timeout "$seconds" xdotool search --sync --onlyvisible --name "^$(printf '%s' "$title" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" 2>/dev/null | head -n 1) ||
         fail "no window titled '$title' within ${seconds}s"
     echo "$id"
 }
 
 # window_named <exact title>: true when such a window exists now.
 window_named() {
-    xdotool search --name "^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" >/dev/null 2>&1
+    xdotool search --onlyvisible --name "^$(printf '%s' "$1" | sed 's/[][\.*^$()+?{}|]/\\&/g')\$" >/dev/null 2>&1
 }
 
 # press <window id> <keys...>
@@ -92,4 +92,20 @@ wait_exit() {
 
 screenshot() {
     import -window root "$SHOTS/$1.png"
+}
+
+# wait_until <seconds> <command...>: retries the command every 0.1 s until it succeeds.
+wait_until() {
+    local seconds=$1 i=0
+    shift
+    until "$@"; do
+        sleep 0.1
+        i=$((i + 1))
+        [ $i -lt $((seconds * 10)) ] || return 1
+    done
+}
+
+# file_is <path> <bytes>: true when the file holds exactly these bytes.
+file_is() {
+    cmp -s <(printf '%s' "$2") "$1"
 }
