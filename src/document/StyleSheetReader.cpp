@@ -5,7 +5,6 @@
 #include "Failure.h"
 #include "TextFile.h"
 
-#include <QSet>
 #include <utility>
 #include <vector>
 
@@ -78,25 +77,115 @@ qsizetype step(const QChar *s, qsizetype n, qsizetype i, QChar before)
 // when unclosed. Quoted text is kept whole, comment marks and all.
 QString withoutComments(const QString &text)
 {
-    if (!text.contains(QLatin1String("/*")))
-        return text;
     const QChar *s = text.constData();
     const qsizetype n = text.size();
+    qsizetype first = 1;
+    while (first < n && !(s[first] == QLatin1Char('*') && s[first - 1] == QLatin1Char('/')))
+        ++first;
+    if (first >= n)
+        return text;
     QString out;
     out.reserve(n);
+    qsizetype run = 0; // start of the text not yet copied
     qsizetype i = 0;
     while (i < n) {
         if (s[i] == QLatin1Char('/') && i + 1 < n && s[i + 1] == QLatin1Char('*')) {
+            out.append(s + run, i - run);
             const qsizetype close = text.indexOf(QLatin1String("*/"), i + 2);
-            i = close < 0 ? n : close + 2;
+            i = run = close < 0 ? n : close + 2;
         } else {
-            const qsizetype end = step(s, n, i, out.isEmpty() ? QChar() : out.back());
-            out.append(s + i, end - i);
-            i = end;
+            // The character before, as the text without comments has it.
+            const QChar before = i > run ? s[i - 1] : out.isEmpty() ? QChar() : out.back();
+            i = step(s, n, i, before);
         }
     }
+    out.append(s + run, n - run);
     return out;
 }
+
+// Spreads a hash over all bits, so that its low bits can pick a slot.
+size_t mixed(quint64 h)
+{
+    h ^= h >> 33;
+    h *= 0xff51afd7ed558ccdULL;
+    h ^= h >> 33;
+    return size_t(h);
+}
+
+size_t exactHash(QStringView text)
+{
+    quint64 h = 0xcbf29ce484222325ULL;
+    for (const QChar c : text)
+        h = (h ^ c.unicode()) * 0x100000001b3ULL;
+    return mixed(h);
+}
+
+// A hash that agrees with comparing while ignoring case: equal texts give equal hashes.
+// (Surrogates are left out: a pair may fold to another pair.)
+size_t foldedHash(QStringView text, quint64 seed)
+{
+    quint64 h = 0xcbf29ce484222325ULL ^ seed;
+    for (const QChar c : text) {
+        char16_t u = c.unicode();
+        if (u < 128) {
+            if (u >= 'A' && u <= 'Z')
+                u = char16_t(u + 32);
+        } else if (c.isSurrogate()) {
+            continue;
+        } else {
+            u = c.toCaseFolded().unicode();
+        }
+        h = (h ^ u) * 0x100000001b3ULL;
+    }
+    return mixed(h);
+}
+
+// An open-addressing hash table whose entries carry their own hash. Look-ups take the
+// hash and an equality test, so that keys are compared as views of the text without
+// being copied out of it. A pointer to an entry holds until the next insert.
+template<typename Entry> class FlatTable
+{
+public:
+    template<typename Equal> Entry *find(size_t hash, Equal equal)
+    {
+        if (m_slots.empty())
+            return nullptr;
+        const size_t mask = m_slots.size() - 1;
+        for (size_t i = hash & mask;; i = (i + 1) & mask) {
+            const quint32 slot = m_slots[i];
+            if (slot == 0)
+                return nullptr;
+            Entry &entry = m_entries[slot - 1];
+            if (entry.hash == hash && equal(entry))
+                return &entry;
+        }
+    }
+
+    Entry &insert(Entry entry)
+    {
+        if ((m_entries.size() + 1) * 2 > m_slots.size()) {
+            m_slots.assign(std::max<size_t>(16, m_slots.size() * 2), 0);
+            for (size_t i = 0; i < m_entries.size(); ++i)
+                place(i);
+        }
+        m_entries.push_back(std::move(entry));
+        place(m_entries.size() - 1);
+        return m_entries.back();
+    }
+
+private:
+    void place(size_t index)
+    {
+        const size_t mask = m_slots.size() - 1;
+        size_t i = m_entries[index].hash & mask;
+        while (m_slots[i] != 0)
+            i = (i + 1) & mask;
+        m_slots[i] = quint32(index + 1);
+    }
+
+    std::vector<Entry> m_entries;
+    std::vector<quint32> m_slots; // entry index + 1; 0 marks a free slot
+};
 
 class Reader
 {
@@ -116,6 +205,7 @@ public:
             m_nodes.push_back(std::move(node));
         }
         m_fixed = fixed;
+        m_labels.resize(size_t(fixed));
     }
 
     // Scans the whole text; throws Malformed.
@@ -134,7 +224,7 @@ public:
                 open = step(s, n, open, open > 0 ? s[open - 1] : QChar());
             if (open >= n)
                 return; // text without "{" after the last rule is ignored
-            ElementNode &element = elementFor(trimmedView(QStringView(s + pos, open - pos)));
+            const int element = elementFor(trimmedView(QStringView(s + pos, open - pos)));
 
             // The block: declarations separated by ";", the last one running up to "}".
             declarations.clear();
@@ -159,6 +249,15 @@ public:
             if (close < 0)
                 return; // an unclosed block adds no declarations and ends the read
             declarations.emplace_back(start, close);
+            if (std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
+                attributes.empty())
+                attributes.reserve(declarations.size());
+            if (element >= m_fixed) {
+                size_t tableSize = 8;
+                while (tableSize < 2 * (declarations.size() + 1))
+                    tableSize *= 2;
+                m_ruleLabels.assign(tableSize, LabelSlot{0, 0});
+            }
             for (const auto &[from, to] : declarations)
                 addDeclaration(element, trimmedView(QStringView(s + from, to - from)));
             pos = close + 1;
@@ -174,32 +273,56 @@ private:
             m_events();
     }
 
-    ElementNode &elementFor(QStringView selectorView)
+    // The position of the element node that receives a rule's declarations. A selector
+    // is looked up once; later rules with the same selector text reuse the answer.
+    int elementFor(QStringView selector)
     {
-        const QString selector = selectorView.toString();
-        // A catalogue row of that name (ignoring case), when exactly one matches. The
-        // first rows of the catalogue are no selectors and have no node: such a
-        // selector gets a node of its own like any unknown one.
+        const size_t hash = exactHash(selector);
+        const SelectorEntry *known =
+            m_selectors.find(hash, [&](const SelectorEntry &entry) { return entry.selector == selector; });
+        if (!known)
+            known = &m_selectors.insert({hash, selector.toString(), fixedPosition(selector.toString())});
+        if (known->position >= 0)
+            return known->position;
+        // Every rule whose selector has no fixed node gets a node of its own.
+        auto node = std::make_unique<ElementNode>();
+        node->label = known->selector;
+        node->picture = 0;
+        m_nodes.push_back(std::move(node));
+        return int(m_nodes.size()) - 1;
+    }
+
+    // The catalogue or pseudo-class node a selector names, or -1 for none. A catalogue
+    // row of that name (ignoring case) counts when exactly one matches; the first rows
+    // of the catalogue are no selectors and have no node, so such a selector names none.
+    int fixedPosition(const QString &selector)
+    {
         const Catalogue::ElementMatch match = m_catalogue.findElementRow(selector);
         if (match.count == 1) {
             const int position = m_document.positionOfRow(match.row);
             if (position >= m_fixed)
                 throw Malformed();
             if (position >= 0)
-                return *m_nodes[size_t(position)];
+                return position;
         } else if (m_document.hasPseudoClassNodes()) {
             for (int i = 0; i < int(Document::PseudoClassLabels.size()); ++i)
                 if (selector.compare(Document::PseudoClassLabels.at(i), Qt::CaseInsensitive) == 0)
-                    return *m_nodes[size_t(m_document.pseudoClassPosition() + i)];
+                    return m_document.pseudoClassPosition() + i;
         }
-        auto node = std::make_unique<ElementNode>();
-        node->label = selector;
-        node->picture = 0;
-        m_nodes.push_back(std::move(node));
-        return *m_nodes.back();
+        return -1;
     }
 
-    void addDeclaration(ElementNode &element, QStringView declaration)
+    int kindOf(QStringView name)
+    {
+        const size_t hash = exactHash(name);
+        if (const KindEntry *known =
+                m_kinds.find(hash, [&](const KindEntry &entry) { return entry.name == name; }))
+            return known->kind;
+        const QString text = name.toString();
+        return m_kinds.insert({hash, text, m_catalogue.findAttributeKind(text)}).kind;
+    }
+
+    void addDeclaration(int element, QStringView declaration)
     {
         if (declaration.isEmpty())
             return;
@@ -229,20 +352,78 @@ private:
                 name = declaration.first(equals);
         }
         // A declaration the element already has, ignoring case, is skipped.
-        const qsizetype before = m_labels.size();
-        m_labels.insert({&element, label.toCaseFolded()});
-        if (m_labels.size() == before)
+        std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
+        if (!addLabel(element, label))
             return;
-        const int kind = m_catalogue.findAttributeKind(name.toString());
-        element.attributes.push_back({std::move(label), kind});
+        const int kind = kindOf(name);
+        attributes.push_back({std::move(label), kind});
     }
 
+    // Adds a label to its element's set of labels unless the element already has it,
+    // ignoring case. Each catalogue and pseudo-class node has a small open-addressing
+    // table of its own, which stays in the cache while its rule is read; a node made for
+    // a rule receives that rule only, and uses one table that each such rule empties.
+    bool addLabel(int element, QStringView label)
+    {
+        LabelSet &set = element < m_fixed ? m_labels[size_t(element)] : m_ruleLabels;
+        const std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
+        const auto hash = quint32(foldedHash(label, 0));
+        if (!set.empty()) {
+            const size_t mask = set.size() - 1;
+            for (size_t i = hash & mask; set[i].attribute != 0; i = (i + 1) & mask)
+                if (set[i].hash == hash &&
+                    QStringView(attributes[set[i].attribute - 1].label).compare(label, Qt::CaseInsensitive) ==
+                        0)
+                    return false;
+        }
+        if ((attributes.size() + 1) * 2 > set.size()) {
+            LabelSet grown(std::max<size_t>(8, set.size() * 2));
+            for (const LabelSlot &slot : set)
+                if (slot.attribute != 0)
+                    place(grown, slot);
+            set.swap(grown);
+        }
+        place(set, {hash, quint32(attributes.size() + 1)});
+        return true;
+    }
+
+    struct LabelSlot
+    {
+        quint32 hash;
+        quint32 attribute; // attribute index + 1; 0 marks a free slot
+    };
+    using LabelSet = std::vector<LabelSlot>;
+
+    static void place(LabelSet &set, LabelSlot slot)
+    {
+        const size_t mask = set.size() - 1;
+        size_t i = slot.hash & mask;
+        while (set[i].attribute != 0)
+            i = (i + 1) & mask;
+        set[i] = slot;
+    }
+
+    struct SelectorEntry
+    {
+        size_t hash;
+        QString selector;
+        int position; // the fixed node it names, or -1
+    };
+    struct KindEntry
+    {
+        size_t hash;
+        QString name;
+        int kind;
+    };
     const Document &m_document;
     Catalogue &m_catalogue;
     const StyleSheetReader::ProcessEvents &m_events;
     ElementNodes m_nodes;
     int m_fixed = 0;
-    QSet<std::pair<const ElementNode *, QString>> m_labels; // case-folded labels per element
+    FlatTable<SelectorEntry> m_selectors;
+    FlatTable<KindEntry> m_kinds;
+    std::vector<LabelSet> m_labels; // per catalogue and pseudo-class node, by position
+    LabelSet m_ruleLabels;          // of the node made for the rule being read
 };
 
 } // namespace

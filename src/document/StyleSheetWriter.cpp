@@ -2,25 +2,39 @@
 
 #include "Document.h"
 
+namespace {
+
+qsizetype lineLength(const ElementNode &element)
+{
+    qsizetype length = element.label.size() + 3;
+    for (const AttributeNode &attribute : element.attributes)
+        length += attribute.label.size() + 2;
+    return length;
+}
+
+void appendLine(QString &text, const ElementNode &element)
+{
+    text += element.label;
+    text += QLatin1String(" {");
+    const size_t last = element.attributes.size() - 1;
+    for (size_t i = 0; i <= last; ++i) {
+        text += element.attributes[i].label;
+        text += i == last ? QLatin1String(";") : QLatin1String("; ");
+    }
+    text += QLatin1Char('}');
+}
+
+} // namespace
+
 QStringList StyleSheetWriter::buildStyleSheetText(const Document &document)
 {
     QStringList lines;
     for (const auto &element : document.elements().elements()) {
         if (element->attributes.empty())
             continue;
-        qsizetype length = element->label.size() + 3;
-        for (const AttributeNode &attribute : element->attributes)
-            length += attribute.label.size() + 2;
         QString line;
-        line.reserve(length);
-        line += element->label;
-        line += QLatin1String(" {");
-        const size_t last = element->attributes.size() - 1;
-        for (size_t i = 0; i <= last; ++i) {
-            line += element->attributes[i].label;
-            line += i == last ? QLatin1String(";") : QLatin1String("; ");
-        }
-        line += QLatin1Char('}');
+        line.reserve(lineLength(*element));
+        appendLine(line, *element);
         lines.append(std::move(line));
     }
     return lines;
@@ -28,7 +42,21 @@ QStringList StyleSheetWriter::buildStyleSheetText(const Document &document)
 
 QString StyleSheetWriter::styleSheetText(const Document &document)
 {
-    return buildStyleSheetText(document).join(QLatin1String("\r\n"));
+    // Built in one piece: the same text as the lines joined by CR LF.
+    qsizetype length = 0;
+    for (const auto &element : document.elements().elements())
+        if (!element->attributes.empty())
+            length += lineLength(*element) + 2;
+    QString text;
+    text.reserve(length);
+    for (const auto &element : document.elements().elements()) {
+        if (element->attributes.empty())
+            continue;
+        if (!text.isEmpty())
+            text += QLatin1String("\r\n");
+        appendLine(text, *element);
+    }
+    return text;
 }
 
 void StyleSheetWriter::save(Document &document, const QString &path)

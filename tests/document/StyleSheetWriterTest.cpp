@@ -7,6 +7,8 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
+#include <sys/resource.h>
 
 // The text the writer makes of a document and the bytes Save puts in the file.
 class StyleSheetWriterTest : public QObject
@@ -87,6 +89,41 @@ private slots:
             QVERIFY2(failure.message().contains(path), qPrintable(failure.message()));
         }
         QVERIFY(!QFile::exists(path));
+    }
+
+    // A write cut short (here by a file-size limit, as a full disk would) leaves the
+    // old file as it was and reports the failure.
+    void writeCutShortKeepsTheOldFile()
+    {
+        Document document;
+        m_fixture.start(document);
+        for (int i = 0; i < 4000; ++i)
+            document.elements().appendAttribute(
+                4, QStringLiteral("content=%1").arg(i, 20, 10, QLatin1Char('0')), 0);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("out.css"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("BODY {color=red;}");
+        file.close();
+
+        rlimit saved{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &saved), 0);
+        const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit limited = saved;
+        limited.rlim_cur = 16 * 1024;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        QString message;
+        try {
+            StyleSheetWriter::save(document, path);
+        } catch (const Failure &failure) {
+            message = failure.message();
+        }
+        setrlimit(RLIMIT_FSIZE, &saved);
+        std::signal(SIGXFSZ, previousHandler);
+
+        QVERIFY2(message.contains(path), qPrintable(message));
+        QCOMPARE(contents(path), QByteArray("BODY {color=red;}"));
     }
 
 private:
