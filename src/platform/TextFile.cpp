@@ -41,20 +41,21 @@ QString TextFile::normaliseLineBreaks(const QString &text)
     if (clean)
         return text;
 
+    // Copy the runs between line breaks whole; a line break becomes CR LF.
     QString out;
     out.reserve(n + n / 16 + 16);
+    qsizetype runStart = 0;
     for (qsizetype i = 0; i < n; ++i) {
         const QChar c = s[i];
-        if (c == QLatin1Char('\r')) {
-            out += QLatin1String("\r\n");
-            if (i + 1 < n && s[i + 1] == QLatin1Char('\n'))
-                ++i;
-        } else if (c == QLatin1Char('\n')) {
-            out += QLatin1String("\r\n");
-        } else {
-            out += c;
-        }
+        if (c != QLatin1Char('\r') && c != QLatin1Char('\n'))
+            continue;
+        out.append(s + runStart, i - runStart);
+        out.append(QLatin1String("\r\n"));
+        if (c == QLatin1Char('\r') && i + 1 < n && s[i + 1] == QLatin1Char('\n'))
+            ++i;
+        runStart = i + 1;
     }
+    out.append(s + runStart, n - runStart);
     return out;
 }
 
