@@ -518,8 +518,7 @@ void TMainForm::CodeClick()
 void TMainForm::connectTrees()
 {
     connect(Elements, &ElementsTreeView::currentNodeChanged, this, &TMainForm::ElementsClick);
-    // A click that leaves the current node in place (on it again, or on empty space,
-    // which clears the selection) runs the click steps as well.
+    // A click that leaves the current node in place runs the click steps as well.
     Elements->viewport()->installEventFilter(this);
     connect(Elements, &ElementsTreeView::catalogueNodeDropped, this, &TMainForm::ElementsDragDrop);
     connect(Elements, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
@@ -543,14 +542,17 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
     if (watched == Elements->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             m_currentAtPress = Elements->currentIndex();
+            // A press on empty space selects nothing (the view would keep the current
+            // node without showing it selected).
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (!Elements->indexAt(mouse->position().toPoint()).isValid())
+                Elements->setCurrentIndex(QModelIndex());
         } else if (event->type() == QEvent::MouseButtonRelease &&
                    static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
             const bool stayed = m_currentAtPress == QPersistentModelIndex(Elements->currentIndex());
             m_currentAtPress = QPersistentModelIndex();
-            // The view clears the selection of a click on empty space as it handles
-            // the release, so the steps run after it.
             if (stayed)
-                QTimer::singleShot(0, this, &TMainForm::ElementsClick);
+                ElementsClick();
         }
     }
     return QWidget::eventFilter(watched, event);
@@ -558,10 +560,7 @@ bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 
 QModelIndex TMainForm::selectedNode() const
 {
-    const QModelIndex current = Elements->currentIndex();
-    if (!current.isValid() || !Elements->selectionModel()->isSelected(current))
-        return {};
-    return current;
+    return Elements->currentIndex();
 }
 
 void TMainForm::disableEditors()

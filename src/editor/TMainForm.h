@@ -80,7 +80,7 @@ public:
     void NewProperty1Click();
     void DeleteProperty1Click();
     // The node the tree commands and the value editors work on: the current node of
-    // `Elements` while it is selected, else none.
+    // `Elements` (none after a click on empty space).
     QModelIndex selectedNode() const;
 
     // The value editors: each change writes the selected attribute node's name and
