@@ -127,7 +127,16 @@ TMainForm::TMainForm(QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // Closing and destroying the controls still sends signals (a drop-down box takes
+    // its typed text as a choice when it loses the focus); none may reach the
+    // handlers of a window that is going away.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
+    m_document.elements().disconnect(this);
+}
 
 // ---------------------------------------------------------------------------------
 // Layout
