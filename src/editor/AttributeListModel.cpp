@@ -127,6 +127,7 @@ QVariant AttributeListModel::data(const QModelIndex &index, int role) const
     }
     switch (role) {
     case Qt::DisplayRole:
+    case Qt::EditRole:
         return label;
     case PictureRole:
         return picture;
@@ -137,9 +138,29 @@ QVariant AttributeListModel::data(const QModelIndex &index, int role) const
     }
 }
 
+bool AttributeListModel::setData(const QModelIndex &index, const QVariant &value, int role)
+{
+    if (role != Qt::EditRole || !index.isValid())
+        return false;
+    const QString text = value.toString();
+    switch (levelOf(index)) {
+    case RootLevel:
+        m_rootLabel = text;
+        break;
+    case AttributeLevel:
+        m_attributes[size_t(index.row())].label = text;
+        break;
+    default:
+        m_attributes[size_t(index.internalId() - FirstChoiceId)].choices[index.row()] = text;
+        break;
+    }
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    return true;
+}
+
 Qt::ItemFlags AttributeListModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::NoItemFlags;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
 }

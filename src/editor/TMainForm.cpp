@@ -1,6 +1,8 @@
 #include "TMainForm.h"
 
 #include "AttributeListModel.h"
+#include "Colors.h"
+#include "DocumentEdits.h"
 #include "ElementsTreeView.h"
 #include "ExceptionBox.h"
 #include "FileDialogs.h"
@@ -17,7 +19,9 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
@@ -27,6 +31,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
 #include <QSignalBlocker>
@@ -107,6 +112,8 @@ TMainForm::TMainForm(QWidget *parent)
     createDialogs();
     Elements->setModel(&m_document.elements());
     Properties->setModel(m_attributeList);
+    connectTrees();
+    connectEditors();
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
         const QModelIndex root = m_document.elements().rootIndex();
@@ -120,7 +127,16 @@ TMainForm::TMainForm(QWidget *parent)
         move(screen->availableGeometry().center() - rect().center());
 }
 
-TMainForm::~TMainForm() = default;
+TMainForm::~TMainForm()
+{
+    // Closing and destroying the controls still sends signals (a drop-down box takes
+    // its typed text as a choice when it loses the focus); none may reach the
+    // handlers of a window that is going away.
+    const QList<QObject *> children = findChildren<QObject *>();
+    for (QObject *child : children)
+        child->disconnect(this);
+    m_document.elements().disconnect(this);
+}
 
 // ---------------------------------------------------------------------------------
 // Layout
@@ -133,6 +149,8 @@ void TMainForm::createLayout()
         tree->setHeaderHidden(true);
         tree->setIndentation(TreeIndent);
         tree->setUniformRowHeights(true);
+        // A click on the selected node's label or F2 edits the label in place.
+        tree->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     }
 
     auto *splitter = new QSplitter(Qt::Horizontal);
@@ -165,6 +183,10 @@ void TMainForm::createLayout()
     NewProperty1 = ElementsPopup->addAction(QStringLiteral("New &Property"));
     DeleteProperty1 = ElementsPopup->addAction(QStringLiteral("&Delete Property"));
     DeleteProperty1->setShortcut(QKeySequence(Qt::Key_Delete));
+    // The menu's Del works while the element tree has the keyboard focus.
+    DeleteProperty1->setShortcutContext(Qt::WidgetShortcut);
+    Elements->addAction(DeleteProperty1);
+    Elements->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
 QWidget *TMainForm::createTreePanel(const QString &heading, QTreeView *tree)
@@ -213,6 +235,8 @@ QWidget *TMainForm::createEditSettings()
     FontCombo = new QComboBox(group);
     FontCombo->setEditable(true);
     FontCombo->setInsertPolicy(QComboBox::NoInsert);
+    // Each typed character is written as typed: no completion adds to it.
+    FontCombo->setCompleter(nullptr);
     place(FontCombo, 84, 117);
 
     caption(QStringLiteral("Size/Value:"), 116);
@@ -223,6 +247,7 @@ QWidget *TMainForm::createEditSettings()
     OptionsCombo = new QComboBox(group);
     OptionsCombo->setEditable(true);
     OptionsCombo->setInsertPolicy(QComboBox::NoInsert);
+    OptionsCombo->setCompleter(nullptr);
     place(OptionsCombo, 180, 115);
 
     caption(QStringLiteral("File:"), 212);
@@ -493,5 +518,220 @@ void TMainForm::CodeClick()
         form.start(m_document.currentFileName(), StyleSheetWriter::styleSheetText(m_document),
                    m_document.encoding(), m_document.byteOrderMark());
         form.exec();
+    });
+}
+
+// ---------------------------------------------------------------------------------
+// Element and attribute trees
+
+void TMainForm::connectTrees()
+{
+    connect(Elements, &ElementsTreeView::currentNodeChanged, this, &TMainForm::ElementsClick);
+    // A click that leaves the current node in place runs the click steps as well.
+    Elements->viewport()->installEventFilter(this);
+    connect(Elements, &ElementsTreeView::catalogueNodeDropped, this, &TMainForm::ElementsDragDrop);
+    connect(Elements, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
+        ElementsPopupPopup();
+        ElementsPopup->popup(Elements->viewport()->mapToGlobal(position));
+    });
+    connect(NewElement1, &QAction::triggered, this, &TMainForm::NewElement1Click);
+    connect(NewProperty1, &QAction::triggered, this, &TMainForm::NewProperty1Click);
+    connect(DeleteProperty1, &QAction::triggered, this, &TMainForm::DeleteProperty1Click);
+    // A label edited in place is a change of the style sheet (the catalogue's labels
+    // are not part of it).
+    connect(&m_document.elements(), &StyleSheetModel::labelEdited, this,
+            [this](const QModelIndex &, bool changed) {
+                if (changed)
+                    m_document.setModified(true);
+            });
+}
+
+bool TMainForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Elements->viewport()) {
+        if (event->type() == QEvent::MouseButtonPress) {
+            m_currentAtPress = Elements->currentIndex();
+            // A press on empty space selects nothing (the view would keep the current
+            // node without showing it selected).
+            const auto *mouse = static_cast<QMouseEvent *>(event);
+            if (!Elements->indexAt(mouse->position().toPoint()).isValid())
+                Elements->setCurrentIndex(QModelIndex());
+        } else if (event->type() == QEvent::MouseButtonRelease &&
+                   static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+            const bool stayed = m_currentAtPress == QPersistentModelIndex(Elements->currentIndex());
+            m_currentAtPress = QPersistentModelIndex();
+            if (stayed)
+                ElementsClick();
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+QModelIndex TMainForm::selectedNode() const
+{
+    return Elements->currentIndex();
+}
+
+void TMainForm::disableEditors()
+{
+    for (QWidget *editor :
+         std::initializer_list<QWidget *>{ColorButton, FileEdit, FontCombo, Numbers, OptionsCombo, Browse})
+        editor->setEnabled(false);
+    m_presetNode = QPersistentModelIndex();
+}
+
+void TMainForm::ElementsClick()
+{
+    disableEditors();
+    ExceptionBox::guard(this, [this] { clickStep(); });
+}
+
+void TMainForm::clickStep()
+{
+    const QModelIndex selected = selectedNode();
+    const ValueKind kind = DocumentEdits::editorKind(selected);
+    if (kind == KindNone)
+        return;
+    m_presetNode = selected;
+    switch (kind) {
+    case KindColor:
+        ColorButton->setEnabled(true);
+        break;
+    case KindUrl:
+        FileEdit->setEnabled(true);
+        Browse->setEnabled(true);
+        break;
+    case KindFont:
+        FontCombo->setEnabled(true);
+        break;
+    case KindNumber:
+        Numbers->setEnabled(true);
+        break;
+    case KindChoice:
+        OptionsCombo->setEnabled(true);
+        break;
+    default:
+        return;
+    }
+
+    // Presetting the colour button, the spin edit and the file box fires their change
+    // events when the content differs, which writes the value back in the editor's
+    // form; the two drop-down boxes report only the user's edits.
+    const DocumentEdits::EditorPreset preset = DocumentEdits::presetFor(m_document, m_catalogue, selected);
+    switch (preset.kind) {
+    case KindColor: {
+        // Text that is no colour (inherit, var(), a typo) leaves the button's colour
+        // as it is, so the value is not overwritten by whatever colour it held.
+        const uint32_t color = StrToColor(preset.text.toUtf8().constData());
+        if (color != COLORS_NONE)
+            ColorButton->setColor(color);
+        break;
+    }
+    case KindUrl:
+        FileEdit->setText(preset.text);
+        break;
+    case KindFont:
+        FontCombo->setEditText(preset.text);
+        break;
+    case KindNumber:
+        Numbers->setValue(preset.number);
+        break;
+    case KindChoice:
+        OptionsCombo->clear();
+        OptionsCombo->addItems(preset.choices);
+        OptionsCombo->setEditText(preset.text);
+        break;
+    default:
+        break;
+    }
+}
+
+void TMainForm::ElementsDragDrop(const QModelIndex &target, const CatalogueDrag::Node &node)
+{
+    ExceptionBox::guard(this, [&] {
+        DocumentEdits::dropOnElements(m_document, target, node.label, node.kind,
+                                      node.isChoice() ? node.choiceParentLabel : QString());
+    });
+}
+
+void TMainForm::ElementsPopupPopup()
+{
+    DeleteProperty1->setEnabled(DocumentEdits::deletePropertyEnabled(selectedNode()));
+}
+
+void TMainForm::NewElement1Click()
+{
+    ExceptionBox::guard(this, [this] { DocumentEdits::newElement(m_document); });
+}
+
+void TMainForm::NewProperty1Click()
+{
+    ExceptionBox::guard(this, [this] { DocumentEdits::newProperty(m_document, selectedNode()); });
+}
+
+void TMainForm::DeleteProperty1Click()
+{
+    ExceptionBox::guard(this, [this] { DocumentEdits::deleteProperty(m_document, selectedNode()); });
+}
+
+// ---------------------------------------------------------------------------------
+// Value editors
+
+void TMainForm::connectEditors()
+{
+    connect(ColorButton, &TZEBColorButton::OnColorChange, this, &TMainForm::ColorButtonColorChange);
+    // The drop-down boxes: typing and picking an entry, never the program's own settings.
+    connect(FontCombo->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::FontComboChange);
+    connect(FontCombo, &QComboBox::textActivated, this, &TMainForm::FontComboChange);
+    connect(OptionsCombo->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::OptionsComboChange);
+    connect(OptionsCombo, &QComboBox::textActivated, this, &TMainForm::OptionsComboChange);
+    connect(Numbers, &TCSpinEdit::OnChange, this, &TMainForm::NumbersChange);
+    connect(FileEdit, &QLineEdit::textChanged, this, &TMainForm::FileEditChange);
+    connect(Browse, &QPushButton::clicked, this, &TMainForm::BrowseClick);
+}
+
+void TMainForm::writeEditorValue(ValueKind kind, const QString &valueText)
+{
+    ExceptionBox::guard(this, [&] {
+        const QModelIndex selected = selectedNode();
+        if (!selected.isValid() || QPersistentModelIndex(selected) != m_presetNode ||
+            DocumentEdits::editorKind(selected) != kind)
+            return;
+        DocumentEdits::writeValue(m_document, selected, valueText);
+    });
+}
+
+void TMainForm::ColorButtonColorChange()
+{
+    writeEditorValue(KindColor, QString::fromLatin1(ColorToHex(ColorButton->color())));
+}
+
+void TMainForm::FontComboChange()
+{
+    writeEditorValue(KindFont, DocumentEdits::quotedValue(FontCombo->currentText()));
+}
+
+void TMainForm::NumbersChange()
+{
+    // Reading the value turns a text that is no whole number into 0 first.
+    writeEditorValue(KindNumber, DocumentEdits::numberValue(Numbers->value()));
+}
+
+void TMainForm::OptionsComboChange()
+{
+    writeEditorValue(KindChoice, DocumentEdits::quotedValue(OptionsCombo->currentText()));
+}
+
+void TMainForm::FileEditChange()
+{
+    writeEditorValue(KindUrl, DocumentEdits::quotedValue(FileEdit->text()));
+}
+
+void TMainForm::BrowseClick()
+{
+    ExceptionBox::guard(this, [this] {
+        const QString chosen = FileDialogs::choose(OpenDialog1);
+        if (!chosen.isEmpty())
+            FileEdit->setText(QDir::toNativeSeparators(QFileInfo(chosen).absoluteFilePath()));
     });
 }

@@ -1,10 +1,13 @@
 #pragma once
 
 #include "Catalogue.h"
+#include "CatalogueDrag.h"
 #include "Document.h"
 #include "ImageList.h"
 #include "PictureIcons.h"
+#include "ValueKind.h"
 
+#include <QPersistentModelIndex>
 #include <QString>
 #include <QWidget>
 #include <functional>
@@ -63,6 +66,33 @@ public:
     void FinishClick();
     void CodeClick();
 
+    // The element tree. The click steps run on every change of the current node
+    // (click, keyboard, removal, a new document) and on a click that leaves it in
+    // place: they enable the editor of the selected attribute node's kind and preset
+    // it from the node's value.
+    void ElementsClick();
+    // A catalogue node dropped on the element tree at `target` (invalid: empty space).
+    void ElementsDragDrop(const QModelIndex &target, const CatalogueDrag::Node &node);
+    // Before the context menu opens: Delete Property only for an attribute node. The
+    // state stays when the menu closes, and rules the Del key until the next opening.
+    void ElementsPopupPopup();
+    void NewElement1Click();
+    void NewProperty1Click();
+    void DeleteProperty1Click();
+    // The node the tree commands and the value editors work on: the current node of
+    // `Elements` (none after a click on empty space).
+    QModelIndex selectedNode() const;
+
+    // The value editors: each change writes the selected attribute node's name and
+    // "=" followed by the value in the editor's form, and marks the document modified.
+    void ColorButtonColorChange();
+    void FontComboChange();
+    void NumbersChange();
+    void OptionsComboChange();
+    void FileEditChange();
+    // Lets the user pick a file for the file editor, which then takes its full path.
+    void BrowseClick();
+
     // Reads a style sheet into the document with the wait cursor, letting the windows
     // repaint; on success the title and the save dialog's proposed name follow the
     // file, on failure the reader's message is shown and nothing changes.
@@ -98,6 +128,7 @@ public:
 
 protected:
     bool event(QEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // The close box, the system menu and Alt+F4 ask about unsaved changes like Close.
     void closeEvent(QCloseEvent *event) override;
@@ -108,6 +139,14 @@ private:
     QWidget *createEditSettings();
     QWidget *createBottomPanel();
     void createDialogs();
+    void connectTrees();
+    void connectEditors();
+
+    void disableEditors();
+    void clickStep();
+    // Writes `valueText` into the selected node when the editor of `kind` was preset
+    // from it.
+    void writeEditorValue(ValueKind kind, const QString &valueText);
 
     void reportProgress(const QString &text, int position);
     void fillFontCombo();
@@ -134,5 +173,7 @@ private:
     PictureIcons m_elementIcons;
     Document m_document;
     AttributeListModel *m_attributeList = nullptr;
-    QString m_saveName; // the name SaveDialog1 proposes
+    QString m_saveName;                     // the name SaveDialog1 proposes
+    QPersistentModelIndex m_currentAtPress; // the current node when a click began
+    QPersistentModelIndex m_presetNode;     // the node the enabled editor was preset from
 };

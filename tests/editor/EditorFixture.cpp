@@ -1,6 +1,7 @@
 #include "EditorFixture.h"
 
 #include "Catalogue.h"
+#include "ElementsTreeView.h"
 #include "Messages.h"
 #include "TMainForm.h"
 #include "TestCatalogue.h"
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTreeView>
 #include <csignal>
 
 void EditorFixture::writeCatalogue(const QString &folder)
@@ -79,6 +81,51 @@ void EditorFixture::editDocument(TMainForm &form, const QString &declaration)
         }
     }
     form.document().setModified(true);
+}
+
+QModelIndex EditorFixture::findNode(TMainForm &form, const QString &element, const QString &attribute)
+{
+    const StyleSheetModel &elements = form.document().elements();
+    if (element.isEmpty())
+        return elements.rootIndex();
+    for (int i = 0; i < elements.elementCount(); ++i) {
+        if (elements.element(i).label != element)
+            continue;
+        if (attribute.isNull())
+            return elements.elementIndex(i);
+        const auto &attributes = elements.element(i).attributes;
+        for (size_t a = 0; a < attributes.size(); ++a)
+            if (attributes[a].label == attribute)
+                return elements.attributeIndex(i, int(a));
+    }
+    return {};
+}
+
+QStringList EditorFixture::attributeLabels(TMainForm &form, const QString &element)
+{
+    QStringList labels;
+    const QModelIndex node = findNode(form, element);
+    for (int row = 0; row < form.document().elements().rowCount(node); ++row)
+        labels << node.model()->index(row, 0, node).data().toString();
+    return labels;
+}
+
+void EditorFixture::clickNode(TMainForm &form, const QModelIndex &node)
+{
+    QTreeView *tree = form.Elements;
+    QPoint at;
+    if (node.isValid()) {
+        if (node.parent().isValid())
+            tree->expand(node.parent());
+        tree->scrollTo(node);
+        at = tree->visualRect(node).center();
+    } else {
+        // Below the last node: collapse the root so that empty space shows.
+        tree->collapse(form.document().elements().rootIndex());
+        at = QPoint(tree->viewport()->width() / 2, tree->viewport()->height() - 5);
+    }
+    QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
+    QCoreApplication::processEvents();
 }
 
 void EditorFixture::writeFile(const QString &path, const QByteArray &bytes)

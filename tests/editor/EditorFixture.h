@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QModelIndex>
 #include <QString>
 #include <memory>
 #include <sys/resource.h>
@@ -32,6 +33,16 @@ std::unique_ptr<TMainForm> startMainWindow(const QString &commandLineFile = {});
 // An edit as the value editors and tree commands make it: a declaration added to the
 // element BODY, and the document marked modified.
 void editDocument(TMainForm &form, const QString &declaration = QStringLiteral("color=red"));
+
+// The node of `Elements` for the element labelled `element` (the root for an empty
+// text), or for its attribute labelled `attribute`; invalid when there is none.
+QModelIndex findNode(TMainForm &form, const QString &element, const QString &attribute = {});
+// The labels of an element's attribute nodes, in order.
+QStringList attributeLabels(TMainForm &form, const QString &element);
+// Shows the node in `Elements` and clicks it with the left button, as the user does
+// (an invalid index clicks the empty space below the nodes); then lets the click
+// steps run.
+void clickNode(TMainForm &form, const QModelIndex &node);
 
 // While it lives, every file write of this process beyond `bytes` fails, as on a full
 // disk (also for root, whom file permissions do not stop).

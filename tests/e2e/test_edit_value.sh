@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# A value edited with the mouse reaches the file: a style sheet is opened, an
+# attribute node is clicked (its editor is enabled and preset), the spin edit's up
+# arrow is clicked, and Save writes exactly the edited sheet.
+source "$(dirname "$0")/lib.sh"
+
+# The pixels of column x from y0 to y1 of a window, one "y r g b" per line.
+column() {
+    local id=$1 x=$2 y0=$3 y1=$4
+    import -window "$id" "$WORK/probe.png"
+    /usr/bin/convert "$WORK/probe.png" -crop "1x$((y1 - y0))+$x+$y0" +repage -depth 8 txt:- |
+        awk -v y0="$y0" 'NR > 1 { split($1, p, /[,:]/); c = $2; gsub(/[()]/, "", c); split(c, v, ",");
+                                  print p[2] + y0, v[1], v[2], v[3] }'
+}
+
+# True when pixel (x, y) of a window is white (an enabled edit box).
+white_at() {
+    column "$1" "$2" "$3" $(($3 + 1)) | awk '{ exit !($2 == 255 && $3 == 255 && $4 == 255) }'
+}
+
+# The top line and the height of the selected (blue) row of the tree whose column x
+# runs from y0 to y1, as "top height".
+selected_row() {
+    column "$@" | awk '$2 < 100 && $4 > 150 && $4 > $2 + 80 { if (top == "") top = $1; n++ }
+                       END { if (n > 0) print top, n }'
+}
+
+# wait_visible_window <exact title>: prints the id of a shown window of that title
+# (the program also has hidden windows titled like the application).
+wait_visible_window() {
+    local id i=0
+    while ! id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || [ -z "$id" ]; do
+        sleep 0.1
+        i=$((i + 1))
+        [ $i -lt 100 ] || fail "no shown window titled '$1'"
+    done
+    echo "$id"
+}
+
+wait_file() {
+    local path=$1 expected=$2 i=0
+    while [ "$(cat "$path" 2>/dev/null)" != "$expected" ]; do
+        sleep 0.1
+        i=$((i + 1))
+        [ $i -lt 100 ] || fail "$path holds '$(cat "$path")', expected '$expected'"
+    done
+}
+
+make_program_folder
+SHEET="$WORK/sheet.css"
+printf 'A {color=red; margin=5;}' >"$SHEET"
+start_app "$SHEET"
+id=$(wait_window "${TITLE_PREFIX}$SHEET")
+sleep 0.5
+
+# Client layout (the window has no frame without a window manager): the element
+# tree in x 0..221 below its heading, the catalogue tree from x 224, the spin edit
+# at 455,142 (117 x 23) with its arrows at its right end.
+# The root row is selected at start (a click on it would edit its label).
+TREE_X=150
+read -r ROW_TOP ROW_HEIGHT < <(selected_row "$id" "$TREE_X" 0 120) || fail "no selected row in the element tree"
+[ "$ROW_HEIGHT" -ge 16 ] || fail "unexpected row height $ROW_HEIGHT"
+row_y() { echo $((ROW_TOP + $1 * ROW_HEIGHT + ROW_HEIGHT / 2)); }
+
+white_at "$id" 470 153 && fail "the spin edit is enabled before any attribute is clicked"
+
+# Row 1 is the element A: select it and open it; its attributes are rows 2 and 3.
+xdotool mousemove --window "$id" "$TREE_X" "$(row_y 1)" click 1
+sleep 0.2
+press "$id" Right
+sleep 0.3
+
+# Click margin=5: the spin edit is enabled and shows 5; its up arrow makes it 6.
+xdotool mousemove --window "$id" "$TREE_X" "$(row_y 3)" click 1
+sleep 0.3
+white_at "$id" 470 153 || fail "the spin edit was not enabled by the click"
+xdotool mousemove --window "$id" 564 148 click 1
+sleep 0.3
+screenshot edit-value
+import -window "$id" "$SHOTS/edit-value-window.png"
+
+press "$id" alt+s
+wait_file "$SHEET" 'A {color=red; margin=6;}'
+# Saving leaves the sheet marked as edited, so Close asks once more.
+press "$id" alt+c
+box=$(wait_visible_window "Loomwright CSS")
+press "$box" n
+wait_exit

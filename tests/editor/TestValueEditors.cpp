@@ -1,0 +1,336 @@
+#include "DialogAnswerer.h"
+#include "EditorFixture.h"
+#include "ElementsTreeView.h"
+#include "TCSpinEdit.h"
+#include "TMainForm.h"
+#include "TZEBColorButton.h"
+#include "TestRegistry.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QDir>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace EditorFixture;
+
+namespace {
+
+// A main window with `sheet` open and the attribute `label` of P clicked.
+std::unique_ptr<TMainForm> clickedOn(const QTemporaryDir &dir, const QString &label,
+                                     const QByteArray &sheet = {})
+{
+    const QString path = dir.filePath(QStringLiteral("sheet.css"));
+    writeFile(path, sheet.isEmpty() ? "P {" + label.toUtf8() + "}" : sheet);
+    auto form = startMainWindow(path);
+    if (!form)
+        return nullptr;
+    clickNode(*form, findNode(*form, QStringLiteral("P"), label));
+    form->document().setModified(false);
+    return form;
+}
+
+QString onlyLabelOfP(TMainForm &form)
+{
+    const QStringList labels = attributeLabels(form, QStringLiteral("P"));
+    return labels.size() == 1 ? labels.first() : labels.join(QLatin1Char('|'));
+}
+
+// Picks the entry `text` from a drop-down box's list as the user does: the list
+// opens, the entry is made current and Return takes it.
+void pick(QComboBox *combo, const QString &text)
+{
+    const int row = combo->findText(text);
+    QVERIFY(row >= 0);
+    combo->showPopup();
+    QAbstractItemView *list = combo->view();
+    QTRY_VERIFY(list->isVisible());
+    list->setCurrentIndex(list->model()->index(row, 0));
+    QTest::keyClick(list, Qt::Key_Return);
+    QTRY_VERIFY(!list->isVisible());
+}
+
+QWidget *editorNamed(TMainForm &form, const QString &name)
+{
+    if (name == QLatin1String("FontCombo"))
+        return form.FontCombo->lineEdit();
+    if (name == QLatin1String("OptionsCombo"))
+        return form.OptionsCombo->lineEdit();
+    if (name == QLatin1String("FileEdit"))
+        return form.FileEdit;
+    return form.Numbers;
+}
+
+} // namespace
+
+// What each value editor writes into the selected attribute node, and when.
+class TestValueEditors : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void typingRewritesTheLabelPerCharacter_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("editor");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QStringList>("labels"); // after each character
+
+        QTest::newRow("font") << "font-family="
+                              << "FontCombo"
+                              << "Arial"
+                              << QStringList{"font-family=\"A\"", "font-family=\"Ar\"", "font-family=\"Ari\"",
+                                             "font-family=\"Aria\"", "font-family=\"Arial\""};
+        QTest::newRow("choice") << "font-weight="
+                                << "OptionsCombo"
+                                << "bold"
+                                << QStringList{"font-weight=\"b\"", "font-weight=\"bo\"",
+                                               "font-weight=\"bol\"", "font-weight=\"bold\""};
+        QTest::newRow("file") << "background-image=\"\""
+                              << "FileEdit"
+                              << "a b"
+                              << QStringList{"background-image=\"a\"", "background-image=\"a \"",
+                                             "background-image=\"a b\""};
+        QTest::newRow("number") << "margin=7"
+                                << "Numbers"
+                                << "42" << QStringList{"margin=4", "margin=42"};
+        // Only the text up to the first "=" is kept.
+        QTest::newRow("several = signs") << "font-family=b=c"
+                                         << "FontCombo"
+                                         << "x" << QStringList{"font-family=\"x\""};
+    }
+
+    void typingRewritesTheLabelPerCharacter()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, editor);
+        QFETCH(QString, typed);
+        QFETCH(QStringList, labels);
+        QTemporaryDir dir;
+        const auto form = clickedOn(dir, label);
+        QVERIFY(form);
+        QWidget *box = editorNamed(*form, editor);
+        QVERIFY(box->isEnabled());
+        QCOMPARE(onlyLabelOfP(*form), label);
+        auto *edit = qobject_cast<QLineEdit *>(box);
+        edit->setFocus();
+        edit->selectAll();
+        for (qsizetype i = 0; i < typed.size(); ++i) {
+            QTest::keyClick(box, typed.at(i).toLatin1());
+            QCOMPARE(onlyLabelOfP(*form), labels.at(i));
+            QVERIFY(form->document().isModified());
+        }
+    }
+
+    void pickingAnEntry_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<bool>("font"); // FontCombo, else OptionsCombo
+        QTest::addColumn<QString>("entry");
+        QTest::addColumn<QString>("labelAfter");
+        QTest::newRow("generic family") << "font-family=Arial" << true << "Serif"
+                                        << "font-family=\"Serif\"";
+        QTest::newRow("choice word") << "font-weight=normal" << false << "bold"
+                                     << "font-weight=\"bold\"";
+    }
+
+    void pickingAnEntry()
+    {
+        QFETCH(QString, label);
+        QFETCH(bool, font);
+        QFETCH(QString, entry);
+        QFETCH(QString, labelAfter);
+        QTemporaryDir dir;
+        const auto form = clickedOn(dir, label);
+        QVERIFY(form);
+        QComboBox *combo = font ? form->FontCombo : form->OptionsCombo;
+        QVERIFY(combo->isEnabled());
+        pick(combo, entry);
+        QCOMPARE(combo->currentText(), entry);
+        QCOMPARE(onlyLabelOfP(*form), labelAfter);
+        QVERIFY(form->document().isModified());
+    }
+
+    // The arrows step the value; a text that is no whole number, even an empty one,
+    // reads as 0 at once.
+    void numbersStepsAndFallsBackToZero()
+    {
+        QTemporaryDir dir;
+        const auto form = clickedOn(dir, QStringLiteral("margin=12"));
+        QVERIFY(form);
+        TCSpinEdit *numbers = form->Numbers;
+        QCOMPARE(numbers->text(), QStringLiteral("12"));
+
+        auto *up = numbers->findChild<QWidget *>(QStringLiteral("UpButton"));
+        QVERIFY(up);
+        QTest::mouseClick(up, Qt::LeftButton, {}, up->rect().center());
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=13"));
+        QVERIFY(form->document().isModified());
+
+        numbers->setFocus();
+        QTest::keyClick(numbers, Qt::Key_Down);
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=12"));
+
+        numbers->selectAll();
+        QTest::keyClick(numbers, Qt::Key_Backspace);
+        QCOMPARE(numbers->text(), QStringLiteral("0"));
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=0"));
+
+        numbers->selectAll();
+        QTest::keyClick(numbers, Qt::Key_Minus);
+        QCOMPARE(numbers->text(), QStringLiteral("0"));
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=0"));
+    }
+
+    void browse_data()
+    {
+        QTest::addColumn<bool>("choose");
+        QTest::newRow("a file chosen") << true;
+        QTest::newRow("cancelled") << false;
+    }
+
+    // Browse puts the chosen file's full path into the file box, which writes it
+    // quoted (no url() around it); a cancelled dialog changes nothing.
+    void browse()
+    {
+        QFETCH(bool, choose);
+        QTemporaryDir dir;
+        const QString picture = dir.filePath(QStringLiteral("my picture.png"));
+        writeFile(picture, "png");
+        const auto form = clickedOn(dir, QStringLiteral("background-image=\"old.png\""));
+        QVERIFY(form);
+        QVERIFY(form->Browse->isEnabled());
+        QCOMPARE(form->FileEdit->text(), QStringLiteral("old.png"));
+
+        DialogAnswerer answer;
+        answer.on<QFileDialog>([&](QFileDialog *dialog) {
+            QCOMPARE(dialog, form->OpenDialog1);
+            QCOMPARE(dialog->nameFilters(), QStringList{QStringLiteral("All Files (*)")});
+            if (choose)
+                DialogAnswerer::chooseFile(dialog, picture);
+            else
+                DialogAnswerer::cancel(dialog);
+        });
+        QTest::mouseClick(form->Browse, Qt::LeftButton);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+
+        if (choose) {
+            QCOMPARE(form->FileEdit->text(), picture);
+            QCOMPARE(onlyLabelOfP(*form), QStringLiteral("background-image=\"") + picture + QLatin1Char('"'));
+        } else {
+            QCOMPARE(form->FileEdit->text(), QStringLiteral("old.png"));
+            QCOMPARE(onlyLabelOfP(*form), QStringLiteral("background-image=\"old.png\""));
+        }
+        QCOMPARE(form->document().isModified(), choose);
+    }
+
+    // A new colour on the button is written as #RRGGBB, also a system colour.
+    void colourButtonWritesHex_data()
+    {
+        QTest::addColumn<uint>("colour");
+        QTest::addColumn<QString>("labelAfter");
+        QTest::newRow("blue") << 0x00FF0000u << "color=#0000FF";
+        QTest::newRow("palette grey") << 0x00BFBFBFu << "color=#BFBFBF";
+        QTest::newRow("window text (system colour 8)") << 0x80000008u << "color=#000000";
+    }
+
+    void colourButtonWritesHex()
+    {
+        QFETCH(uint, colour);
+        QFETCH(QString, labelAfter);
+        QTemporaryDir dir;
+        const auto form = clickedOn(dir, QStringLiteral("color=#00FF00"));
+        QVERIFY(form);
+        form->ColorButton->setColor(colour);
+        QCOMPARE(onlyLabelOfP(*form), labelAfter);
+        QVERIFY(form->document().isModified());
+    }
+
+    void inPlaceLabelEdits_data()
+    {
+        QTest::addColumn<QString>("element");
+        QTest::addColumn<QString>("attribute");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("modified");
+        QTest::newRow("element renamed") << "P" << QString() << "P.note" << true;
+        QTest::newRow("value edited") << "P"
+                                      << "margin=5"
+                                      << "margin=6" << true;
+        QTest::newRow("same text") << "P"
+                                   << "margin=5"
+                                   << "margin=5" << false;
+    }
+
+    // F2 edits a label in place; a changed text marks the style sheet modified.
+    void inPlaceLabelEdits()
+    {
+        QFETCH(QString, element);
+        QFETCH(QString, attribute);
+        QFETCH(QString, typed);
+        QFETCH(bool, modified);
+        QTemporaryDir dir;
+        const auto form = clickedOn(dir, QStringLiteral("margin=5"));
+        QVERIFY(form);
+        const QModelIndex node = findNode(*form, element, attribute);
+        form->Elements->setCurrentIndex(node);
+        form->document().setModified(false);
+        QTest::keyClick(form->Elements, Qt::Key_F2);
+        QLineEdit *edit = nullptr;
+        QTRY_VERIFY((edit = form->Elements->viewport()->findChild<QLineEdit *>()) != nullptr);
+        QTRY_VERIFY(edit->hasFocus());
+        edit->selectAll();
+        QTest::keyClicks(edit, typed);
+        QTest::keyClick(edit, Qt::Key_Return);
+        // The tree takes the text once the editor has closed.
+        QTRY_VERIFY(!form->Elements->viewport()->findChild<QLineEdit *>());
+        QCOMPARE(node.data().toString(), typed);
+        QCOMPARE(form->document().isModified(), modified);
+    }
+
+    // Open, change a value with each editor, save: the file holds exactly the edits.
+    void roundTrip()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("round.css"));
+        const QString picture = dir.filePath(QStringLiteral("back.png"));
+        writeFile(picture, "png");
+        writeFile(path, "P {color: red; font-family: Arial; margin: 3; text-align: left; "
+                        "background-image: url(a.png)}\r\nH1 {color=blue}");
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        const auto node = [&form](const char *label) {
+            return findNode(*form, QStringLiteral("P"), QString::fromLatin1(label));
+        };
+
+        clickNode(*form, node("color=red"));
+        form->ColorButton->setColor(0x00336699); // #996633
+        clickNode(*form, node("font-family=Arial"));
+        form->FontCombo->lineEdit()->selectAll();
+        QTest::keyClicks(form->FontCombo->lineEdit(), QStringLiteral("Serif"));
+        clickNode(*form, node("margin=3"));
+        form->Numbers->upClick();
+        clickNode(*form, node("text-align=left"));
+        pick(form->OptionsCombo, QStringLiteral("center"));
+        clickNode(*form, node("background-image=url(a.png)"));
+        DialogAnswerer answer;
+        answer.on<QFileDialog>(
+            [&picture](QFileDialog *dialog) { DialogAnswerer::chooseFile(dialog, picture); });
+        form->BrowseClick();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QVERIFY(form->document().isModified());
+
+        form->FinishClick();
+        const QByteArray expected = "H1 {color=blue;}\r\nP {color=#996633; font-family=\"Serif\"; margin=4; "
+                                    "text-align=\"center\"; background-image=\"" +
+                                    picture.toUtf8() + "\";}";
+        QCOMPARE(readFile(path), expected);
+    }
+};
+
+LW_TEST_CLASS(TestValueEditors)
+#include "TestValueEditors.moc"
