@@ -1,6 +1,7 @@
 #include "Messages.h"
 
 #include "Catalogue.h"
+#include "ExceptionBox.h"
 #include "StyleSheetReader.h"
 
 const QString Messages::ApplicationTitle = QStringLiteral("Loomwright CSS");
@@ -14,6 +15,21 @@ QMessageBox::StandardButton Messages::askToSave(QWidget *parent)
     const int answer = box.exec();
     return answer == QMessageBox::Yes || answer == QMessageBox::No ? QMessageBox::StandardButton(answer)
                                                                    : QMessageBox::Cancel;
+}
+
+bool Messages::mayDiscardEdits(QWidget *parent, const std::function<bool()> &save)
+{
+    switch (askToSave(parent)) {
+    case QMessageBox::Yes: {
+        bool saved = false;
+        ExceptionBox::guard(parent, [&] { saved = save(); });
+        return saved;
+    }
+    case QMessageBox::No:
+        return true;
+    default:
+        return false;
+    }
 }
 
 void Messages::styleSheetUnreadable(QWidget *parent)

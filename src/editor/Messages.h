@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -15,6 +16,12 @@ extern const QString SaveQuestion; // "Do you want to save the current style she
 // The unsaved-changes question (question icon; Yes, No, Cancel). Closing the box
 // answers Cancel.
 QMessageBox::StandardButton askToSave(QWidget *parent);
+
+// The step before a command discards edited text: asks the question above. Yes runs
+// `save` (a failure is shown in the standard exception message box) and lets the
+// command go on only when it saved, since going on would lose the edits; No goes on;
+// Cancel stops the command.
+bool mayDiscardEdits(QWidget *parent, const std::function<bool()> &save);
 
 // A style sheet that could not be read: "Invalid or corrupt style sheet file",
 // captioned "Error", error icon, OK.

@@ -153,20 +153,7 @@ bool TCodeForm::save()
 
 bool TCodeForm::prompt()
 {
-    if (!isCodeModified())
-        return true;
-    switch (Messages::askToSave(this)) {
-    case QMessageBox::Yes: {
-        // Going on without the text saved would lose it.
-        bool saved = false;
-        ExceptionBox::guard(this, [&] { saved = save(); });
-        return saved;
-    }
-    case QMessageBox::No:
-        return true;
-    default:
-        return false;
-    }
+    return !isCodeModified() || Messages::mayDiscardEdits(this, [this] { return save(); });
 }
 
 bool TCodeForm::closeStep()

@@ -430,20 +430,7 @@ bool TMainForm::readStyleSheet(const QString &path)
 
 bool TMainForm::promptStep()
 {
-    if (!m_document.isModified())
-        return true;
-    switch (Messages::askToSave(this)) {
-    case QMessageBox::Yes: {
-        // The edits would be lost if the command went on without them saved.
-        bool saved = false;
-        ExceptionBox::guard(this, [&] { saved = saveDocument(); });
-        return saved;
-    }
-    case QMessageBox::No:
-        return true;
-    default:
-        return false;
-    }
+    return !m_document.isModified() || Messages::mayDiscardEdits(this, [this] { return saveDocument(); });
 }
 
 bool TMainForm::saveDocument()
