@@ -1,5 +1,6 @@
 #include "TCodeForm.h"
 
+#include "ButtonRow.h"
 #include "ExceptionBox.h"
 #include "FileDialogs.h"
 #include "Messages.h"
@@ -24,7 +25,6 @@ namespace {
 constexpr int ClientWidth = 427;
 constexpr int ClientHeight = 273;
 const QPoint InitialPlace(200, 108);
-constexpr int BottomPanelHeight = 41;
 
 const QString OpenFilter = QStringLiteral("Style Sheet Files (*.css)|*.css|All Files (*.*)|*.*");
 const QString SaveFilter =
@@ -67,39 +67,17 @@ TCodeForm::~TCodeForm() = default;
 
 QWidget *TCodeForm::createBottomPanel()
 {
-    auto *panel = new QWidget;
-    panel->setFixedHeight(BottomPanelHeight);
-    auto *layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto *line = new QFrame;
-    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    line->setFixedHeight(5);
-    layout->addWidget(line);
-    layout->addStretch(1);
-
-    // 75 x 25 each at y 11, 80 apart; a caption that does not fit in the desktop's
-    // font widens its button and moves the rest along.
-    int x = 1;
-    const auto button = [panel, &x](const QString &caption, QStyle::StandardPixmap picture) {
-        auto *b = new QPushButton(caption, panel);
-        if (picture != QStyle::SP_CustomBase)
-            b->setIcon(panel->style()->standardIcon(picture));
-        b->setAutoDefault(false);
-        const int width = std::max(75, b->sizeHint().width());
-        b->setGeometry(x, 11, width, 25);
-        x += width + 5;
-        return b;
-    };
-    Close = button(QStringLiteral("&Close"), QStyle::SP_CustomBase);
-    New = button(QStringLiteral("&New"), QStyle::SP_FileIcon);
-    Open = button(QStringLiteral("&Open..."), QStyle::SP_DialogOpenButton);
-    Save = button(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton);
+    auto *row = new ButtonRow;
+    Close = row->addButton(QStringLiteral("&Close"));
+    New = row->addButton(QStringLiteral("&New"), QStyle::SP_FileIcon);
+    Open = row->addButton(QStringLiteral("&Open..."), QStyle::SP_DialogOpenButton);
+    Save = row->addButton(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton);
 
     connect(Close, &QPushButton::clicked, this, &TCodeForm::CloseClick);
     connect(New, &QPushButton::clicked, this, &TCodeForm::NewClick);
     connect(Open, &QPushButton::clicked, this, &TCodeForm::OpenClick);
     connect(Save, &QPushButton::clicked, this, &TCodeForm::SaveClick);
-    return panel;
+    return row;
 }
 
 void TCodeForm::start(const QString &saveFileName, const QString &text, TextFile::Encoding encoding,

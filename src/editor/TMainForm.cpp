@@ -1,6 +1,7 @@
 #include "TMainForm.h"
 
 #include "AttributeListModel.h"
+#include "ButtonRow.h"
 #include "Colors.h"
 #include "DocumentEdits.h"
 #include "ElementsTreeView.h"
@@ -49,7 +50,6 @@ constexpr int ClientHeight = 345;
 constexpr int LeftPanelWidth = 221;
 constexpr int SplitterWidth = 3;
 constexpr int RightPanelWidth = 148;
-constexpr int BottomPanelHeight = 41;
 constexpr int HeadingHeight = 13;
 constexpr int TreeIndent = 19;
 
@@ -261,41 +261,20 @@ QWidget *TMainForm::createEditSettings()
 
 QWidget *TMainForm::createBottomPanel()
 {
-    auto *panel = new QWidget;
-    panel->setFixedHeight(BottomPanelHeight);
-    auto *layout = new QVBoxLayout(panel);
-    layout->setContentsMargins(0, 0, 0, 0);
-    auto *line = new QFrame;
-    line->setFrameStyle(QFrame::HLine | QFrame::Sunken);
-    line->setFixedHeight(5);
-    layout->addWidget(line);
-    layout->addStretch(1);
-
-    // 75 x 25 each at y 11, from x 1 with the gaps of the design; a caption that does
-    // not fit in the desktop's font widens its button and moves the rest along.
-    int x = 1;
-    const auto button = [panel, &x](const QString &caption, QStyle::StandardPixmap picture, int gapAfter) {
-        auto *b = new QPushButton(caption, panel);
-        if (picture != QStyle::SP_CustomBase)
-            b->setIcon(panel->style()->standardIcon(picture));
-        b->setAutoDefault(false);
-        const int width = std::max(75, b->sizeHint().width());
-        b->setGeometry(x, 11, width, 25);
-        x += width + gapAfter;
-        return b;
-    };
-    Close = button(QStringLiteral("&Close"), QStyle::SP_CustomBase, 5);
-    New = button(QStringLiteral("&New"), QStyle::SP_FileIcon, 5);
-    Open = button(QStringLiteral("&Open..."), QStyle::SP_DialogOpenButton, 5);
-    Finish = button(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton, 6);
-    Code = button(QStringLiteral("&Edit Code"), QStyle::SP_FileDialogContentsView, 0);
+    // The gaps of the design: 5 between the buttons, 6 before Edit Code.
+    auto *row = new ButtonRow;
+    Close = row->addButton(QStringLiteral("&Close"));
+    New = row->addButton(QStringLiteral("&New"), QStyle::SP_FileIcon);
+    Open = row->addButton(QStringLiteral("&Open..."), QStyle::SP_DialogOpenButton);
+    Finish = row->addButton(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton, 6);
+    Code = row->addButton(QStringLiteral("&Edit Code"), QStyle::SP_FileDialogContentsView);
 
     connect(Close, &QPushButton::clicked, this, &TMainForm::CloseClick);
     connect(New, &QPushButton::clicked, this, &TMainForm::NewClick);
     connect(Open, &QPushButton::clicked, this, &TMainForm::OpenClick);
     connect(Finish, &QPushButton::clicked, this, &TMainForm::FinishClick);
     connect(Code, &QPushButton::clicked, this, &TMainForm::CodeClick);
-    return panel;
+    return row;
 }
 
 void TMainForm::createDialogs()
