@@ -13,18 +13,6 @@ namespace {
 
 constexpr uint32_t White = 0x00FFFFFFu;
 
-// Draws a one-pixel frame just inside r: tl on the top and left, br on the bottom
-// and right.
-void drawEdge(QPainter &p, const QRect &r, const QColor &tl, const QColor &br)
-{
-    p.setPen(tl);
-    p.drawLine(r.left(), r.top(), r.right(), r.top());
-    p.drawLine(r.left(), r.top(), r.left(), r.bottom());
-    p.setPen(br);
-    p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-    p.drawLine(r.right(), r.top(), r.right(), r.bottom());
-}
-
 // Darkens r with a repeating 8 x 8 diagonal hatch, aligned to the button's origin.
 void drawHatch(QPainter &p, const QRect &r)
 {
@@ -236,7 +224,7 @@ void TZEBColorButton::paintEvent(QPaintEvent *)
         p.setBrush(face);
         p.drawRect(r);
     } else if (isFlat() && hot) {
-        drawEdge(p, r, highlight, shadow);
+        WidgetColors::drawEdge(p, r, highlight, shadow);
         p.fillRect(r.adjusted(1, 1, -1, -1), face);
     } else if (isFlat()) {
         p.fillRect(rect(), face); // flat and neither hot nor focused: no edge shows

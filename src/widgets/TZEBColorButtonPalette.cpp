@@ -17,18 +17,6 @@ constexpr int SquareSize = 18;
 constexpr int GridColumns = 4;
 constexpr int GridRows = 5;
 
-// Draws a one-pixel frame just inside r: tl on the top and left, br on the bottom
-// and right.
-void drawFrame(QPainter &p, const QRect &r, const QColor &tl, const QColor &br)
-{
-    p.setPen(tl);
-    p.drawLine(r.left(), r.top(), r.right(), r.top());
-    p.drawLine(r.left(), r.top(), r.left(), r.bottom());
-    p.setPen(br);
-    p.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
-    p.drawLine(r.right(), r.top(), r.right(), r.bottom());
-}
-
 // The colour dialog keeps its 16 custom colours in two rows of eight; the palette's
 // custom grid is 8 x 2 with the same shape, and the dialog numbers its wells column
 // by column.
@@ -333,15 +321,15 @@ void TZEBColorButtonPalette::paintEvent(QPaintEvent *)
         QRect r = squareRect(square).adjusted(0, 0, -1, -1); // inclusive corners
         if (framed) {
             for (const QColor &c : {darkShadow, highlight, darkShadow}) {
-                drawFrame(p, r, c, c);
+                WidgetColors::drawEdge(p, r, c, c);
                 r.adjust(1, 1, -1, -1);
             }
         } else {
-            drawFrame(p, r, face, face);
+            WidgetColors::drawEdge(p, r, face, face);
             r.adjust(1, 1, -1, -1);
-            drawFrame(p, r, shadow, highlight);
+            WidgetColors::drawEdge(p, r, shadow, highlight);
             r.adjust(1, 1, -1, -1);
-            drawFrame(p, r, darkShadow, light);
+            WidgetColors::drawEdge(p, r, darkShadow, light);
             r.adjust(1, 1, -1, -1);
         }
         p.fillRect(r, WidgetColors::toQColor(squareColor(square), pal));

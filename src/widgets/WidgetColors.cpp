@@ -1,6 +1,8 @@
 #include "WidgetColors.h"
 
 #include <QApplication>
+#include <QPainter>
+#include <QPainter>
 
 namespace WidgetColors {
 
@@ -82,3 +84,13 @@ QColor toQColor(uint32_t color)
 }
 
 } // namespace WidgetColors
+
+void WidgetColors::drawEdge(QPainter &painter, const QRect &r, const QColor &tl, const QColor &br)
+{
+    painter.setPen(tl);
+    painter.drawLine(r.left(), r.top(), r.right(), r.top());
+    painter.drawLine(r.left(), r.top(), r.left(), r.bottom());
+    painter.setPen(br);
+    painter.drawLine(r.left(), r.bottom(), r.right(), r.bottom());
+    painter.drawLine(r.right(), r.top(), r.right(), r.bottom());
+}

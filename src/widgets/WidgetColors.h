@@ -1,7 +1,10 @@
 #pragma once
 
+class QPainter;
+
 #include <QColor>
 #include <QPalette>
+#include <QRect>
 #include <cstdint>
 
 // Conversions between the colour values the widgets carry (0x00BBGGRR, or
@@ -35,5 +38,9 @@ uint32_t resolve(uint32_t color);
 QColor toQColor(uint32_t color, const QPalette &palette);
 QColor toQColor(uint32_t color);
 uint32_t fromQColor(const QColor &color);
+
+// Draws a one-pixel frame just inside r: tl on the top and left, br on the bottom and
+// right (a raised edge with light tl, a sunken one with dark tl).
+void drawEdge(QPainter &painter, const QRect &r, const QColor &tl, const QColor &br);
 
 } // namespace WidgetColors
