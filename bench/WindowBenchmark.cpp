@@ -1,0 +1,459 @@
+// A large style sheet in the real main window, offscreen: a generated flat style sheet
+// of about 10 MB (100,000 rules, 400,000 declarations, most selectors not in the
+// catalogue) is opened, clicked, edited, saved and shown in the code window, each step
+// timed up to the repaint that shows its result. The last entry reports the process's
+// peak memory against the file's size.
+//
+// Each step goes through what the window offers a user: readStyleSheet for Open, the
+// current node of `Elements` for a click (the click steps follow every change of it),
+// the spin edit's and the file box's values for a value change, FinishClick for Save,
+// CodeClick for Edit Code, with the code window driven from a zero timer once it runs.
+#include "DocumentEdits.h"
+#include "ElementsTreeView.h"
+#include "TCSpinEdit.h"
+#include "TCodeForm.h"
+#include "TMainForm.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <benchmark/benchmark.h>
+#include <cstdio>
+#include <optional>
+
+namespace {
+
+constexpr int Rules = 100000;
+constexpr int DeclarationsPerRule = 4;
+// One rule in this many names a catalogue element; the others are selectors of their own.
+constexpr int CatalogueEvery = 20;
+const char *const CatalogueSelectors[] = {"BODY", "H1", "P", "TABLE", "DIV", "SPAN", "UL", "LI"};
+
+// The style sheet in the writer's form: one rule per line, CR LF between rules. Every
+// value depends on the rule number, so that no declaration repeats one of its element.
+// The first declaration of each rule is a colour, the second and third numbers, the
+// last a URL.
+QByteArray largeStyleSheet()
+{
+    QByteArray text;
+    text.reserve(Rules * 104);
+    for (int rule = 0; rule < Rules; ++rule) {
+        if (rule > 0)
+            text += "\r\n";
+        if (rule % CatalogueEvery == 0)
+            text += CatalogueSelectors[size_t(rule / CatalogueEvery) % std::size(CatalogueSelectors)];
+        else
+            text += ".item-" + QByteArray::number(rule) + " a";
+        text += " {color=#" + QByteArray::number(rule, 16).rightJustified(6, '0').toUpper();
+        text += "; font-size=" + QByteArray::number(rule);
+        text += "; line-height=" + QByteArray::number(rule + 1);
+        text += "; background-image=\"img/p" + QByteArray::number(rule) + ".png\";}";
+    }
+    return text;
+}
+
+struct Memory
+{
+    qint64 rssKb = 0;
+    qint64 peakKb = 0;
+};
+
+// Starts a new peak: the kernel sets the high-water mark back to the current size.
+void resetPeak()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    if (refs.open(QIODevice::WriteOnly))
+        refs.write("5");
+}
+
+Memory memory()
+{
+    Memory m;
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return m;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        const QList<QByteArray> words = line.simplified().split(' ');
+        if (words.size() < 2)
+            continue;
+        if (words[0] == "VmRSS:")
+            m.rssKb = words[1].toLongLong();
+        else if (words[0] == "VmHWM:")
+            m.peakKb = words[1].toLongLong();
+    }
+    return m;
+}
+
+// The highest peak of the steps run so far.
+qint64 overallPeakKb = 0;
+
+// Counts the passes through the event loop while a step runs and the longest time
+// between two of them, and whether the wait cursor was up in each pass.
+class EventProbe
+{
+public:
+    EventProbe()
+    {
+        m_timer.setInterval(0);
+        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+            const qint64 now = m_clock.nsecsElapsed();
+            m_longestGapNs = std::max(m_longestGapNs, now - m_last);
+            m_last = now;
+            ++m_passes;
+            const QCursor *cursor = QApplication::overrideCursor();
+            if (cursor && cursor->shape() == Qt::WaitCursor)
+                ++m_waitPasses;
+        });
+    }
+    void start()
+    {
+        m_passes = m_waitPasses = 0;
+        m_longestGapNs = 0;
+        m_clock.start();
+        m_last = 0;
+        m_timer.start();
+    }
+    void stop()
+    {
+        m_timer.stop();
+        m_longestGapNs = std::max(m_longestGapNs, m_clock.nsecsElapsed() - m_last);
+    }
+    int passes() const { return m_passes; }
+    int waitPasses() const { return m_waitPasses; }
+    double longestGapMs() const { return double(m_longestGapNs) / 1e6; }
+
+private:
+    QTimer m_timer;
+    QElapsedTimer m_clock;
+    qint64 m_last = 0;
+    qint64 m_longestGapNs = 0;
+    int m_passes = 0;
+    int m_waitPasses = 0;
+};
+
+struct Window
+{
+    QTemporaryDir folder;
+    QString path;
+    qint64 fileSize = 0;
+    Memory beforeOpen;
+    TMainForm form;
+
+    bool prepare()
+    {
+        path = folder.filePath(QStringLiteral("large.css"));
+        QFile file(path);
+        const QByteArray text = largeStyleSheet();
+        if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
+            return false;
+        file.close();
+        fileSize = text.size();
+        if (!form.FormCreate())
+            return false;
+        form.show();
+        QElapsedTimer limit;
+        limit.start();
+        while (!form.document().hasPseudoClassNodes() && limit.elapsed() < 10000)
+            QApplication::processEvents();
+        beforeOpen = memory();
+        overallPeakKb = beforeOpen.peakKb;
+        return form.document().hasPseudoClassNodes();
+    }
+
+    StyleSheetModel &model() { return form.document().elements(); }
+
+    // Opening ends with every element node expanded. Where the window has not expanded
+    // them itself, it is done here, so that the figure covers it either way.
+    void showExpanded()
+    {
+        const int last = model().elementCount() - 1;
+        if (last >= 0 && !form.Elements->isExpanded(model().elementIndex(last)))
+            form.Elements->expandAll();
+        form.repaint();
+    }
+
+    bool open()
+    {
+        if (!form.readStyleSheet(path))
+            return false;
+        showExpanded();
+        return true;
+    }
+
+    int attributeCount()
+    {
+        int count = 0;
+        for (const auto &element : model().elements())
+            count += int(element->attributes.size());
+        return count;
+    }
+
+    // The attribute node `attribute` of the rule ".item-<rule> a".
+    QModelIndex ruleAttribute(int rule, int attribute)
+    {
+        const QString label = QStringLiteral(".item-%1 a").arg(rule);
+        for (int i = model().elementCount() - 1; i >= 0; --i)
+            if (model().element(i).label == label)
+                return model().attributeIndex(i, attribute);
+        return {};
+    }
+
+    void click(const QModelIndex &index)
+    {
+        form.Elements->setCurrentIndex(index);
+        form.repaint();
+    }
+};
+
+Window *window = nullptr;
+
+// Each step reports its own peak resident memory; the last entry reports the highest.
+class StepPeak
+{
+public:
+    explicit StepPeak(benchmark::State &state) : m_state(state) { resetPeak(); }
+    ~StepPeak()
+    {
+        const qint64 peakKb = memory().peakKb;
+        overallPeakKb = std::max(overallPeakKb, peakKb);
+        m_state.counters["peakMB"] = double(peakKb) * 1024 / 1e6;
+    }
+    StepPeak(const StepPeak &) = delete;
+    StepPeak &operator=(const StepPeak &) = delete;
+
+private:
+    benchmark::State &m_state;
+};
+
+bool ensureOpen(benchmark::State &state)
+{
+    if (window->model().elementCount() > Rules / 2 || window->open())
+        return true;
+    state.SkipWithError("the style sheet could not be read");
+    return false;
+}
+
+// Open: from the call until the tree is shown with every element node expanded.
+void open(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    EventProbe probe;
+    int passes = 0;
+    int waitPasses = 0;
+    double gap = 0;
+    for (auto _ : state) {
+        probe.start();
+        const bool read = window->open();
+        probe.stop();
+        if (!read) {
+            state.SkipWithError("the style sheet could not be read");
+            return;
+        }
+        passes += probe.passes();
+        waitPasses += probe.waitPasses();
+        gap = std::max(gap, probe.longestGapMs());
+    }
+    const int elements = window->model().elementCount();
+    const int attributes = window->attributeCount();
+    if (attributes != Rules * DeclarationsPerRule)
+        state.SkipWithError("the document does not hold every declaration");
+    state.counters["MB"] = double(window->fileSize) / 1e6;
+    state.counters["elements"] = elements;
+    state.counters["attributes"] = attributes;
+    state.counters["eventPasses"] = benchmark::Counter(passes, benchmark::Counter::kAvgIterations);
+    state.counters["waitCursorPasses"] = benchmark::Counter(waitPasses, benchmark::Counter::kAvgIterations);
+    state.counters["longestGapMs"] = gap;
+}
+BENCHMARK(open)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A click on an attribute node: the current node moves to it, the click steps preset
+// its editor, and the window repaints. Alternates between two number nodes far apart.
+void clickAttribute(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    const QModelIndex nodes[] = {window->ruleAttribute(30001, 1), window->ruleAttribute(70001, 1)};
+    if (!nodes[0].isValid() || !nodes[1].isValid()) {
+        state.SkipWithError("no such rule");
+        return;
+    }
+    int i = 0;
+    for (auto _ : state)
+        window->click(nodes[i++ % 2]);
+}
+BENCHMARK(clickAttribute)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A value change in the number editor on a clicked number node, then the repaint.
+void changeNumber(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    const QModelIndex node = window->ruleAttribute(50001, 1);
+    window->click(node);
+    int value = 10;
+    for (auto _ : state) {
+        window->form.Numbers->setValue(++value % 2 == 0 ? 10 : 11);
+        window->form.repaint();
+    }
+    // 1 when the last value reached the node (the window's change handler wrote it).
+    state.counters["written"] =
+        node.data().toString() == QStringLiteral("font-size=%1").arg(value % 2 == 0 ? 10 : 11);
+}
+BENCHMARK(changeNumber)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// A value change in the file box on a clicked URL node, then the repaint.
+void changeFile(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    const QModelIndex node = window->ruleAttribute(50003, 3);
+    window->click(node);
+    QString text;
+    int i = 0;
+    for (auto _ : state) {
+        text = ++i % 2 == 0 ? QStringLiteral("a.png") : QStringLiteral("b.png");
+        window->form.FileEdit->setText(text);
+        window->form.repaint();
+    }
+    state.counters["written"] = node.data().toString() == QStringLiteral("background-image=\"%1\"").arg(text);
+}
+BENCHMARK(changeFile)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Save: the whole style sheet written over its file.
+void save(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    for (auto _ : state) {
+        window->form.FinishClick();
+        window->form.repaint();
+    }
+    state.counters["MB"] = double(QFileInfo(window->path).size()) / 1e6;
+}
+BENCHMARK(save)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Runs Edit Code; once the code window runs its own event loop, `inside` gets it, and
+// must close it. Returns the time from the command to that moment, with the code
+// window painted once.
+double withCodeWindow(const std::function<void(TCodeForm *)> &inside)
+{
+    QElapsedTimer clock;
+    double shownMs = -1;
+    QTimer::singleShot(0, &window->form, [&] {
+        auto *code = window->form.findChild<TCodeForm *>();
+        if (!code)
+            return;
+        code->repaint();
+        shownMs = double(clock.nsecsElapsed()) / 1e6;
+        inside(code);
+        if (code->isVisible())
+            code->reject();
+    });
+    clock.start();
+    window->form.CodeClick();
+    return shownMs;
+}
+
+// Edit Code: the writer's text filled into the code window, and the window shown.
+void editCode(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    qint64 lines = 0;
+    for (auto _ : state) {
+        const double ms = withCodeWindow([&](TCodeForm *code) {
+            lines = code->Code->document()->blockCount();
+            code->CloseClick();
+        });
+        if (ms < 0) {
+            state.SkipWithError("the code window did not open");
+            return;
+        }
+        state.SetIterationTime(ms / 1e3);
+    }
+    state.counters["lines"] = double(lines);
+}
+BENCHMARK(editCode)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// Save in the code window, then Close, which reads the saved file back into the
+// window's style sheet; timed from Close until the tree is shown expanded again.
+void codeCloseWithReload(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    double saveMs = 0;
+    for (auto _ : state) {
+        double closeMs = -1;
+        QElapsedTimer clock;
+        withCodeWindow([&](TCodeForm *code) {
+            clock.start();
+            code->SaveClick();
+            saveMs = std::max(saveMs, double(clock.nsecsElapsed()) / 1e6);
+            clock.start();
+            code->CloseClick();
+        });
+        if (!clock.isValid()) {
+            state.SkipWithError("the code window did not open");
+            return;
+        }
+        window->showExpanded();
+        closeMs = double(clock.nsecsElapsed()) / 1e6;
+        state.SetIterationTime(closeMs / 1e3);
+    }
+    if (window->attributeCount() != Rules * DeclarationsPerRule)
+        state.SkipWithError("the read-back lost declarations");
+    state.counters["codeSaveMs"] = saveMs;
+}
+BENCHMARK(codeCloseWithReload)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+// The process's peak resident memory over all the steps above, against the file.
+void peakMemory(benchmark::State &state)
+{
+    for (auto _ : state)
+        benchmark::DoNotOptimize(memory());
+    const qint64 peakKb = std::max(overallPeakKb, memory().peakKb);
+    const double size = double(window->fileSize);
+    state.counters["fileMB"] = size / 1e6;
+    state.counters["rssBeforeOpenMB"] = double(window->beforeOpen.rssKb) * 1024 / 1e6;
+    state.counters["peakMB"] = double(peakKb) * 1024 / 1e6;
+    state.counters["peakPerFileSize"] = double(peakKb) * 1024 / size;
+    state.counters["growthPerFileSize"] = double(peakKb - window->beforeOpen.rssKb) * 1024 / size;
+}
+BENCHMARK(peakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    // Settings go to a temporary folder, never to the user's own.
+    QTemporaryDir home;
+    qputenv("LOOMWRIGHT_REGISTRY", (home.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
+    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("Loomwright CSS"));
+    benchmark::Initialize(&argc, argv);
+
+    Window instance;
+    if (!instance.prepare()) {
+        std::fprintf(stderr, "The main window could not be made ready.\n");
+        return 1;
+    }
+    window = &instance;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    window = nullptr;
+    return 0;
+}
