@@ -264,5 +264,9 @@ Qt::ItemFlags StyleSheetModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
+    const Qt::ItemFlags flags =
+        Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
+    // An attribute node is a leaf: saying so spares the view a record of its expanded
+    // state for every declaration when the whole tree is expanded.
+    return levelOf(index) == AttributeLevel ? flags | Qt::ItemNeverHasChildren : flags;
 }
