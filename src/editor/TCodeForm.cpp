@@ -92,10 +92,9 @@ void TCodeForm::start(const QString &saveFileName, const QString &text, TextFile
 
 void TCodeForm::setCode(const QString &text)
 {
-    // The editor holds lines; every line break of the text (CR LF, CR, LF) ends one.
-    QString lines = TextFile::normaliseLineBreaks(text);
-    lines.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    Code->setPlainText(lines);
+    // The editor holds lines; every line break of the text (CR LF, CR, LF) ends one, as
+    // the editor itself takes them, so a large text goes in without being copied.
+    Code->setPlainText(text);
     Code->moveCursor(QTextCursor::Start);
     Code->document()->setModified(false);
 }
