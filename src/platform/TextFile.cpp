@@ -101,16 +101,32 @@ TextFile::Encoding TextFile::save(const QString &path, const QString &text, Enco
 {
     const Encoding written =
         encoding == Encoding::Latin1 && fitsLatin1(text) ? Encoding::Latin1 : Encoding::Utf8;
-    const QByteArray bytes = encode(text, written, byteOrderMark);
     // Unbuffered, so that a write cut short (disk full, size limit) is seen here and the
     // old file kept: a buffered QSaveFile can commit a truncated file in that case.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    if (file.write(bytes) != bytes.size()) {
+    const auto writeAll = [&](const QByteArray &bytes) {
+        if (file.write(bytes) == bytes.size())
+            return;
         const QString reason = file.errorString();
         file.cancelWriting();
         throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
+    };
+    if (byteOrderMark && written == Encoding::Utf8)
+        writeAll(QByteArrayLiteral("\xEF\xBB\xBF"));
+    // Encoded and written piece by piece: a large text is never held a second time
+    // whole as bytes (UTF-8 alone would reserve three bytes per character). A
+    // surrogate pair stays in one piece.
+    constexpr qsizetype PieceLength = qsizetype(1) << 16;
+    const QStringView all(text);
+    for (qsizetype from = 0; from < all.size();) {
+        qsizetype length = std::min(PieceLength, all.size() - from);
+        if (from + length < all.size() && all[from + length - 1].isHighSurrogate())
+            ++length;
+        const QStringView piece = all.sliced(from, length);
+        writeAll(written == Encoding::Latin1 ? piece.toLatin1() : piece.toUtf8());
+        from += length;
     }
     if (!file.commit())
         throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));

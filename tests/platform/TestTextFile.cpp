@@ -55,6 +55,14 @@ private slots:
         QTest::newRow("UTF-8 with mark") << QByteArray("\xEF\xBB\xBF"
                                                        "A {x=\xe2\x82\xac;}");
         QTest::newRow("empty") << QByteArray();
+        // Large texts are written in pieces; a character of two UTF-16 units stands
+        // across the end of each piece here.
+        QByteArray pairs;
+        for (int i = 0; i < 3; ++i)
+            pairs += QByteArray(i == 0 ? 65535 : 65534, 'a') + "\xF0\x9F\x98\x80";
+        QTest::newRow("UTF-8 over several pieces") << pairs;
+        QTest::newRow("Latin-1 over several pieces")
+            << QByteArray(100000, 'x') + "\xe9" + QByteArray(100000, '\xa0');
     }
     void bytesSurviveARoundTrip()
     {
