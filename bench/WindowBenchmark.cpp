@@ -393,6 +393,7 @@ void codeCloseWithReload(benchmark::State &state)
     if (!ensureOpen(state))
         return;
     double saveMs = 0;
+    qint64 savePeakKb = 0;
     for (auto _ : state) {
         double closeMs = -1;
         QElapsedTimer clock;
@@ -400,6 +401,8 @@ void codeCloseWithReload(benchmark::State &state)
             clock.start();
             code->SaveClick();
             saveMs = std::max(saveMs, double(clock.nsecsElapsed()) / 1e6);
+            savePeakKb = std::max(savePeakKb, memory().peakKb);
+            resetPeak();
             clock.start();
             code->CloseClick();
         });
@@ -414,6 +417,8 @@ void codeCloseWithReload(benchmark::State &state)
     if (window->attributeCount() != Rules * DeclarationsPerRule)
         state.SkipWithError("the read-back lost declarations");
     state.counters["codeSaveMs"] = saveMs;
+    state.counters["codeSavePeakMB"] = double(savePeakKb) * 1024 / 1e6;
+    overallPeakKb = std::max(overallPeakKb, savePeakKb);
 }
 BENCHMARK(codeCloseWithReload)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 

@@ -16,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
+#include <QTextBlock>
 #include <QTextDocument>
 #include <QVBoxLayout>
 
@@ -101,11 +102,18 @@ void TCodeForm::setCode(const QString &text)
 
 QString TCodeForm::text() const
 {
-    // The raw text keeps every character as typed or read (no-break spaces included);
-    // only the line ends become CR LF.
-    QString raw = Code->document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QLatin1String("\r\n"));
-    return raw;
+    // Each line's raw text keeps every character as typed or read (no-break spaces
+    // included); the lines are joined by CR LF. Built in one piece, as a large text
+    // would otherwise be held twice more while it is written.
+    const QTextDocument *document = Code->document();
+    QString text;
+    text.reserve(document->characterCount() + document->blockCount());
+    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
+        if (block != document->begin())
+            text += QLatin1String("\r\n");
+        text += block.text();
+    }
+    return text;
 }
 
 bool TCodeForm::isCodeModified() const
@@ -137,8 +145,13 @@ bool TCodeForm::closeStep()
 {
     if (!prompt())
         return false;
-    if (m_reloadOnClose && m_readBack)
+    if (m_reloadOnClose && m_readBack) {
+        // The window goes first and lets its text go, so that a large text does not
+        // stand beside both style sheets while the file is read back.
+        hide();
+        Code->clear();
         m_readBack(m_saveFileName);
+    }
     return true;
 }
 
