@@ -19,6 +19,7 @@
 #include <QTextBlock>
 #include <QTextDocument>
 #include <QVBoxLayout>
+#include <utility>
 
 namespace {
 
@@ -88,13 +89,31 @@ void TCodeForm::start(const QString &saveFileName, const QString &text, TextFile
     m_encoding = encoding;
     m_byteOrderMark = byteOrderMark;
     m_reloadOnClose = false;
-    setCode(text);
+    // A hidden window fills its editor when shown: the editor lays out every line anew
+    // whenever its width changes, as it does once when the window is first shown, and
+    // for a large text that would cost time and memory for each of its lines.
+    if (isVisible()) {
+        setCode(text);
+    } else {
+        Code->clear();
+        m_pendingText = text;
+        m_pending = true;
+    }
+}
+
+void TCodeForm::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    if (m_pending)
+        setCode(std::exchange(m_pendingText, QString()));
 }
 
 void TCodeForm::setCode(const QString &text)
 {
     // The editor holds lines; every line break of the text (CR LF, CR, LF) ends one, as
     // the editor itself takes them, so a large text goes in without being copied.
+    m_pending = false;
+    m_pendingText.clear();
     Code->setPlainText(text);
     Code->moveCursor(QTextCursor::Start);
     Code->document()->setModified(false);
@@ -102,6 +121,8 @@ void TCodeForm::setCode(const QString &text)
 
 QString TCodeForm::text() const
 {
+    if (m_pending)
+        return TextFile::normaliseLineBreaks(m_pendingText);
     // Each line's raw text keeps every character as typed or read (no-break spaces
     // included); the lines are joined by CR LF. Built in one piece, as a large text
     // would otherwise be held twice more while it is written.
@@ -193,6 +214,8 @@ void TCodeForm::NewClick()
     ExceptionBox::guard(this, [this] {
         if (!prompt())
             return;
+        m_pending = false;
+        m_pendingText.clear();
         Code->clear();
         Code->document()->setModified(false);
         m_saveFileName.clear();

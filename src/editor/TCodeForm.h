@@ -52,6 +52,8 @@ public:
     QFileDialog *SaveDialog1 = nullptr;
 
 protected:
+    // The text given to start() goes into the editor once the window has its size.
+    void showEvent(QShowEvent *event) override;
     // The close box, the system menu and Alt+F4 act as the Close button.
     void closeEvent(QCloseEvent *event) override;
     // Esc does not close the window.
@@ -68,6 +70,9 @@ private:
     bool closeStep();
 
     ReadBack m_readBack;
+    // The text of start() until the window is first shown; see start().
+    QString m_pendingText;
+    bool m_pending = false;
     QString m_saveFileName;
     bool m_reloadOnClose = false;
     bool m_closing = false;
