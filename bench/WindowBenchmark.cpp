@@ -20,6 +20,7 @@
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <benchmark/benchmark.h>
@@ -243,6 +244,7 @@ void open(benchmark::State &state)
 {
     const StepPeak peak(state);
     EventProbe probe;
+    static std::optional<double> firstOpenPeakMB;
     int passes = 0;
     int waitPasses = 0;
     double gap = 0;
@@ -254,6 +256,8 @@ void open(benchmark::State &state)
             state.SkipWithError("the style sheet could not be read");
             return;
         }
+        if (!firstOpenPeakMB) // the first open in the process, from an empty style sheet
+            firstOpenPeakMB = double(memory().peakKb) * 1024 / 1e6;
         passes += probe.passes();
         waitPasses += probe.waitPasses();
         gap = std::max(gap, probe.longestGapMs());
@@ -268,8 +272,45 @@ void open(benchmark::State &state)
     state.counters["eventPasses"] = benchmark::Counter(passes, benchmark::Counter::kAvgIterations);
     state.counters["waitCursorPasses"] = benchmark::Counter(waitPasses, benchmark::Counter::kAvgIterations);
     state.counters["longestGapMs"] = gap;
+    if (firstOpenPeakMB)
+        state.counters["firstOpenPeakMB"] = *firstOpenPeakMB;
 }
 BENCHMARK(open)->Iterations(3)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Scrolling the expanded tree by a page at a time, each page painted.
+void scrollPage(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    QScrollBar *bar = window->form.Elements->verticalScrollBar();
+    int value = bar->maximum() / 2;
+    for (auto _ : state) {
+        value = value + bar->pageStep() > bar->maximum() ? 0 : value + bar->pageStep();
+        bar->setValue(value);
+        window->form.Elements->viewport()->repaint();
+    }
+    state.counters["rows"] = double(bar->maximum() + bar->pageStep());
+}
+BENCHMARK(scrollPage)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// Collapsing and expanding again an element node in the middle of the expanded tree.
+void collapseAndExpand(benchmark::State &state)
+{
+    const StepPeak peak(state);
+    if (!ensureOpen(state))
+        return;
+    const QModelIndex node = window->ruleAttribute(40001, 0).parent();
+    for (auto _ : state) {
+        window->form.Elements->collapse(node);
+        window->form.Elements->viewport()->repaint();
+        window->form.Elements->expand(node);
+        window->form.Elements->viewport()->repaint();
+    }
+    if (!window->form.Elements->isExpanded(node))
+        state.SkipWithError("the node stayed collapsed");
+}
+BENCHMARK(collapseAndExpand)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // A click on an attribute node: the current node moves to it, the click steps preset
 // its editor, and the window repaints. Alternates between two number nodes far apart.
