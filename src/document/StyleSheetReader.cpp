@@ -187,25 +187,73 @@ private:
     std::vector<quint32> m_slots; // entry index + 1; 0 marks a free slot
 };
 
+// The catalogue and pseudo-class nodes of the document without declarations: where
+// every read starts. The user's element nodes are left out.
+ElementNodes fixedNodes(const Document &document)
+{
+    const int fixed = std::min(document.fixedElementCount(), document.elements().elementCount());
+    ElementNodes nodes;
+    nodes.reserve(size_t(fixed));
+    for (int i = 0; i < fixed; ++i) {
+        const ElementNode &source = document.elements().element(i);
+        auto node = std::make_unique<ElementNode>();
+        node->label = source.label;
+        node->picture = source.picture;
+        nodes.push_back(std::move(node));
+    }
+    return nodes;
+}
+
+// Where a declaration's name ends and its value begins.
+struct DeclarationParts
+{
+    QStringView name;         // for the value kind's look-up
+    qsizetype colon = -1;     // the colon of the colon form, or -1
+    qsizetype nameEnd = 0;    // colon form: the name without the spaces before the colon
+    qsizetype valueStart = 0; // colon form: the value without the spaces after it
+};
+
+// Throws Malformed for a colon form with no name or no value.
+DeclarationParts partsOf(QStringView declaration)
+{
+    DeclarationParts parts;
+    const qsizetype equals = declaration.indexOf(QLatin1Char('='));
+    if (equals >= 0) {
+        parts.name = declaration.first(equals);
+        return parts;
+    }
+    parts.colon = declaration.indexOf(QLatin1Char(':'));
+    if (parts.colon < 0)
+        return parts;
+    // name: value becomes name=value, without the spaces next to the colon.
+    parts.valueStart = parts.colon + 1;
+    while (parts.valueStart < declaration.size() && declaration[parts.valueStart] == QLatin1Char(' '))
+        ++parts.valueStart;
+    parts.nameEnd = parts.colon;
+    while (parts.nameEnd > 0 && declaration[parts.nameEnd - 1] == QLatin1Char(' '))
+        --parts.nameEnd;
+    if (parts.valueStart >= declaration.size() || parts.nameEnd == 0)
+        throw Malformed();
+    parts.name = declaration.first(parts.nameEnd);
+    return parts;
+}
+
 class Reader
 {
 public:
-    Reader(const Document &document, Catalogue &catalogue, const StyleSheetReader::ProcessEvents &events)
-        : m_document(document), m_catalogue(catalogue), m_events(events)
+    // A reader that checks only finds every fault that would end a read, and builds
+    // nothing.
+    enum class Mode { Check, Build };
+
+    Reader(const Document &document, Catalogue &catalogue, const StyleSheetReader::ProcessEvents &events,
+           Mode mode)
+        : m_document(document), m_catalogue(catalogue), m_events(events), m_checkOnly(mode == Mode::Check)
     {
-        // The new content starts as the catalogue and pseudo-class nodes without
-        // declarations; the user's element nodes are dropped.
-        const int fixed = std::min(document.fixedElementCount(), document.elements().elementCount());
-        m_nodes.reserve(size_t(fixed));
-        for (int i = 0; i < fixed; ++i) {
-            const ElementNode &source = document.elements().element(i);
-            auto node = std::make_unique<ElementNode>();
-            node->label = source.label;
-            node->picture = source.picture;
-            m_nodes.push_back(std::move(node));
-        }
-        m_fixed = fixed;
-        m_labels.resize(size_t(fixed));
+        if (!m_checkOnly)
+            m_nodes = fixedNodes(document);
+        m_fixed = std::min(document.fixedElementCount(), document.elements().elementCount());
+        if (!m_checkOnly)
+            m_labels.resize(size_t(m_fixed));
     }
 
     // Scans the whole text; throws Malformed.
@@ -249,6 +297,14 @@ public:
             if (close < 0)
                 return; // an unclosed block adds no declarations and ends the read
             declarations.emplace_back(start, close);
+            pos = close + 1;
+            if (m_checkOnly) {
+                for (const auto &[from, to] : declarations) {
+                    processEvents();
+                    partsOf(trimmedView(QStringView(s + from, to - from)));
+                }
+                continue;
+            }
             if (std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
                 attributes.empty())
                 attributes.reserve(declarations.size());
@@ -260,7 +316,6 @@ public:
             }
             for (const auto &[from, to] : declarations)
                 addDeclaration(element, trimmedView(QStringView(s + from, to - from)));
-            pos = close + 1;
         }
     }
 
@@ -282,7 +337,7 @@ private:
             m_selectors.find(hash, [&](const SelectorEntry &entry) { return entry.selector == selector; });
         if (!known)
             known = &m_selectors.insert({hash, selector.toString(), fixedPosition(selector.toString())});
-        if (known->position >= 0)
+        if (known->position >= 0 || m_checkOnly)
             return known->position;
         // Every rule whose selector has no fixed node gets a node of its own.
         auto node = std::make_unique<ElementNode>();
@@ -327,35 +382,21 @@ private:
         if (declaration.isEmpty())
             return;
         processEvents();
+        const DeclarationParts parts = partsOf(declaration);
         QString label;
-        QStringView name;
-        const qsizetype equals = declaration.indexOf(QLatin1Char('='));
-        const qsizetype colon = equals < 0 ? declaration.indexOf(QLatin1Char(':')) : -1;
-        if (colon >= 0) {
-            // name: value becomes name=value, without the spaces next to the colon.
-            qsizetype valueStart = colon + 1;
-            while (valueStart < declaration.size() && declaration[valueStart] == QLatin1Char(' '))
-                ++valueStart;
-            qsizetype nameEnd = colon;
-            while (nameEnd > 0 && declaration[nameEnd - 1] == QLatin1Char(' '))
-                --nameEnd;
-            if (valueStart >= declaration.size() || nameEnd == 0)
-                throw Malformed();
-            name = declaration.first(nameEnd);
-            label.reserve(nameEnd + 1 + declaration.size() - valueStart);
-            label.append(name);
+        if (parts.colon >= 0) {
+            label.reserve(parts.nameEnd + 1 + declaration.size() - parts.valueStart);
+            label.append(parts.name);
             label.append(QLatin1Char('='));
-            label.append(declaration.sliced(valueStart));
+            label.append(declaration.sliced(parts.valueStart));
         } else {
             label = declaration.toString();
-            if (equals >= 0)
-                name = declaration.first(equals);
         }
         // A declaration the element already has, ignoring case, is skipped.
         std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
         if (!addLabel(element, label))
             return;
-        const int kind = kindOf(name);
+        const int kind = kindOf(parts.name);
         attributes.push_back({std::move(label), kind});
     }
 
@@ -418,6 +459,7 @@ private:
     const Document &m_document;
     Catalogue &m_catalogue;
     const StyleSheetReader::ProcessEvents &m_events;
+    const bool m_checkOnly;
     ElementNodes m_nodes;
     int m_fixed = 0;
     FlatTable<SelectorEntry> m_selectors;
@@ -432,7 +474,12 @@ bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const 
                                 const ProcessEvents &processEvents)
 {
     try {
-        Reader reader(document, catalogue, processEvents);
+        // The text is checked first: one that cannot be read leaves the document as it
+        // was. Then the old declarations go before the new ones are made, so that a
+        // large style sheet is never held twice.
+        Reader(document, catalogue, processEvents, Reader::Mode::Check).read(text);
+        Reader reader(document, catalogue, processEvents, Reader::Mode::Build);
+        document.elements().replaceContent(fixedNodes(document));
         reader.read(text);
         document.elements().replaceContent(reader.takeNodes());
         return true;
