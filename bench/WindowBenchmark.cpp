@@ -10,6 +10,7 @@
 // CodeClick for Edit Code, with the code window driven from a zero timer once it runs.
 #include "DocumentEdits.h"
 #include "ElementsTreeView.h"
+#include "ProcessMemory.h"
 #include "TCSpinEdit.h"
 #include "TCodeForm.h"
 #include "TMainForm.h"
@@ -485,6 +486,8 @@ BENCHMARK(peakMemory)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
+    // As the program's main() does.
+    ProcessMemory::returnLargeBlocksToSystem();
     // Settings go to a temporary folder, never to the user's own.
     QTemporaryDir home;
     qputenv("LOOMWRIGHT_REGISTRY", (home.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
