@@ -394,11 +394,16 @@ bool TMainForm::readStyleSheet(const QString &path)
     {
         const WaitCursor wait;
         read = StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, &PendingMessages::process);
+        // The root and every element node are shown expanded (declarations are leaves).
+        if (read)
+            Elements->expandAll();
     }
     if (!read) {
         Messages::styleSheetUnreadable(this);
         return false;
     }
+    Elements->setCurrentIndex(m_document.elements().rootIndex());
+    Properties->setCurrentIndex(m_attributeList->rootIndex());
     updateTitle();
     m_saveName = path;
     return true;

@@ -1,3 +1,4 @@
+#include "AttributeListModel.h"
 #include "DialogAnswerer.h"
 #include "EditorFixture.h"
 #include "ElementsTreeView.h"
@@ -267,6 +268,12 @@ private slots:
         }
         QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), QStringLiteral("H1 {color=blue;}"));
         QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + path);
+        // The tree shows every element node expanded, and both roots are selected.
+        const StyleSheetModel &model = form->document().elements();
+        for (int e = 0; e < model.elementCount(); ++e)
+            QVERIFY(form->Elements->isExpanded(model.elementIndex(e)));
+        QCOMPARE(form->Elements->currentIndex(), model.rootIndex());
+        QCOMPARE(form->Properties->currentIndex(), form->attributeList().rootIndex());
 
         // After New the save dialog proposes the file last read.
         form->NewClick();
