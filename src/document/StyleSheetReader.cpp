@@ -468,18 +468,34 @@ private:
     LabelSet m_ruleLabels;          // of the node made for the rule being read
 };
 
+// Whether the document has anything a read replaces: declarations or the user's
+// element nodes.
+bool holdsDeclarations(const Document &document)
+{
+    const StyleSheetModel &model = document.elements();
+    if (model.elementCount() > document.fixedElementCount())
+        return true;
+    for (const auto &element : model.elements())
+        if (!element->attributes.empty())
+            return true;
+    return false;
+}
+
 } // namespace
 
 bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const QString &text,
                                 const ProcessEvents &processEvents)
 {
     try {
-        // The text is checked first: one that cannot be read leaves the document as it
-        // was. Then the old declarations go before the new ones are made, so that a
-        // large style sheet is never held twice.
-        Reader(document, catalogue, processEvents, Reader::Mode::Check).read(text);
+        // A document that holds declarations has the text checked first: one that
+        // cannot be read leaves the document as it was. Then the old declarations go
+        // before the new ones are made, so that a large style sheet is never held
+        // twice. An empty document is built beside at once.
         Reader reader(document, catalogue, processEvents, Reader::Mode::Build);
-        document.elements().replaceContent(fixedNodes(document));
+        if (holdsDeclarations(document)) {
+            Reader(document, catalogue, processEvents, Reader::Mode::Check).read(text);
+            document.elements().replaceContent(fixedNodes(document));
+        }
         reader.read(text);
         document.elements().replaceContent(reader.takeNodes());
         return true;
