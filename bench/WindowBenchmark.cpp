@@ -396,6 +396,10 @@ double withCodeWindow(const std::function<void(TCodeForm *)> &inside)
             return;
         code->repaint();
         shownMs = double(clock.nsecsElapsed()) / 1e6;
+        // A large text goes on going in after the window is shown: what follows (the
+        // line count, Save, the peak memory) is taken with the whole text in.
+        while (code->isFilling())
+            QCoreApplication::processEvents();
         inside(code);
         if (code->isVisible())
             code->reject();

@@ -12,12 +12,14 @@
 #include <QFrame>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <utility>
 
@@ -32,6 +34,29 @@ const QString OpenFilter = QStringLiteral("Style Sheet Files (*.css)|*.css|All F
 const QString SaveFilter =
     QStringLiteral("Style Sheet Files (*.css)|*.css|Text Files (*.txt)|*.txt|All Files (*.*)|*.*");
 
+// A text longer than this goes into the editor in pieces: the first of about this size
+// at once, enough for the first screens, the rest in pieces of FillPiece from the event
+// loop, so that the window is shown and painted without waiting for every line.
+constexpr qsizetype FirstPiece = 128 * 1024;
+constexpr qsizetype FillPiece = 512 * 1024;
+
+// The end of the piece of `text` that starts at `from` and holds at least `size`
+// characters: just after the line break ending its last line (a CR LF is kept whole),
+// or the end of the text.
+qsizetype pieceEnd(const QString &text, qsizetype from, qsizetype size)
+{
+    if (text.size() - from <= size)
+        return text.size();
+    for (qsizetype i = from + size - 1; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\n')
+            return i + 1;
+        if (c == u'\r')
+            return i + 1 < text.size() && text.at(i + 1) == u'\n' ? i + 2 : i + 1;
+    }
+    return text.size();
+}
+
 } // namespace
 
 TCodeForm::TCodeForm(QWidget *parent) : QDialog(parent)
@@ -43,6 +68,17 @@ TCodeForm::TCodeForm(QWidget *parent) : QDialog(parent)
     Code->setLineWrapMode(QPlainTextEdit::WidgetWidth);
     Code->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     Code->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    Code->installEventFilter(this);
+    Code->viewport()->installEventFilter(this);
+    m_fillTimer = new QTimer(this);
+    m_fillTimer->setInterval(0);
+    connect(m_fillTimer, &QTimer::timeout, this, [this] {
+        if (isVisible())
+            fillStep(FillPiece);
+        else
+            m_fillTimer->stop(); // goes on when the window is shown again
+    });
 
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -95,7 +131,7 @@ void TCodeForm::start(const QString &saveFileName, const QString &text, TextFile
     if (isVisible()) {
         setCode(text);
     } else {
-        Code->clear();
+        clearCode();
         m_pendingText = text;
         m_pending = true;
     }
@@ -106,6 +142,8 @@ void TCodeForm::showEvent(QShowEvent *event)
     QDialog::showEvent(event);
     if (m_pending)
         setCode(std::exchange(m_pendingText, QString()));
+    else if (isFilling())
+        m_fillTimer->start();
 }
 
 void TCodeForm::setCode(const QString &text)
@@ -114,9 +152,88 @@ void TCodeForm::setCode(const QString &text)
     // the editor itself takes them, so a large text goes in without being copied.
     m_pending = false;
     m_pendingText.clear();
-    Code->setPlainText(text);
+    stopFill();
+    const qsizetype firstEnd = pieceEnd(text, 0, FirstPiece);
+    if (firstEnd == text.size()) {
+        Code->setPlainText(text);
+    } else {
+        // A large text: the rest follows from the event loop. The pieces go in without
+        // undo, so that an undo can never take part of the text away.
+        Code->setPlainText(text.first(firstEnd));
+        Code->document()->setUndoRedoEnabled(false);
+        m_fillText = text;
+        m_fillFrom = firstEnd;
+        m_fillTimer->start();
+    }
     Code->moveCursor(QTextCursor::Start);
     Code->document()->setModified(false);
+}
+
+void TCodeForm::fillStep(qsizetype size)
+{
+    if (!isFilling())
+        return;
+    const qsizetype end = pieceEnd(m_fillText, m_fillFrom, size);
+    QTextDocument *document = Code->document();
+    // The program's own appends leave the modified state as the user left it, and the
+    // caret (or selection) where it was, even at the end of the text so far.
+    const bool modified = document->isModified();
+    const QTextCursor caret = Code->textCursor();
+    const int anchor = caret.anchor();
+    const int position = caret.position();
+    QTextCursor cursor(document);
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(m_fillText.sliced(m_fillFrom, end - m_fillFrom));
+    m_fillFrom = end;
+    if (Code->textCursor().anchor() != anchor || Code->textCursor().position() != position) {
+        QTextCursor kept(document);
+        kept.setPosition(anchor);
+        kept.setPosition(position, QTextCursor::KeepAnchor);
+        Code->setTextCursor(kept);
+    }
+    document->setModified(modified);
+    if (!isFilling())
+        stopFill();
+}
+
+void TCodeForm::finishFill()
+{
+    fillStep(m_fillText.size());
+}
+
+void TCodeForm::stopFill()
+{
+    m_fillTimer->stop();
+    if (m_fillText.isNull() && m_fillFrom == 0)
+        return;
+    m_fillText = QString();
+    m_fillFrom = 0;
+    Code->document()->setUndoRedoEnabled(true);
+}
+
+void TCodeForm::clearCode()
+{
+    stopFill();
+    Code->clear();
+}
+
+bool TCodeForm::eventFilter(QObject *watched, QEvent *event)
+{
+    if (isFilling()) {
+        bool finish = false;
+        if (watched == Code) {
+            finish = event->type() == QEvent::KeyPress || event->type() == QEvent::InputMethod;
+        } else if (watched == Code->viewport()) {
+            finish = event->type() == QEvent::ContextMenu || event->type() == QEvent::Drop ||
+                     (event->type() == QEvent::MouseButtonPress &&
+                      static_cast<QMouseEvent *>(event)->button() == Qt::MiddleButton);
+        }
+        // Keys, the editor's menu, drops and pastes act on the whole text, as on a text
+        // that went in at once (Select All, Ctrl+End, undo of what they change).
+        if (finish)
+            finishFill();
+    }
+    return QDialog::eventFilter(watched, event);
 }
 
 QString TCodeForm::text() const
@@ -126,14 +243,19 @@ QString TCodeForm::text() const
     // Each line's raw text keeps every character as typed or read (no-break spaces
     // included); the lines are joined by CR LF. Built in one piece, as a large text
     // would otherwise be held twice more while it is written.
+    // While a large text goes in, the part not yet in the editor follows the editor's
+    // own (which ends just after a line break of the text).
     const QTextDocument *document = Code->document();
     QString text;
-    text.reserve(document->characterCount() + document->blockCount());
+    text.reserve(document->characterCount() + document->blockCount() +
+                 (isFilling() ? m_fillText.size() - m_fillFrom : 0));
     for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
         if (block != document->begin())
             text += QLatin1String("\r\n");
         text += block.text();
     }
+    if (isFilling())
+        text += TextFile::normaliseLineBreaks(m_fillText.sliced(m_fillFrom));
     return text;
 }
 
@@ -170,7 +292,7 @@ bool TCodeForm::closeStep()
         // The window goes first and lets its text go, so that a large text does not
         // stand beside both style sheets while the file is read back.
         hide();
-        Code->clear();
+        clearCode();
         m_readBack(m_saveFileName);
     }
     return true;
@@ -216,7 +338,7 @@ void TCodeForm::NewClick()
             return;
         m_pending = false;
         m_pendingText.clear();
-        Code->clear();
+        clearCode();
         Code->document()->setModified(false);
         m_saveFileName.clear();
         m_encoding = TextFile::Encoding::Utf8;

@@ -9,6 +9,7 @@
 class QFileDialog;
 class QPlainTextEdit;
 class QPushButton;
+class QTimer;
 
 // The code window: the style sheet as plain CSS text, to edit directly, start afresh,
 // open another file into, and save. Leaving it after a file was saved or opened in it
@@ -37,6 +38,8 @@ public:
     const QString &saveFileName() const { return m_saveFileName; }
     bool reloadOnClose() const { return m_reloadOnClose; }
     bool isCodeModified() const;
+    // True while a large text is still going into the editor, piece by piece.
+    bool isFilling() const { return m_fillFrom < m_fillText.size(); }
 
     void CloseClick();
     void NewClick();
@@ -58,10 +61,18 @@ protected:
     void closeEvent(QCloseEvent *event) override;
     // Esc does not close the window.
     void keyPressEvent(QKeyEvent *event) override;
+    // Keys and the editor's menu first finish the fill, so that they act on the whole text.
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *createBottomPanel();
     void setCode(const QString &text);
+    // Appends the next piece of the text being filled in; see setCode().
+    void fillStep(qsizetype size);
+    void finishFill();
+    void stopFill();
+    // The editor and the text still to come are emptied together.
+    void clearCode();
     // True when the text was written (to the remembered file, or one chosen now).
     bool save();
     // Asks whether to save the text when it was changed; true when the command may go on.
@@ -73,6 +84,11 @@ private:
     // The text of start() until the window is first shown; see start().
     QString m_pendingText;
     bool m_pending = false;
+    // A large text shown in pieces: the whole of it, and where the part not yet in the
+    // editor starts.
+    QString m_fillText;
+    qsizetype m_fillFrom = 0;
+    QTimer *m_fillTimer = nullptr;
     QString m_saveFileName;
     bool m_reloadOnClose = false;
     bool m_closing = false;

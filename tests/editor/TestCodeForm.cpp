@@ -77,6 +77,34 @@ QString sheetText(TMainForm &form)
     return StyleSheetWriter::styleSheetText(form.document());
 }
 
+// A text too large to go into the editor at once: `lines` lines with the given line
+// breaks (cycled), after `shift` leading characters, so that the pieces end at different
+// places of a line break. `expected` is the same text as the window gives it (CR LF).
+struct LargeText
+{
+    QString raw;
+    QString expected;
+};
+
+constexpr int LargeLines = 60000;
+
+LargeText largeText(const QStringList &breaks, int shift)
+{
+    LargeText text;
+    text.raw.fill(u'x', shift);
+    text.expected = text.raw;
+    for (int i = 0; i < LargeLines; ++i) {
+        if (i > 0) {
+            text.raw += breaks.at(i % breaks.size());
+            text.expected += QLatin1String("\r\n");
+        }
+        const QString line = QStringLiteral("P.c%1 {}").arg(i, 5, 10, QLatin1Char('0'));
+        text.raw += line;
+        text.expected += line;
+    }
+    return text;
+}
+
 } // namespace
 
 class TestCodeForm : public QObject
@@ -340,6 +368,127 @@ private slots:
                 code->CloseClick();
             });
         QCOMPARE(sheetText(*form), QStringLiteral("BODY {color=red;}"));
+    }
+
+    // A large text is shown before all of it is in the editor; the rest follows, and
+    // the window's text is the whole of it all along.
+    void largeTextFillsInPieces_data()
+    {
+        QTest::addColumn<QStringList>("breaks");
+        QTest::addColumn<int>("shift");
+        const QString crLf = QStringLiteral("\r\n");
+        QTest::newRow("CR LF") << QStringList{crLf} << 0;
+        QTest::newRow("CR LF, shifted by one") << QStringList{crLf} << 1;
+        QTest::newRow("CR LF, LF and CR mixed")
+            << QStringList{crLf, QStringLiteral("\n"), QStringLiteral("\r"), crLf} << 0;
+    }
+
+    void largeTextFillsInPieces()
+    {
+        QFETCH(QStringList, breaks);
+        QFETCH(int, shift);
+        const LargeText text = largeText(breaks, shift);
+        TCodeForm code;
+        code.start(QStringLiteral("Not Saved"), text.raw, TextFile::Encoding::Utf8);
+        code.show();
+        QVERIFY(code.isVisible());
+        QVERIFY(code.isFilling());
+        QVERIFY(code.Code->document()->blockCount() < LargeLines);
+        QCOMPARE(code.text(), text.expected);
+        QTRY_VERIFY(!code.isFilling());
+        QCOMPARE(code.Code->document()->blockCount(), LargeLines);
+        QCOMPARE(code.text(), text.expected);
+        QCOMPARE(code.Code->textCursor().position(), 0);
+        QVERIFY(!code.isCodeModified());
+        QVERIFY(!code.Code->document()->isUndoAvailable());
+    }
+
+    // Commands and edits while a large text is still going in act as on the whole text.
+    void actionsDuringTheFill_data()
+    {
+        QTest::addColumn<QString>("action");
+        for (const char *action :
+             {"Save", "typing", "edit without keys", "caret at the end so far", "New", "Open", "Close"})
+            QTest::newRow(action) << QString::fromLatin1(action);
+    }
+
+    void actionsDuringTheFill()
+    {
+        QFETCH(QString, action);
+        QTemporaryDir dir;
+        const QString sheet = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(sheet, "P {}");
+        const QString other = dir.filePath(QStringLiteral("other.css"));
+        writeFile(other, "H1 {color=red;}\nP {}");
+        const LargeText text = largeText({QStringLiteral("\r\n")}, 0);
+        auto code = std::make_unique<TCodeForm>();
+        code->start(sheet, text.raw, TextFile::Encoding::Utf8);
+        code->show();
+        QVERIFY(code->isFilling());
+        QPlainTextEdit *editor = code->Code;
+
+        if (action == QLatin1String("Save")) {
+            code->SaveClick();
+            QCOMPARE(readFile(sheet), text.expected.toUtf8());
+            QVERIFY(!code->isCodeModified());
+            QVERIFY(code->reloadOnClose());
+            QTRY_VERIFY(!code->isFilling());
+            QCOMPARE(code->text(), text.expected);
+            QVERIFY(!code->isCodeModified());
+        } else if (action == QLatin1String("typing")) {
+            // A key finishes the fill first, so that it acts on the whole text.
+            QTest::keyClicks(editor, QStringLiteral("X"));
+            QVERIFY(!code->isFilling());
+            QCOMPARE(code->text(), QLatin1String("X") + text.expected);
+            QVERIFY(code->isCodeModified());
+            // Undo takes back the typing and never any of the text put in.
+            QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+            QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(code->text(), text.expected);
+        } else if (action == QLatin1String("edit without keys")) {
+            // As a drop does: the edit is kept, and so is the modified state.
+            editor->insertPlainText(QStringLiteral("X"));
+            QVERIFY(code->isFilling());
+            QVERIFY(code->isCodeModified());
+            QTRY_VERIFY(!code->isFilling());
+            QVERIFY(code->isCodeModified());
+            QCOMPARE(code->text(), QLatin1String("X") + text.expected);
+            QTest::keyClick(editor, Qt::Key_Z, Qt::ControlModifier);
+            QCOMPARE(code->text(), QLatin1String("X") + text.expected);
+        } else if (action == QLatin1String("caret at the end so far")) {
+            // The text put in after the caret does not move it.
+            editor->moveCursor(QTextCursor::End);
+            const int caret = editor->textCursor().position();
+            QTRY_VERIFY(!code->isFilling());
+            QCOMPARE(editor->textCursor().position(), caret);
+            QVERIFY(caret < editor->document()->characterCount() - 1);
+            QVERIFY(!code->isCodeModified());
+        } else if (action == QLatin1String("New")) {
+            code->NewClick();
+            QVERIFY(!code->isFilling());
+            QTest::qWait(50);
+            QVERIFY(code->text().isEmpty());
+            QCOMPARE(editor->document()->blockCount(), 1);
+        } else if (action == QLatin1String("Open")) {
+            DialogAnswerer answer;
+            expectFileDialog(answer, QStringLiteral("Open Style Sheet"), other);
+            code->OpenClick();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+            QVERIFY(!code->isFilling());
+            QTest::qWait(50);
+            QCOMPARE(code->text(), QStringLiteral("H1 {color=red;}\r\nP {}"));
+            QVERIFY(!code->isCodeModified());
+            QVERIFY(editor->document()->isUndoRedoEnabled());
+        } else if (action == QLatin1String("Close")) {
+            code->CloseClick();
+            QVERIFY(!code->isVisible());
+            QCOMPARE(code->text(), text.expected);
+            // The window goes while its text is still going in; nothing is left to run.
+            code.reset();
+            QTest::qWait(50);
+        } else {
+            QFAIL("unknown action");
+        }
     }
 
     void failedSaveKeepsTheOldFileAndTheWindowsState()
