@@ -4,10 +4,10 @@
 // pseudo-class nodes). The first run in a process pays for the font list once.
 #include "TMainForm.h"
 #include "TSplashForm.h"
+#include "WindowBenchmarkEnvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QTemporaryDir>
 #include <benchmark/benchmark.h>
 
 namespace {
@@ -50,12 +50,7 @@ BENCHMARK(laterStartUps)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char **argv)
 {
-    // Settings go to a temporary folder, never to the user's own.
-    QTemporaryDir home;
-    qputenv("LOOMWRIGHT_REGISTRY", (home.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const WindowBenchmarkEnvironment environment;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Loomwright CSS"));
     benchmark::Initialize(&argc, argv);

@@ -14,6 +14,7 @@
 #include "TCSpinEdit.h"
 #include "TCodeForm.h"
 #include "TMainForm.h"
+#include "WindowBenchmarkEnvironment.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -492,12 +493,7 @@ int main(int argc, char **argv)
 {
     // As the program's main() does.
     ProcessMemory::returnLargeBlocksToSystem();
-    // Settings go to a temporary folder, never to the user's own.
-    QTemporaryDir home;
-    qputenv("LOOMWRIGHT_REGISTRY", (home.path() + QStringLiteral("/registry.reg")).toLocal8Bit());
-    qputenv("XDG_CONFIG_HOME", home.path().toLocal8Bit());
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    const WindowBenchmarkEnvironment environment;
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("Loomwright CSS"));
     benchmark::Initialize(&argc, argv);
