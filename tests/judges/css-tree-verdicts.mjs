@@ -16,7 +16,7 @@
 // descriptor is matched as a property, as a page box takes them). --invalid-only prints only the
 // `invalid` lines. A summary goes to stderr: `N declarations, K invalid, S skipped`.
 // Exit 0 when done (whatever the verdicts), 3 on wrong arguments or when the
-// judges are not installed.
+// judges are not installed, 4 on a fault in this script.
 
 import { loadJudge, readStyleSheet, EXIT_SETUP } from './load-judges.mjs';
 

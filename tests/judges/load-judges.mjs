@@ -10,6 +10,12 @@ import { fileURLToPath } from 'node:url';
 // Exit code of every judge when its packages are not installed or it is misused.
 export const EXIT_SETUP = 3;
 
+// A fault in a judge itself exits 4, never 1, which would read as a verdict.
+process.on('uncaughtException', (e) => {
+    process.stderr.write(`judge failed: ${e.stack ?? e}\n`);
+    process.exit(4);
+});
+
 export function judgesDir() {
     const here = path.dirname(fileURLToPath(import.meta.url));
     return path.resolve(process.env.LW_JUDGES_DIR || path.join(here, '..', '..', 'build', 'judges'));

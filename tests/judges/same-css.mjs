@@ -6,6 +6,7 @@
 // are listed (at most 30, then a count). Exit 2: postcss cannot read one of the files
 // (its message with file, line and column; `name=value` declarations, for instance,
 // give "Unknown word"). Exit 3: wrong arguments or the judges are not installed.
+// Exit 4: a fault in this script.
 //
 // "The same" means:
 // - Declarations, per context, in order. The context of a declaration is the chain
