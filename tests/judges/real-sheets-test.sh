@@ -30,9 +30,11 @@ failed=0
 for sheet in "$here"/../data/real/*.css; do
     name="$(basename "$sheet")"
     saved="$tmp/$name"
-    if ! "$loomcss" format "$sheet" >"$saved" 2>"$tmp/err"; then
+    rc=0
+    "$loomcss" format "$sheet" >"$saved" 2>"$tmp/err" || rc=$?
+    if [ "$rc" -ne 0 ]; then
         failed=$((failed + 1))
-        echo "FAIL $name: loomcss format exited $?"
+        echo "FAIL $name: loomcss format exited $rc"
         head -n 20 "$tmp/err" | sed 's/^/     /'
         continue
     fi
