@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# real-sheets-test.sh LOOMCSS_BINARY
+# Every published style sheet in tests/data/real goes through `loomcss format` (what
+# Save writes) and must come out saying the same (same-css.mjs). Prints OK or FAIL
+# per file with the reason; exits 1 on any failure, 77 (skipped) when node or the
+# installed judges are missing, 2 on wrong arguments.
+set -uo pipefail
+
+if [ $# -ne 1 ] || [ ! -x "$1" ]; then
+    echo "usage: real-sheets-test.sh LOOMCSS_BINARY" >&2
+    exit 2
+fi
+loomcss="$1"
+here="$(cd "$(dirname "$0")" && pwd)"
+node="${NODE:-node}"
+judges="${LW_JUDGES_DIR:-$here/../../build/judges}"
+if ! command -v "$node" >/dev/null 2>&1; then
+    echo "SKIP: node not found (scripts/deps installs it)"
+    exit 77
+fi
+if [ ! -f "$judges/node_modules/postcss/package.json" ]; then
+    echo "SKIP: the judges are not installed in $judges (run scripts/deps)"
+    exit 77
+fi
+
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+passed=0
+failed=0
+for sheet in "$here"/../data/real/*.css; do
+    name="$(basename "$sheet")"
+    saved="$tmp/$name"
+    rc=0
+    "$loomcss" format "$sheet" >"$saved" 2>"$tmp/err" || rc=$?
+    if [ "$rc" -ne 0 ]; then
+        failed=$((failed + 1))
+        echo "FAIL $name: loomcss format exited $rc"
+        head -n 20 "$tmp/err" | sed 's/^/     /'
+        continue
+    fi
+    if "$node" "$here/same-css.mjs" "$sheet" "$saved" >"$tmp/judge" 2>&1; then
+        passed=$((passed + 1))
+        echo "OK   $name"
+    else
+        failed=$((failed + 1))
+        echo "FAIL $name: what loomcss writes does not say the same"
+        sed 's/^/     /' "$tmp/judge"
+    fi
+done
+echo "real sheets: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
