@@ -197,7 +197,7 @@ Token Tokenizer::consumeString(qsizetype start, QChar quote)
         }
         ++m_pos;
     }
-    return {TokenType::String, start, m_pos - start, 0}; // unclosed at the end of the text
+    return {TokenType::String, start, m_pos - start, 1}; // unclosed at the end of the text
 }
 
 void Tokenizer::consumeBadUrlRemnants()

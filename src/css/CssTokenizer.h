@@ -34,7 +34,7 @@ enum class TokenType : quint8 {
     CloseParen,
     OpenCurly,
     CloseCurly,
-    Comment,     // "/*" to "*/", or to the end of the text when unclosed
+    Comment, // "/*" to "*/", or to the end of the text when unclosed
     EndOfFile,
 };
 
@@ -44,7 +44,7 @@ struct Token
     qsizetype start = 0;
     qsizetype length = 0;
     // Number, Percentage, Dimension: the characters of the number (Dimension: its unit
-    // follows them). Comment: 1 when the comment is unclosed.
+    // follows them). Comment, String: 1 when the text ends before it closes.
     qsizetype numberLength = 0;
 
     qsizetype end() const { return start + length; }

@@ -32,6 +32,10 @@ public:
     void setCurrentFileName(const QString &name) { m_currentFileName = name; }
     bool hasFile() const { return m_currentFileName != NotSaved; }
 
+    // The form Save writes and the value editors write in.
+    DocumentForm form() const { return m_elements.form(); }
+    void setForm(DocumentForm form) { m_elements.setForm(form); }
+
     bool isModified() const { return m_modified; }
     void setModified(bool modified) { m_modified = modified; }
 

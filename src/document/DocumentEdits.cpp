@@ -40,10 +40,13 @@ QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex 
     if (level != StyleSheetModel::ElementLevel && level != StyleSheetModel::AttributeLevel)
         return {};
     StyleSheetModel &model = document.elements();
-    const int element = model.elementOf(target);
-    const QString label = choiceParentLabel.isEmpty() ? attributeLabel + QLatin1Char('=')
-                                                      : choiceParentLabel + QLatin1Char('=') + attributeLabel;
-    return model.attributeIndex(element, model.appendAttribute(element, label, kind));
+    ElementNode *node = model.nodeOf(target);
+    if (!node->takesDeclarations())
+        return {}; // a block or a statement holds no declarations
+    AttributeNode attribute = choiceParentLabel.isEmpty()
+                                  ? AttributeNode(attributeLabel, {}, kind)
+                                  : AttributeNode(choiceParentLabel, attributeLabel, kind);
+    return model.attributeIndex(node, model.appendAttribute(node, std::move(attribute)));
 }
 
 QModelIndex DocumentEdits::newElement(Document &document)
@@ -57,21 +60,21 @@ QModelIndex DocumentEdits::newProperty(Document &document, const QModelIndex &se
 {
     document.setModified(true);
     StyleSheetModel &model = document.elements();
-    int element = -1;
+    ElementNode *node = nullptr;
     switch (levelOf(document, selected)) {
     case StyleSheetModel::RootLevel:
-        element = model.elementCount() > 0 ? 0 : -1;
+        node = model.elementCount() > 0 ? &model.element(0) : nullptr;
         break;
     case StyleSheetModel::ElementLevel:
     case StyleSheetModel::AttributeLevel:
-        element = model.elementOf(selected);
+        node = model.nodeOf(selected);
         break;
     default:
         break;
     }
-    if (element < 0)
+    if (!node || !node->takesDeclarations())
         return {};
-    return model.attributeIndex(element, model.appendAttribute(element, NewPropertyLabel, 0));
+    return model.attributeIndex(node, model.appendAttribute(node, AttributeNode::nameOnly(NewPropertyLabel)));
 }
 
 bool DocumentEdits::deletePropertyEnabled(const QModelIndex &selected)
@@ -85,10 +88,10 @@ void DocumentEdits::deleteProperty(Document &document, const QModelIndex &select
     StyleSheetModel &model = document.elements();
     switch (levelOf(document, selected)) {
     case StyleSheetModel::ElementLevel:
-        model.deleteAttributes(model.elementOf(selected));
+        model.deleteAttributes(model.nodeOf(selected));
         break;
     case StyleSheetModel::AttributeLevel:
-        model.deleteAttribute(model.elementOf(selected), selected.row());
+        model.deleteAttribute(model.nodeOf(selected), selected.row());
         break;
     default:
         break;
@@ -100,9 +103,11 @@ bool DocumentEdits::writeValue(Document &document, const QModelIndex &selected, 
     if (levelOf(document, selected) != StyleSheetModel::AttributeLevel)
         return false;
     StyleSheetModel &model = document.elements();
-    const int element = model.elementOf(selected);
-    const QString &label = model.element(element).attributes[size_t(selected.row())].label;
-    model.relabelAttribute(element, selected.row(), AttributeLabel::prefix(label) + valueText);
+    ElementNode *node = model.nodeOf(selected);
+    if (node->attributes[size_t(selected.row())].hasValue())
+        model.setAttributeValue(node, selected.row(), valueText);
+    else
+        model.relabelAttribute(node, selected.row(), valueText); // a name without value is replaced
     document.setModified(true);
     return true;
 }
@@ -146,12 +151,12 @@ DocumentEdits::EditorPreset DocumentEdits::presetFor(const Document &document, C
     preset.kind = editorKind(selected);
     if (preset.kind == KindNone)
         return preset;
-    const QString label = selected.data(Qt::EditRole).toString();
-    preset.text = AttributeLabel::unquote(AttributeLabel::value(label));
+    const AttributeNode &attribute = *document.elements().attributeOf(selected);
+    preset.text = AttributeLabel::unquote(attribute.hasValue() ? attribute.value() : attribute.name());
     if (preset.kind == KindNumber) {
         preset.number = Strings::toInt(preset.text);
     } else if (preset.kind == KindChoice) {
-        preset.name = AttributeLabel::name(label);
+        preset.name = attribute.hasValue() ? attribute.name().toString() : QString();
         preset.choices = catalogue.findAttributeRow(preset.name);
     }
     return preset;

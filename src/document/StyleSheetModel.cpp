@@ -1,8 +1,62 @@
 #include "StyleSheetModel.h"
 
-// Index scheme: the root has a null internal pointer; an element node's index points
-// at the model itself; an attribute node's index points at its element node, whose
-// stored row gives the parent in constant time.
+// Index scheme: the root has a null internal pointer; a node under the root points at
+// the model itself; every other index points at the node it stands under, and its row
+// tells a declaration (rows before the node's declaration count) from a child node.
+
+AttributeNode::AttributeNode(QStringView name, QStringView value, int picture)
+    : nameLength(qint32(name.size())), picture(picture)
+{
+    text.reserve(name.size() + value.size());
+    text.append(name);
+    text.append(value);
+}
+
+AttributeNode AttributeNode::nameOnly(QStringView name, int picture)
+{
+    AttributeNode node;
+    node.text = name.toString();
+    node.picture = picture;
+    return node;
+}
+
+AttributeNode AttributeNode::fromLabel(QStringView label, DocumentForm form, int picture)
+{
+    const QChar own = form == DocumentForm::Editor ? QLatin1Char('=') : QLatin1Char(':');
+    const QChar other = form == DocumentForm::Editor ? QLatin1Char(':') : QLatin1Char('=');
+    qsizetype at = label.indexOf(own);
+    if (at < 0)
+        at = label.indexOf(other);
+    if (at < 0)
+        return nameOnly(form == DocumentForm::Standard ? label.trimmed() : label, picture);
+    QStringView name = label.first(at);
+    QStringView value = label.sliced(at + 1);
+    if (form == DocumentForm::Standard) {
+        name = name.trimmed();
+        value = value.trimmed();
+    }
+    return AttributeNode(name, value, picture);
+}
+
+QString AttributeNode::label(DocumentForm form) const
+{
+    if (nameLength < 0)
+        return text;
+    const QStringView separator = form == DocumentForm::Editor ? QStringView(u"=") : QStringView(u": ");
+    QString out;
+    out.reserve(text.size() + separator.size());
+    out.append(name());
+    out.append(separator);
+    out.append(value());
+    return out;
+}
+
+void appendComment(std::unique_ptr<QStringList> &list, QString comment)
+{
+    if (!list)
+        list = std::make_unique<QStringList>();
+    list->append(std::move(comment));
+}
 
 StyleSheetModel::StyleSheetModel(QObject *parent) : QAbstractItemModel(parent) {}
 
@@ -24,10 +78,23 @@ QModelIndex StyleSheetModel::attributeIndex(int element, int attribute) const
 {
     if (element < 0 || element >= elementCount())
         return {};
-    ElementNode *node = m_elements[size_t(element)].get();
-    if (attribute < 0 || attribute >= int(node->attributes.size()))
+    return attributeIndex(m_elements[size_t(element)].get(), attribute);
+}
+
+QModelIndex StyleSheetModel::attributeIndex(const ElementNode *node, int attribute) const
+{
+    if (!node || attribute < 0 || attribute >= int(node->attributes.size()))
         return {};
-    return createIndex(attribute, 0, node);
+    return createIndex(attribute, 0, const_cast<ElementNode *>(node));
+}
+
+QModelIndex StyleSheetModel::nodeIndex(const ElementNode *node) const
+{
+    if (!node)
+        return {};
+    if (!node->parent)
+        return elementIndex(node->row);
+    return createIndex(node->modelRow(), 0, node->parent);
 }
 
 int StyleSheetModel::levelOf(const QModelIndex &index)
@@ -38,25 +105,39 @@ int StyleSheetModel::levelOf(const QModelIndex &index)
         return RootLevel;
     if (index.internalPointer() == index.model())
         return ElementLevel;
-    return AttributeLevel;
+    const auto *parent = static_cast<const ElementNode *>(index.internalPointer());
+    return index.row() < int(parent->attributes.size()) ? AttributeLevel : ElementLevel;
+}
+
+ElementNode *StyleSheetModel::nodeOf(const QModelIndex &index) const
+{
+    if (!index.isValid() || index.model() != this || !index.internalPointer())
+        return nullptr;
+    if (index.internalPointer() == this)
+        return m_elements[size_t(index.row())].get();
+    auto *parent = static_cast<ElementNode *>(index.internalPointer());
+    const int attributes = int(parent->attributes.size());
+    if (index.row() < attributes)
+        return parent;
+    return parent->children[size_t(index.row() - attributes)].get();
 }
 
 int StyleSheetModel::elementOf(const QModelIndex &index) const
 {
-    switch (levelOf(index)) {
-    case ElementLevel:
-        return index.row();
-    case AttributeLevel:
-        return static_cast<ElementNode *>(index.internalPointer())->row;
-    default:
+    const ElementNode *node = nodeOf(index);
+    if (!node)
         return -1;
-    }
+    while (node->parent)
+        node = node->parent;
+    return node->row;
 }
 
-ElementNode *StyleSheetModel::elementFor(const QModelIndex &index) const
+const AttributeNode *StyleSheetModel::attributeOf(const QModelIndex &index) const
 {
-    const int position = elementOf(index);
-    return position < 0 ? nullptr : m_elements[size_t(position)].get();
+    if (levelOf(index) != AttributeLevel || index.model() != this)
+        return nullptr;
+    const auto *parent = static_cast<const ElementNode *>(index.internalPointer());
+    return &parent->attributes[size_t(index.row())];
 }
 
 void StyleSheetModel::renumberFrom(int position)
@@ -65,12 +146,46 @@ void StyleSheetModel::renumberFrom(int position)
         m_elements[i]->row = int(i);
 }
 
-void StyleSheetModel::replaceContent(ElementNodes elements)
+void StyleSheetModel::emitChanged(const QModelIndex &index)
+{
+    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+}
+
+void StyleSheetModel::setForm(DocumentForm form)
+{
+    if (form == m_form)
+        return;
+    m_form = form;
+    emitAllDeclarationsChanged(m_elements);
+}
+
+void StyleSheetModel::emitAllDeclarationsChanged(const ElementNodes &nodes)
+{
+    for (const auto &node : nodes) {
+        if (!node->attributes.empty())
+            emit dataChanged(attributeIndex(node.get(), 0),
+                             attributeIndex(node.get(), int(node->attributes.size()) - 1),
+                             {Qt::DisplayRole, Qt::EditRole});
+        emitAllDeclarationsChanged(node->children);
+    }
+}
+
+void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments)
 {
     beginResetModel();
     m_elements = std::move(elements);
+    m_endComments = std::move(endComments);
+    for (auto &node : m_elements)
+        node->parent = nullptr;
     renumberFrom(0);
     endResetModel();
+}
+
+void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments,
+                                     DocumentForm form)
+{
+    m_form = form; // the reset below shows every label anew
+    replaceContent(std::move(elements), std::move(endComments));
 }
 
 void StyleSheetModel::insertElement(int position, const QString &label, int picture)
@@ -94,10 +209,15 @@ int StyleSheetModel::appendElement(const QString &label, int picture)
 
 int StyleSheetModel::appendAttribute(int element, const QString &label, int picture)
 {
-    ElementNode &node = *m_elements[size_t(element)];
-    const int row = int(node.attributes.size());
-    beginInsertRows(elementIndex(element), row, row);
-    node.attributes.push_back({label, picture});
+    return appendAttribute(m_elements[size_t(element)].get(),
+                           AttributeNode::fromLabel(label, m_form, picture));
+}
+
+int StyleSheetModel::appendAttribute(ElementNode *node, AttributeNode attribute)
+{
+    const int row = int(node->attributes.size());
+    beginInsertRows(nodeIndex(node), row, row);
+    node->attributes.push_back(std::move(attribute));
     endInsertRows();
     return row;
 }
@@ -105,39 +225,68 @@ int StyleSheetModel::appendAttribute(int element, const QString &label, int pict
 void StyleSheetModel::relabelRoot(const QString &label)
 {
     m_rootLabel = label;
-    const QModelIndex index = rootIndex();
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    emitChanged(rootIndex());
 }
 
 void StyleSheetModel::relabelElement(int element, const QString &label)
 {
-    m_elements[size_t(element)]->label = label;
-    const QModelIndex index = elementIndex(element);
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    relabelNode(m_elements[size_t(element)].get(), label);
+}
+
+void StyleSheetModel::relabelNode(ElementNode *node, const QString &label)
+{
+    node->label = label;
+    emitChanged(nodeIndex(node));
 }
 
 void StyleSheetModel::relabelAttribute(int element, int attribute, const QString &label)
 {
-    m_elements[size_t(element)]->attributes[size_t(attribute)].label = label;
-    const QModelIndex index = attributeIndex(element, attribute);
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
+    relabelAttribute(m_elements[size_t(element)].get(), attribute, label);
+}
+
+void StyleSheetModel::relabelAttribute(ElementNode *node, int attribute, const QString &label)
+{
+    AttributeNode &target = node->attributes[size_t(attribute)];
+    AttributeNode relabelled = AttributeNode::fromLabel(label, m_form, target.picture);
+    relabelled.line = target.line;
+    relabelled.column = target.column;
+    relabelled.comments = std::move(target.comments);
+    target = std::move(relabelled);
+    emitChanged(attributeIndex(node, attribute));
+}
+
+void StyleSheetModel::setAttributeValue(ElementNode *node, int attribute, const QString &value)
+{
+    AttributeNode &target = node->attributes[size_t(attribute)];
+    const QString name = target.name().toString();
+    target.text = name + value;
+    target.nameLength = qint32(name.size());
+    emitChanged(attributeIndex(node, attribute));
 }
 
 void StyleSheetModel::deleteAttribute(int element, int attribute)
 {
-    ElementNode &node = *m_elements[size_t(element)];
-    beginRemoveRows(elementIndex(element), attribute, attribute);
-    node.attributes.erase(node.attributes.begin() + attribute);
+    deleteAttribute(m_elements[size_t(element)].get(), attribute);
+}
+
+void StyleSheetModel::deleteAttribute(ElementNode *node, int attribute)
+{
+    beginRemoveRows(nodeIndex(node), attribute, attribute);
+    node->attributes.erase(node->attributes.begin() + attribute);
     endRemoveRows();
 }
 
 void StyleSheetModel::deleteAttributes(int element)
 {
-    ElementNode &node = *m_elements[size_t(element)];
-    if (node.attributes.empty())
+    deleteAttributes(m_elements[size_t(element)].get());
+}
+
+void StyleSheetModel::deleteAttributes(ElementNode *node)
+{
+    if (node->attributes.empty())
         return;
-    beginRemoveRows(elementIndex(element), 0, int(node.attributes.size()) - 1);
-    node.attributes.clear();
+    beginRemoveRows(nodeIndex(node), 0, int(node->attributes.size()) - 1);
+    node->attributes.clear();
     endRemoveRows();
 }
 
@@ -152,28 +301,27 @@ QModelIndex StyleSheetModel::index(int row, int column, const QModelIndex &paren
 {
     if (column != 0 || row < 0)
         return {};
-    switch (levelOf(parent)) {
-    case -1:
+    if (!parent.isValid())
         return row == 0 ? rootIndex() : QModelIndex();
-    case RootLevel:
-        return elementIndex(row);
-    case ElementLevel:
-        return attributeIndex(parent.row(), row);
-    default:
+    if (parent.model() != this)
         return {};
-    }
+    if (levelOf(parent) == RootLevel)
+        return elementIndex(row);
+    if (levelOf(parent) != ElementLevel)
+        return {};
+    const ElementNode *node = nodeOf(parent);
+    if (row >= int(node->attributes.size() + node->children.size()))
+        return {};
+    return createIndex(row, 0, const_cast<ElementNode *>(node));
 }
 
 QModelIndex StyleSheetModel::parent(const QModelIndex &child) const
 {
-    switch (levelOf(child)) {
-    case ElementLevel:
-        return rootIndex();
-    case AttributeLevel:
-        return elementIndex(static_cast<ElementNode *>(child.internalPointer())->row);
-    default:
+    if (!child.isValid() || !child.internalPointer())
         return {};
-    }
+    if (child.internalPointer() == this)
+        return rootIndex();
+    return nodeIndex(static_cast<const ElementNode *>(child.internalPointer()));
 }
 
 int StyleSheetModel::rowCount(const QModelIndex &parent) const
@@ -185,8 +333,10 @@ int StyleSheetModel::rowCount(const QModelIndex &parent) const
         return 1;
     case RootLevel:
         return elementCount();
-    case ElementLevel:
-        return int(m_elements[size_t(parent.row())]->attributes.size());
+    case ElementLevel: {
+        const ElementNode *node = nodeOf(parent);
+        return int(node->attributes.size() + node->children.size());
+    }
     default:
         return 0;
     }
@@ -197,38 +347,69 @@ int StyleSheetModel::columnCount(const QModelIndex &) const
     return 1;
 }
 
+namespace {
+
+QString tooltipOf(const QString &label, const QStringList *comments)
+{
+    if (!comments || comments->isEmpty())
+        return label;
+    return comments->join(QLatin1Char('\n')) + QLatin1Char('\n') + label;
+}
+
+} // namespace
+
 QVariant StyleSheetModel::data(const QModelIndex &index, int role) const
 {
-    if (!index.isValid())
+    if (!index.isValid() || index.model() != this)
         return {};
-    const QString *label = nullptr;
-    int picture = 0;
-    switch (levelOf(index)) {
-    case RootLevel:
-        label = &m_rootLabel;
-        break;
-    case ElementLevel: {
-        const ElementNode &node = *m_elements[size_t(index.row())];
-        label = &node.label;
-        picture = node.picture;
-        break;
+    const int level = levelOf(index);
+    if (level == RootLevel) {
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+        case Qt::ToolTipRole:
+            return m_rootLabel;
+        case PictureRole:
+            return 0;
+        case KindRole:
+            return -1;
+        case Qt::DecorationRole:
+            return m_decoration ? m_decoration(0) : QVariant();
+        default:
+            return {};
+        }
     }
-    default: {
-        const AttributeNode &node =
-            static_cast<ElementNode *>(index.internalPointer())->attributes[size_t(index.row())];
-        label = &node.label;
-        picture = node.picture;
-        break;
+    if (level == AttributeLevel) {
+        const AttributeNode &node = *attributeOf(index);
+        switch (role) {
+        case Qt::DisplayRole:
+        case Qt::EditRole:
+            return node.label(m_form);
+        case Qt::ToolTipRole:
+            return tooltipOf(node.label(m_form), node.comments.get());
+        case PictureRole:
+            return node.picture;
+        case KindRole:
+            return -1;
+        case Qt::DecorationRole:
+            return m_decoration ? m_decoration(node.picture) : QVariant();
+        default:
+            return {};
+        }
     }
-    }
+    const ElementNode &node = *nodeOf(index);
     switch (role) {
     case Qt::DisplayRole:
     case Qt::EditRole:
-        return *label;
+        return node.label;
+    case Qt::ToolTipRole:
+        return tooltipOf(node.label, node.comments.get());
     case PictureRole:
-        return picture;
+        return node.picture;
+    case KindRole:
+        return int(node.kind);
     case Qt::DecorationRole:
-        return m_decoration ? m_decoration(picture) : QVariant();
+        return m_decoration ? m_decoration(node.picture) : QVariant();
     default:
         return {};
     }
@@ -236,7 +417,7 @@ QVariant StyleSheetModel::data(const QModelIndex &index, int role) const
 
 bool StyleSheetModel::setData(const QModelIndex &index, const QVariant &value, int role)
 {
-    if (role != Qt::EditRole || !index.isValid())
+    if (role != Qt::EditRole || !index.isValid() || index.model() != this)
         return false;
     const QString text = value.toString();
     bool changed = false;
@@ -245,14 +426,16 @@ bool StyleSheetModel::setData(const QModelIndex &index, const QVariant &value, i
         changed = text != m_rootLabel;
         relabelRoot(text);
         break;
-    case ElementLevel:
-        changed = text != m_elements[size_t(index.row())]->label;
-        relabelElement(index.row(), text);
+    case ElementLevel: {
+        ElementNode *node = nodeOf(index);
+        changed = text != node->label;
+        relabelNode(node, text);
         break;
+    }
     default: {
-        const int element = elementOf(index);
-        changed = text != m_elements[size_t(element)]->attributes[size_t(index.row())].label;
-        relabelAttribute(element, index.row(), text);
+        ElementNode *node = nodeOf(index);
+        changed = text != node->attributes[size_t(index.row())].label(m_form);
+        relabelAttribute(node, index.row(), text);
         break;
     }
     }
@@ -266,7 +449,11 @@ Qt::ItemFlags StyleSheetModel::flags(const QModelIndex &index) const
         return Qt::ItemIsDropEnabled;
     const Qt::ItemFlags flags =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
-    // An attribute node is a leaf: saying so spares the view a record of its expanded
-    // state for every declaration when the whole tree is expanded.
-    return levelOf(index) == AttributeLevel ? flags | Qt::ItemNeverHasChildren : flags;
+    // A declaration and a statement are leaves: saying so spares the view a record of
+    // its expanded state for every declaration when the whole tree is expanded.
+    if (levelOf(index) == AttributeLevel)
+        return flags | Qt::ItemNeverHasChildren;
+    if (const ElementNode *node = nodeOf(index); node && node->kind == NodeKind::Statement)
+        return flags | Qt::ItemNeverHasChildren;
+    return flags;
 }

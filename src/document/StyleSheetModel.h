@@ -2,66 +2,153 @@
 
 #include <QAbstractItemModel>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <memory>
 #include <vector>
 
-// One declaration: name "=" value, with its value kind as picture.
+// The form a document's declarations are written in: the editor's own (name=value,
+// new documents and the files the editor wrote) or standard CSS (name: value, the
+// files people write by hand).
+enum class DocumentForm { Editor, Standard };
+
+// What a node of the tree below the root holds.
+enum class NodeKind : quint8 {
+    Rule,      // a selector with its declarations (an element node)
+    Block,     // an at-rule whose block holds rules and further blocks (@media, @supports...)
+    AtRule,    // an at-rule whose block holds declarations (@font-face, @page...)
+    Statement, // an at-rule ending in ";" (@import, @charset...)
+};
+
+// Pictures of the nodes that are not rules; they stand apart from the image lists'
+// numbers, which the element list's build extends.
+enum NodePicture : int { BlockPicture = -1, AtRulePicture = -2, StatementPicture = -3 };
+
+// One declaration. Name and value are kept apart (in one text, the name first), so
+// that no edit ever splits a value at the wrong "=" or ":"; the label is made from
+// them in the document's form.
 struct AttributeNode
 {
-    QString label;
-    int picture = 0;
+    AttributeNode() = default;
+    AttributeNode(QStringView name, QStringView value, int picture = 0);
+    // A declaration without a separator: a name without value ("New Property").
+    static AttributeNode nameOnly(QStringView name, int picture = 0);
+    // A label as the user types it: split at the form's separator ("=" or ":"), or at
+    // the other one when it lacks the form's; a label with neither is a name only. In
+    // standard form name and value are trimmed.
+    static AttributeNode fromLabel(QStringView label, DocumentForm form, int picture = 0);
+
+    QStringView name() const
+    {
+        return nameLength < 0 ? QStringView(text) : QStringView(text).first(nameLength);
+    }
+    QStringView value() const
+    {
+        return nameLength < 0 ? QStringView() : QStringView(text).sliced(nameLength);
+    }
+    bool hasValue() const { return nameLength >= 0; }
+    // name "=" value in the editor's form, name ": " value in standard CSS.
+    QString label(DocumentForm form) const;
+
+    QString text;           // the name followed by the value
+    qint32 nameLength = -1; // -1: no separator, the text is the name
+    qint32 picture = 0;     // the value kind
+    qint32 line = 0;        // where the declaration stood in its file (1-based; 0 when made here)
+    qint32 column = 0;
+    std::unique_ptr<QStringList> comments; // the comments that stand before it
 };
 
-// One selector with its declarations in order.
-struct ElementNode
-{
-    QString label;
-    int picture = 0;
-    std::vector<AttributeNode> attributes;
-    int row = 0; // position under the root, kept up to date by the model
-};
-
+struct ElementNode;
 using ElementNodes = std::vector<std::unique_ptr<ElementNode>>;
 
-// The style sheet as the `Elements` view shows it: a single root "Elements", the
-// element nodes under it, and under each its attribute nodes. Every change goes
-// through the named methods below, which alone emit the model's row signals.
-// Answers per index in constant time, so large style sheets scroll smoothly.
+// A node below the root: a rule (an element node), an at-rule block, an at-rule with
+// declarations or a statement. A node shows its declarations first, then its child
+// nodes, in file order.
+struct ElementNode
+{
+    NodeKind kind = NodeKind::Rule;
+    QString label; // the selector; or the at-rule's name and prelude ("@media print")
+    int picture = 0;
+    std::vector<AttributeNode> attributes;
+    ElementNodes children;
+    ElementNode *parent = nullptr; // null for a node under the root
+    int row = 0;                   // position among its parent's child nodes (or under the root)
+    qint32 line = 0;
+    qint32 column = 0;
+    std::unique_ptr<QStringList> comments;    // before the node
+    std::unique_ptr<QStringList> endComments; // at the end of its block
+
+    int modelRow() const { return parent ? int(parent->attributes.size()) + row : row; }
+    // Whether declarations belong in it (rules and at-rules with declarations).
+    bool takesDeclarations() const { return kind == NodeKind::Rule || kind == NodeKind::AtRule; }
+};
+
+// Adds a comment to a list that may not exist yet.
+void appendComment(std::unique_ptr<QStringList> &list, QString comment);
+
+// The style sheet as the `Elements` view shows it: a single root "Elements", the nodes
+// under it (element nodes, at-rule blocks, statements), and below them, at any depth,
+// rules, blocks and declarations. Every change goes through the named methods below,
+// which alone emit the model's row signals. Answers per index in constant time, so
+// large style sheets scroll smoothly.
 class StyleSheetModel : public QAbstractItemModel
 {
     Q_OBJECT
 public:
+    // Root, a node (rule, block, at-rule or statement, at any depth), a declaration.
     enum Level { RootLevel = 0, ElementLevel = 1, AttributeLevel = 2 };
     static constexpr int PictureRole = Qt::UserRole + 1;
+    static constexpr int KindRole = Qt::UserRole + 2; // NodeKind of a node; -1 otherwise
 
     explicit StyleSheetModel(QObject *parent = nullptr);
     ~StyleSheetModel() override;
 
-    // Reading
+    DocumentForm form() const { return m_form; }
+    // Changes the form the labels are shown (and written) in.
+    void setForm(DocumentForm form);
+
+    // Reading: the nodes under the root
     const QString &rootLabel() const { return m_rootLabel; }
     int elementCount() const { return int(m_elements.size()); }
     const ElementNode &element(int position) const { return *m_elements[size_t(position)]; }
+    ElementNode &element(int position) { return *m_elements[size_t(position)]; }
     const ElementNodes &elements() const { return m_elements; }
+    // Comments at the end of the file, after the last node.
+    const QStringList *endComments() const { return m_endComments.get(); }
 
     QModelIndex rootIndex() const;
     QModelIndex elementIndex(int position) const;
     QModelIndex attributeIndex(int element, int attribute) const;
-    // Level of an index: root, element or attribute; -1 for an invalid index.
+    QModelIndex nodeIndex(const ElementNode *node) const;
+    QModelIndex attributeIndex(const ElementNode *node, int attribute) const;
+    // Level of an index: root, node or declaration; -1 for an invalid index.
     static int levelOf(const QModelIndex &index);
-    // Position of the element an element or attribute index belongs to; -1 otherwise.
+    // The node of a node index, or the node a declaration belongs to; null otherwise.
+    ElementNode *nodeOf(const QModelIndex &index) const;
+    // Position under the root of the top-level node an index belongs to; -1 for the root
+    // or an invalid index.
     int elementOf(const QModelIndex &index) const;
+    // The declaration an index shows, or null.
+    const AttributeNode *attributeOf(const QModelIndex &index) const;
 
     // Changes
-    void replaceContent(ElementNodes elements);
+    void replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments = {});
+    // A read's result, with the form its declarations came in.
+    void replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments, DocumentForm form);
     void insertElement(int position, const QString &label, int picture);
     int appendElement(const QString &label, int picture);
     int appendAttribute(int element, const QString &label, int picture);
+    int appendAttribute(ElementNode *node, AttributeNode attribute);
     void relabelRoot(const QString &label);
     void relabelElement(int element, const QString &label);
+    void relabelNode(ElementNode *node, const QString &label);
     void relabelAttribute(int element, int attribute, const QString &label);
+    void relabelAttribute(ElementNode *node, int attribute, const QString &label);
+    void setAttributeValue(ElementNode *node, int attribute, const QString &value);
     void deleteAttribute(int element, int attribute);
+    void deleteAttribute(ElementNode *node, int attribute);
     void deleteAttributes(int element);
+    void deleteAttributes(ElementNode *node);
 
     // The view's icons: picture number -> decoration (a QIcon), set by the window.
     void setDecorationProvider(std::function<QVariant(int picture)> provider);
@@ -80,10 +167,13 @@ signals:
     void labelEdited(const QModelIndex &index, bool changed);
 
 private:
-    ElementNode *elementFor(const QModelIndex &index) const;
     void renumberFrom(int position);
+    void emitChanged(const QModelIndex &index);
+    void emitAllDeclarationsChanged(const ElementNodes &nodes);
 
     QString m_rootLabel = QStringLiteral("Elements");
     ElementNodes m_elements;
+    std::unique_ptr<QStringList> m_endComments;
+    DocumentForm m_form = DocumentForm::Editor;
     std::function<QVariant(int)> m_decoration;
 };

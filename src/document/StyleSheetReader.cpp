@@ -1,107 +1,35 @@
 #include "StyleSheetReader.h"
 
 #include "Catalogue.h"
+#include "CssTokenizer.h"
 #include "Document.h"
 #include "Failure.h"
 #include "TextFile.h"
 
+#include <algorithm>
 #include <utility>
 #include <vector>
 
 const QString StyleSheetReader::FailureMessage = QStringLiteral("Invalid or corrupt style sheet file");
 
+QString StyleSheetReader::ReadError::describe() const
+{
+    if (line <= 0)
+        return reason;
+    return QStringLiteral("line %1, column %2: %3").arg(line).arg(column).arg(reason);
+}
+
 namespace {
 
-// Any malformed text ends the read; nothing of it reaches the document.
+using Css::Token;
+using Css::TokenType;
+
+// Text that cannot be placed ends the read; nothing of it reaches the document.
 struct Malformed
 {
+    qsizetype position;
+    QString reason;
 };
-
-bool isBlank(QChar c)
-{
-    return c.unicode() <= 32;
-}
-
-bool isLineBreak(QChar c)
-{
-    return c == QLatin1Char('\r') || c == QLatin1Char('\n');
-}
-
-QStringView trimmedView(QStringView text)
-{
-    qsizetype begin = 0;
-    qsizetype end = text.size();
-    while (begin < end && isBlank(text[begin]))
-        ++begin;
-    while (end > begin && isBlank(text[end - 1]))
-        --end;
-    return text.sliced(begin, end - begin);
-}
-
-// Quoted text: a double or single quote opens it unless it follows a letter or digit
-// (an apostrophe inside a word, as in don't, opens nothing), and it runs to the next
-// quote of the same kind on the same line. Inside it ";", "{", "}" and "/*" are plain
-// characters. A quote without a partner on its line is a plain character itself, so
-// that a stray quote cannot swallow the rest of the file. (When a quote finds no
-// partner, no later quote of its kind on that line can either: each line is searched
-// at most twice in vain, and the scan stays linear.)
-bool opensQuote(QChar c, QChar before)
-{
-    return (c == QLatin1Char('"') || c == QLatin1Char('\'')) && !before.isLetterOrNumber();
-}
-
-// The position just after the quoted text whose opening quote stands at `i`, or -1
-// when the quote has no partner on its line.
-qsizetype quotedEnd(const QChar *s, qsizetype n, qsizetype i)
-{
-    const QChar quote = s[i];
-    for (++i; i < n; ++i) {
-        if (s[i] == quote)
-            return i + 1;
-        if (isLineBreak(s[i]))
-            return -1;
-    }
-    return -1;
-}
-
-// The position after the character at `i`, or after the quoted text that begins there.
-qsizetype step(const QChar *s, qsizetype n, qsizetype i, QChar before)
-{
-    if (opensQuote(s[i], before))
-        if (const qsizetype end = quotedEnd(s, n, i); end > 0)
-            return end;
-    return i + 1;
-}
-
-// The text without its comments: from "/*" to the next "*/", or to the end of the text
-// when unclosed. Quoted text is kept whole, comment marks and all.
-QString withoutComments(const QString &text)
-{
-    const QChar *s = text.constData();
-    const qsizetype n = text.size();
-    qsizetype first = 1;
-    while (first < n && !(s[first] == QLatin1Char('*') && s[first - 1] == QLatin1Char('/')))
-        ++first;
-    if (first >= n)
-        return text;
-    QString out;
-    out.reserve(n);
-    qsizetype run = 0; // start of the text not yet copied
-    qsizetype i = 0;
-    while (i < n) {
-        if (s[i] == QLatin1Char('/') && i + 1 < n && s[i + 1] == QLatin1Char('*')) {
-            out.append(s + run, i - run);
-            const qsizetype close = text.indexOf(QLatin1String("*/"), i + 2);
-            i = run = close < 0 ? n : close + 2;
-        } else {
-            // The character before, as the text without comments has it.
-            const QChar before = i > run ? s[i - 1] : out.isEmpty() ? QChar() : out.back();
-            i = step(s, n, i, before);
-        }
-    }
-    out.append(s + run, n - run);
-    return out;
-}
 
 // Spreads a hash over all bits, so that its low bits can pick a slot.
 size_t mixed(quint64 h)
@@ -117,26 +45,6 @@ size_t exactHash(QStringView text)
     quint64 h = 0xcbf29ce484222325ULL;
     for (const QChar c : text)
         h = (h ^ c.unicode()) * 0x100000001b3ULL;
-    return mixed(h);
-}
-
-// A hash that agrees with comparing while ignoring case: equal texts give equal hashes.
-// (Surrogates are left out: a pair may fold to another pair.)
-size_t foldedHash(QStringView text, quint64 seed)
-{
-    quint64 h = 0xcbf29ce484222325ULL ^ seed;
-    for (const QChar c : text) {
-        char16_t u = c.unicode();
-        if (u < 128) {
-            if (u >= 'A' && u <= 'Z')
-                u = char16_t(u + 32);
-        } else if (c.isSurrogate()) {
-            continue;
-        } else {
-            u = c.toCaseFolded().unicode();
-        }
-        h = (h ^ u) * 0x100000001b3ULL;
-    }
     return mixed(h);
 }
 
@@ -188,7 +96,7 @@ private:
 };
 
 // The catalogue and pseudo-class nodes of the document without declarations: where
-// every read starts. The user's element nodes are left out.
+// every read starts. The user's nodes are left out.
 ElementNodes fixedNodes(const Document &document)
 {
     const int fixed = std::min(document.fixedElementCount(), document.elements().elementCount());
@@ -204,167 +112,513 @@ ElementNodes fixedNodes(const Document &document)
     return nodes;
 }
 
-// Where a declaration's name ends and its value begins.
-struct DeclarationParts
+// At-rules whose block holds rules, and those whose block holds declarations; any
+// other at-rule with a block is placed by what its block holds.
+bool isRuleBlockName(QStringView name)
 {
-    QStringView name;         // for the value kind's look-up
-    qsizetype colon = -1;     // the colon of the colon form, or -1
-    qsizetype nameEnd = 0;    // colon form: the name without the spaces before the colon
-    qsizetype valueStart = 0; // colon form: the value without the spaces after it
-};
-
-// Throws Malformed for a colon form with no name or no value.
-DeclarationParts partsOf(QStringView declaration)
-{
-    DeclarationParts parts;
-    const qsizetype equals = declaration.indexOf(QLatin1Char('='));
-    if (equals >= 0) {
-        parts.name = declaration.first(equals);
-        return parts;
+    static const char *const names[] = {"@media",    "@supports", "@container",      "@layer",
+                                        "@document", "@scope",    "@starting-style", "@keyframes"};
+    if (name.size() > 2 && name[1] == QLatin1Char('-')) {
+        // Vendor forms: @-webkit-keyframes, @-moz-document...
+        const qsizetype dash = name.indexOf(QLatin1Char('-'), 2);
+        if (dash > 0)
+            return isRuleBlockName(QString(QLatin1Char('@')).append(name.sliced(dash + 1)));
     }
-    parts.colon = declaration.indexOf(QLatin1Char(':'));
-    if (parts.colon < 0)
-        return parts;
-    // name: value becomes name=value, without the spaces next to the colon.
-    parts.valueStart = parts.colon + 1;
-    while (parts.valueStart < declaration.size() && declaration[parts.valueStart] == QLatin1Char(' '))
-        ++parts.valueStart;
-    parts.nameEnd = parts.colon;
-    while (parts.nameEnd > 0 && declaration[parts.nameEnd - 1] == QLatin1Char(' '))
-        --parts.nameEnd;
-    if (parts.valueStart >= declaration.size() || parts.nameEnd == 0)
-        throw Malformed();
-    parts.name = declaration.first(parts.nameEnd);
-    return parts;
+    for (const char *known : names)
+        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
 }
 
-class Reader
+bool isDeclarationBlockName(QStringView name)
+{
+    static const char *const names[] = {"@font-face",
+                                        "@page",
+                                        "@property",
+                                        "@counter-style",
+                                        "@viewport",
+                                        "@-ms-viewport",
+                                        "@font-feature-values",
+                                        "@font-palette-values"};
+    for (const char *known : names)
+        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+// Whether a statement is the at-rule `name` (with or without a prelude).
+bool isStatementNamed(const ElementNode &node, QLatin1String name)
+{
+    if (node.kind != NodeKind::Statement || !node.label.startsWith(name, Qt::CaseInsensitive))
+        return false;
+    return node.label.size() == name.size() || !Css::isNameCharacter(node.label[name.size()]);
+}
+
+bool isLeadingStatement(const ElementNode &node)
+{
+    for (const char *name : {"@charset", "@import", "@namespace", "@layer"})
+        if (isStatementNamed(node, QLatin1String(name)))
+            return true;
+    return false;
+}
+
+bool isDelim(QStringView text, const Token &token, char c)
+{
+    return token.type == TokenType::Delim && text[token.start] == QLatin1Char(c);
+}
+
+class Parser
 {
 public:
-    // A reader that checks only finds every fault that would end a read, and builds
-    // nothing.
-    enum class Mode { Check, Build };
-
-    Reader(const Document &document, Catalogue &catalogue, const StyleSheetReader::ProcessEvents &events,
-           Mode mode)
-        : m_document(document), m_catalogue(catalogue), m_events(events), m_checkOnly(mode == Mode::Check)
+    Parser(const Document &document, Catalogue &catalogue, const StyleSheetReader::ProcessEvents &events,
+           QStringView text)
+        : m_document(document), m_catalogue(catalogue), m_events(events), m_text(text), m_tokens(text)
     {
-        if (!m_checkOnly)
-            m_nodes = fixedNodes(document);
-        m_fixed = std::min(document.fixedElementCount(), document.elements().elementCount());
-        if (!m_checkOnly)
-            m_labels.resize(size_t(m_fixed));
+        m_nodes = fixedNodes(document);
+        m_fixed = int(m_nodes.size());
     }
 
-    // Scans the whole text; throws Malformed.
-    void read(const QString &source)
+    void parse()
     {
-        const QString text = withoutComments(source);
-        const QChar *s = text.constData();
-        const qsizetype n = text.size();
-        std::vector<std::pair<qsizetype, qsizetype>> declarations;
-        qsizetype pos = 0;
-        while (pos < n) {
-            processEvents();
-            // The head of the rule runs up to the next "{".
-            qsizetype open = pos;
-            while (open < n && s[open] != QLatin1Char('{'))
-                open = step(s, n, open, open > 0 ? s[open - 1] : QChar());
-            if (open >= n)
-                return; // text without "{" after the last rule is ignored
-            const int element = elementFor(trimmedView(QStringView(s + pos, open - pos)));
-
-            // The block: declarations separated by ";", the last one running up to "}".
-            declarations.clear();
-            qsizetype start = open + 1;
-            qsizetype i = start;
-            qsizetype close = -1;
-            while (i < n) {
-                const QChar c = s[i];
-                if (c == QLatin1Char('}')) {
-                    close = i;
-                    break;
-                }
-                if (c == QLatin1Char('{'))
-                    throw Malformed(); // a nested block has no place in the document
-                if (c == QLatin1Char(';')) {
-                    declarations.emplace_back(start, i);
-                    start = ++i;
-                } else {
-                    i = step(s, n, i, s[i - 1]);
-                }
-            }
-            if (close < 0)
-                return; // an unclosed block adds no declarations and ends the read
-            declarations.emplace_back(start, close);
-            pos = close + 1;
-            if (m_checkOnly) {
-                for (const auto &[from, to] : declarations) {
-                    processEvents();
-                    partsOf(trimmedView(QStringView(s + from, to - from)));
-                }
+        std::unique_ptr<QStringList> pending;
+        for (;;) {
+            const Token token = m_tokens.next();
+            switch (token.type) {
+            case TokenType::EndOfFile:
+                m_endComments = std::move(pending);
+                placeLeadingStatements();
+                return;
+            case TokenType::Whitespace:
+            case TokenType::Cdo:
+            case TokenType::Cdc:
+                continue;
+            case TokenType::Comment:
+                appendComment(pending, commentText(token));
+                continue;
+            case TokenType::CloseCurly:
+                throw Malformed{token.start, QStringLiteral("\"}\" closes no block")};
+            case TokenType::AtKeyword: {
+                auto node = parseAtRule(token, nullptr);
+                node->comments = std::move(pending);
+                if (isLeadingStatement(*node))
+                    m_leading.push_back(std::move(node));
+                else
+                    addTopLevel(std::move(node));
                 continue;
             }
-            if (std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
-                attributes.empty())
-                attributes.reserve(declarations.size());
-            if (element >= m_fixed) {
-                size_t tableSize = 8;
-                while (tableSize < 2 * (declarations.size() + 1))
-                    tableSize *= 2;
-                m_ruleLabels.assign(tableSize, LabelSlot{0, 0});
+            default:
+                break;
             }
-            for (const auto &[from, to] : declarations)
-                addDeclaration(element, trimmedView(QStringView(s + from, to - from)));
+            processEvents();
+            // A qualified rule: its prelude runs to the next "{" (a ";" is part of it).
+            const Token stop = collect(token, Collect::TopLevelPrelude);
+            if (stop.type == TokenType::EndOfFile) {
+                // Text without "{" after the last rule is ignored.
+                m_endComments = std::move(pending);
+                placeLeadingStatements();
+                return;
+            }
+            auto node = makeNode(NodeKind::Rule, buildText(0, m_items.size(), pending), token.start);
+            node->comments = std::move(pending);
+            parseBlock(*node);
+            addTopLevelRule(std::move(node));
         }
     }
 
     ElementNodes takeNodes() { return std::move(m_nodes); }
+    std::unique_ptr<QStringList> takeEndComments() { return std::move(m_endComments); }
+    DocumentForm form() const
+    {
+        // Files the editor wrote hold name=value declarations (and may hold a colon-form
+        // one it kept as written); files written by hand hold name: value.
+        if (m_colonDeclarations > m_equalsDeclarations)
+            return DocumentForm::Standard;
+        if (m_equalsDeclarations > 0)
+            return DocumentForm::Editor;
+        return m_atRules > 0 ? DocumentForm::Standard : DocumentForm::Editor;
+    }
+
+    // Line and column of a position; positions are asked for in increasing order.
+    std::pair<int, int> place(qsizetype position)
+    {
+        position = std::min(position, m_text.size());
+        if (position < m_linePosition) {
+            m_linePosition = 0;
+            m_line = 1;
+            m_lineStart = 0;
+        }
+        for (qsizetype i = m_linePosition; i < position; ++i) {
+            if (m_text[i] == QLatin1Char('\n')) {
+                ++m_line;
+                m_lineStart = i + 1;
+            }
+        }
+        m_linePosition = position;
+        return {m_line, int(position - m_lineStart) + 1};
+    }
 
 private:
+    // A token of the item being collected, with the depth of brackets it stands in.
+    struct Item
+    {
+        Token token;
+        int depth;
+    };
+
+    enum class Collect {
+        TopLevelPrelude, // up to "{"; "}" closes no block
+        AtPrelude,       // up to ";", "{" or "}"
+        Item,            // in a block: up to ";", "}" or a "{" that opens a nested rule
+    };
+
     void processEvents()
     {
         if (m_events)
             m_events();
     }
 
-    // The position of the element node that receives a rule's declarations. A selector
-    // is looked up once; later rules with the same selector text reuse the answer.
-    int elementFor(QStringView selector)
+    // A comment's text; one left open at the end of the file is closed, so that it is
+    // written back as a comment that closes.
+    QString commentText(const Token &token) const
     {
-        const size_t hash = exactHash(selector);
-        const SelectorEntry *known =
-            m_selectors.find(hash, [&](const SelectorEntry &entry) { return entry.selector == selector; });
-        if (!known)
-            known = &m_selectors.insert({hash, selector.toString(), fixedPosition(selector.toString())});
-        if (known->position >= 0 || m_checkOnly)
-            return known->position;
-        // Every rule whose selector has no fixed node gets a node of its own.
-        auto node = std::make_unique<ElementNode>();
-        node->label = known->selector;
-        node->picture = 0;
-        m_nodes.push_back(std::move(node));
-        return int(m_nodes.size()) - 1;
+        QString text = Css::tokenText(m_text, token).toString();
+        if (token.numberLength == 1)
+            text += QLatin1String("*/");
+        return text;
     }
 
-    // The catalogue or pseudo-class node a selector names, or -1 for none. A catalogue
-    // row of that name (ignoring case) counts when exactly one matches; the first rows
-    // of the catalogue are no selectors and have no node, so such a selector names none.
-    int fixedPosition(const QString &selector)
+    std::unique_ptr<ElementNode> makeNode(NodeKind kind, QString label, qsizetype position)
     {
-        const Catalogue::ElementMatch match = m_catalogue.findElementRow(selector);
-        if (match.count == 1) {
-            const int position = m_document.positionOfRow(match.row);
-            if (position >= m_fixed)
-                throw Malformed();
-            if (position >= 0)
-                return position;
-        } else if (m_document.hasPseudoClassNodes()) {
-            for (int i = 0; i < int(Document::PseudoClassLabels.size()); ++i)
-                if (selector.compare(Document::PseudoClassLabels.at(i), Qt::CaseInsensitive) == 0)
-                    return m_document.pseudoClassPosition() + i;
+        auto node = std::make_unique<ElementNode>();
+        node->kind = kind;
+        node->label = std::move(label);
+        const auto [line, column] = place(position);
+        node->line = line;
+        node->column = column;
+        switch (kind) {
+        case NodeKind::Block:
+            node->picture = BlockPicture;
+            break;
+        case NodeKind::AtRule:
+            node->picture = AtRulePicture;
+            break;
+        case NodeKind::Statement:
+            node->picture = StatementPicture;
+            break;
+        case NodeKind::Rule:
+            break;
         }
-        return -1;
+        return node;
+    }
+
+    // Collects the tokens from `first` up to the stop of `mode` into m_items, keeping
+    // track of brackets: a stop counts only outside them. A "}" ends the item also
+    // inside "(" and "[" (an unbalanced bracket cannot swallow the rest of the file).
+    // Returns the stop token (not collected), or EndOfFile.
+    Token collect(Token first, Collect mode)
+    {
+        m_items.clear();
+        m_stack.clear();
+        bool customProperty = false;
+        Token token = first;
+        for (;; token = m_tokens.next()) {
+            const TokenType type = token.type;
+            if (type == TokenType::EndOfFile)
+                return token;
+            int depth = int(m_stack.size());
+            const bool inCurly = !m_stack.empty() && m_stack.back() == TokenType::CloseCurly;
+            if (type == TokenType::CloseCurly && !inCurly) {
+                if (mode == Collect::TopLevelPrelude)
+                    throw Malformed{token.start, QStringLiteral("\"}\" closes no block")};
+                // Closes the item and the block it stands in.
+                return token;
+            }
+            if (depth == 0) {
+                if (type == TokenType::OpenCurly) {
+                    if (mode != Collect::Item || !customProperty)
+                        return token;
+                } else if (type == TokenType::Semicolon && mode != Collect::TopLevelPrelude) {
+                    return token;
+                } else if (mode == Collect::Item && type == TokenType::Colon && !customProperty &&
+                           isCustomPropertyName()) {
+                    // A custom property's value may hold blocks of its own.
+                    customProperty = true;
+                }
+            }
+            switch (type) {
+            case TokenType::Function:
+            case TokenType::OpenParen:
+                m_stack.push_back(TokenType::CloseParen);
+                break;
+            case TokenType::OpenSquare:
+                m_stack.push_back(TokenType::CloseSquare);
+                break;
+            case TokenType::OpenCurly:
+                m_stack.push_back(TokenType::CloseCurly);
+                break;
+            case TokenType::CloseParen:
+            case TokenType::CloseSquare:
+            case TokenType::CloseCurly:
+                if (!m_stack.empty() && m_stack.back() == type) {
+                    m_stack.pop_back();
+                    depth = int(m_stack.size());
+                }
+                break;
+            default:
+                break;
+            }
+            m_items.push_back({token, depth});
+        }
+    }
+
+    // Whether the items so far are a custom property's name (`--x`), blanks aside.
+    bool isCustomPropertyName() const
+    {
+        const Item *name = nullptr;
+        for (const Item &item : m_items) {
+            if (item.token.type == TokenType::Whitespace || item.token.type == TokenType::Comment)
+                continue;
+            if (name)
+                return false;
+            name = &item;
+        }
+        return name && name->token.type == TokenType::Ident &&
+               Css::tokenText(m_text, name->token).startsWith(QLatin1String("--"));
+    }
+
+    // The text of items [from, to): every run of blanks and line breaks becomes one
+    // space and none stands at either end. A comment next to a blank (or at either
+    // end) is taken out into `comments`; one between two other tokens stays in place.
+    QString buildText(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
+    {
+        // Trim blanks and comments from both ends.
+        while (from < to && (m_items[from].token.type == TokenType::Whitespace ||
+                             m_items[from].token.type == TokenType::Comment)) {
+            if (m_items[from].token.type == TokenType::Comment)
+                appendComment(comments, commentText(m_items[from].token));
+            ++from;
+        }
+        size_t trailing = to;
+        while (to > from && (m_items[to - 1].token.type == TokenType::Whitespace ||
+                             m_items[to - 1].token.type == TokenType::Comment))
+            --to;
+        if (from >= to) {
+            takeComments(to, trailing, comments);
+            return {};
+        }
+        // Most texts need no change: one view of the source.
+        bool plain = true;
+        for (size_t i = from; i < to && plain; ++i) {
+            const Token &token = m_items[i].token;
+            if (token.type == TokenType::Comment || token.type == TokenType::BadString ||
+                (token.type == TokenType::String && token.numberLength == 1))
+                plain = false;
+            else if (token.type == TokenType::Whitespace)
+                plain = token.length == 1 && m_text[token.start] == QLatin1Char(' ');
+        }
+        QString out;
+        if (plain) {
+            const qsizetype start = m_items[from].token.start;
+            out = m_text.sliced(start, m_items[to - 1].token.end() - start).toString();
+        } else {
+            out.reserve(m_items[to - 1].token.end() - m_items[from].token.start);
+            for (size_t i = from; i < to; ++i) {
+                const Token &token = m_items[i].token;
+                if (token.type == TokenType::Whitespace) {
+                    if (!out.endsWith(QLatin1Char(' ')))
+                        out += QLatin1Char(' ');
+                } else if (token.type == TokenType::Comment) {
+                    const bool beside = m_items[i - 1].token.type == TokenType::Whitespace ||
+                                        m_items[i + 1].token.type == TokenType::Whitespace;
+                    if (beside)
+                        appendComment(comments, commentText(token));
+                    else
+                        out += Css::tokenText(m_text, token);
+                } else {
+                    appendToken(out, token);
+                }
+            }
+        }
+        takeComments(to, trailing, comments);
+        return out;
+    }
+
+    void takeComments(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
+    {
+        for (size_t i = from; i < to; ++i)
+            if (m_items[i].token.type == TokenType::Comment)
+                appendComment(comments, commentText(m_items[i].token));
+    }
+
+    // The source text of items [from, to) with comments taken out and nothing else
+    // changed (a declaration in the editor's own form keeps its text as written).
+    QString rawText(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
+    {
+        QString out;
+        for (size_t i = from; i < to; ++i) {
+            const Token &token = m_items[i].token;
+            if (token.type == TokenType::Comment)
+                appendComment(comments, commentText(token));
+            else
+                appendToken(out, token);
+        }
+        return out;
+    }
+
+    // A string cut by a line break is closed where the line ends, and one left open at
+    // the end of the file where the file ends: labels are single lines, and written on
+    // one line the string would run on into what follows it.
+    void appendToken(QString &out, const Token &token) const
+    {
+        out += Css::tokenText(m_text, token);
+        if (token.type == TokenType::BadString ||
+            (token.type == TokenType::String && token.numberLength == 1))
+            out += m_text[token.start];
+    }
+
+    // An at-rule: its prelude, then ";" (a statement) or a block.
+    std::unique_ptr<ElementNode> parseAtRule(const Token &atKeyword, const ElementNode *parent)
+    {
+        processEvents();
+        ++m_atRules;
+        const QStringView name = Css::tokenText(m_text, atKeyword);
+        const Token stop = collect(m_tokens.next(), Collect::AtPrelude);
+        std::unique_ptr<QStringList> comments;
+        QString prelude = buildText(0, m_items.size(), comments);
+        QString label = prelude.isEmpty() ? name.toString() : name.toString() + QLatin1Char(' ') + prelude;
+        if (stop.type != TokenType::OpenCurly) {
+            if (stop.type == TokenType::CloseCurly) {
+                if (!parent)
+                    throw Malformed{stop.start, QStringLiteral("\"}\" closes no block")};
+                m_tokens.setPosition(stop.start); // it closes the block the statement stands in
+            }
+            auto node = makeNode(NodeKind::Statement, std::move(label), atKeyword.start);
+            addEndComments(*node, std::move(comments));
+            return node;
+        }
+        const NodeKind kind = isRuleBlockName(name)          ? NodeKind::Block
+                              : isDeclarationBlockName(name) ? NodeKind::AtRule
+                                                             : NodeKind::Block;
+        auto node = makeNode(kind, std::move(label), atKeyword.start);
+        if (comments)
+            node->endComments = std::move(comments);
+        parseBlock(*node);
+        // An unknown at-rule is placed by what its block holds.
+        if (!isRuleBlockName(name) && !isDeclarationBlockName(name) && !node->attributes.empty()) {
+            node->kind = NodeKind::AtRule;
+            node->picture = AtRulePicture;
+        }
+        return node;
+    }
+
+    static void addEndComments(ElementNode &node, std::unique_ptr<QStringList> comments)
+    {
+        if (!comments)
+            return;
+        for (QString &comment : *comments)
+            appendComment(node.endComments, std::move(comment));
+    }
+
+    // The content of a block up to its "}" (or the end of the text, which closes it):
+    // declarations, nested rules and at-rules in file order.
+    void parseBlock(ElementNode &node)
+    {
+        std::unique_ptr<QStringList> pending;
+        for (;;) {
+            const Token token = m_tokens.next();
+            switch (token.type) {
+            case TokenType::EndOfFile:
+            case TokenType::CloseCurly:
+                addEndComments(node, std::move(pending));
+                return;
+            case TokenType::Whitespace:
+            case TokenType::Semicolon:
+                continue;
+            case TokenType::Comment:
+                appendComment(pending, commentText(token));
+                continue;
+            case TokenType::AtKeyword: {
+                auto child = parseAtRule(token, &node);
+                child->comments = std::move(pending);
+                addChild(node, std::move(child));
+                continue;
+            }
+            default:
+                break;
+            }
+            processEvents();
+            const Token stop = collect(token, Collect::Item);
+            if (stop.type == TokenType::OpenCurly) {
+                auto child = makeNode(NodeKind::Rule, buildText(0, m_items.size(), pending), token.start);
+                child->comments = std::move(pending);
+                parseBlock(*child);
+                addChild(node, std::move(child));
+                continue;
+            }
+            addDeclaration(node, pending, token.start);
+            if (stop.type == TokenType::CloseCurly) {
+                addEndComments(node, std::move(pending));
+                return;
+            }
+            if (stop.type == TokenType::EndOfFile) {
+                addEndComments(node, std::move(pending));
+                return;
+            }
+        }
+    }
+
+    static void addChild(ElementNode &parent, std::unique_ptr<ElementNode> child)
+    {
+        child->parent = &parent;
+        child->row = int(parent.children.size());
+        parent.children.push_back(std::move(child));
+    }
+
+    // The collected items as one declaration of `node`. Name and value part at the first
+    // ":" or "=" outside brackets: name: value is standard CSS (blanks collapsed), while
+    // name=value, the editor's own form, keeps its text as written.
+    void addDeclaration(ElementNode &node, std::unique_ptr<QStringList> &pending, qsizetype position)
+    {
+        size_t separator = m_items.size();
+        for (size_t i = 0; i < m_items.size(); ++i) {
+            const Item &item = m_items[i];
+            if (item.depth == 0 &&
+                (item.token.type == TokenType::Colon || isDelim(m_text, item.token, '='))) {
+                separator = i;
+                break;
+            }
+        }
+        AttributeNode attribute;
+        if (separator == m_items.size()) {
+            const QString name = buildText(0, m_items.size(), pending);
+            if (name.isEmpty())
+                return;
+            attribute = AttributeNode::nameOnly(name);
+        } else if (m_items[separator].token.type == TokenType::Colon) {
+            ++m_colonDeclarations;
+            const QString name = buildText(0, separator, pending);
+            const QString value = buildText(separator + 1, m_items.size(), pending);
+            if (name.isEmpty())
+                throw Malformed{
+                    position,
+                    QStringLiteral("the declaration \"%1\" has no name").arg(QStringLiteral(":") + value)};
+            if (value.isEmpty() && !name.startsWith(QLatin1String("--")))
+                throw Malformed{position, QStringLiteral("the declaration \"%1:\" has no value").arg(name)};
+            attribute = AttributeNode(name, value);
+        } else {
+            ++m_equalsDeclarations;
+            const QString all = rawText(0, m_items.size(), pending);
+            // The declaration trimmed; it parts at its first "=".
+            const QStringView trimmed = QStringView(all).trimmed();
+            const qsizetype equals = trimmed.indexOf(QLatin1Char('='));
+            attribute = AttributeNode(trimmed.first(equals), trimmed.sliced(equals + 1));
+        }
+        attribute.picture = kindOf(attribute.name());
+        const auto [line, column] = place(position);
+        attribute.line = line;
+        attribute.column = column;
+        attribute.comments = std::move(pending);
+        node.attributes.push_back(std::move(attribute));
     }
 
     int kindOf(QStringView name)
@@ -377,71 +631,91 @@ private:
         return m_kinds.insert({hash, text, m_catalogue.findAttributeKind(text)}).kind;
     }
 
-    void addDeclaration(int element, QStringView declaration)
+    // @charset, @import, @namespace and @layer statements count only before every rule:
+    // they stand first among the user's nodes, where Save writes them, @charset first.
+    void placeLeadingStatements()
     {
-        if (declaration.isEmpty())
+        if (m_leading.empty())
             return;
-        processEvents();
-        const DeclarationParts parts = partsOf(declaration);
-        QString label;
-        if (parts.colon >= 0) {
-            label.reserve(parts.nameEnd + 1 + declaration.size() - parts.valueStart);
-            label.append(parts.name);
-            label.append(QLatin1Char('='));
-            label.append(declaration.sliced(parts.valueStart));
-        } else {
-            label = declaration.toString();
-        }
-        // A declaration the element already has, ignoring case, is skipped.
-        std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
-        if (!addLabel(element, label))
-            return;
-        const int kind = kindOf(parts.name);
-        attributes.push_back({std::move(label), kind});
+        std::stable_partition(m_leading.begin(), m_leading.end(), [](const auto &node) {
+            return isStatementNamed(*node, QLatin1String("@charset"));
+        });
+        m_nodes.insert(m_nodes.begin() + m_fixed, std::make_move_iterator(m_leading.begin()),
+                       std::make_move_iterator(m_leading.end()));
+        m_leading.clear();
+        for (size_t i = size_t(m_fixed); i < m_nodes.size(); ++i)
+            m_nodes[i]->row = int(i);
     }
 
-    // Adds a label to its element's set of labels unless the element already has it,
-    // ignoring case. Each catalogue and pseudo-class node has a small open-addressing
-    // table of its own, which stays in the cache while its rule is read; a node made for
-    // a rule receives that rule only, and uses one table that each such rule empties.
-    bool addLabel(int element, QStringView label)
+    void addTopLevel(std::unique_ptr<ElementNode> node)
     {
-        LabelSet &set = element < m_fixed ? m_labels[size_t(element)] : m_ruleLabels;
-        const std::vector<AttributeNode> &attributes = m_nodes[size_t(element)]->attributes;
-        const auto hash = quint32(foldedHash(label, 0));
-        if (!set.empty()) {
-            const size_t mask = set.size() - 1;
-            for (size_t i = hash & mask; set[i].attribute != 0; i = (i + 1) & mask)
-                if (set[i].hash == hash &&
-                    QStringView(attributes[set[i].attribute - 1].label).compare(label, Qt::CaseInsensitive) ==
-                        0)
-                    return false;
-        }
-        if ((attributes.size() + 1) * 2 > set.size()) {
-            LabelSet grown(std::max<size_t>(8, set.size() * 2));
-            for (const LabelSlot &slot : set)
-                if (slot.attribute != 0)
-                    place(grown, slot);
-            set.swap(grown);
-        }
-        place(set, {hash, quint32(attributes.size() + 1)});
-        return true;
+        node->parent = nullptr;
+        node->row = int(m_nodes.size());
+        m_nodes.push_back(std::move(node));
     }
 
-    struct LabelSlot
+    // A top-level rule whose selector names a catalogue or pseudo-class node gives that
+    // node its declarations; any other stands after the fixed nodes in file order.
+    void addTopLevelRule(std::unique_ptr<ElementNode> node)
     {
-        quint32 hash;
-        quint32 attribute; // attribute index + 1; 0 marks a free slot
-    };
-    using LabelSet = std::vector<LabelSlot>;
+        const int fixed = fixedPositionOf(node->label);
+        if (fixed < 0) {
+            addTopLevel(std::move(node));
+            return;
+        }
+        ElementNode &target = *m_nodes[size_t(fixed)];
+        if (node->comments) {
+            if (target.attributes.empty() && !target.comments)
+                target.comments = std::move(node->comments);
+            else if (!node->attributes.empty()) {
+                // Placed before the first declaration it came with.
+                auto &first = node->attributes.front().comments;
+                if (first)
+                    node->comments->append(*first);
+                first = std::move(node->comments);
+            } else {
+                addEndComments(target, std::move(node->comments));
+            }
+        }
+        if (target.attributes.empty()) {
+            target.line = node->line;
+            target.column = node->column;
+        }
+        for (AttributeNode &attribute : node->attributes)
+            target.attributes.push_back(std::move(attribute));
+        for (auto &child : node->children)
+            addChild(target, std::move(child));
+        addEndComments(target, std::move(node->endComments));
+    }
 
-    static void place(LabelSet &set, LabelSlot slot)
+    // The catalogue or pseudo-class node a selector names, or -1 for none. A catalogue
+    // row of that name (ignoring case) counts when exactly one matches; the first rows
+    // of the catalogue are no selectors and have no node, so such a selector names none.
+    // A selector is looked up once; later rules with the same selector reuse the answer.
+    int fixedPositionOf(const QString &selector)
     {
-        const size_t mask = set.size() - 1;
-        size_t i = slot.hash & mask;
-        while (set[i].attribute != 0)
-            i = (i + 1) & mask;
-        set[i] = slot;
+        const size_t hash = exactHash(selector);
+        if (const SelectorEntry *known = m_selectors.find(
+                hash, [&](const SelectorEntry &entry) { return entry.selector == selector; }))
+            return known->position;
+        return m_selectors.insert({hash, selector, lookUpFixed(selector)}).position;
+    }
+
+    int lookUpFixed(const QString &selector)
+    {
+        const Catalogue::ElementMatch match = m_catalogue.findElementRow(selector);
+        if (match.count == 1) {
+            const int position = m_document.positionOfRow(match.row);
+            if (position >= m_fixed)
+                throw Malformed{-1, QStringLiteral("the catalogue has no node for %1").arg(selector)};
+            if (position >= 0)
+                return position;
+        } else if (m_document.hasPseudoClassNodes()) {
+            for (int i = 0; i < int(Document::PseudoClassLabels.size()); ++i)
+                if (selector.compare(Document::PseudoClassLabels.at(i), Qt::CaseInsensitive) == 0)
+                    return m_document.pseudoClassPosition() + i;
+        }
+        return -1;
     }
 
     struct SelectorEntry
@@ -456,66 +730,74 @@ private:
         QString name;
         int kind;
     };
+
     const Document &m_document;
     Catalogue &m_catalogue;
     const StyleSheetReader::ProcessEvents &m_events;
-    const bool m_checkOnly;
+    QStringView m_text;
+    Css::Tokenizer m_tokens;
     ElementNodes m_nodes;
+    ElementNodes m_leading; // leading statements, placed when the text is read
+    std::unique_ptr<QStringList> m_endComments;
     int m_fixed = 0;
+    std::vector<Item> m_items;
+    std::vector<TokenType> m_stack;
     FlatTable<SelectorEntry> m_selectors;
     FlatTable<KindEntry> m_kinds;
-    std::vector<LabelSet> m_labels; // per catalogue and pseudo-class node, by position
-    LabelSet m_ruleLabels;          // of the node made for the rule being read
+    qsizetype m_colonDeclarations = 0;
+    qsizetype m_equalsDeclarations = 0;
+    qsizetype m_atRules = 0;
+    qsizetype m_linePosition = 0;
+    qsizetype m_lineStart = 0;
+    int m_line = 1;
 };
-
-// Whether the document has anything a read replaces: declarations or the user's
-// element nodes.
-bool holdsDeclarations(const Document &document)
-{
-    const StyleSheetModel &model = document.elements();
-    if (model.elementCount() > document.fixedElementCount())
-        return true;
-    for (const auto &element : model.elements())
-        if (!element->attributes.empty())
-            return true;
-    return false;
-}
 
 } // namespace
 
 bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const QString &text,
-                                const ProcessEvents &processEvents)
+                                const ProcessEvents &processEvents, ReadError *error)
 {
+    Parser parser(document, catalogue, processEvents, text);
     try {
-        // A document that holds declarations has the text checked first: one that
-        // cannot be read leaves the document as it was. Then the old declarations go
-        // before the new ones are made, so that a large style sheet is never held
-        // twice. An empty document is built beside at once.
-        Reader reader(document, catalogue, processEvents, Reader::Mode::Build);
-        if (holdsDeclarations(document)) {
-            Reader(document, catalogue, processEvents, Reader::Mode::Check).read(text);
-            document.elements().replaceContent(fixedNodes(document));
+        parser.parse();
+    } catch (const Malformed &malformed) {
+        if (error) {
+            *error = ReadError{};
+            if (malformed.position >= 0) {
+                const auto [line, column] = parser.place(malformed.position);
+                error->line = line;
+                error->column = column;
+            }
+            error->reason = malformed.reason;
         }
-        reader.read(text);
-        document.elements().replaceContent(reader.takeNodes());
-        return true;
-    } catch (const Malformed &) {
         return false;
-    } catch (const Failure &) {
-        return false; // a failed catalogue look-up
+    } catch (const Failure &failure) {
+        // A failed catalogue look-up: the catalogue has said why.
+        if (error) {
+            *error = ReadError{};
+            error->reason = failure.message();
+            error->catalogue = true;
+        }
+        return false;
     }
+    document.elements().replaceContent(parser.takeNodes(), parser.takeEndComments(), parser.form());
+    return true;
 }
 
 bool StyleSheetReader::readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
-                                      const ProcessEvents &processEvents)
+                                      const ProcessEvents &processEvents, ReadError *error)
 {
     TextFile::Loaded loaded;
     try {
         loaded = TextFile::load(path);
-    } catch (const Failure &) {
+    } catch (const Failure &failure) {
+        if (error) {
+            *error = ReadError{};
+            error->reason = failure.message();
+        }
         return false;
     }
-    if (!readText(document, catalogue, loaded.text, processEvents))
+    if (!readText(document, catalogue, loaded.text, processEvents, error))
         return false;
     document.setCurrentFileName(path);
     document.setEncoding(loaded.encoding, loaded.byteOrderMark);

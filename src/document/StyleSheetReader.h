@@ -6,31 +6,45 @@
 class Catalogue;
 class Document;
 
-// Reads a style-sheet file into the document: the user's element nodes and every
-// declaration are replaced by the rules of the file; each rule's selector finds its
-// catalogue element node (ignoring case), a pseudo-class node, or a new element node;
-// each declaration becomes an attribute node labelled name=value with its value kind
-// from the catalogue. Made for the text the writer produces, and accepts hand-written
-// forms (name: value, blanks and line breaks, comments, a last declaration without ";").
+// Reads a style-sheet file into the document. Top-level rules whose selector names a
+// catalogue element (ignoring case) or a pseudo-class node go into that node; every
+// other rule, at-rule block, at-rule with declarations and statement becomes a node of
+// its own after them, in file order, and nothing inside a block is merged or moved.
+// Declarations keep their order, repeats included; comments ride on the node or
+// declaration they stand before. The file's declarations decide the document's form:
+// name: value makes it standard CSS, name=value the editor's own.
 namespace StyleSheetReader {
 
 // The message of every failed read.
 extern const QString FailureMessage; // "Invalid or corrupt style sheet file"
+
+// Why a read failed: where, and what was found there.
+struct ReadError
+{
+    int line = 0;           // 1-based; 0 when the failure has no place in the text
+    int column = 0;         // 1-based, in characters
+    QString reason;         // e.g. "\"}\" closes no block", or the system's reason for a file
+    bool catalogue = false; // the catalogue failed, not the user's file
+
+    // "line 812, column 3: "}" closes no block", or the reason alone without a place.
+    QString describe() const;
+};
 
 // Lets pending window messages be processed during a long read (the editor passes
 // its throttled one; tests and tools pass none).
 using ProcessEvents = std::function<void()>;
 
 // Reads `path`. On success the document holds the file's rules, its current file name
-// is `path` exactly as given and its encoding the file's; returns true. On failure
-// (unreadable file, malformed text) nothing changes at all and it returns false.
-// The modified flag is never changed.
+// is `path` exactly as given, its encoding the file's and its form the file's; returns
+// true. On failure (unreadable file, a "}" that closes no block, a colon-form
+// declaration without name or value) nothing changes at all, `error` (when given) says
+// why, and it returns false. The modified flag is never changed.
 bool readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
-                    const ProcessEvents &processEvents = {});
+                    const ProcessEvents &processEvents = {}, ReadError *error = nullptr);
 
 // Reads text that is already decoded (CR LF line breaks), as readStyleSheet does after
 // loading; does not change the current file name or encoding.
 bool readText(Document &document, Catalogue &catalogue, const QString &text,
-              const ProcessEvents &processEvents = {});
+              const ProcessEvents &processEvents = {}, ReadError *error = nullptr);
 
 } // namespace StyleSheetReader

@@ -1,62 +1,164 @@
 #include "StyleSheetWriter.h"
 
+#include "CssTokenizer.h"
 #include "Document.h"
 
 namespace {
 
-qsizetype lineLength(const ElementNode &element)
+const QLatin1String LineBreak("\r\n");
+
+// Whether a statement is the at-rule `name` (name and prelude, or the name alone).
+bool isStatement(const ElementNode &node, QLatin1String name)
 {
-    qsizetype length = element.label.size() + 3;
-    for (const AttributeNode &attribute : element.attributes)
-        length += attribute.label.size() + 2;
-    return length;
+    if (node.kind != NodeKind::Statement || !node.label.startsWith(name, Qt::CaseInsensitive))
+        return false;
+    return node.label.size() == name.size() || !Css::isNameCharacter(node.label[name.size()]);
 }
 
-void appendLine(QString &text, const ElementNode &element)
+// Statements that a browser honours only before every rule.
+bool isLeadingStatement(const ElementNode &node)
 {
-    text += element.label;
-    text += QLatin1String(" {");
-    const size_t last = element.attributes.size() - 1;
-    for (size_t i = 0; i <= last; ++i) {
-        text += element.attributes[i].label;
-        text += i == last ? QLatin1String(";") : QLatin1String("; ");
-    }
-    text += QLatin1Char('}');
+    for (const char *name : {"@charset", "@import", "@namespace", "@layer"})
+        if (isStatement(node, QLatin1String(name)))
+            return true;
+    return false;
 }
+
+class Writer
+{
+public:
+    explicit Writer(DocumentForm form) : m_form(form) {}
+
+    void write(const StyleSheetModel &model)
+    {
+        // @charset counts only at the very start; the other leading statements follow
+        // it in their order.
+        for (const auto &node : model.elements())
+            if (isStatement(*node, QLatin1String("@charset")))
+                writeNode(*node, 0);
+        for (const auto &node : model.elements())
+            if (isLeadingStatement(*node) && !isStatement(*node, QLatin1String("@charset")))
+                writeNode(*node, 0);
+        for (const auto &node : model.elements())
+            if (!isLeadingStatement(*node))
+                writeNode(*node, 0);
+        if (const QStringList *comments = model.endComments())
+            for (const QString &comment : *comments)
+                line(0) += comment;
+    }
+
+    QString take() { return std::move(m_text); }
+
+private:
+    // Starts a new line at `indent` and gives the text to append to.
+    QString &line(int indent)
+    {
+        if (m_started)
+            m_text += LineBreak;
+        m_started = true;
+        for (int i = 0; i < indent; ++i)
+            m_text += QLatin1Char(' ');
+        return m_text;
+    }
+
+    void writeComments(const QStringList *comments, int indent)
+    {
+        if (comments)
+            for (const QString &comment : *comments)
+                line(indent) += comment;
+    }
+
+    static void appendInline(QString &text, const QStringList *comments)
+    {
+        if (comments)
+            for (const QString &comment : *comments) {
+                text += comment;
+                text += QLatin1Char(' ');
+            }
+    }
+
+    void appendDeclarations(QString &text, const ElementNode &node)
+    {
+        const size_t last = node.attributes.size() - 1;
+        for (size_t i = 0; i <= last; ++i) {
+            const AttributeNode &attribute = node.attributes[i];
+            appendInline(text, attribute.comments.get());
+            text += attribute.name();
+            if (attribute.hasValue()) {
+                text += m_form == DocumentForm::Editor ? QLatin1String("=") : QLatin1String(": ");
+                text += attribute.value();
+            }
+            text += i == last ? QLatin1String(";") : QLatin1String("; ");
+        }
+    }
+
+    void writeNode(const ElementNode &node, int indent)
+    {
+        if (node.kind == NodeKind::Statement) {
+            writeComments(node.comments.get(), indent);
+            QString &text = line(indent);
+            text += node.label;
+            text += QLatin1Char(';');
+            if (node.endComments)
+                for (const QString &comment : *node.endComments)
+                    text += QLatin1Char(' ') + comment;
+            return;
+        }
+        const bool rule = node.takesDeclarations();
+        if (rule && node.children.empty()) {
+            if (node.attributes.empty()) {
+                // Nothing to write but what was said about it.
+                writeComments(node.comments.get(), indent);
+                writeComments(node.endComments.get(), indent);
+                return;
+            }
+            // In the editor's own form a rule's comments stand inside it, so that the
+            // rule's head stays a plain selector.
+            const bool inside = m_form == DocumentForm::Editor;
+            if (!inside)
+                writeComments(node.comments.get(), indent);
+            QString &text = line(indent);
+            text += node.label;
+            text += QLatin1String(" {");
+            if (inside)
+                appendInline(text, node.comments.get());
+            appendDeclarations(text, node);
+            if (node.endComments)
+                for (const QString &comment : *node.endComments)
+                    text += QLatin1Char(' ') + comment;
+            text += QLatin1Char('}');
+            return;
+        }
+        writeComments(node.comments.get(), indent);
+        line(indent) += node.label + QLatin1String(" {");
+        if (!node.attributes.empty())
+            appendDeclarations(line(indent + 2), node);
+        for (const auto &child : node.children)
+            writeNode(*child, indent + 2);
+        writeComments(node.endComments.get(), indent + 2);
+        line(indent) += QLatin1Char('}');
+    }
+
+    DocumentForm m_form;
+    QString m_text;
+    bool m_started = false;
+};
 
 } // namespace
 
 QStringList StyleSheetWriter::buildStyleSheetText(const Document &document)
 {
-    QStringList lines;
-    for (const auto &element : document.elements().elements()) {
-        if (element->attributes.empty())
-            continue;
-        QString line;
-        line.reserve(lineLength(*element));
-        appendLine(line, *element);
-        lines.append(std::move(line));
-    }
-    return lines;
+    const QString text = styleSheetText(document);
+    if (text.isEmpty())
+        return {};
+    return text.split(LineBreak);
 }
 
 QString StyleSheetWriter::styleSheetText(const Document &document)
 {
-    // Built in one piece: the same text as the lines joined by CR LF.
-    qsizetype length = 0;
-    for (const auto &element : document.elements().elements())
-        if (!element->attributes.empty())
-            length += lineLength(*element) + 2;
-    QString text;
-    text.reserve(length);
-    for (const auto &element : document.elements().elements()) {
-        if (element->attributes.empty())
-            continue;
-        if (!text.isEmpty())
-            text += QLatin1String("\r\n");
-        appendLine(text, *element);
-    }
-    return text;
+    Writer writer(document.form());
+    writer.write(document.elements());
+    return writer.take();
 }
 
 void StyleSheetWriter::save(Document &document, const QString &path)

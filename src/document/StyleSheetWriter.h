@@ -5,9 +5,15 @@
 
 class Document;
 
-// The document as CSS text: one line per element node that has at least one attribute
-// node, in tree order: the label, " {", each attribute label followed by ";" (and one
-// space unless it is the last), "}". Labels are written exactly as the tree holds them.
+// The document as CSS text, in the document's form. Rules are written one per line:
+// the selector, " {", each declaration followed by ";" (and one space unless it is the
+// last), "}"; declarations are name=value in the editor's own form and name: value in
+// standard CSS. Rules without declarations are not written. At-rule blocks are their
+// prelude, " {", their content one node per line indented by two spaces, and "}";
+// statements stand on their own line, and @charset, @import, @namespace and @layer
+// statements come first, before every rule. Comments stand on their own line before
+// their node; inside a rule, before their declaration (or before "}" at its end).
+// Lines are separated by CR LF, with none after the last.
 namespace StyleSheetWriter {
 
 QStringList buildStyleSheetText(const Document &document);

@@ -4,10 +4,14 @@
 
 class Document;
 
-// A plain-text view of the document's declarations, for tools and tests: for every
-// element node that has attribute nodes, in tree order, a line "PICTURE<TAB>LABEL",
-// then for each of its attribute nodes a line "<TAB>KIND<TAB>LABEL". In labels,
-// backslash, CR, LF and TAB are shown as \\, \r, \n and \t. Every line ends with LF.
+// A plain-text view of the document, for tools and tests, one line per node in tree
+// order: "MARK<TAB>LABEL", indented by one TAB per level below the root. MARK is the
+// picture number of a rule or declaration (its value kind), "b" for an at-rule block,
+// "a" for an at-rule with declarations, "s" for a statement and "c" for a comment (a
+// comment stands before its node; at the end of a block, after the block's content).
+// A node's declarations come first, one level deeper, then its child nodes. Rules
+// without declarations, nested rules or comments are left out. In labels, backslash,
+// CR, LF and TAB are shown as \\, \r, \n and \t. Every line ends with LF.
 namespace TreeDump {
 
 QString tree(const Document &document);

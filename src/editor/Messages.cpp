@@ -32,10 +32,11 @@ bool Messages::mayDiscardEdits(QWidget *parent, const std::function<bool()> &sav
     }
 }
 
-void Messages::styleSheetUnreadable(QWidget *parent)
+void Messages::styleSheetUnreadable(QWidget *parent, const QString &reason)
 {
     QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), StyleSheetReader::FailureMessage,
                     QMessageBox::Ok, parent);
+    box.setInformativeText(reason);
     box.exec();
 }
 

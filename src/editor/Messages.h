@@ -24,8 +24,9 @@ QMessageBox::StandardButton askToSave(QWidget *parent);
 bool mayDiscardEdits(QWidget *parent, const std::function<bool()> &save);
 
 // A style sheet that could not be read: "Invalid or corrupt style sheet file",
-// captioned "Error", error icon, OK.
-void styleSheetUnreadable(QWidget *parent);
+// captioned "Error", error icon, OK; the informative text says why (where in the text
+// and what was found there, or the system's reason for a file that cannot be read).
+void styleSheetUnreadable(QWidget *parent, const QString &reason = {});
 
 // The catalogue tables are missing beside the program (error icon, OK).
 void catalogueMissing(QWidget *parent);

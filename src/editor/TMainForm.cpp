@@ -391,15 +391,17 @@ void TMainForm::updateTitle()
 bool TMainForm::readStyleSheet(const QString &path)
 {
     bool read = false;
+    StyleSheetReader::ReadError error;
     {
         const WaitCursor wait;
-        read = StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, &PendingMessages::process);
+        read = StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, &PendingMessages::process,
+                                                &error);
         // The root and every element node are shown expanded (declarations are leaves).
         if (read)
             Elements->expandAll();
     }
     if (!read) {
-        Messages::styleSheetUnreadable(this);
+        Messages::styleSheetUnreadable(this, error.describe());
         return false;
     }
     Elements->setCurrentIndex(m_document.elements().rootIndex());

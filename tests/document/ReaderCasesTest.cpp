@@ -6,14 +6,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QHash>
 #include <QTemporaryDir>
 #include <QTest>
 
 // Runs the reader's case files in tests/data/reader: each holds the bytes of a style
 // sheet, then a line "=== expected" (the line break before it is not part of the
-// style sheet), then the tree the reader must make of it against
-// the test catalogue (the `loomcss tree` form), or the single line "failed" when the
-// read must fail and leave the document as it was.
+// style sheet), then the tree the reader must make of it against the test catalogue
+// (the `loomcss tree` form), or "failed: " and the reason (with line and column) when
+// the read must fail and leave the document as it was. An optional last section
+// "=== written" holds the text Save writes for it (line breaks as CR LF).
 class ReaderCasesTest : public QObject
 {
     Q_OBJECT
@@ -25,6 +27,7 @@ private slots:
     {
         QTest::addColumn<QByteArray>("input");
         QTest::addColumn<QString>("expected");
+        QTest::addColumn<QString>("written");
         const QDir dir(QStringLiteral(LW_TEST_DATA_DIR "/reader"));
         const QStringList files = dir.entryList({QStringLiteral("*.case")}, QDir::Files, QDir::Name);
         QVERIFY2(!files.isEmpty(), "no case files found");
@@ -46,13 +49,26 @@ private slots:
                 ++at;
             }
             QByteArray expected = bytes.mid(at + marker.size());
+            QByteArray written;
+            if (const qsizetype w = expected.indexOf("\n=== written"); w >= 0) {
+                written = expected.mid(w + 13);
+                expected = expected.left(w + 1);
+                written.replace("\r\n", "\n");
+                if (written.startsWith('\n'))
+                    written = written.mid(1);
+                if (written.endsWith('\n'))
+                    written.chop(1);
+                written.replace("\n", "\r\n");
+            }
             expected.replace("\r\n", "\n");
             QVERIFY2(expected.isEmpty() || expected.startsWith('\n'),
                      qPrintable(name + QStringLiteral(": text after the separator")));
             expected = expected.mid(1);
             if (!expected.isEmpty() && !expected.endsWith('\n'))
                 expected += '\n';
-            QTest::newRow(qPrintable(name.chopped(5))) << input << QString::fromUtf8(expected);
+            QTest::newRow(qPrintable(name.chopped(5)))
+                << input << QString::fromUtf8(expected) << QString::fromUtf8(written);
+            m_files.insert(name.chopped(5), dir.filePath(name));
         }
     }
 
@@ -60,6 +76,7 @@ private slots:
     {
         QFETCH(QByteArray, input);
         QFETCH(QString, expected);
+        QFETCH(QString, written);
         Document document;
         m_fixture.start(document);
         // A declaration from an earlier file, which every read must replace.
@@ -73,27 +90,55 @@ private slots:
         file.write(input);
         file.close();
 
-        const bool read = StyleSheetReader::readStyleSheet(document, m_fixture.catalogue, path);
-        if (expected == QLatin1String("failed\n")) {
+        StyleSheetReader::ReadError error;
+        const bool read = StyleSheetReader::readStyleSheet(document, m_fixture.catalogue, path, {}, &error);
+        if (expected.startsWith(QLatin1String("failed"))) {
             QVERIFY2(!read, "the read succeeded");
+            update(QStringLiteral("failed: ") + error.describe() + QLatin1Char('\n'), {});
+            QCOMPARE(QStringLiteral("failed: ") + error.describe() + QLatin1Char('\n'), expected);
             QCOMPARE(TreeDump::tree(document), before);
             QCOMPARE(document.currentFileName(), Document::NotSaved);
-        } else {
-            QVERIFY2(read, "the read failed");
-            QCOMPARE(TreeDump::tree(document), expected);
-            QCOMPARE(document.currentFileName(), path);
-
-            // What the writer makes of it reads back into the same tree.
-            Document again;
-            m_fixture.start(again);
-            QVERIFY(StyleSheetReader::readText(again, m_fixture.catalogue,
-                                               StyleSheetWriter::styleSheetText(document)));
-            QCOMPARE(TreeDump::tree(again), expected);
+            return;
         }
+        QVERIFY2(read, qPrintable(QStringLiteral("the read failed: ") + error.describe()));
+        const QString text = StyleSheetWriter::styleSheetText(document);
+        update(TreeDump::tree(document), written.isEmpty() ? QString() : text);
+        QCOMPARE(TreeDump::tree(document), expected);
+        QCOMPARE(document.currentFileName(), path);
+        if (!written.isEmpty())
+            QCOMPARE(text, written);
+
+        // What the writer makes of it reads back into the same tree, in the same form.
+        Document again;
+        m_fixture.start(again);
+        QVERIFY(StyleSheetReader::readText(again, m_fixture.catalogue, text));
+        QCOMPARE(TreeDump::tree(again), expected);
+        QCOMPARE(int(again.form()), int(document.form()));
     }
 
 private:
+    // With LW_UPDATE_CASES=1 in the environment, each case gets what the reader and
+    // writer make of it written as its expectation, for review with the version
+    // control's diff before it is committed.
+    void update(const QString &tree, const QString &written)
+    {
+        if (qEnvironmentVariableIntValue("LW_UPDATE_CASES") != 1)
+            return;
+        QFile file(m_files.value(QString::fromLatin1(QTest::currentDataTag())));
+        QVERIFY(file.open(QIODevice::ReadWrite));
+        QByteArray bytes = file.readAll();
+        const qsizetype at = bytes.indexOf("=== expected");
+        QVERIFY(at >= 0);
+        bytes = bytes.left(at) + "=== expected\n" + tree.toUtf8();
+        if (!written.isEmpty())
+            bytes += "=== written\n" +
+                     QString(written).replace(QLatin1String("\r\n"), QLatin1String("\n")).toUtf8() + '\n';
+        QVERIFY(file.resize(0));
+        file.write(bytes);
+    }
+
     CatalogueFixture m_fixture;
+    QHash<QString, QString> m_files;
 };
 
 LW_TEST_CLASS(ReaderCasesTest)

@@ -68,7 +68,7 @@ QStringList attributeLabels(const Document &document, int element)
 {
     QStringList labels;
     for (const AttributeNode &node : document.elements().element(element).attributes)
-        labels << node.label;
+        labels << node.label(document.form());
     return labels;
 }
 
@@ -155,7 +155,7 @@ private slots:
         QCOMPARE(attributeTotal(f.document), before + 1);
         const auto &attributes = f.model().element(expectedElement).attributes;
         QCOMPARE(added, f.model().attributeIndex(expectedElement, int(attributes.size()) - 1));
-        QCOMPARE(attributes.back().label, expectedLabel);
+        QCOMPARE(attributes.back().label(DocumentForm::Editor), expectedLabel);
         QCOMPARE(attributes.back().picture, kind);
     }
 
@@ -210,7 +210,7 @@ private slots:
         }
         QCOMPARE(attributeTotal(f.document), before + 1);
         const AttributeNode &node = f.model().element(expectedElement).attributes.back();
-        QCOMPARE(node.label, QStringLiteral("New Property"));
+        QCOMPARE(node.label(DocumentForm::Editor), QStringLiteral("New Property"));
         QCOMPARE(node.picture, 0);
         QCOMPARE(added, f.model().attributeIndex(
                             expectedElement, int(f.model().element(expectedElement).attributes.size()) - 1));
@@ -321,7 +321,7 @@ private slots:
 
         QVERIFY(DocumentEdits::writeValue(f.document, node, value));
 
-        QCOMPARE(f.model().element(ElemH1).attributes[0].label, expected);
+        QCOMPARE(f.model().element(ElemH1).attributes[0].label(DocumentForm::Editor), expected);
         QCOMPARE(node.data().toString(), expected);
         QVERIFY(f.document.isModified());
     }
@@ -332,7 +332,7 @@ private slots:
         Fixture f;
         QVERIFY(DocumentEdits::writeValue(f.document, f.model().attributeIndex(ElemP, 1),
                                           DocumentEdits::numberValue(5)));
-        QCOMPARE(f.model().element(ElemP).attributes[1].label, QStringLiteral("margin=5"));
+        QCOMPARE(f.model().element(ElemP).attributes[1].label(DocumentForm::Editor), QStringLiteral("margin=5"));
         QVERIFY(f.document.isModified());
     }
 
@@ -414,7 +414,7 @@ private slots:
         QCOMPARE(preset.number, number);
         QCOMPARE(preset.choices, choices);
         QVERIFY(!f.document.isModified());
-        QCOMPARE(f.model().element(ElemH1).attributes[0].label, label);
+        QCOMPARE(f.model().element(ElemH1).attributes[0].label(DocumentForm::Editor), label);
     }
 
     // The real catalogue's words for a dropped choice word's attribute.

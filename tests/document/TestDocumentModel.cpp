@@ -161,7 +161,7 @@ private slots:
         QCOMPARE(edited.at(0).at(1).toBool(), false);
         QCOMPARE(edited.at(1).at(1).toBool(), true);
         QCOMPARE(model.element(0).label, QStringLiteral("DIV"));
-        QCOMPARE(model.element(0).attributes[0].label, QStringLiteral("color=blue"));
+        QCOMPARE(model.element(0).attributes[0].label(DocumentForm::Editor), QStringLiteral("color=blue"));
     }
 
     void labelParts_data()

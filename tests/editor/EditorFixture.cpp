@@ -95,7 +95,7 @@ QModelIndex EditorFixture::findNode(TMainForm &form, const QString &element, con
             return elements.elementIndex(i);
         const auto &attributes = elements.element(i).attributes;
         for (size_t a = 0; a < attributes.size(); ++a)
-            if (attributes[a].label == attribute)
+            if (attributes[a].label(DocumentForm::Editor) == attribute)
                 return elements.attributeIndex(i, int(a));
     }
     return {};

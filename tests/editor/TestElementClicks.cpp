@@ -375,7 +375,7 @@ private slots:
         form->NewProperty1->trigger();
         QCOMPARE(elements.rowCount(root), elementCount);
         QCOMPARE(elements.element(0).attributes.size(), size_t(1));
-        QCOMPARE(elements.element(0).attributes[0].label, QStringLiteral("New Property"));
+        QCOMPARE(elements.element(0).attributes[0].label(DocumentForm::Editor), QStringLiteral("New Property"));
         QCOMPARE(elements.element(0).attributes[0].picture, 0);
         QVERIFY(form->document().isModified());
         QCOMPARE(form->selectedNode(), root);

@@ -287,7 +287,7 @@ private slots:
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("broken.css"));
-        writeFile(path, "@media print { H1 { color: blue } }"); // a block inside a block
+        writeFile(path, "H1 { color: blue }\r\n  }"); // a brace that closes no block
         const auto form = startMainWindow();
         QVERIFY(form);
         editDocument(*form);
@@ -297,6 +297,7 @@ private slots:
         answer.on<QMessageBox>([](QMessageBox *box) {
             QCOMPARE(box->text(), QStringLiteral("Invalid or corrupt style sheet file"));
             QCOMPARE(box->windowTitle(), QStringLiteral("Error"));
+            QCOMPARE(box->informativeText(), QStringLiteral("line 2, column 3: \"}\" closes no block"));
             DialogAnswerer::press(box, QMessageBox::Ok);
         });
         form->OpenClick();

@@ -53,7 +53,7 @@ QStringList attributesOf(TMainForm &form, const QString &element)
     const int position = positionOf(form, element);
     if (position >= 0)
         for (const AttributeNode &node : form.document().elements().element(position).attributes)
-            labels << node.label;
+            labels << node.label(form.document().form());
     return labels;
 }
 
@@ -338,12 +338,14 @@ private slots:
     {
         QTemporaryDir dir;
         const QString sheet = dir.filePath(QStringLiteral("broken.css"));
-        writeFile(sheet, "@media print { BODY { color: red } }"); // a block inside a block
+        writeFile(sheet, "@media print { BODY { color: } }"); // a declaration without a value
         DialogAnswerer answer;
         answer.on<QMessageBox>([](QMessageBox *box) {
             QCOMPARE(box->text(), QStringLiteral("Invalid or corrupt style sheet file"));
             QCOMPARE(box->windowTitle(), QStringLiteral("Error"));
             QCOMPARE(box->icon(), QMessageBox::Critical);
+            QCOMPARE(box->informativeText(),
+                     QStringLiteral("line 1, column 23: the declaration \"color:\" has no value"));
             DialogAnswerer::press(box, QMessageBox::Ok);
         });
         const auto form = startMainWindow(sheet);

@@ -282,7 +282,7 @@ private slots:
         QCOMPARE(total, expectedElement < 0 ? 1 : 2);
         if (expectedElement >= 0) {
             const AttributeNode &added = model.element(expectedElement).attributes.back();
-            QCOMPARE(added.label, expectedLabel);
+            QCOMPARE(added.label(DocumentForm::Editor), expectedLabel);
             QCOMPARE(added.picture, node.kind);
         }
     }

@@ -299,8 +299,8 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("round.css"));
         const QString picture = dir.filePath(QStringLiteral("back.png"));
         writeFile(picture, "png");
-        writeFile(path, "P {color: red; font-family: Arial; margin: 3; text-align: left; "
-                        "background-image: url(a.png)}\r\nH1 {color=blue}");
+        writeFile(path, "P {color=red; font-family=Arial; margin=3; text-align=left; "
+                        "background-image=url(a.png)}\r\nH1 {color=blue}");
         const auto form = startMainWindow(path);
         QVERIFY(form);
         const auto node = [&form](const char *label) {

@@ -28,7 +28,8 @@ run() { # runs loomcss with the arguments; sets out, err, rc
     err=$(cat "$work/err")
 }
 
-# format: the exact bytes Save writes, in tree order, CR LF between rules.
+# format: the exact bytes Save writes, in tree order, CR LF between rules; a colon-form
+# file is written in standard CSS, and --form chooses the form.
 run format "$data/hand-written.css"
 check "format exits 0" test "$rc" -eq 0
 check "format writes the saved bytes" cmp -s "$work/out" "$data/hand-written.formatted"
@@ -36,28 +37,43 @@ check "format writes nothing on standard error" test -z "$err"
 cp "$work/out" "$work/formatted.css"
 run format "$work/formatted.css"
 check "formatted text formats to itself" cmp -s "$work/out" "$data/hand-written.formatted"
+run format --form=editor "$data/hand-written.css"
+check "format --form=editor writes the editor's own form" cmp -s "$work/out" "$data/hand-written.editor-form"
+cp "$work/out" "$work/editor-form.css"
+run format "$work/editor-form.css"
+check "a file in the editor's own form stays in it" cmp -s "$work/out" "$data/hand-written.editor-form"
+run format --form=standard "$work/editor-form.css"
+check "format --form=standard writes standard CSS" grep -qF 'BODY {color: red; font-size: 12px;' "$work/out"
+run format --form=other "$data/hand-written.css"
+check "an unknown form exits 2" test "$rc" -eq 2
 
-# tree: element lines PICTURE TAB LABEL, attribute lines TAB KIND TAB LABEL.
+# tree: node lines MARK TAB LABEL, declarations one TAB deeper, a TAB more per level.
 run tree "$data/hand-written.css"
 check "tree exits 0" test "$rc" -eq 0
 check "tree shows the pseudo-class node with picture 9" grep -qxP '9\tA:Hover' "$work/out"
-check "tree shows the catalogue colour kind" grep -qxP '\t1\tcolor=red' "$work/out"
+check "tree shows the catalogue colour kind" grep -qxP '\t1\tcolor: red' "$work/out"
 check "tree puts both BODY rules under one node" \
-    test "$(grep -cP '^[0-9]+\tBODY$' "$work/out")" -eq 1 -a "$(grep -cxP '\t1\tbackground-color=#fff' "$work/out")" -eq 1
+    test "$(grep -cP '^[0-9]+\tBODY$' "$work/out")" -eq 1 -a "$(grep -cxP '\t1\tbackground-color: #fff' "$work/out")" -eq 1
 check "tree shows unknown selectors with picture 0" grep -qxP '0\th1, h2' "$work/out"
-check "tree lines have the two forms" test -z "$(grep -vP '^([0-9]+\t[^\t]*|\t[0-5]\t.*)$' "$work/out")"
-printf 'P {content: a\tb\\c;}' >"$work/escapes.css"
+check "tree shows comments with c" grep -qxP 'c\t/\* a comment \*/' "$work/out"
+check "tree lines have their forms" test -z "$(grep -vP '^(([0-9]+|c)\t[^\t]*|\t[0-5]\t.*)$' "$work/out")"
+printf 'P {content=a\tb\\c;}' >"$work/escapes.css"
 run tree "$work/escapes.css"
 check "tree escapes tab and backslash" grep -qxP '\t0\tcontent=a\\tb\\\\c' "$work/out"
-
-# Failures.
-printf 'BODY {color: red}\n@media print { BODY { color: black } }\n' >"$work/nested.css"
+printf '@import "a.css";\n@media print {\n  @supports (display: grid) { .a { color: red } }\n}\n' >"$work/nested.css"
 run tree "$work/nested.css"
+check "tree shows deeper levels with one TAB more each" \
+    test "$out" = "$(printf 's\t@import "a.css"\nb\t@media print\n\tb\t@supports (display: grid)\n\t\t0\t.a\n\t\t\t1\tcolor: red')"
+
+# Failures: the file, line and column, and why.
+printf 'BODY {color: red}\n @media print { BODY { color: black } } }\n' >"$work/brace.css"
+run tree "$work/brace.css"
 check "a malformed file exits 1" test "$rc" -eq 1
-check "a malformed file is reported" test "$err" = "Invalid or corrupt style sheet file"
+check "a malformed file is reported with its place" test "$err" = "$work/brace.css:2:41: \"}\" closes no block"
 check "a malformed file prints nothing" test -z "$out"
 run format "$work/missing.css"
-check "a missing file exits 1 with the reader's message" test "$rc" -eq 1 -a "$err" = "Invalid or corrupt style sheet file"
+check "a missing file exits 1 with the system's reason" \
+    test "$rc" -eq 1 -a "${err#"$work/missing.css: "}" != "$err" -a "${err%No such file or directory}" != "$err"
 
 run tree
 check "a missing argument exits 2" test "$rc" -eq 2
