@@ -4,8 +4,9 @@
 
 namespace TestEnvironment {
 
-// Points the registry file and the config folder at a fresh temporary folder unless
-// CTest already did, so that no test run touches the user's own settings.
+// Points the registry file, the config folder and the state folder at a fresh
+// temporary folder unless CTest already did, so that no test run touches the user's
+// own settings or unsaved work.
 void prepare();
 
 // The folder that holds the test executable, the catalogue tables and the program's

@@ -61,26 +61,26 @@ private slots:
     void successfulReadSetsFileAndEncoding_data()
     {
         QTest::addColumn<QByteArray>("bytes");
-        QTest::addColumn<int>("encoding");
+        QTest::addColumn<TextFile::Encoding>("encoding");
         QTest::addColumn<bool>("byteOrderMark");
-        QTest::newRow("UTF-8") << QByteArray("BODY {content=\"\xc3\xa9\";}") << int(TextFile::Encoding::Utf8)
+        QTest::newRow("UTF-8") << QByteArray("BODY {content=\"\xc3\xa9\";}") << TextFile::Encoding::Utf8
                                << false;
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xef\xbb\xbf"
                                                       "BODY {content=\"\xc3\xa9\";}")
-                                        << int(TextFile::Encoding::Utf8) << true;
-        QTest::newRow("Latin-1") << QByteArray("BODY {content=\"\xe9\";}") << int(TextFile::Encoding::Latin1)
+                                        << TextFile::Encoding::Utf8 << true;
+        QTest::newRow("Latin-1") << QByteArray("BODY {content=\"\xe9\";}") << TextFile::Encoding::Latin1
                                  << false;
     }
 
     void successfulReadSetsFileAndEncoding()
     {
         QFETCH(QByteArray, bytes);
-        QFETCH(int, encoding);
+        QFETCH(TextFile::Encoding, encoding);
         QFETCH(bool, byteOrderMark);
         Document document;
         m_fixture.start(document);
-        document.setEncoding(encoding == int(TextFile::Encoding::Utf8) ? TextFile::Encoding::Latin1
-                                                                       : TextFile::Encoding::Utf8,
+        document.setEncoding(encoding == TextFile::Encoding::Utf8 ? TextFile::Encoding::Latin1
+                                                                  : TextFile::Encoding::Utf8,
                              !byteOrderMark);
         QTemporaryDir dir;
         // The name is kept exactly as the caller gave it, relative or not.
@@ -90,7 +90,7 @@ private slots:
 
         QVERIFY(StyleSheetReader::readStyleSheet(document, m_fixture.catalogue, path));
         QCOMPARE(document.currentFileName(), path);
-        QCOMPARE(int(document.encoding()), encoding);
+        QCOMPARE(document.encoding(), encoding);
         QCOMPARE(document.byteOrderMark(), byteOrderMark);
         QVERIFY(!document.isModified());
         QCOMPARE(document.elements().element(4).attributes.at(0).label(DocumentForm::Editor), QStringLiteral("content=\"\u00e9\""));

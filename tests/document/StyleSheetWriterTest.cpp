@@ -56,8 +56,9 @@ private slots:
         QCOMPARE(contents(path), QByteArray());
     }
 
-    // A Latin-1 document stays Latin-1 until it holds a character Latin-1 cannot
-    // carry; then it is written (and from then on kept) as UTF-8.
+    // A Latin-1 document stays Latin-1. A character Latin-1 cannot carry is refused:
+    // the file and the document's encoding stay as they were, and the same document
+    // saves once it is set to UTF-8.
     void writesInTheDocumentsEncoding()
     {
         Document document;
@@ -70,9 +71,13 @@ private slots:
         QCOMPARE(contents(path), QByteArray("BODY {content=\"\xe9\";}"));
 
         document.elements().appendAttribute(4, QStringLiteral("quotes=\"\u201c\""), 0);
+        QVERIFY_THROWS_EXCEPTION(Failure, StyleSheetWriter::save(document, path));
+        QCOMPARE(contents(path), QByteArray("BODY {content=\"\xe9\";}"));
+        QCOMPARE(document.encoding(), TextFile::Encoding::Latin1);
+
+        document.setEncoding(TextFile::Encoding::Utf8);
         StyleSheetWriter::save(document, path);
         QCOMPARE(contents(path), QByteArray("BODY {content=\"\xc3\xa9\"; quotes=\"\xe2\x80\x9c\";}"));
-        QCOMPARE(document.encoding(), TextFile::Encoding::Utf8);
     }
 
     void failedWriteReportsTheFile()
