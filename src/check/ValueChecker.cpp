@@ -118,7 +118,9 @@ QString ValueChecker::suggestion(QStringView property) const
 {
     const QString name = property.trimmed().toString().toLower();
     QString best;
-    int bestDistance = 3;
+    // Within two edits, and fewer than half the name's letters, so that a short name
+    // ("src") is not taken for another short one ("r").
+    int bestDistance = std::min<int>(2, int(name.size() - 1) / 2) + 1;
     for (const QString &known : m_grammar.propertyNames()) {
         if (known.startsWith(u'-') != name.startsWith(u'-'))
             continue;

@@ -163,6 +163,7 @@ private slots:
             "unknown property dispaly (did you mean display?)");
         row("two edits", "margn-tp", "0", unknown, "unknown property margn-tp (did you mean margin-top?)");
         row("nothing close", "frobnicate", "1", unknown, "unknown property frobnicate");
+        row("short name", "src", "url(a.woff)", unknown, "unknown property src");
         row("hack prefix", "*zoom", "1", unknown, "unknown property *zoom (did you mean zoom?)");
         row("single keyword", "display", "flexx", invalid, "'flexx' is not a valid value for display");
         row("later token", "display", "block flexx", invalid,
