@@ -1,4 +1,4 @@
-# Installation: the program folder (the programs, the colour library, the three
+# Installation: the program folder (the programs, the colour library, the four
 # catalogue tables, "tree control" and registry-defaults.reg) goes whole under
 # <prefix>/lib/loomwright-css/, where the program finds its catalogue beside itself;
 # <prefix>/bin/loomwright-css links to it; a desktop entry and the icon go to the
@@ -12,7 +12,7 @@ foreach(target loomwright-css loomcss)
   endif()
 endforeach()
 install(TARGETS Colors LIBRARY DESTINATION ${LW_INSTALL_DIR})
-install(FILES ${LW_BIN_DIR}/tags.db ${LW_BIN_DIR}/css.db ${LW_BIN_DIR}/attributes.db
+install(FILES ${LW_BIN_DIR}/tags.db ${LW_BIN_DIR}/css.db ${LW_BIN_DIR}/attributes.db ${LW_BIN_DIR}/syntax.db
               ${LW_BIN_DIR}/registry-defaults.reg
         DESTINATION ${LW_INSTALL_DIR})
 install(DIRECTORY "${LW_BIN_DIR}/tree control" DESTINATION ${LW_INSTALL_DIR})

@@ -1,5 +1,5 @@
-// Builds the catalogue tables tags.db, css.db and attributes.db, and the pictures of
-// the "tree control" folder, from the text sources in data/catalogue.
+// Builds the catalogue tables tags.db, css.db, attributes.db and syntax.db, and the
+// pictures of the "tree control" folder, from the text sources in data/catalogue.
 
 #include "CsvReader.h"
 #include "PictureRenderer.h"
@@ -149,6 +149,42 @@ std::unique_ptr<TableFile> buildHtmlAttributes(const QDir &source, const QDir &o
     return table;
 }
 
+// One table of syntax.db from a two-column source: names must be unique and every
+// row needs a syntax, since the declaration check compiles each one it meets.
+void fillSyntaxTable(TableFile &table, const QDir &source, const QString &fileName, const QString &nameField,
+                     const QString &tableName)
+{
+    const CsvReader csv(source.filePath(fileName));
+    const int nameColumn = csv.column(nameField);
+    const int syntaxColumn = csv.column(QStringLiteral("Syntax"));
+    table.execute(
+        QStringLiteral("CREATE TABLE %1(%2 TEXT NOT NULL, Syntax TEXT NOT NULL)").arg(tableName, nameField));
+    table.prepareInsert(QStringLiteral("INSERT INTO %1(%2, Syntax) VALUES(?, ?)").arg(tableName, nameField));
+    QSet<QString> seen;
+    for (std::size_t r = 0; r < csv.records().size(); ++r) {
+        const QString name = csv.records()[r].at(nameColumn).trimmed();
+        const QString syntax = csv.records()[r].at(syntaxColumn).trimmed();
+        if (name.isEmpty() || syntax.isEmpty())
+            fail(csv, r, QStringLiteral("empty name or syntax"));
+        if (seen.contains(name))
+            fail(csv, r, QStringLiteral("\"%1\" is listed twice").arg(name));
+        seen.insert(name);
+        table.insertRow({name, syntax});
+    }
+    std::printf("syntax.db: %zu rows in %s\n", csv.records().size(), qPrintable(tableName));
+}
+
+// syntax.db: the value syntaxes of the properties and the named syntaxes they use.
+std::unique_ptr<TableFile> buildSyntax(const QDir &source, const QDir &output)
+{
+    auto table = std::make_unique<TableFile>(output.filePath(QStringLiteral("syntax.db")));
+    fillSyntaxTable(*table, source, QStringLiteral("property-syntaxes.csv"), QStringLiteral("Property"),
+                    QStringLiteral("properties"));
+    fillSyntaxTable(*table, source, QStringLiteral("named-syntaxes.csv"), QStringLiteral("Name"),
+                    QStringLiteral("syntaxes"));
+    return table;
+}
+
 void writePictures(const QMap<QString, QByteArray> &pictures, const QDir &folder)
 {
     if (!folder.mkpath(QStringLiteral(".")))
@@ -179,14 +215,16 @@ int main(int argc, char *argv[])
         if (!output.mkpath(QStringLiteral(".")))
             throw std::runtime_error(QStringLiteral("cannot create %1").arg(output.path()).toStdString());
         QMap<QString, QByteArray> pictures;
-        // All three tables are complete before any of them takes its final name.
+        // All tables are complete before any of them takes its final name.
         const auto tags = buildTags(source, output, pictures);
         const auto css = buildCss(source, output);
         const auto html = buildHtmlAttributes(source, output);
+        const auto syntax = buildSyntax(source, output);
         writePictures(pictures, QDir(args.at(3)));
         tags->commit();
         css->commit();
         html->commit();
+        syntax->commit();
     } catch (const std::exception &e) {
         std::fprintf(stderr, "catalogue-build: %s\n", e.what());
         return 1;

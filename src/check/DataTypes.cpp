@@ -1,0 +1,340 @@
+#include "DataTypes.h"
+
+#include <QHash>
+#include <algorithm>
+#include <string_view>
+#include <unordered_map>
+
+namespace Check {
+
+namespace {
+
+enum class Unit : quint8 { None, Length, Angle, Time, Frequency, Resolution, Flex };
+
+// Lower-cases an ASCII word into a small buffer; false when it does not fit or is not ASCII.
+template<std::size_t N> bool lowerAscii(QStringView word, char (&buffer)[N], std::string_view &out)
+{
+    if (std::size_t(word.size()) >= N)
+        return false;
+    for (qsizetype i = 0; i < word.size(); ++i) {
+        const char16_t u = word[i].unicode();
+        if (u >= 0x80)
+            return false;
+        buffer[i] = char(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u);
+    }
+    out = std::string_view(buffer, std::size_t(word.size()));
+    return true;
+}
+
+Unit unitOf(QStringView unit)
+{
+    static const std::unordered_map<std::string_view, Unit> units = [] {
+        std::unordered_map<std::string_view, Unit> map;
+        for (const char *name :
+             {"px",    "em",    "rem",   "ex",    "rex",   "ch",    "rch",   "ic",   "ric",  "cap",
+              "rcap",  "lh",    "rlh",   "vw",    "vh",    "vi",    "vb",    "vmin", "vmax", "svw",
+              "svh",   "svi",   "svb",   "svmin", "svmax", "lvw",   "lvh",   "lvi",  "lvb",  "lvmin",
+              "lvmax", "dvw",   "dvh",   "dvi",   "dvb",   "dvmin", "dvmax", "cqw",  "cqh",  "cqi",
+              "cqb",   "cqmin", "cqmax", "cm",    "mm",    "q",     "in",    "pt",   "pc"})
+            map.emplace(name, Unit::Length);
+        for (const char *name : {"deg", "grad", "rad", "turn"})
+            map.emplace(name, Unit::Angle);
+        for (const char *name : {"s", "ms"})
+            map.emplace(name, Unit::Time);
+        for (const char *name : {"hz", "khz"})
+            map.emplace(name, Unit::Frequency);
+        for (const char *name : {"dpi", "dpcm", "dppx", "x"})
+            map.emplace(name, Unit::Resolution);
+        map.emplace("fr", Unit::Flex);
+        return map;
+    }();
+    char buffer[8];
+    std::string_view key;
+    if (!lowerAscii(unit, buffer, key))
+        return Unit::None;
+    const auto it = units.find(key);
+    return it == units.end() ? Unit::None : it->second;
+}
+
+bool isHexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+}
+
+bool isCloser(Css::TokenType type)
+{
+    return type == Css::TokenType::CloseParen || type == Css::TokenType::CloseSquare ||
+           type == Css::TokenType::CloseCurly;
+}
+
+// Tokens that never stand in a declaration's value.
+bool isForbidden(Css::TokenType type)
+{
+    return isCloser(type) || type == Css::TokenType::Semicolon || type == Css::TokenType::BadString ||
+           type == Css::TokenType::BadUrl || type == Css::TokenType::Cdo || type == Css::TokenType::Cdc;
+}
+
+bool isColorFunction(QStringView name)
+{
+    static const char *const names[] = {
+        "rgb",   "rgba",      "hsl",        "hsla",           "hwb",        "lab", "lch", "oklab", "oklch",
+        "color", "color-mix", "light-dark", "contrast-color", "device-cmyk"};
+    for (const char *candidate : names) {
+        if (name.compare(QLatin1StringView(candidate), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+bool DataTypes::find(const QString &name, DataType &type)
+{
+    static const QHash<QString, DataType> types = {
+        {QStringLiteral("length"), DataType::Length},
+        {QStringLiteral("percentage"), DataType::Percentage},
+        {QStringLiteral("length-percentage"), DataType::LengthPercentage},
+        {QStringLiteral("number"), DataType::Number},
+        {QStringLiteral("integer"), DataType::Integer},
+        {QStringLiteral("angle"), DataType::Angle},
+        {QStringLiteral("time"), DataType::Time},
+        {QStringLiteral("frequency"), DataType::Frequency},
+        {QStringLiteral("resolution"), DataType::Resolution},
+        {QStringLiteral("flex"), DataType::Flex},
+        {QStringLiteral("dimension"), DataType::Dimension},
+        {QStringLiteral("zero"), DataType::Zero},
+        {QStringLiteral("x"), DataType::Number},
+        {QStringLiteral("y"), DataType::Number},
+        {QStringLiteral("top"), DataType::RectSide},
+        {QStringLiteral("right"), DataType::RectSide},
+        {QStringLiteral("bottom"), DataType::RectSide},
+        {QStringLiteral("left"), DataType::RectSide},
+        {QStringLiteral("color"), DataType::Color},
+        {QStringLiteral("hex-color"), DataType::HexColor},
+        {QStringLiteral("url"), DataType::Url},
+        {QStringLiteral("string"), DataType::String},
+        {QStringLiteral("ident"), DataType::Ident},
+        {QStringLiteral("custom-ident"), DataType::CustomIdent},
+        {QStringLiteral("dashed-ident"), DataType::DashedIdent},
+        {QStringLiteral("custom-property-name"), DataType::DashedIdent},
+        {QStringLiteral("declaration-value"), DataType::AnyValue},
+        {QStringLiteral("any-value"), DataType::AnyValue},
+        // The inside of calc() and its relatives is checked loosely, as for calc() itself.
+        {QStringLiteral("calc-sum"), DataType::AnyValue},
+        {QStringLiteral("calc-product"), DataType::AnyValue},
+        {QStringLiteral("calc-value"), DataType::AnyValue},
+        {QStringLiteral("ident-token"), DataType::IdentToken},
+        {QStringLiteral("string-token"), DataType::StringToken},
+        {QStringLiteral("hash-token"), DataType::HashToken},
+        {QStringLiteral("number-token"), DataType::NumberToken},
+        {QStringLiteral("dimension-token"), DataType::DimensionToken},
+        {QStringLiteral("percentage-token"), DataType::PercentageToken},
+        {QStringLiteral("function-token"), DataType::FunctionToken},
+    };
+    const auto it = types.constFind(name);
+    if (it == types.cend())
+        return false;
+    type = *it;
+    return true;
+}
+
+void DataTypes::setColorKeywords(std::vector<QString> keywords)
+{
+    m_colorKeywords = std::move(keywords);
+    std::sort(m_colorKeywords.begin(), m_colorKeywords.end());
+}
+
+bool DataTypes::isCssWideKeyword(QStringView word)
+{
+    for (const char *keyword : {"inherit", "initial", "unset", "revert", "revert-layer"}) {
+        if (word.compare(QLatin1StringView(keyword), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool DataTypes::isMathFunction(QStringView name)
+{
+    static const char *const names[] = {"calc", "min",   "max",  "clamp",        "round",    "mod",
+                                        "rem",  "sin",   "cos",  "tan",          "asin",     "acos",
+                                        "atan", "atan2", "pow",  "sqrt",         "hypot",    "log",
+                                        "exp",  "abs",   "sign", "-webkit-calc", "-moz-calc"};
+    for (const char *candidate : names) {
+        if (name.compare(QLatin1StringView(candidate), Qt::CaseInsensitive) == 0)
+            return true;
+    }
+    return false;
+}
+
+bool DataTypes::isColor(const ValueTokens &tokens, int pos) const
+{
+    const ValueTokens::Token &token = tokens[pos];
+    const QStringView text = tokens.textOf(pos);
+    if (token.type == Css::TokenType::Hash) {
+        const QStringView digits = text.sliced(1);
+        if (digits.size() != 3 && digits.size() != 4 && digits.size() != 6 && digits.size() != 8)
+            return false;
+        return std::all_of(digits.begin(), digits.end(), isHexDigit);
+    }
+    if (token.type == Css::TokenType::Ident) {
+        if (text.compare(u"currentcolor", Qt::CaseInsensitive) == 0 ||
+            text.compare(u"transparent", Qt::CaseInsensitive) == 0)
+            return true;
+        // The list is in lower case, so comparing without case keeps its order.
+        const auto it =
+            std::lower_bound(m_colorKeywords.begin(), m_colorKeywords.end(), text,
+                             [](const QString &keyword, QStringView word) {
+                                 return QStringView(keyword).compare(word, Qt::CaseInsensitive) < 0;
+                             });
+        return it != m_colorKeywords.end() && QStringView(*it).compare(text, Qt::CaseInsensitive) == 0;
+    }
+    if (token.type != Css::TokenType::Function || !isColorFunction(tokens.functionName(pos)))
+        return false;
+    // The colour functions' arguments are checked loosely: numbers, percentages, angles,
+    // keywords (none, from, colour spaces), separators and nested functions.
+    const int close = token.close;
+    if (close <= pos + 1)
+        return false;
+    for (int i = pos + 1; i < close; i = tokens.componentEnd(i)) {
+        switch (tokens[i].type) {
+        case Css::TokenType::Number:
+        case Css::TokenType::Percentage:
+        case Css::TokenType::Dimension:
+        case Css::TokenType::Ident:
+        case Css::TokenType::Comma:
+        case Css::TokenType::Function:
+        case Css::TokenType::Hash:
+            break;
+        case Css::TokenType::Delim:
+            if (tokens.textOf(i) != u"/")
+                return false;
+            break;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+int DataTypes::match(DataType type, const SyntaxNode &node, const ValueTokens &tokens, int pos) const
+{
+    if (pos >= tokens.size())
+        return -1;
+    const ValueTokens::Token &token = tokens[pos];
+    if (isForbidden(token.type))
+        return -1;
+    const int next = tokens.componentEnd(pos);
+    const QStringView text = tokens.text();
+    const auto inRange = [&](double value) {
+        return !node.hasRange || (value >= node.lo && value <= node.hi);
+    };
+    const auto number = [&] {
+        return Css::numberValue(text, Css::Token{token.type, token.start, token.length, token.numberLength});
+    };
+    const auto unitKind = [&] {
+        return unitOf(Css::unit(text, Css::Token{token.type, token.start, token.length, token.numberLength}));
+    };
+    // A numeric type: its tokens, or a math function with something inside.
+    const auto numeric = [&](bool takesNumber, bool takesZero, bool takesPercentage, Unit unit) -> int {
+        switch (token.type) {
+        case Css::TokenType::Number:
+            if (takesNumber || (takesZero && number() == 0))
+                return inRange(number()) ? next : -1;
+            return -1;
+        case Css::TokenType::Percentage:
+            return takesPercentage && inRange(number()) ? next : -1;
+        case Css::TokenType::Dimension:
+            return unit != Unit::None && unitKind() == unit && inRange(number()) ? next : -1;
+        case Css::TokenType::Function:
+            return isMathFunction(tokens.functionName(pos)) && token.close > pos + 1 ? next : -1;
+        default:
+            return -1;
+        }
+    };
+    switch (type) {
+    case DataType::Length:
+        return numeric(false, true, false, Unit::Length);
+    case DataType::Percentage:
+        return numeric(false, false, true, Unit::None);
+    case DataType::LengthPercentage:
+        return numeric(false, true, true, Unit::Length);
+    case DataType::Number:
+        return numeric(true, true, false, Unit::None);
+    case DataType::Integer:
+        if (token.type == Css::TokenType::Number &&
+            !Css::isInteger(text, Css::Token{token.type, token.start, token.length, token.numberLength}))
+            return -1;
+        return numeric(true, true, false, Unit::None);
+    case DataType::Angle:
+        return numeric(false, false, false, Unit::Angle);
+    case DataType::Time:
+        return numeric(false, false, false, Unit::Time);
+    case DataType::Frequency:
+        return numeric(false, false, false, Unit::Frequency);
+    case DataType::Resolution:
+        return numeric(false, false, false, Unit::Resolution);
+    case DataType::Flex:
+        return numeric(false, false, false, Unit::Flex);
+    case DataType::Dimension:
+        if (token.type == Css::TokenType::Dimension)
+            return next;
+        return numeric(false, false, false, Unit::None);
+    case DataType::Zero:
+        return token.type == Css::TokenType::Number && number() == 0 ? next : -1;
+    case DataType::RectSide:
+        if (token.type == Css::TokenType::Ident)
+            return tokens.textOf(pos).compare(u"auto", Qt::CaseInsensitive) == 0 ? next : -1;
+        return numeric(false, true, false, Unit::Length);
+    case DataType::Color:
+        return isColor(tokens, pos) ? next : -1;
+    case DataType::HexColor:
+        return token.type == Css::TokenType::Hash && isColor(tokens, pos) ? next : -1;
+    case DataType::Url:
+        if (token.type == Css::TokenType::Url)
+            return next;
+        if (token.type == Css::TokenType::Function &&
+            (tokens.functionName(pos).compare(u"url", Qt::CaseInsensitive) == 0 ||
+             tokens.functionName(pos).compare(u"src", Qt::CaseInsensitive) == 0) &&
+            token.close > pos + 1 && tokens[pos + 1].type == Css::TokenType::String)
+            return next;
+        return -1;
+    case DataType::String:
+    case DataType::StringToken:
+        return token.type == Css::TokenType::String ? next : -1;
+    case DataType::Ident:
+    case DataType::IdentToken:
+        return token.type == Css::TokenType::Ident ? next : -1;
+    case DataType::CustomIdent:
+        if (token.type != Css::TokenType::Ident || isCssWideKeyword(tokens.textOf(pos)) ||
+            tokens.textOf(pos).compare(u"default", Qt::CaseInsensitive) == 0)
+            return -1;
+        return next;
+    case DataType::DashedIdent:
+        return token.type == Css::TokenType::Ident && tokens.textOf(pos).startsWith(u"--") ? next : -1;
+    case DataType::HashToken:
+        return token.type == Css::TokenType::Hash ? next : -1;
+    case DataType::NumberToken:
+        return token.type == Css::TokenType::Number ? next : -1;
+    case DataType::DimensionToken:
+        return token.type == Css::TokenType::Dimension ? next : -1;
+    case DataType::PercentageToken:
+        return token.type == Css::TokenType::Percentage ? next : -1;
+    case DataType::FunctionToken:
+        return token.type == Css::TokenType::Function ? next : -1;
+    case DataType::AnyValue:
+    case DataType::Loose:
+        return next;
+    }
+    return -1;
+}
+
+void DataTypes::anyValueEnds(const ValueTokens &tokens, int pos, std::vector<int> &ends)
+{
+    for (int i = pos; i < tokens.size() && !isForbidden(tokens[i].type);) {
+        i = tokens.componentEnd(i);
+        ends.push_back(i);
+    }
+}
+
+} // namespace Check
