@@ -39,8 +39,15 @@ for sheet in "$here"/../data/real/*.css; do
         continue
     fi
     if "$node" "$here/same-css.mjs" "$sheet" "$saved" >"$tmp/judge" 2>&1; then
-        passed=$((passed + 1))
-        echo "OK   $name"
+        # What Save wrote is read and written again unchanged.
+        if "$loomcss" format "$saved" >"$tmp/again" 2>"$tmp/err" && cmp -s "$saved" "$tmp/again"; then
+            passed=$((passed + 1))
+            echo "OK   $name"
+        else
+            failed=$((failed + 1))
+            echo "FAIL $name: the saved text does not save to itself"
+            cmp "$saved" "$tmp/again" | sed 's/^/     /'
+        fi
     else
         failed=$((failed + 1))
         echo "FAIL $name: what loomcss writes does not say the same"
