@@ -17,9 +17,28 @@ QIcon PictureIcons::decode(int picture) const
     return QIcon(QPixmap::fromImage(image));
 }
 
+QIcon PictureIcons::nodeIcon(int picture) const
+{
+    const auto known = m_nodeIcons.find(picture);
+    if (known != m_nodeIcons.end())
+        return known->second;
+    QIcon made;
+    QFile file(KindPictures::nodePath(picture));
+    QImage image;
+    if (file.open(QIODevice::ReadOnly) && image.loadFromData(file.readAll()) &&
+        image.size() == QSize(PictureSize, PictureSize))
+        made = QIcon(QPixmap::fromImage(image));
+    m_nodeIcons.emplace(picture, made);
+    return made;
+}
+
 QIcon PictureIcons::icon(int picture) const
 {
-    if (picture < 0 || picture >= m_images.count())
+    if (picture < 0) {
+        const QIcon made = nodeIcon(picture);
+        return made.isNull() ? icon(0) : made;
+    }
+    if (picture >= m_images.count())
         return picture == 0 ? QIcon() : icon(0);
     if (size_t(picture) >= m_cache.size()) {
         m_cache.resize(size_t(m_images.count()));

@@ -6,6 +6,7 @@
 #include <QIcon>
 #include <QList>
 #include <QVariant>
+#include <map>
 #include <vector>
 
 // Turns the picture numbers of an image list into the icons the trees show. A picture
@@ -18,6 +19,8 @@ public:
 
     explicit PictureIcons(const ImageList &images) : m_images(images) {}
 
+    // A negative number is the picture of an at-rule block, an at-rule with
+    // declarations or a statement.
     QIcon icon(int picture) const;
     // The icon as a view's decoration (an empty variant when there is none).
     QVariant decoration(int picture) const;
@@ -30,7 +33,11 @@ private:
     // The decoded picture, or a null icon when it is unusable.
     QIcon decode(int picture) const;
 
+    // The picture of a node that is not a rule (a negative number; see KindPictures).
+    QIcon nodeIcon(int picture) const;
+
     const ImageList &m_images;
+    mutable std::map<int, QIcon> m_nodeIcons;
     mutable std::vector<QIcon> m_cache;
     mutable std::vector<bool> m_cached;
 };

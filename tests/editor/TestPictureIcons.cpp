@@ -1,4 +1,5 @@
 #include "PictureIcons.h"
+#include "StyleSheetModel.h"
 #include "TestRegistry.h"
 
 #include <QBuffer>
@@ -64,6 +65,23 @@ private slots:
         const int number = images.append(png(16, Green));
         QCOMPARE(colourOf(icons.icon(number)), Green);
         QCOMPARE(colourOf(icons.icon(number + 1)), Red); // beyond the list
+    }
+
+    // Blocks, at-rules with declarations and statements each show a picture of their
+    // own, none of them picture 0's look.
+    void nodePicturesAreTheirOwn()
+    {
+        ImageList images({png(16, Red)});
+        const PictureIcons icons(images);
+        QList<QImage> shown;
+        for (const int picture : {int(BlockPicture), int(AtRulePicture), int(StatementPicture)}) {
+            const QIcon icon = icons.icon(picture);
+            QVERIFY(!icon.isNull());
+            shown << icon.pixmap(16, 16).toImage();
+            QVERIFY(shown.back() != icons.icon(0).pixmap(16, 16).toImage());
+        }
+        QVERIFY(shown[0] != shown[1] && shown[1] != shown[2] && shown[0] != shown[2]);
+        QCOMPARE(colourOf(icons.icon(-4)), Red); // no such node picture
     }
 
     void noPictureZeroGivesNoDecoration()
