@@ -112,6 +112,14 @@ bool DocumentEdits::writeValue(Document &document, const QModelIndex &selected, 
     return true;
 }
 
+void DocumentEdits::setForm(Document &document, DocumentForm form)
+{
+    if (document.form() == form)
+        return;
+    document.setForm(form);
+    document.setModified(true);
+}
+
 QString DocumentEdits::numberValue(int value)
 {
     return QString::number(value);

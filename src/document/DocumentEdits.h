@@ -1,5 +1,6 @@
 #pragma once
 
+#include "StyleSheetModel.h"
 #include "ValueKind.h"
 
 #include <QModelIndex>
@@ -50,6 +51,10 @@ void deleteProperty(Document &document, const QModelIndex &selected);
 // whether it wrote. The modified flag is set on every write, also when the label
 // stays the same.
 bool writeValue(Document &document, const QModelIndex &selected, const QString &valueText);
+
+// Switches the form the document is shown and saved in (standard CSS or the editor's
+// own); a change of form sets the modified flag.
+void setForm(Document &document, DocumentForm form);
 
 // A number editor's value: decimal, with a minus sign when negative, no unit, no quotes.
 QString numberValue(int value);

@@ -186,6 +186,9 @@ void TMainForm::createLayout()
     // The menu's Del works while the element tree has the keyboard focus.
     DeleteProperty1->setShortcutContext(Qt::WidgetShortcut);
     Elements->addAction(DeleteProperty1);
+    ElementsPopup->addSeparator();
+    StandardCss1 = ElementsPopup->addAction(QStringLiteral("&Standard CSS"));
+    StandardCss1->setCheckable(true);
     Elements->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
@@ -510,6 +513,7 @@ void TMainForm::connectTrees()
     connect(NewElement1, &QAction::triggered, this, &TMainForm::NewElement1Click);
     connect(NewProperty1, &QAction::triggered, this, &TMainForm::NewProperty1Click);
     connect(DeleteProperty1, &QAction::triggered, this, &TMainForm::DeleteProperty1Click);
+    connect(StandardCss1, &QAction::triggered, this, &TMainForm::StandardCss1Click);
     // A label edited in place is a change of the style sheet (the catalogue's labels
     // are not part of it).
     connect(&m_document.elements(), &StyleSheetModel::labelEdited, this,
@@ -630,6 +634,15 @@ void TMainForm::ElementsDragDrop(const QModelIndex &target, const CatalogueDrag:
 void TMainForm::ElementsPopupPopup()
 {
     DeleteProperty1->setEnabled(DocumentEdits::deletePropertyEnabled(selectedNode()));
+    StandardCss1->setChecked(m_document.form() == DocumentForm::Standard);
+}
+
+void TMainForm::StandardCss1Click()
+{
+    ExceptionBox::guard(this, [this] {
+        DocumentEdits::setForm(m_document,
+                               StandardCss1->isChecked() ? DocumentForm::Standard : DocumentForm::Editor);
+    });
 }
 
 void TMainForm::NewElement1Click()

@@ -79,6 +79,9 @@ public:
     void NewElement1Click();
     void NewProperty1Click();
     void DeleteProperty1Click();
+    // "Standard CSS": switches the document between standard CSS (name: value) and the
+    // editor's own form (name=value); an edit, so the next Save writes the chosen form.
+    void StandardCss1Click();
     // The node the tree commands and the value editors work on: the current node of
     // `Elements` (none after a click on empty space).
     QModelIndex selectedNode() const;
@@ -101,10 +104,12 @@ public:
     // Trees
     ElementsTreeView *Elements = nullptr;
     PropertiesTreeView *Properties = nullptr;
-    QMenu *ElementsPopup = nullptr; // New Element, New Property, Delete Property (Del)
+    // New Element, New Property, Delete Property (Del), Standard CSS (checkable)
+    QMenu *ElementsPopup = nullptr;
     QAction *NewElement1 = nullptr;
     QAction *NewProperty1 = nullptr;
     QAction *DeleteProperty1 = nullptr;
+    QAction *StandardCss1 = nullptr;
 
     // Value editors (all disabled until an attribute node is clicked)
     TZEBColorButton *ColorButton = nullptr;

@@ -95,10 +95,26 @@ QModelIndex EditorFixture::findNode(TMainForm &form, const QString &element, con
             return elements.elementIndex(i);
         const auto &attributes = elements.element(i).attributes;
         for (size_t a = 0; a < attributes.size(); ++a)
-            if (attributes[a].label(DocumentForm::Editor) == attribute)
+            if (attributes[a].label(form.document().form()) == attribute)
                 return elements.attributeIndex(i, int(a));
     }
     return {};
+}
+
+QModelIndex EditorFixture::findPath(TMainForm &form, const QStringList &labels)
+{
+    const StyleSheetModel &elements = form.document().elements();
+    QModelIndex node = elements.rootIndex();
+    for (const QString &label : labels) {
+        QModelIndex found;
+        for (int row = 0; row < elements.rowCount(node) && !found.isValid(); ++row)
+            if (elements.index(row, 0, node).data().toString() == label)
+                found = elements.index(row, 0, node);
+        if (!found.isValid())
+            return {};
+        node = found;
+    }
+    return node;
 }
 
 QStringList EditorFixture::attributeLabels(TMainForm &form, const QString &element)

@@ -37,6 +37,9 @@ void editDocument(TMainForm &form, const QString &declaration = QStringLiteral("
 // The node of `Elements` for the element labelled `element` (the root for an empty
 // text), or for its attribute labelled `attribute`; invalid when there is none.
 QModelIndex findNode(TMainForm &form, const QString &element, const QString &attribute = {});
+// The node reached from the root through the children labelled `labels` in turn (for
+// example {"@media print", ".note", "color: red"}); invalid when there is none.
+QModelIndex findPath(TMainForm &form, const QStringList &labels);
 // The labels of an element's attribute nodes, in order.
 QStringList attributeLabels(TMainForm &form, const QString &element);
 // Shows the node in `Elements` and clicks it with the left button, as the user does

@@ -330,6 +330,58 @@ private slots:
                                     picture.toUtf8() + "\";}";
         QCOMPARE(readFile(path), expected);
     }
+
+    // A declaration inside an at-rule block is clicked and edited like any other; the
+    // edit lands in that block, and the standard form the file came in is kept.
+    void declarationInsideABlock()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("media.css"));
+        writeFile(path, "BODY {color: red}\n@media print {\n  .note { color: red; margin: 3px }\n}\n"
+                        ".after {color: blue}\n");
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        QCOMPARE(int(form->document().form()), int(DocumentForm::Standard));
+        const QModelIndex colour = findPath(*form, {"@media print", ".note", "color: red"});
+        QVERIFY(colour.isValid());
+        clickNode(*form, colour);
+        QVERIFY(form->ColorButton->isEnabled());
+        form->ColorButton->setColor(0x00336699); // #996633
+        QCOMPARE(colour.data().toString(), QStringLiteral("color: #996633"));
+        const QModelIndex margin = findPath(*form, {"@media print", ".note", "margin: 3px"});
+        QVERIFY(margin.isValid());
+        QVERIFY(form->document().isModified());
+
+        form->FinishClick();
+        QCOMPARE(readFile(path),
+                 QByteArray("BODY {color: red;}\r\n@media print {\r\n  .note {color: #996633; "
+                            "margin: 3px;}\r\n}\r\n.after {color: blue;}"));
+    }
+
+    // "Standard CSS" in the element tree's menu shows the document's form and switches
+    // it; the switch is an edit, and Save writes the chosen form.
+    void switchingTheForm()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, "P {color: red; margin: 0}\n");
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        form->ElementsPopupPopup();
+        QVERIFY(form->StandardCss1->isChecked());
+        QVERIFY(!form->document().isModified());
+
+        form->StandardCss1->trigger();
+        QVERIFY(form->document().isModified());
+        QVERIFY(findNode(*form, QStringLiteral("P"), QStringLiteral("color=red")).isValid());
+        form->FinishClick();
+        QCOMPARE(readFile(path), QByteArray("P {color=red; margin=0;}"));
+        form->ElementsPopupPopup();
+        QVERIFY(!form->StandardCss1->isChecked());
+        form->StandardCss1->trigger();
+        form->FinishClick();
+        QCOMPARE(readFile(path), QByteArray("P {color: red; margin: 0;}"));
+    }
 };
 
 LW_TEST_CLASS(TestValueEditors)
