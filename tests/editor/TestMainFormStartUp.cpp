@@ -261,11 +261,14 @@ private slots:
         QCOMPARE(form.Close->x(), 1);
 
         const QList<QAction *> items = form.ElementsPopup->actions();
-        QCOMPARE(items.size(), 3);
+        QCOMPARE(items.size(), 5);
         QCOMPARE(items.at(0)->text(), QStringLiteral("New &Element"));
         QCOMPARE(items.at(1)->text(), QStringLiteral("New &Property"));
         QCOMPARE(items.at(2)->text(), QStringLiteral("&Delete Property"));
         QCOMPARE(items.at(2)->shortcut(), QKeySequence(Qt::Key_Delete));
+        QVERIFY(items.at(3)->isSeparator());
+        QCOMPARE(items.at(4)->text(), QStringLiteral("&Standard CSS"));
+        QVERIFY(items.at(4)->isCheckable());
     }
 
     void dialogs()
