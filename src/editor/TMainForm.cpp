@@ -391,6 +391,16 @@ void TMainForm::updateTitle()
     setWindowTitle(Messages::ApplicationTitle + QLatin1String(" - ") + m_document.currentFileName());
 }
 
+void TMainForm::expandReadDocument()
+{
+    const StyleSheetModel &model = m_document.elements();
+    Elements->expand(model.rootIndex());
+    for (int i = 0; i < model.elementCount(); ++i) {
+        if (model.element(i).kind != NodeKind::Block)
+            Elements->expand(model.elementIndex(i));
+    }
+}
+
 bool TMainForm::readStyleSheet(const QString &path)
 {
     bool read = false;
@@ -399,9 +409,10 @@ bool TMainForm::readStyleSheet(const QString &path)
         const WaitCursor wait;
         read = StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, &PendingMessages::process,
                                                 &error);
-        // The root and every element node are shown expanded (declarations are leaves).
+        // The root and every node under it are shown expanded, except at-rule blocks,
+        // which stay closed until the user opens them (their rules would bury the rest).
         if (read)
-            Elements->expandAll();
+            expandReadDocument();
     }
     if (!read) {
         Messages::styleSheetUnreadable(this, error.describe());

@@ -100,6 +100,7 @@ public:
     // repaint; on success the title and the save dialog's proposed name follow the
     // file, on failure the reader's message is shown and nothing changes.
     bool readStyleSheet(const QString &path);
+    void expandReadDocument();
 
     // Trees
     ElementsTreeView *Elements = nullptr;
