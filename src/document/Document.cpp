@@ -1,10 +1,41 @@
 #include "Document.h"
 
+#include <QSignalBlocker>
+
 const QString Document::NotSaved = QStringLiteral("Not Saved");
 const QStringList Document::PseudoClassLabels = {QStringLiteral("A:Active"), QStringLiteral("A:Hover"),
                                                  QStringLiteral("A:Visited")};
 
-Document::Document() : m_currentFileName(NotSaved) {}
+Document::Document() : m_currentFileName(NotSaved)
+{
+    // Every step done, undone or redone decides the flag: back where the history began
+    // it is the flag of that state, anywhere else the document is modified.
+    QObject::connect(&m_undoStack, &QUndoStack::indexChanged, &m_undoStack, [this] { followHistory(); });
+}
+
+void Document::setModified(bool modified)
+{
+    if (modified == m_modified)
+        return;
+    m_modified = modified;
+    if (m_modifiedListener)
+        m_modifiedListener(modified);
+}
+
+void Document::followHistory()
+{
+    setModified(m_undoStack.isClean() ? m_modifiedAtClean : true);
+}
+
+void Document::resetHistory(bool modified)
+{
+    {
+        const QSignalBlocker quiet(&m_undoStack);
+        m_undoStack.clear();
+    }
+    m_modifiedAtClean = modified;
+    setModified(modified);
+}
 
 void Document::applyElementList(const Catalogue::ElementList &list)
 {

@@ -5,6 +5,8 @@
 #include "TextFile.h"
 
 #include <QString>
+#include <QUndoStack>
+#include <functional>
 
 // The style sheet being edited and its values. There is one per run, owned by the
 // main window: the element tree (shown by the `Elements` view), the current file, the
@@ -37,7 +39,31 @@ public:
     void setForm(DocumentForm form) { m_elements.setForm(form); }
 
     bool isModified() const { return m_modified; }
-    void setModified(bool modified) { m_modified = modified; }
+    void setModified(bool modified);
+    // Called with the new value whenever the modified flag changes (the window's title).
+    void setModifiedListener(std::function<void(bool)> listener) { m_modifiedListener = std::move(listener); }
+
+    // The history of the user's edits. Each edit is one step (DocumentEdits pushes
+    // them); undoing back to where the history began gives the modified flag it had
+    // then, and any other step leaves the document modified.
+    QUndoStack &undoStack() { return m_undoStack; }
+    // Starts a fresh history at the document as it is (New, Open, a read-back from the
+    // code window); `modified` is the flag that goes with this state.
+    void resetHistory(bool modified);
+    // Sets the modified flag from where the history stands (done after every step; a
+    // step that merges away to nothing does not report itself).
+    void followHistory();
+    // Called after an undo or redo with the node the step changed, so that the
+    // selection can follow it.
+    void setFocusListener(std::function<void(const QModelIndex &)> listener)
+    {
+        m_focusListener = std::move(listener);
+    }
+    void focus(const QModelIndex &index) const
+    {
+        if (m_focusListener)
+            m_focusListener(index);
+    }
 
     // The encoding the file was read in; saving writes back in it.
     TextFile::Encoding encoding() const { return m_encoding; }
@@ -73,8 +99,12 @@ public:
 
 private:
     StyleSheetModel m_elements;
+    QUndoStack m_undoStack;
     QString m_currentFileName;
     bool m_modified = false;
+    bool m_modifiedAtClean = false; // the flag that goes with the history's clean state
+    std::function<void(bool)> m_modifiedListener;
+    std::function<void(const QModelIndex &)> m_focusListener;
     TextFile::Encoding m_encoding = TextFile::Encoding::Utf8;
     bool m_byteOrderMark = false;
     int m_aPosition = 0;

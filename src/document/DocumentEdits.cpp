@@ -5,6 +5,8 @@
 #include "Document.h"
 #include "Strings.h"
 
+#include <QUndoCommand>
+
 namespace {
 
 const QString NewElementLabel = QStringLiteral("New Element");
@@ -29,6 +31,217 @@ int levelOf(const QModelIndex &index)
     return levelIn(qobject_cast<const StyleSheetModel *>(index.model()), index);
 }
 
+// One step of the history. A step finds its node by path, not by pointer: undoing a
+// New Element and redoing it makes the node anew. After an undo or redo the document
+// is asked to focus the node the step changed (not when the step is first done: the
+// user is looking at it already).
+class EditCommand : public QUndoCommand
+{
+public:
+    EditCommand(Document &document, const QString &text) : QUndoCommand(text), m_document(document) {}
+
+    void redo() final
+    {
+        apply(true);
+        if (!m_first)
+            m_document.focus(focusIndex(true));
+        m_first = false;
+    }
+    void undo() final
+    {
+        apply(false);
+        m_document.focus(focusIndex(false));
+    }
+
+protected:
+    virtual void apply(bool forward) = 0;
+    virtual QModelIndex focusIndex(bool forward) const = 0;
+
+    StyleSheetModel &model() const { return m_document.elements(); }
+
+    Document &m_document;
+
+private:
+    bool m_first = true;
+};
+
+// Declarations put into a node at a row (a drop, New Property), or taken out of it
+// (Delete Property).
+class AttributesCommand : public EditCommand
+{
+public:
+    AttributesCommand(Document &document, const QString &text, ElementNode *node, int row,
+                      std::vector<AttributeNode> attributes, bool insert)
+        : EditCommand(document, text), m_path(StyleSheetModel::pathOf(node)), m_row(row),
+          m_attributes(std::move(attributes)), m_insert(insert)
+    {
+    }
+
+protected:
+    void apply(bool forward) override
+    {
+        ElementNode *node = model().nodeAt(m_path);
+        if (forward == m_insert) {
+            for (size_t i = 0; i < m_attributes.size(); ++i)
+                model().insertAttribute(node, m_row + int(i), m_attributes[i].clone());
+        } else {
+            for (size_t i = 0; i < m_attributes.size(); ++i)
+                model().takeAttribute(node, m_row);
+        }
+    }
+
+    QModelIndex focusIndex(bool forward) const override
+    {
+        const ElementNode *node = model().nodeAt(m_path);
+        if (forward == m_insert)
+            return model().attributeIndex(node, m_row);
+        return model().nodeIndex(node);
+    }
+
+private:
+    std::vector<int> m_path;
+    int m_row;
+    std::vector<AttributeNode> m_attributes;
+    bool m_insert;
+};
+
+// A declaration replaced by another: a value editor's write, or its label edited in
+// place. Writes of one editing session (the characters typed into one editor while one
+// node stays selected) merge into one step.
+class ReplaceAttributeCommand : public EditCommand
+{
+public:
+    static constexpr int Id = 1;
+
+    ReplaceAttributeCommand(Document &document, const QString &text, ElementNode *node, int row,
+                            AttributeNode after, int session)
+        : EditCommand(document, text), m_path(StyleSheetModel::pathOf(node)), m_row(row),
+          m_before(node->attributes[size_t(row)].clone()), m_after(std::move(after)), m_session(session)
+    {
+    }
+
+    int id() const override { return m_session != 0 ? Id : -1; }
+
+    bool mergeWith(const QUndoCommand *other) override
+    {
+        const auto *next = static_cast<const ReplaceAttributeCommand *>(other);
+        if (next->m_session != m_session || next->m_path != m_path || next->m_row != m_row)
+            return false;
+        m_after = next->m_after.clone();
+        // Typing that ends where it began leaves no step.
+        setObsolete(changesNothing());
+        return true;
+    }
+
+    // Whether a write of `session` to the node at `path` and `row` merges into this step.
+    bool takes(int session, const std::vector<int> &path, int row) const
+    {
+        return m_session != 0 && session == m_session && path == m_path && row == m_row;
+    }
+
+    // Whether the write changes nothing (such a step is left out of the history).
+    bool changesNothing() const
+    {
+        return m_before.text == m_after.text && m_before.nameLength == m_after.nameLength;
+    }
+
+protected:
+    void apply(bool forward) override
+    {
+        model().replaceAttribute(model().nodeAt(m_path), m_row, (forward ? m_after : m_before).clone());
+    }
+
+    QModelIndex focusIndex(bool) const override
+    {
+        return model().attributeIndex(model().nodeAt(m_path), m_row);
+    }
+
+private:
+    std::vector<int> m_path;
+    int m_row;
+    AttributeNode m_before;
+    AttributeNode m_after;
+    int m_session;
+};
+
+// A node's label edited in place.
+class RelabelNodeCommand : public EditCommand
+{
+public:
+    RelabelNodeCommand(Document &document, const QString &text, ElementNode *node, QString after)
+        : EditCommand(document, text), m_path(StyleSheetModel::pathOf(node)), m_before(node->label),
+          m_after(std::move(after))
+    {
+    }
+
+protected:
+    void apply(bool forward) override
+    {
+        model().relabelNode(model().nodeAt(m_path), forward ? m_after : m_before);
+    }
+    QModelIndex focusIndex(bool) const override { return model().nodeIndex(model().nodeAt(m_path)); }
+
+private:
+    std::vector<int> m_path;
+    QString m_before;
+    QString m_after;
+};
+
+// New Element: a node appended under the root.
+class NewElementCommand : public EditCommand
+{
+public:
+    NewElementCommand(Document &document, int position)
+        : EditCommand(document, QStringLiteral("New Element")), m_position(position)
+    {
+    }
+
+protected:
+    void apply(bool forward) override
+    {
+        if (forward) {
+            auto node = std::make_unique<ElementNode>();
+            node->label = NewElementLabel;
+            model().insertElement(m_position, std::move(node));
+        } else {
+            model().takeElement(m_position);
+        }
+    }
+    QModelIndex focusIndex(bool forward) const override
+    {
+        return forward ? model().elementIndex(m_position) : model().rootIndex();
+    }
+
+private:
+    int m_position;
+};
+
+// The document's form switched.
+class FormCommand : public EditCommand
+{
+public:
+    FormCommand(Document &document, DocumentForm form)
+        : EditCommand(document, form == DocumentForm::Standard
+                                    ? QStringLiteral("Switch to Standard CSS")
+                                    : QStringLiteral("Switch to the Editor's Form")),
+          m_before(document.form()), m_after(form)
+    {
+    }
+
+protected:
+    void apply(bool forward) override { m_document.setForm(forward ? m_after : m_before); }
+    QModelIndex focusIndex(bool) const override { return {}; }
+
+private:
+    DocumentForm m_before;
+    DocumentForm m_after;
+};
+
+QString nameOf(const AttributeNode &attribute)
+{
+    return attribute.name().toString();
+}
+
 } // namespace
 
 QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex &target,
@@ -43,17 +256,22 @@ QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex 
     ElementNode *node = model.nodeOf(target);
     if (!node->takesDeclarations())
         return {}; // a block or a statement holds no declarations
-    AttributeNode attribute = choiceParentLabel.isEmpty()
-                                  ? AttributeNode(attributeLabel, {}, kind)
-                                  : AttributeNode(choiceParentLabel, attributeLabel, kind);
-    return model.attributeIndex(node, model.appendAttribute(node, std::move(attribute)));
+    std::vector<AttributeNode> added;
+    added.push_back(choiceParentLabel.isEmpty() ? AttributeNode(attributeLabel, {}, kind)
+                                                : AttributeNode(choiceParentLabel, attributeLabel, kind));
+    const int row = int(node->attributes.size());
+    const QString text = QStringLiteral("Drop of %1").arg(nameOf(added.front()));
+    document.undoStack().push(new AttributesCommand(document, text, node, row, std::move(added), true));
+    return model.attributeIndex(node, row);
 }
 
 QModelIndex DocumentEdits::newElement(Document &document)
 {
     document.setModified(true);
     StyleSheetModel &model = document.elements();
-    return model.elementIndex(model.appendElement(NewElementLabel, 0));
+    const int position = model.elementCount();
+    document.undoStack().push(new NewElementCommand(document, position));
+    return model.elementIndex(position);
 }
 
 QModelIndex DocumentEdits::newProperty(Document &document, const QModelIndex &selected)
@@ -74,7 +292,12 @@ QModelIndex DocumentEdits::newProperty(Document &document, const QModelIndex &se
     }
     if (!node || !node->takesDeclarations())
         return {};
-    return model.attributeIndex(node, model.appendAttribute(node, AttributeNode::nameOnly(NewPropertyLabel)));
+    std::vector<AttributeNode> added;
+    added.push_back(AttributeNode::nameOnly(NewPropertyLabel));
+    const int row = int(node->attributes.size());
+    document.undoStack().push(
+        new AttributesCommand(document, QStringLiteral("New Property"), node, row, std::move(added), true));
+    return model.attributeIndex(node, row);
 }
 
 bool DocumentEdits::deletePropertyEnabled(const QModelIndex &selected)
@@ -86,38 +309,102 @@ void DocumentEdits::deleteProperty(Document &document, const QModelIndex &select
 {
     document.setModified(true);
     StyleSheetModel &model = document.elements();
-    switch (levelOf(document, selected)) {
-    case StyleSheetModel::ElementLevel:
-        model.deleteAttributes(model.nodeOf(selected));
-        break;
-    case StyleSheetModel::AttributeLevel:
-        model.deleteAttribute(model.nodeOf(selected), selected.row());
-        break;
-    default:
-        break;
-    }
+    const int level = levelOf(document, selected);
+    if (level != StyleSheetModel::ElementLevel && level != StyleSheetModel::AttributeLevel)
+        return;
+    ElementNode *node = model.nodeOf(selected);
+    const int first = level == StyleSheetModel::AttributeLevel ? selected.row() : 0;
+    const int count = level == StyleSheetModel::AttributeLevel ? 1 : int(node->attributes.size());
+    if (count == 0)
+        return;
+    std::vector<AttributeNode> removed;
+    for (int i = first; i < first + count; ++i)
+        removed.push_back(node->attributes[size_t(i)].clone());
+    const QString text = count == 1 ? QStringLiteral("Deletion of %1").arg(nameOf(removed.front()))
+                                    : QStringLiteral("Deletion of the Declarations of %1").arg(node->label);
+    document.undoStack().push(new AttributesCommand(document, text, node, first, std::move(removed), false));
 }
 
-bool DocumentEdits::writeValue(Document &document, const QModelIndex &selected, const QString &valueText)
+bool DocumentEdits::writeValue(Document &document, const QModelIndex &selected, const QString &valueText,
+                               int session)
 {
     if (levelOf(document, selected) != StyleSheetModel::AttributeLevel)
         return false;
-    StyleSheetModel &model = document.elements();
-    ElementNode *node = model.nodeOf(selected);
-    if (node->attributes[size_t(selected.row())].hasValue())
-        model.setAttributeValue(node, selected.row(), valueText);
-    else
-        model.relabelAttribute(node, selected.row(), valueText); // a name without value is replaced
-    document.setModified(true);
+    ElementNode *node = document.elements().nodeOf(selected);
+    const AttributeNode &old = node->attributes[size_t(selected.row())];
+    // A name without value is replaced by the value.
+    AttributeNode written = old.hasValue()
+                                ? AttributeNode(old.name(), valueText, old.picture)
+                                : AttributeNode::fromLabel(valueText, document.form(), old.picture);
+    written.line = old.line;
+    written.column = old.column;
+    if (old.comments)
+        written.comments = std::make_unique<QStringList>(*old.comments);
+    pushReplace(document, node, selected.row(), std::move(written), session,
+                QStringLiteral("Change of %1").arg(nameOf(old)));
+    document.setModified(true); // also a write that leaves the text as it was
     return true;
+}
+
+void DocumentEdits::pushReplace(Document &document, ElementNode *node, int row, AttributeNode attribute,
+                                int session, const QString &text)
+{
+    auto *command = new ReplaceAttributeCommand(document, text, node, row, std::move(attribute), session);
+    // A write that changes nothing is a step only when it ends a session's typing.
+    QUndoStack &history = document.undoStack();
+    const QUndoCommand *top = history.index() > 0 ? history.command(history.index() - 1) : nullptr;
+    const bool merges =
+        top && top->id() == ReplaceAttributeCommand::Id &&
+        static_cast<const ReplaceAttributeCommand *>(top)->takes(session, StyleSheetModel::pathOf(node), row);
+    if (command->changesNothing() && !merges) {
+        delete command;
+        return;
+    }
+    history.push(command);
+    document.followHistory();
+}
+
+bool DocumentEdits::editLabel(Document &document, const QModelIndex &index, const QString &text)
+{
+    StyleSheetModel &model = document.elements();
+    switch (levelOf(document, index)) {
+    case StyleSheetModel::RootLevel:
+        if (text != model.rootLabel()) {
+            model.relabelRoot(text); // the root's label is not part of the style sheet
+            document.setModified(true);
+        }
+        return true;
+    case StyleSheetModel::ElementLevel: {
+        ElementNode *node = model.nodeOf(index);
+        if (text != node->label)
+            document.undoStack().push(
+                new RelabelNodeCommand(document, QStringLiteral("Edit of %1").arg(node->label), node, text));
+        return true;
+    }
+    case StyleSheetModel::AttributeLevel: {
+        ElementNode *node = model.nodeOf(index);
+        const AttributeNode &old = node->attributes[size_t(index.row())];
+        if (text == old.label(document.form()))
+            return true;
+        AttributeNode edited = AttributeNode::fromLabel(text, document.form(), old.picture);
+        edited.line = old.line;
+        edited.column = old.column;
+        if (old.comments)
+            edited.comments = std::make_unique<QStringList>(*old.comments);
+        pushReplace(document, node, index.row(), std::move(edited), 0,
+                    QStringLiteral("Edit of %1").arg(old.label(document.form())));
+        return true;
+    }
+    default:
+        return false;
+    }
 }
 
 void DocumentEdits::setForm(Document &document, DocumentForm form)
 {
     if (document.form() == form)
         return;
-    document.setForm(form);
-    document.setModified(true);
+    document.undoStack().push(new FormCommand(document, form));
 }
 
 QString DocumentEdits::numberValue(int value)

@@ -11,9 +11,11 @@ class Catalogue;
 class Document;
 
 // The changes that the user makes through the element tree and the value editors, in
-// the product's terms. Every index passed in is an index of the document's element
-// model (an index of any other model counts as no selection). Each change sets the
-// document's modified flag as stated per function.
+// the product's terms: the one door through which the user's edits reach the document.
+// Each change is one step of the document's undo history (QUndoStack). Every index
+// passed in is an index of the document's element model (an index of any other model
+// counts as no selection). Each change sets the document's modified flag as stated per
+// function; undoing back to where the history began clears it again.
 namespace DocumentEdits {
 
 // A drop of a catalogue node onto the element tree at `target` (the node under the
@@ -50,10 +52,22 @@ void deleteProperty(Document &document, const QModelIndex &selected);
 // Writes only into an attribute node, never into the root or an element; returns
 // whether it wrote. The modified flag is set on every write, also when the label
 // stays the same.
-bool writeValue(Document &document, const QModelIndex &selected, const QString &valueText);
+// Writes of one editing `session` (non-zero: the characters typed into one editor while
+// one node stays selected) merge into one step; session 0 never merges.
+bool writeValue(Document &document, const QModelIndex &selected, const QString &valueText, int session = 0);
+
+// A label edited in place: a node's selector or prelude, or a declaration's label in the
+// document's form (split again at its separator). Gives false for an index that is
+// not part of the document.
+bool editLabel(Document &document, const QModelIndex &index, const QString &text);
+
+// Pushes the step that replaces a declaration (unless it changes nothing and merges
+// into no session).
+void pushReplace(Document &document, ElementNode *node, int row, AttributeNode attribute, int session,
+                 const QString &text);
 
 // Switches the form the document is shown and saved in (standard CSS or the editor's
-// own); a change of form sets the modified flag.
+// own); a change of form is a step and sets the modified flag.
 void setForm(Document &document, DocumentForm form);
 
 // A number editor's value: decimal, with a minus sign when negative, no unit, no quotes.

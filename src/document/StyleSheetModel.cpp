@@ -51,6 +51,19 @@ QString AttributeNode::label(DocumentForm form) const
     return out;
 }
 
+AttributeNode AttributeNode::clone() const
+{
+    AttributeNode copy;
+    copy.text = text;
+    copy.nameLength = nameLength;
+    copy.picture = picture;
+    copy.line = line;
+    copy.column = column;
+    if (comments)
+        copy.comments = std::make_unique<QStringList>(*comments);
+    return copy;
+}
+
 void appendComment(std::unique_ptr<QStringList> &list, QString comment)
 {
     if (!list)
@@ -290,6 +303,70 @@ void StyleSheetModel::deleteAttributes(ElementNode *node)
     endRemoveRows();
 }
 
+void StyleSheetModel::insertAttribute(ElementNode *node, int row, AttributeNode attribute)
+{
+    row = std::clamp(row, 0, int(node->attributes.size()));
+    beginInsertRows(nodeIndex(node), row, row);
+    node->attributes.insert(node->attributes.begin() + row, std::move(attribute));
+    endInsertRows();
+}
+
+AttributeNode StyleSheetModel::takeAttribute(ElementNode *node, int row)
+{
+    beginRemoveRows(nodeIndex(node), row, row);
+    AttributeNode taken = std::move(node->attributes[size_t(row)]);
+    node->attributes.erase(node->attributes.begin() + row);
+    endRemoveRows();
+    return taken;
+}
+
+void StyleSheetModel::replaceAttribute(ElementNode *node, int row, AttributeNode attribute)
+{
+    node->attributes[size_t(row)] = std::move(attribute);
+    emitChanged(attributeIndex(node, row));
+}
+
+std::unique_ptr<ElementNode> StyleSheetModel::takeElement(int position)
+{
+    beginRemoveRows(rootIndex(), position, position);
+    std::unique_ptr<ElementNode> taken = std::move(m_elements[size_t(position)]);
+    m_elements.erase(m_elements.begin() + position);
+    renumberFrom(position);
+    endRemoveRows();
+    return taken;
+}
+
+void StyleSheetModel::insertElement(int position, std::unique_ptr<ElementNode> node)
+{
+    position = std::clamp(position, 0, elementCount());
+    beginInsertRows(rootIndex(), position, position);
+    node->parent = nullptr;
+    m_elements.insert(m_elements.begin() + position, std::move(node));
+    renumberFrom(position);
+    endInsertRows();
+}
+
+std::vector<int> StyleSheetModel::pathOf(const ElementNode *node)
+{
+    std::vector<int> path;
+    for (; node; node = node->parent)
+        path.insert(path.begin(), node->row);
+    return path;
+}
+
+ElementNode *StyleSheetModel::nodeAt(const std::vector<int> &path) const
+{
+    if (path.empty() || path[0] < 0 || path[0] >= elementCount())
+        return nullptr;
+    ElementNode *node = m_elements[size_t(path[0])].get();
+    for (size_t i = 1; i < path.size(); ++i) {
+        if (path[i] < 0 || path[i] >= int(node->children.size()))
+            return nullptr;
+        node = node->children[size_t(path[i])].get();
+    }
+    return node;
+}
+
 void StyleSheetModel::setDecorationProvider(std::function<QVariant(int)> provider)
 {
     m_decoration = std::move(provider);
@@ -420,6 +497,8 @@ bool StyleSheetModel::setData(const QModelIndex &index, const QVariant &value, i
     if (role != Qt::EditRole || !index.isValid() || index.model() != this)
         return false;
     const QString text = value.toString();
+    if (m_editHandler)
+        return m_editHandler(index, text);
     bool changed = false;
     switch (levelOf(index)) {
     case RootLevel:

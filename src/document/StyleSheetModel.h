@@ -50,6 +50,9 @@ struct AttributeNode
     // name "=" value in the editor's form, name ": " value in standard CSS.
     QString label(DocumentForm form) const;
 
+    // A copy, comments included (an undo step keeps the declaration it replaced).
+    AttributeNode clone() const;
+
     QString text;           // the name followed by the value
     qint32 nameLength = -1; // -1: no separator, the text is the name
     qint32 picture = 0;     // the value kind
@@ -149,6 +152,23 @@ public:
     void deleteAttribute(ElementNode *node, int attribute);
     void deleteAttributes(int element);
     void deleteAttributes(ElementNode *node);
+    // Primitives of the undo steps: a declaration put back at its row, taken out, or
+    // replaced whole; a node under the root taken out or put back at its position.
+    void insertAttribute(ElementNode *node, int row, AttributeNode attribute);
+    AttributeNode takeAttribute(ElementNode *node, int row);
+    void replaceAttribute(ElementNode *node, int row, AttributeNode attribute);
+    std::unique_ptr<ElementNode> takeElement(int position);
+    void insertElement(int position, std::unique_ptr<ElementNode> node);
+
+    // Where a node stands: its position under the root, then its position among each
+    // parent's child nodes. A path outlives the node (an undo step may make it anew).
+    static std::vector<int> pathOf(const ElementNode *node);
+    ElementNode *nodeAt(const std::vector<int> &path) const;
+
+    // In-place edits of labels go to this handler when one is set (the document's undo
+    // door); it gives false when it refused the text. Without one, setData relabels.
+    using EditHandler = std::function<bool(const QModelIndex &index, const QString &text)>;
+    void setEditHandler(EditHandler handler) { m_editHandler = std::move(handler); }
 
     // The view's icons: picture number -> decoration (a QIcon), set by the window.
     void setDecorationProvider(std::function<QVariant(int picture)> provider);
@@ -176,4 +196,5 @@ private:
     std::unique_ptr<QStringList> m_endComments;
     DocumentForm m_form = DocumentForm::Editor;
     std::function<QVariant(int)> m_decoration;
+    EditHandler m_editHandler;
 };

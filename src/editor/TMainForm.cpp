@@ -40,7 +40,9 @@
 #include <QStyle>
 #include <QTimer>
 #include <QTreeView>
+#include <QUndoStack>
 #include <QVBoxLayout>
+#include <limits>
 
 namespace {
 
@@ -179,6 +181,17 @@ void TMainForm::createLayout()
     outer->addWidget(createBottomPanel());
 
     ElementsPopup = new QMenu(this);
+    // Undo and Redo name the step they take back or do again; their keys work in the
+    // whole window.
+    Undo1 = ElementsPopup->addAction(QStringLiteral("&Undo"));
+    Undo1->setShortcut(QKeySequence::Undo);
+    Redo1 = ElementsPopup->addAction(QStringLiteral("&Redo"));
+    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    for (QAction *action : {Undo1, Redo1}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
+    ElementsPopup->addSeparator();
     NewElement1 = ElementsPopup->addAction(QStringLiteral("New &Element"));
     NewProperty1 = ElementsPopup->addAction(QStringLiteral("New &Property"));
     DeleteProperty1 = ElementsPopup->addAction(QStringLiteral("&Delete Property"));
@@ -420,6 +433,8 @@ bool TMainForm::readStyleSheet(const QString &path)
     }
     Elements->setCurrentIndex(m_document.elements().rootIndex());
     Properties->setCurrentIndex(m_attributeList->rootIndex());
+    // The history starts afresh at what was read; the modified flag stays as it was.
+    m_document.resetHistory(m_document.isModified());
     updateTitle();
     m_saveName = path;
     return true;
@@ -476,7 +491,7 @@ void TMainForm::NewClick()
         activationStep();
         m_document.setCurrentFileName(Document::NotSaved);
         updateTitle();
-        m_document.setModified(false);
+        m_document.resetHistory(false);
     });
 }
 
@@ -488,7 +503,7 @@ void TMainForm::OpenClick()
         const QString chosen = FileDialogs::choose(OpenDialog2);
         if (!chosen.isEmpty())
             readStyleSheet(chosen);
-        m_document.setModified(false);
+        m_document.resetHistory(false);
     });
 }
 
@@ -525,13 +540,32 @@ void TMainForm::connectTrees()
     connect(NewProperty1, &QAction::triggered, this, &TMainForm::NewProperty1Click);
     connect(DeleteProperty1, &QAction::triggered, this, &TMainForm::DeleteProperty1Click);
     connect(StandardCss1, &QAction::triggered, this, &TMainForm::StandardCss1Click);
-    // A label edited in place is a change of the style sheet (the catalogue's labels
-    // are not part of it).
-    connect(&m_document.elements(), &StyleSheetModel::labelEdited, this,
-            [this](const QModelIndex &, bool changed) {
-                if (changed)
-                    m_document.setModified(true);
-            });
+    // A label edited in place is a change of the style sheet, made through the
+    // document's door like every other edit (the catalogue's labels are not part of it).
+    m_document.elements().setEditHandler([this](const QModelIndex &index, const QString &text) {
+        bool done = false;
+        ExceptionBox::guard(this, [&] { done = DocumentEdits::editLabel(m_document, index, text); });
+        return done;
+    });
+    // After an undo or redo the selection follows the node the step changed, and the
+    // editors show its restored value.
+    m_document.setFocusListener([this](const QModelIndex &index) {
+        if (index.isValid()) {
+            Elements->scrollTo(index);
+            Elements->setCurrentIndex(index);
+            ElementsClick();
+        }
+    });
+    QUndoStack *history = &m_document.undoStack();
+    for (auto signal : {&QUndoStack::canUndoChanged, &QUndoStack::canRedoChanged})
+        connect(history, signal, this, &TMainForm::updateUndoActions);
+    for (auto signal : {&QUndoStack::undoTextChanged, &QUndoStack::redoTextChanged})
+        connect(history, signal, this, &TMainForm::updateUndoActions);
+    updateUndoActions();
+    connect(Undo1, &QAction::triggered, this,
+            [this] { ExceptionBox::guard(this, [this] { m_document.undoStack().undo(); }); });
+    connect(Redo1, &QAction::triggered, this,
+            [this] { ExceptionBox::guard(this, [this] { m_document.undoStack().redo(); }); });
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -576,6 +610,9 @@ void TMainForm::ElementsClick()
 
 void TMainForm::clickStep()
 {
+    // A new selection starts a new editing session: the writes of one merge into one
+    // step of the history.
+    m_editSession = m_editSession == std::numeric_limits<int>::max() ? 1 : m_editSession + 1;
     const QModelIndex selected = selectedNode();
     const ValueKind kind = DocumentEdits::editorKind(selected);
     if (kind == KindNone)
@@ -646,6 +683,18 @@ void TMainForm::ElementsPopupPopup()
 {
     DeleteProperty1->setEnabled(DocumentEdits::deletePropertyEnabled(selectedNode()));
     StandardCss1->setChecked(m_document.form() == DocumentForm::Standard);
+    updateUndoActions();
+}
+
+void TMainForm::updateUndoActions()
+{
+    const QUndoStack &history = m_document.undoStack();
+    Undo1->setEnabled(history.canUndo());
+    Undo1->setText(history.canUndo() ? QStringLiteral("&Undo ") + history.undoText()
+                                     : QStringLiteral("&Undo"));
+    Redo1->setEnabled(history.canRedo());
+    Redo1->setText(history.canRedo() ? QStringLiteral("&Redo ") + history.redoText()
+                                     : QStringLiteral("&Redo"));
 }
 
 void TMainForm::StandardCss1Click()
@@ -694,7 +743,7 @@ void TMainForm::writeEditorValue(ValueKind kind, const QString &valueText)
         if (!selected.isValid() || QPersistentModelIndex(selected) != m_presetNode ||
             DocumentEdits::editorKind(selected) != kind)
             return;
-        DocumentEdits::writeValue(m_document, selected, valueText);
+        DocumentEdits::writeValue(m_document, selected, valueText, m_editSession);
     });
 }
 

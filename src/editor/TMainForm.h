@@ -82,6 +82,8 @@ public:
     // "Standard CSS": switches the document between standard CSS (name: value) and the
     // editor's own form (name=value); an edit, so the next Save writes the chosen form.
     void StandardCss1Click();
+    // Undo and Redo name the step they would take (enabled only when there is one).
+    void updateUndoActions();
     // The node the tree commands and the value editors work on: the current node of
     // `Elements` (none after a click on empty space).
     QModelIndex selectedNode() const;
@@ -105,8 +107,10 @@ public:
     // Trees
     ElementsTreeView *Elements = nullptr;
     PropertiesTreeView *Properties = nullptr;
-    // New Element, New Property, Delete Property (Del), Standard CSS (checkable)
+    // Undo, Redo, New Element, New Property, Delete Property (Del), Standard CSS (checkable)
     QMenu *ElementsPopup = nullptr;
+    QAction *Undo1 = nullptr;
+    QAction *Redo1 = nullptr;
     QAction *NewElement1 = nullptr;
     QAction *NewProperty1 = nullptr;
     QAction *DeleteProperty1 = nullptr;
@@ -182,4 +186,5 @@ private:
     QString m_saveName;                     // the name SaveDialog1 proposes
     QPersistentModelIndex m_currentAtPress; // the current node when a click began
     QPersistentModelIndex m_presetNode;     // the node the enabled editor was preset from
+    int m_editSession = 0;                  // the writes of one selection merge into one step
 };

@@ -261,14 +261,20 @@ private slots:
         QCOMPARE(form.Close->x(), 1);
 
         const QList<QAction *> items = form.ElementsPopup->actions();
-        QCOMPARE(items.size(), 5);
-        QCOMPARE(items.at(0)->text(), QStringLiteral("New &Element"));
-        QCOMPARE(items.at(1)->text(), QStringLiteral("New &Property"));
-        QCOMPARE(items.at(2)->text(), QStringLiteral("&Delete Property"));
-        QCOMPARE(items.at(2)->shortcut(), QKeySequence(Qt::Key_Delete));
-        QVERIFY(items.at(3)->isSeparator());
-        QCOMPARE(items.at(4)->text(), QStringLiteral("&Standard CSS"));
-        QVERIFY(items.at(4)->isCheckable());
+        QCOMPARE(items.size(), 8);
+        QCOMPARE(items.at(0)->text(), QStringLiteral("&Undo"));
+        QCOMPARE(items.at(0)->shortcut(), QKeySequence(QKeySequence::Undo));
+        QCOMPARE(items.at(1)->text(), QStringLiteral("&Redo"));
+        QCOMPARE(items.at(1)->shortcuts(), (QList<QKeySequence>{QKeySequence(QStringLiteral("Ctrl+Shift+Z")),
+                                                                QKeySequence(QStringLiteral("Ctrl+Y"))}));
+        QVERIFY(items.at(2)->isSeparator());
+        QCOMPARE(items.at(3)->text(), QStringLiteral("New &Element"));
+        QCOMPARE(items.at(4)->text(), QStringLiteral("New &Property"));
+        QCOMPARE(items.at(5)->text(), QStringLiteral("&Delete Property"));
+        QCOMPARE(items.at(5)->shortcut(), QKeySequence(Qt::Key_Delete));
+        QVERIFY(items.at(6)->isSeparator());
+        QCOMPARE(items.at(7)->text(), QStringLiteral("&Standard CSS"));
+        QVERIFY(items.at(7)->isCheckable());
     }
 
     void dialogs()
