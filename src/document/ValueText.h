@@ -135,8 +135,8 @@ QString colourPreset(QStringView value, DocumentForm form);
 // Why a label typed into the element tree would not read back as one declaration
 // (`declaration` true) or one selector: a line break, a "{", "}" or ";" outside
 // strings, url() and comments, or a string, comment or bracket left open. A message
-// naming the fault (`The label cannot hold "{" outside quotes.`), or the empty text
-// when the label is fine.
+// naming the fault (`A declaration cannot hold "{" outside quotes.`, `The selector
+// has a "[" that is not closed.`), or the empty text when the label is fine.
 QString labelProblem(QStringView label, bool declaration);
 
 } // namespace ValueText
