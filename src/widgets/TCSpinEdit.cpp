@@ -10,7 +10,9 @@
 #include <QMenu>
 #include <QStyle>
 #include <QStyleOptionFrame>
+#include <QWheelEvent>
 #include <algorithm>
+#include <cmath>
 #include <limits>
 #include <optional>
 
@@ -50,6 +52,62 @@ std::optional<int> parseWholeNumber(const QString &text)
     if (value > std::numeric_limits<int>::max())
         return std::nullopt;
     return int(value);
+}
+
+// A decimal number: leading spaces, an optional sign, digits with at most one
+// decimal point ("." or the locale's) and at least one digit; nothing after it.
+// `decimals` receives the digits after the point.
+std::optional<double> parseDecimalNumber(const QString &text, int *decimals = nullptr)
+{
+    const QString localePoint = QLocale().decimalPoint();
+    qsizetype i = 0;
+    const qsizetype n = text.size();
+    while (i < n && text.at(i) == u' ')
+        ++i;
+    QString plain; // the number in the C locale's form
+    if (i < n && (text.at(i) == u'+' || text.at(i) == u'-'))
+        plain += text.at(i++);
+    int digits = 0;
+    int after = -1;
+    for (; i < n; ++i) {
+        const QChar c = text.at(i);
+        if (c >= u'0' && c <= u'9') {
+            plain += c;
+            ++digits;
+            if (after >= 0)
+                ++after;
+        } else if ((c == u'.' || QString(c) == localePoint) && after < 0) {
+            plain += u'.';
+            after = 0;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (digits == 0)
+        return std::nullopt;
+    bool ok = false;
+    const double number = plain.toDouble(&ok);
+    if (!ok || !std::isfinite(number))
+        return std::nullopt;
+    if (decimals)
+        *decimals = std::max(after, 0);
+    return number;
+}
+
+// A number with at most `places` decimals, trailing zeros dropped, and never "-0".
+QString decimalText(double number, int places)
+{
+    QString text = QString::number(number, 'f', places);
+    if (places > 0) {
+        while (text.endsWith(u'0'))
+            text.chop(1);
+        if (text.endsWith(u'.'))
+            text.chop(1);
+    }
+    if (text.startsWith(u'-') &&
+        std::all_of(text.begin() + 1, text.end(), [](QChar c) { return c == u'0' || c == u'.'; }))
+        text.remove(0, 1);
+    return text;
 }
 
 // The character a key press types, as the edit box would receive it: Return and
@@ -99,8 +157,19 @@ TCSpinEdit::TCSpinEdit(QWidget *parent) : QLineEdit(parent), m_button(new TCSpin
     m_button->setObjectName(QStringLiteral("SpinButton"));
     m_button->resize(15, 17);
     m_button->setFocusControl(this);
-    connect(m_button, &TCSpinButton::OnUpClick, this, &TCSpinEdit::upClick);
-    connect(m_button, &TCSpinButton::OnDownClick, this, &TCSpinEdit::downClick);
+    // An arrow steps with the modifiers held at the click (decimal mode only).
+    connect(m_button, &TCSpinButton::OnUpClick, this, [this] {
+        if (decimalMode())
+            stepNumber(1, QGuiApplication::keyboardModifiers());
+        else
+            upClick();
+    });
+    connect(m_button, &TCSpinButton::OnDownClick, this, [this] {
+        if (decimalMode())
+            stepNumber(-1, QGuiApplication::keyboardModifiers());
+        else
+            downClick();
+    });
 
     setText(QStringLiteral("0"));
     m_lastText = text();
@@ -134,6 +203,13 @@ void TCSpinEdit::setEditorEnabled(bool on)
 
 int TCSpinEdit::value()
 {
+    if (decimalMode()) {
+        const std::optional<double> read = number();
+        if (!read)
+            return m_minValue;
+        return int(std::clamp<double>(std::round(*read), std::numeric_limits<int>::min(),
+                                      std::numeric_limits<int>::max()));
+    }
     if (const std::optional<int> number = parseWholeNumber(text()))
         return *number;
     setText(QString::number(m_minValue));
@@ -156,14 +232,69 @@ int TCSpinEdit::checkValue(int value) const
     return value;
 }
 
+std::optional<double> TCSpinEdit::number() const
+{
+    if (!decimalMode()) {
+        if (const std::optional<int> whole = parseWholeNumber(text()))
+            return double(*whole);
+        return std::nullopt;
+    }
+    return parseDecimalNumber(text());
+}
+
+void TCSpinEdit::setNumber(double number)
+{
+    if (std::isfinite(number))
+        setText(decimalText(checkNumber(number), m_decimals));
+}
+
+double TCSpinEdit::checkNumber(double number) const
+{
+    if (m_maxValue == m_minValue)
+        return number;
+    if (number < m_minValue)
+        return m_minValue;
+    if (number > m_maxValue)
+        return m_maxValue;
+    return number;
+}
+
 void TCSpinEdit::upClick()
 {
-    step(m_increment);
+    if (decimalMode())
+        stepNumber(1, Qt::NoModifier);
+    else
+        step(m_increment);
 }
 
 void TCSpinEdit::downClick()
 {
-    step(-qint64(m_increment));
+    if (decimalMode())
+        stepNumber(-1, Qt::NoModifier);
+    else
+        step(-qint64(m_increment));
+}
+
+// Shift steps ten times as far, Alt a tenth as far (both together: the plain step).
+// The result keeps the decimals the text had when they are more than Decimals.
+void TCSpinEdit::stepNumber(int direction, Qt::KeyboardModifiers modifiers)
+{
+    if (isReadOnly()) {
+        beep();
+        return;
+    }
+    double factor = 1;
+    const bool shift = modifiers & Qt::ShiftModifier;
+    const bool alt = modifiers & Qt::AltModifier;
+    if (shift && !alt)
+        factor = 10;
+    else if (alt && !shift)
+        factor = 0.1;
+    int written = 0;
+    const double base = parseDecimalNumber(text(), &written).value_or(double(m_minValue));
+    const double next = checkNumber(base + direction * factor * m_increment);
+    if (std::isfinite(next))
+        setText(decimalText(next, std::max(m_decimals, written)));
 }
 
 // Steps from the value read; a step past the 32-bit range stops at its end
@@ -187,13 +318,16 @@ bool TCSpinEdit::isValidChar(QChar c) const
     if (!m_editorEnabled)
         return false;
     return (code >= u'0' && code <= u'9') || code == u'+' || code == u'-' ||
-           QString(c) == QLocale().decimalPoint();
+           QString(c) == QLocale().decimalPoint() || (decimalMode() && code == u'.');
 }
 
 void TCSpinEdit::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Up || event->key() == Qt::Key_Down) {
-        if (event->key() == Qt::Key_Up)
+        const int direction = event->key() == Qt::Key_Up ? 1 : -1;
+        if (decimalMode())
+            stepNumber(direction, event->modifiers());
+        else if (direction > 0)
             upClick();
         else
             downClick();
@@ -242,7 +376,13 @@ void TCSpinEdit::focusInEvent(QFocusEvent *event)
 void TCSpinEdit::focusOutEvent(QFocusEvent *event)
 {
     const Qt::FocusReason reason = event->reason();
-    if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
+    if (decimalMode()) {
+        // A text without a number stays as it is.
+        const std::optional<double> typed = number();
+        if (typed && reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason &&
+            checkNumber(*typed) != *typed)
+            setNumber(*typed);
+    } else if (reason != Qt::PopupFocusReason && reason != Qt::ActiveWindowFocusReason) {
         const int typed = value();
         if (checkValue(typed) != typed)
             setValue(typed);
@@ -274,6 +414,22 @@ void TCSpinEdit::mouseReleaseEvent(QMouseEvent *event)
         return;
     }
     QLineEdit::mouseReleaseEvent(event);
+}
+
+// In decimal mode the wheel steps the number while the box has the focus (so that
+// scrolling the window past it changes nothing).
+void TCSpinEdit::wheelEvent(QWheelEvent *event)
+{
+    if (!decimalMode() || !hasFocus()) {
+        QLineEdit::wheelEvent(event);
+        return;
+    }
+    const QPoint angle = event->angleDelta();
+    // Some systems turn the wheel sideways while Alt is held.
+    const int delta = angle.y() != 0 ? angle.y() : angle.x();
+    if (delta != 0)
+        stepNumber(delta > 0 ? 1 : -1, event->modifiers());
+    event->accept();
 }
 
 void TCSpinEdit::resizeEvent(QResizeEvent *event)

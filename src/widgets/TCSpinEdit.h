@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QLineEdit>
+#include <optional>
 
 class TCSpinButton;
 
@@ -22,6 +23,21 @@ class TCSpinButton;
 // OnChange() is emitted after every change of the text, made by the user or by the
 // program, and never when the text is set to what it already holds. Connect it
 // like any other signal: connect(Numbers, &TCSpinEdit::OnChange, this, ...).
+//
+// Decimals (0 by default) switches the box to decimal numbers when above 0:
+// - The text may hold a decimal number ("1.5", "-.25", with "." or the locale's
+//   decimal point) or nothing at all: an empty text is "no number", a state of
+//   its own that is never reset. number() reads the text without changing it.
+// - A step moves the number by Increment, by ten times Increment with Shift held
+//   and by a tenth of it with Alt held: on the Up and Down keys, the arrows and the
+//   mouse wheel (while the box has the focus). A step from no number starts at
+//   MinValue. The result is written with at most max(Decimals, the decimals the
+//   text had) decimals, trailing zeros dropped and never as "-0", so 0.2 + 0.1
+//   shows 0.3.
+// - value() gives the number rounded to a whole one, or MinValue when the text
+//   holds none; it leaves the text as it is.
+// - Leaving the box pulls a number outside the limits to the nearer one and leaves
+//   a text without a number alone.
 class TCSpinEdit : public QLineEdit
 {
     Q_OBJECT
@@ -31,6 +47,7 @@ class TCSpinEdit : public QLineEdit
     Q_PROPERTY(bool EditorEnabled READ editorEnabled WRITE setEditorEnabled)
     Q_PROPERTY(bool AutoSelect READ autoSelect WRITE setAutoSelect)
     Q_PROPERTY(int Value READ value WRITE setValue STORED false)
+    Q_PROPERTY(int Decimals READ decimals WRITE setDecimals)
 
 public:
     using BeepFunction = void (*)();
@@ -59,6 +76,20 @@ public:
     // value itself without limits; else MinValue below it, MaxValue above it.
     int checkValue(int value) const;
 
+    // 0: whole numbers, as the box always held. Above 0: decimal numbers (see above),
+    // written with at most this many decimals.
+    int decimals() const { return m_decimals; }
+    void setDecimals(int decimals) { m_decimals = decimals < 0 ? 0 : decimals; }
+
+    // The number the text holds (whole or, with Decimals above 0, decimal); none for
+    // an empty text or one that is no number. Never changes the text.
+    std::optional<double> number() const;
+    // Writes checkNumber(number) with at most Decimals decimals; a number that is not
+    // finite changes nothing.
+    void setNumber(double number);
+    // checkValue for a decimal number.
+    double checkNumber(double number) const;
+
     // The sound made for a refused key or a step on a read-only box. Defaults to
     // QApplication::beep; nullptr restores the default.
     static void setBeepFunction(BeepFunction beep);
@@ -77,6 +108,7 @@ protected:
     void focusOutEvent(QFocusEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
     void changeEvent(QEvent *event) override;
+    void wheelEvent(QWheelEvent *event) override;
     void contextMenuEvent(QContextMenuEvent *event) override;
     void mouseReleaseEvent(QMouseEvent *event) override;
 
@@ -85,6 +117,9 @@ private:
     bool isValidChar(QChar c) const;
     bool editAllowed() const { return m_editorEnabled && !isReadOnly(); }
     void step(qint64 delta);
+    // One step up (+1) or down (-1) in decimal mode, scaled by the modifiers held.
+    void stepNumber(int direction, Qt::KeyboardModifiers modifiers);
+    bool decimalMode() const { return m_decimals > 0; }
     int minHeight() const;
     void updateMinHeight();
     void placeButton();
@@ -97,4 +132,5 @@ private:
     int m_increment = 1;
     bool m_editorEnabled = true;
     bool m_autoSelect = true;
+    int m_decimals = 0;
 };

@@ -14,7 +14,10 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
+#include <limits>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -665,6 +668,195 @@ private slots:
         QVERIFY(pair->hasFocus());
         QVERIFY(down->showFocusFrame() && !up->showFocusFrame());
         QCOMPARE(downs.count(), 3);
+    }
+
+    void decimalsOffByDefault()
+    {
+        SpinWindow w;
+        QVERIFY(w.ready());
+        QCOMPARE(w.spin->decimals(), 0);
+        w.spin->setFocus();
+        // Modifiers change nothing for whole numbers; a decimal text still resets.
+        QTest::keyClick(w.spin, Qt::Key_Up, Qt::ShiftModifier);
+        QCOMPARE(w.spin->text(), QStringLiteral("1"));
+        w.spin->setText(QStringLiteral("1.5"));
+        QCOMPARE(w.spin->number(), std::optional<double>());
+        QCOMPARE(w.spin->value(), 0);
+        QCOMPARE(w.spin->text(), QStringLiteral("0"));
+    }
+
+    void decimalReading_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("found");
+        QTest::addColumn<double>("number");
+        QTest::addColumn<int>("value");
+        // Limits 3..9: value() gives MinValue for a text without a number.
+        QTest::newRow("decimal") << "1.5" << true << 1.5 << 2;
+        QTest::newRow("sign and leading point") << "-.25" << true << -0.25 << 0;
+        QTest::newRow("leading spaces") << "  7" << true << 7.0 << 7;
+        QTest::newRow("trailing point") << "4." << true << 4.0 << 4;
+        QTest::newRow("empty: no number") << "" << false << 0.0 << 3;
+        QTest::newRow("lone sign: no number") << "-" << false << 0.0 << 3;
+        QTest::newRow("lone point: no number") << "." << false << 0.0 << 3;
+        QTest::newRow("two points: no number") << "1.2.3" << false << 0.0 << 3;
+        QTest::newRow("unit: no number") << "12px" << false << 0.0 << 3;
+        QTest::newRow("exponent: no number") << "1e3" << false << 0.0 << 3;
+    }
+    void decimalReading()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, found);
+        QFETCH(double, number);
+        QFETCH(int, value);
+        TCSpinEdit spin;
+        spin.setDecimals(4);
+        spin.setMinValue(3);
+        spin.setMaxValue(9);
+        spin.setText(text);
+        QSignalSpy changes(&spin, &TCSpinEdit::OnChange);
+        const std::optional<double> read = spin.number();
+        QCOMPARE(read.has_value(), found);
+        if (found)
+            QCOMPARE(*read, number);
+        QCOMPARE(spin.value(), value);
+        // Reading never touches the text in decimal mode: no reset, no change.
+        QCOMPARE(spin.text(), text);
+        QCOMPARE(changes.count(), 0);
+    }
+
+    void decimalSteps_data()
+    {
+        QTest::addColumn<QString>("start");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<int>("modifiers");
+        QTest::addColumn<QString>("expected");
+        const int none = Qt::NoModifier;
+        const int shift = Qt::ShiftModifier;
+        const int alt = Qt::AltModifier;
+        QTest::newRow("up keeps decimals") << "0.67" << int(Qt::Key_Up) << none << "1.67";
+        QTest::newRow("whole number stays whole") << "12" << int(Qt::Key_Up) << none << "13";
+        QTest::newRow("shift steps ten") << "12" << int(Qt::Key_Up) << shift << "22";
+        QTest::newRow("shift down below zero") << "5" << int(Qt::Key_Down) << shift << "-5";
+        QTest::newRow("alt steps a tenth without noise") << "0.2" << int(Qt::Key_Up) << alt << "0.3";
+        QTest::newRow("alt on a whole number") << "12" << int(Qt::Key_Down) << alt << "11.9";
+        QTest::newRow("down to zero, no minus") << "-0.1" << int(Qt::Key_Up) << alt << "0";
+        QTest::newRow("shift and alt: plain step") << "1" << int(Qt::Key_Up) << (shift | alt) << "2";
+        QTest::newRow("no number starts at minimum") << "" << int(Qt::Key_Up) << none << "1";
+        QTest::newRow("more decimals than Decimals kept")
+            << "0.123456" << int(Qt::Key_Up) << none << "1.123456";
+        QTest::newRow("leading point") << ".5" << int(Qt::Key_Up) << none << "1.5";
+    }
+    void decimalSteps()
+    {
+        QFETCH(QString, start);
+        QFETCH(int, key);
+        QFETCH(int, modifiers);
+        QFETCH(QString, expected);
+        SpinWindow w;
+        QVERIFY(w.ready());
+        w.spin->setDecimals(4);
+        w.spin->setFocus();
+        w.spin->setText(start);
+        w.changes.clear();
+        QTest::keyClick(w.spin, Qt::Key(key), Qt::KeyboardModifiers(modifiers));
+        QCOMPARE(w.spin->text(), expected);
+        QCOMPARE(w.changes.count(), 1);
+        QCOMPARE(beeps, 0);
+    }
+
+    // The arrows and the wheel step with the modifiers held, as the keys do.
+    void decimalStepSources()
+    {
+        SpinWindow w;
+        QVERIFY(w.ready());
+        w.spin->setDecimals(2);
+        w.spin->setText(QStringLiteral("1"));
+        QTest::mouseClick(w.arrow("UpButton"), Qt::LeftButton, Qt::ShiftModifier);
+        QCOMPARE(w.spin->text(), QStringLiteral("11"));
+        QTest::mouseClick(w.arrow("DownButton"), Qt::LeftButton, Qt::AltModifier);
+        QCOMPARE(w.spin->text(), QStringLiteral("10.9"));
+        QTest::mouseClick(w.arrow("UpButton"), Qt::LeftButton);
+        QCOMPARE(w.spin->text(), QStringLiteral("11.9"));
+
+        auto wheel = [&](int angle, Qt::KeyboardModifiers modifiers) {
+            const QPointF at(5, 5);
+            QWheelEvent event(at, w.spin->mapToGlobal(at), QPoint(), QPoint(0, angle), Qt::NoButton,
+                              modifiers, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(w.spin, &event);
+        };
+        QVERIFY(w.spin->hasFocus());
+        wheel(120, Qt::AltModifier);
+        QCOMPARE(w.spin->text(), QStringLiteral("12"));
+        wheel(-120, Qt::NoModifier);
+        QCOMPARE(w.spin->text(), QStringLiteral("11"));
+        // Without the focus the wheel leaves the number alone.
+        w.other->setFocus();
+        wheel(120, Qt::NoModifier);
+        QCOMPARE(w.spin->text(), QStringLiteral("11"));
+        // On a read-only box a step only beeps.
+        w.spin->setReadOnly(true);
+        QTest::mouseClick(w.arrow("UpButton"), Qt::LeftButton, Qt::ShiftModifier);
+        QCOMPARE(w.spin->text(), QStringLiteral("11"));
+        QCOMPARE(beeps, 1);
+    }
+
+    void decimalTypingAndLeaving_data()
+    {
+        QTest::addColumn<int>("minValue");
+        QTest::addColumn<int>("maxValue");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("afterLeaving");
+        QTest::newRow("decimal inside limits") << 1 << 10 << "2.75"
+                                               << "2.75";
+        QTest::newRow("above upper limit") << 1 << 10 << "25.5"
+                                           << "10";
+        QTest::newRow("below lower limit") << 1 << 10 << "0.5"
+                                           << "1";
+        QTest::newRow("emptied box stays empty") << 1 << 10 << ""
+                                                 << "";
+        QTest::newRow("lone sign stays") << 1 << 10 << "-"
+                                         << "-";
+    }
+    void decimalTypingAndLeaving()
+    {
+        QFETCH(int, minValue);
+        QFETCH(int, maxValue);
+        QFETCH(QString, typed);
+        QFETCH(QString, afterLeaving);
+        SpinWindow w;
+        QVERIFY(w.ready());
+        w.spin->setDecimals(4);
+        w.spin->setMinValue(minValue);
+        w.spin->setMaxValue(maxValue);
+        w.spin->setText(QStringLiteral("5"));
+        w.other->setFocus();
+        w.spin->setFocus(Qt::TabFocusReason);
+        QVERIFY(w.spin->hasSelectedText());
+        QTest::keyClick(w.spin, Qt::Key_Delete);
+        QTest::keyClicks(w.spin, typed);
+        QCOMPARE(w.spin->text(), typed);
+        QCOMPARE(beeps, 0);
+        w.other->setFocus(Qt::TabFocusReason);
+        QCOMPARE(w.spin->text(), afterLeaving);
+    }
+
+    void setNumber()
+    {
+        TCSpinEdit spin;
+        spin.setDecimals(2);
+        QSignalSpy changes(&spin, &TCSpinEdit::OnChange);
+        spin.setNumber(0.1 + 0.2);
+        QCOMPARE(spin.text(), QStringLiteral("0.3"));
+        spin.setNumber(1.005e-3);
+        QCOMPARE(spin.text(), QStringLiteral("0"));
+        spin.setNumber(std::numeric_limits<double>::quiet_NaN());
+        QCOMPARE(spin.text(), QStringLiteral("0"));
+        spin.setMinValue(-1);
+        spin.setMaxValue(1);
+        spin.setNumber(-7.5);
+        QCOMPARE(spin.text(), QStringLiteral("-1"));
+        QCOMPARE(changes.count(), 3);
     }
 
     void glyphs()

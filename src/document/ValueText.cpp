@@ -1,0 +1,590 @@
+#include "ValueText.h"
+
+#include "AttributeLabel.h"
+#include "CssTokenizer.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <algorithm>
+#include <cmath>
+
+using Css::Token;
+using Css::TokenType;
+
+namespace {
+
+bool isNumeric(TokenType type)
+{
+    return type == TokenType::Number || type == TokenType::Percentage || type == TokenType::Dimension;
+}
+
+bool opensBracket(TokenType type)
+{
+    return type == TokenType::Function || type == TokenType::OpenParen || type == TokenType::OpenSquare ||
+           type == TokenType::OpenCurly;
+}
+
+bool closesBracket(TokenType type)
+{
+    return type == TokenType::CloseParen || type == TokenType::CloseSquare || type == TokenType::CloseCurly;
+}
+
+bool isUrlFunction(QStringView text, const Token &token)
+{
+    return token.type == TokenType::Function &&
+           Css::tokenText(text, token).compare(QLatin1String("url("), Qt::CaseInsensitive) == 0;
+}
+
+// Skips the tokens up to and including the bracket that closes one just opened.
+void skipToClose(Css::Tokenizer &tokens)
+{
+    int depth = 1;
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        if (opensBracket(token.type))
+            ++depth;
+        else if (closesBracket(token.type) && --depth == 0)
+            return;
+    }
+}
+
+// The next token that is neither white space nor a comment.
+Token nextSignificant(Css::Tokenizer &tokens)
+{
+    Token token = tokens.next();
+    while (token.type == TokenType::Whitespace || token.type == TokenType::Comment)
+        token = tokens.next();
+    return token;
+}
+
+// Where the value's "!important" tail begins: the white space before a "!" that
+// stands outside brackets and functions; the value's length when there is none.
+qsizetype tailStart(QStringView value)
+{
+    Css::Tokenizer tokens(value);
+    int depth = 0;
+    qsizetype whitespaceStart = -1;
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        if (opensBracket(token.type))
+            ++depth;
+        else if (closesBracket(token.type) && depth > 0)
+            --depth;
+        if (depth == 0 && token.type == TokenType::Delim && value[token.start] == QLatin1Char('!'))
+            return whitespaceStart >= 0 ? whitespaceStart : token.start;
+        if (token.type == TokenType::Whitespace) {
+            if (whitespaceStart < 0)
+                whitespaceStart = token.start;
+        } else {
+            whitespaceStart = -1;
+        }
+    }
+    return value.size();
+}
+
+QStringView withoutTail(QStringView value)
+{
+    return value.first(tailStart(value));
+}
+
+QStringView tailOf(QStringView value)
+{
+    return value.sliced(tailStart(value));
+}
+
+// The text inside the quotes when the value, white space aside, is one quoted text
+// (closed or not); a null view otherwise. Its start in the value goes to `offset`.
+QStringView quotedInner(QStringView value, qsizetype &offset)
+{
+    const QStringView trimmed = value.trimmed();
+    if (trimmed.isEmpty() || (trimmed.front() != QLatin1Char('"') && trimmed.front() != QLatin1Char('\'')))
+        return {};
+    Css::Tokenizer tokens(trimmed);
+    const Token token = tokens.next();
+    if (token.type != TokenType::String || token.end() != trimmed.size())
+        return {};
+    const bool closed = token.numberLength == 0 && token.length >= 2;
+    offset = (trimmed.data() - value.data()) + 1;
+    return trimmed.sliced(1, token.length - (closed ? 2 : 1));
+}
+
+// Digits after the decimal point of a number's characters; 0 for exponent forms.
+int decimalsOf(QStringView number)
+{
+    if (number.contains(QLatin1Char('e')) || number.contains(QLatin1Char('E')))
+        return 0;
+    const qsizetype point = number.indexOf(QLatin1Char('.'));
+    return point < 0 ? 0 : int(number.size() - point - 1);
+}
+
+bool isKeyword(QStringView text, std::initializer_list<const char *> keywords)
+{
+    for (const char *keyword : keywords)
+        if (text.compare(QLatin1String(keyword), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+bool isCssWideKeyword(QStringView text)
+{
+    return isKeyword(text, {"inherit", "initial", "unset", "revert", "revert-layer"});
+}
+
+bool isGenericFamily(QStringView text)
+{
+    return isKeyword(text, {"serif", "sans-serif", "monospace", "cursive", "fantasy", "system-ui", "ui-serif",
+                            "ui-sans-serif", "ui-monospace", "ui-rounded", "math", "emoji", "fangsong"});
+}
+
+// A family that reads back as itself unquoted: ASCII letters, digits, "-" and "_",
+// beginning with a letter or "_", and no keyword that would mean something else.
+bool isPlainFamily(QStringView family)
+{
+    if (family.isEmpty())
+        return false;
+    const char16_t first = family.front().unicode();
+    if (!((first >= u'a' && first <= u'z') || (first >= u'A' && first <= u'Z') || first == u'_'))
+        return false;
+    for (const QChar c : family) {
+        const char16_t u = c.unicode();
+        if (!((u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9') || u == u'-' ||
+              u == u'_'))
+            return false;
+    }
+    return !isCssWideKeyword(family) && !isKeyword(family, {"default"});
+}
+
+// A CSS string in double quotes: quotes and backslashes escaped, line breaks as
+// hexadecimal escapes (a string cannot hold them as they are).
+QString cssString(QStringView text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += QLatin1Char('"');
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case '"':
+        case '\\':
+            out += QLatin1Char('\\');
+            out += c;
+            break;
+        case '\n':
+            out += QLatin1String("\\a ");
+            break;
+        case '\r':
+            out += QLatin1String("\\d ");
+            break;
+        case '\f':
+            out += QLatin1String("\\c ");
+            break;
+        default:
+            out += c;
+        }
+    }
+    out += QLatin1Char('"');
+    return out;
+}
+
+// A url() at the start of a value (white space before it allowed): quoted
+// (`url("a.png")`) or not (`url(a.png)`). Gives its start and end in the value and the
+// address it names; false when the value does not begin with one.
+bool leadingUrl(QStringView value, qsizetype &start, qsizetype &end, QString &address)
+{
+    Css::Tokenizer tokens(value);
+    const Token first = nextSignificant(tokens);
+    if (first.type == TokenType::Url) {
+        QStringView inner = Css::tokenText(value, first).sliced(4); // after "url("
+        if (inner.endsWith(QLatin1Char(')')))
+            inner.chop(1);
+        start = first.start;
+        end = first.end();
+        address = Css::unescaped(inner.trimmed());
+        return true;
+    }
+    if (!isUrlFunction(value, first))
+        return false;
+    const Token string = nextSignificant(tokens);
+    if (string.type != TokenType::String)
+        return false;
+    const Token close = nextSignificant(tokens);
+    if (close.type != TokenType::CloseParen && close.type != TokenType::EndOfFile)
+        return false;
+    start = first.start;
+    end = close.end();
+    address = Css::stringValue(Css::tokenText(value, string));
+    return true;
+}
+
+} // namespace
+
+// ---- Numbers -------------------------------------------------------------------
+
+ValueText::NumberPart ValueText::firstNumber(QStringView value)
+{
+    NumberPart part;
+    qsizetype offset = 0;
+    QStringView body = quotedInner(value, offset);
+    part.quoted = !body.isNull();
+    if (!part.quoted)
+        body = value;
+    Css::Tokenizer tokens(body);
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        if (isUrlFunction(body, token)) {
+            skipToClose(tokens);
+            continue;
+        }
+        if (!isNumeric(token.type))
+            continue;
+        const QStringView number = body.sliced(token.start, token.numberLength);
+        part.found = true;
+        part.value = Css::numberValue(body, token);
+        part.decimals = decimalsOf(number);
+        part.start = offset + token.start;
+        part.length = token.numberLength;
+        part.unit = Css::unit(body, token).toString();
+        return part;
+    }
+    part.quoted = false;
+    return part;
+}
+
+QString ValueText::numberText(double number, int minDecimals, int maxDecimals)
+{
+    minDecimals = std::max(minDecimals, 0);
+    const int places = std::max(minDecimals, maxDecimals);
+    QString text = QString::number(number, 'f', places);
+    if (places > 0) {
+        const qsizetype point = text.indexOf(QLatin1Char('.'));
+        qsizetype keep = text.size();
+        while (keep > point + 1 + minDecimals && text[keep - 1] == QLatin1Char('0'))
+            --keep;
+        if (keep == point + 1)
+            keep = point; // no decimals left: no point either
+        text.truncate(keep);
+    }
+    // A negative number that rounds to nothing is written without its sign.
+    if (text.startsWith(QLatin1Char('-')) &&
+        std::all_of(text.begin() + 1, text.end(), [](QChar c) { return c == u'0' || c == u'.'; }))
+        text.remove(0, 1);
+    return text;
+}
+
+QString ValueText::withNumber(QStringView value, double number)
+{
+    if (!std::isfinite(number))
+        return value.toString();
+    const NumberPart part = firstNumber(value);
+    if (!part.found)
+        return numberText(number);
+    QString text = numberText(number, 0, std::max(MaxDecimals, part.decimals));
+    // A written "+" stays: it also keeps the number apart from a name before it.
+    if (value[part.start] == QLatin1Char('+') && !text.startsWith(QLatin1Char('-')))
+        text.prepend(QLatin1Char('+'));
+    QString result = value.toString();
+    result.replace(part.start, part.length, text);
+    if (part.quoted) {
+        // Drop the enclosing quotes: the number is written bare.
+        qsizetype offset = 0;
+        const QStringView inner = quotedInner(result, offset);
+        return inner.toString();
+    }
+    return result;
+}
+
+QString ValueText::stepped(QStringView value, double delta)
+{
+    const NumberPart part = firstNumber(value);
+    if (!part.found)
+        return value.toString();
+    return withNumber(value, part.value + delta);
+}
+
+QString ValueText::numberPreset(QStringView value)
+{
+    const NumberPart part = firstNumber(value);
+    if (!part.found || !std::isfinite(part.value))
+        return {};
+    return numberText(part.value, 0, std::max(MaxDecimals, part.decimals));
+}
+
+// ---- Choices -------------------------------------------------------------------
+
+QString ValueText::choiceValue(QStringView oldValue, QStringView word, DocumentForm form)
+{
+    if (form == DocumentForm::Editor)
+        return AttributeLabel::quote(word);
+    if (word.trimmed().isEmpty())
+        return {};
+    return word.toString() + tailOf(oldValue).toString();
+}
+
+QString ValueText::choicePreset(QStringView value, DocumentForm form)
+{
+    return AttributeLabel::unquote(form == DocumentForm::Standard ? withoutTail(value) : value);
+}
+
+// ---- Fonts ---------------------------------------------------------------------
+
+QString ValueText::familyText(QStringView family)
+{
+    if (isGenericFamily(family))
+        return family.toString().toLower();
+    if (isPlainFamily(family))
+        return family.toString();
+    return cssString(family);
+}
+
+namespace {
+
+// The first family of a font value: from its first significant token to the last
+// token before a comma or "!" that stands outside brackets.
+void firstFamilySpan(QStringView value, qsizetype &start, qsizetype &end)
+{
+    Css::Tokenizer tokens(value);
+    start = end = -1;
+    int depth = 0;
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        if (depth == 0 && (token.type == TokenType::Comma ||
+                           (token.type == TokenType::Delim && value[token.start] == QLatin1Char('!'))))
+            break;
+        if (opensBracket(token.type))
+            ++depth;
+        else if (closesBracket(token.type) && depth > 0)
+            --depth;
+        if (token.type == TokenType::Whitespace || token.type == TokenType::Comment)
+            continue;
+        if (start < 0)
+            start = token.start;
+        end = token.end();
+    }
+    if (start < 0)
+        start = end = 0;
+}
+
+} // namespace
+
+QString ValueText::firstFamily(QStringView value)
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    firstFamilySpan(value, start, end);
+    const QStringView family = value.sliced(start, end - start);
+    // One string, or identifiers separated by white space (joined by one space);
+    // anything else (a var(), say) is shown as written.
+    Css::Tokenizer tokens(family);
+    const Token first = tokens.next();
+    if (first.type == TokenType::String && first.end() == family.size())
+        return Css::stringValue(family);
+    QStringList names;
+    for (Token token = first; token.type != TokenType::EndOfFile; token = tokens.next()) {
+        if (token.type == TokenType::Ident)
+            names << Css::unescaped(Css::tokenText(family, token));
+        else if (token.type != TokenType::Whitespace)
+            return family.toString();
+    }
+    return names.join(QLatin1Char(' '));
+}
+
+QString ValueText::fontValue(QStringView oldValue, QStringView family, DocumentForm form)
+{
+    if (form == DocumentForm::Editor)
+        return AttributeLabel::quote(family);
+    if (isCssWideKeyword(family))
+        return family.toString().toLower();
+    qsizetype start = 0;
+    qsizetype end = 0;
+    firstFamilySpan(oldValue, start, end);
+    if (isCssWideKeyword(oldValue.sliced(start, end - start)))
+        end = oldValue.size(); // a keyword stood alone: the family replaces the whole value
+    QString result = oldValue.first(start).toString();
+    result += familyText(family);
+    result += oldValue.sliced(end);
+    return result;
+}
+
+QString ValueText::fontPreset(QStringView value, DocumentForm form)
+{
+    return form == DocumentForm::Standard ? firstFamily(value) : AttributeLabel::unquote(value);
+}
+
+// ---- Files ---------------------------------------------------------------------
+
+QString ValueText::relativePath(QStringView path, QStringView styleSheetPath)
+{
+    const QString file = path.toString();
+    const QString sheet = styleSheetPath.toString();
+    if (sheet.isEmpty() || !QDir::isAbsolutePath(sheet) || !QDir::isAbsolutePath(file))
+        return file;
+    const QString folder = QFileInfo(sheet).absolutePath();
+    const QString relative = QDir(folder).relativeFilePath(QDir::cleanPath(file));
+    if (relative.isEmpty() || relative == QLatin1String("..") || relative.startsWith(QLatin1String("../")) ||
+        QDir::isAbsolutePath(relative))
+        return file;
+    return relative;
+}
+
+QString ValueText::urlText(QStringView path)
+{
+    return QLatin1String("url(") + cssString(path) + QLatin1Char(')');
+}
+
+QString ValueText::fileValue(QStringView oldValue, QStringView path, QStringView styleSheetPath,
+                             DocumentForm form)
+{
+    const QStringView trimmedPath = path.trimmed();
+    if (isKeyword(trimmedPath, {"none"}) || isCssWideKeyword(trimmedPath))
+        return trimmedPath.toString();
+    const QString address =
+        form == DocumentForm::Standard ? relativePath(path, styleSheetPath) : path.toString();
+    qsizetype start = 0;
+    qsizetype end = 0;
+    QString oldAddress;
+    if (leadingUrl(oldValue, start, end, oldAddress)) {
+        QString result = oldValue.toString();
+        result.replace(start, end - start, urlText(address));
+        return result;
+    }
+    if (form == DocumentForm::Editor)
+        return AttributeLabel::quote(path);
+    return urlText(address) + tailOf(oldValue).toString();
+}
+
+QString ValueText::filePreset(QStringView value)
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    QString address;
+    if (leadingUrl(value, start, end, address))
+        return address;
+    return AttributeLabel::unquote(value);
+}
+
+// ---- Colours -------------------------------------------------------------------
+
+namespace {
+
+// The alpha a colour function gives: after a "/" among its arguments, or as the
+// fourth of comma-separated ones.
+Token functionAlpha(Css::Tokenizer &tokens)
+{
+    int commas = 0;
+    bool slash = false;
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        if (opensBracket(token.type)) {
+            skipToClose(tokens);
+            continue;
+        }
+        if (closesBracket(token.type))
+            return {};
+        if (token.type == TokenType::Whitespace || token.type == TokenType::Comment)
+            continue;
+        if (slash || commas == 3)
+            return token;
+        if (token.type == TokenType::Delim && tokens.text()[token.start] == QLatin1Char('/'))
+            slash = true;
+        else if (token.type == TokenType::Comma)
+            ++commas;
+    }
+    return {};
+}
+
+} // namespace
+
+QString ValueText::colourAlpha(QStringView value)
+{
+    const QStringView colour = withoutTail(value);
+    Css::Tokenizer tokens(colour);
+    const Token first = nextSignificant(tokens);
+    if (first.type == TokenType::Hash) {
+        const QStringView digits = Css::tokenText(colour, first).sliced(1);
+        bool ok = false;
+        int alpha = 255;
+        if (digits.size() == 8)
+            alpha = digits.sliced(6).toInt(&ok, 16);
+        else if (digits.size() == 4)
+            alpha = digits.sliced(3).toInt(&ok, 16) * 17;
+        if (!ok || alpha >= 255)
+            return {};
+        return numberText(alpha / 255.0, 0, 3);
+    }
+    if (first.type != TokenType::Function ||
+        !isKeyword(Css::tokenText(colour, first).chopped(1),
+                   {"rgb", "rgba", "hsl", "hsla", "hwb", "lab", "lch", "oklab", "oklch", "color"}))
+        return {};
+    const Token alpha = functionAlpha(tokens);
+    if (alpha.type == TokenType::Number && Css::numberValue(colour, alpha) < 1)
+        return Css::tokenText(colour, alpha).toString();
+    if (alpha.type == TokenType::Percentage && Css::numberValue(colour, alpha) < 100)
+        return Css::tokenText(colour, alpha).toString();
+    return {};
+}
+
+QString ValueText::colourValue(QStringView hex, QStringView oldValue, DocumentForm form)
+{
+    if (form == DocumentForm::Editor)
+        return hex.toString();
+    QString colour = hex.toString();
+    const QString alpha = colourAlpha(oldValue);
+    bool ok = false;
+    const uint rgb = hex.startsWith(QLatin1Char('#')) && hex.size() == 7 ? hex.sliced(1).toUInt(&ok, 16) : 0;
+    if (!alpha.isEmpty() && ok)
+        colour = QStringLiteral("rgb(%1 %2 %3 / %4)")
+                     .arg((rgb >> 16) & 0xFF)
+                     .arg((rgb >> 8) & 0xFF)
+                     .arg(rgb & 0xFF)
+                     .arg(alpha);
+    return colour + tailOf(oldValue).toString();
+}
+
+QString ValueText::colourPreset(QStringView value, DocumentForm form)
+{
+    return AttributeLabel::unquote(form == DocumentForm::Standard ? withoutTail(value) : value);
+}
+
+// ---- Labels edited in place -------------------------------------------------------
+
+QString ValueText::labelProblem(QStringView label, bool declaration)
+{
+    const QString what = declaration ? QStringLiteral("declaration") : QStringLiteral("selector");
+    for (const QChar c : label)
+        if (c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\f'))
+            return QStringLiteral("A %1 cannot hold a line break.").arg(what);
+    Css::Tokenizer tokens(label);
+    QString open; // the brackets still open, innermost last
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        switch (token.type) {
+        case TokenType::OpenCurly:
+        case TokenType::CloseCurly:
+        case TokenType::Semicolon:
+            return QStringLiteral("A %1 cannot hold \"%2\" outside quotes.").arg(what, label[token.start]);
+        case TokenType::String:
+            if (token.numberLength != 0 || token.length < 2)
+                return QStringLiteral("The %1 has a quote that is not closed.").arg(what);
+            break;
+        case TokenType::Comment:
+            if (token.numberLength != 0)
+                return QStringLiteral("The %1 has a comment that is not closed.").arg(what);
+            break;
+        case TokenType::Url:
+        case TokenType::BadUrl:
+            if (!label.sliced(token.start, token.length).endsWith(QLatin1Char(')')))
+                return QStringLiteral("The %1 has a \"url(\" that is not closed.").arg(what);
+            break;
+        case TokenType::Function:
+        case TokenType::OpenParen:
+            open += QLatin1Char('(');
+            break;
+        case TokenType::OpenSquare:
+            open += QLatin1Char('[');
+            break;
+        case TokenType::CloseParen:
+        case TokenType::CloseSquare:
+            if (!open.isEmpty())
+                open.chop(1);
+            break;
+        default:
+            break;
+        }
+    }
+    if (!open.isEmpty())
+        return QStringLiteral("The %1 has a \"%2\" that is not closed.").arg(what, open.back());
+    return {};
+}

@@ -1,0 +1,142 @@
+#pragma once
+
+#include "StyleSheetModel.h"
+
+#include <QString>
+#include <QStringView>
+
+// What each value editor writes into a declaration's value, and what it shows when a
+// declaration is clicked. Pure text functions: the value in, the new value out.
+//
+// In a standard-CSS document the editors write valid CSS; in the editor's own form
+// they keep the editor's own forms (quoted texts, plain numbers). Values are read with
+// the CSS tokenizer, so a string, a url() or a comment is never taken apart.
+//
+// A trailing "!important" (a "!" outside strings, brackets and functions, with what
+// follows it) is kept by every write in standard form.
+namespace ValueText {
+
+// ---- Numbers -------------------------------------------------------------------
+// The number editor works on the first number of a value and keeps everything around
+// it: `0.67em 0` stepped up gives `1.67em 0`. The first number is the first Number,
+// Percentage or Dimension token, wherever it stands (also inside calc() or rgb());
+// numbers inside strings and url() are never taken, and neither is a colour such as
+// `#123`. A value that is one quoted text as a whole (`"12"`, the editor's own quoted
+// form) is searched inside its quotes, and a write drops the quotes, as the number
+// editor always has (`"7"` becomes `7`).
+
+struct NumberPart
+{
+    bool found = false;
+    double value = 0;
+    // Digits after the decimal point as written (`1.25` 2, `.5` 1); 0 for a whole
+    // number and for exponent forms (`1e3`), which are written back plainly. A write
+    // keeps at least this precision (more than MaxDecimals when written so).
+    int decimals = 0;
+    qsizetype start = 0;  // where the number (with its sign) begins in the value
+    qsizetype length = 0; // the number's characters, without its unit
+    QString unit;         // `px`, `%`, ... as written; empty for a bare number
+    bool quoted = false;  // the value is one quoted text; a write drops its quotes
+};
+
+// The most decimals a written number gets, unless it was written with more.
+constexpr int MaxDecimals = 4;
+
+NumberPart firstNumber(QStringView value);
+
+// A number as the editors write it: rounded to max(minDecimals, maxDecimals) decimals,
+// trailing zeros dropped down to minDecimals, no exponent, no "+", and "-0" written
+// as "0". numberText(0.1 + 0.2) is "0.3".
+QString numberText(double number, int minDecimals = 0, int maxDecimals = MaxDecimals);
+
+// The value with its first number replaced by `number` (unit and the rest kept, and a
+// leading "+"; trailing zeros dropped: `1.50em` stepped up gives `2.5em`). A value
+// without a number becomes the number alone. A number that is not finite changes
+// nothing.
+QString withNumber(QStringView value, double number);
+
+// The value with its first number moved by `delta` (+1, -1, +10, +0.1 ...); a value
+// without a number is returned as it is.
+QString stepped(QStringView value, double delta);
+
+// What the number editor shows for a value: its first number as numberText writes it
+// (the unit left out), or the empty text when the value holds no number.
+QString numberPreset(QStringView value);
+
+// ---- Choices -------------------------------------------------------------------
+
+// Standard form: the word as it is, unquoted (an "!important" of the old value kept).
+// Editor form: the word quoted, as always.
+QString choiceValue(QStringView oldValue, QStringView word, DocumentForm form);
+// The word the choice editor shows: the value without its enclosing quotes (and, in
+// standard form, without an "!important").
+QString choicePreset(QStringView value, DocumentForm form);
+
+// ---- Fonts ---------------------------------------------------------------------
+// In standard form a font value is a comma list of families; the font editor shows
+// and replaces the first one and keeps the rest (`"DejaVu Sans", Arial, sans-serif`).
+// A family is written unquoted only when it is a generic family (`serif`,
+// `sans-serif`, `monospace`, `cursive`, `fantasy`, `system-ui`, and the newer
+// `ui-serif`, `ui-sans-serif`, `ui-monospace`, `ui-rounded`, `math`, `emoji`,
+// `fangsong`; written in lower case) or a single plain identifier of ASCII letters,
+// digits, "-" and "_" beginning with a letter or "_" (`Arial`). Every other family is
+// quoted, with quotes and backslashes escaped (`"DejaVu Sans"`, `"Noto Sans CJK"`),
+// which reads back as the same family in every browser. An empty family is written as
+// `""`, so that typing into an emptied editor replaces the first family again instead
+// of the next one. A CSS-wide keyword (`inherit`, `initial`, `unset`, `revert`,
+// `revert-layer`) typed as the family becomes the whole value.
+
+// One family as standard CSS writes it (rules above).
+QString familyText(QStringView family);
+// The first family of a font value, without quotes or escapes (`"DejaVu Sans", serif`
+// gives DejaVu Sans; `Times New Roman, serif` gives Times New Roman).
+QString firstFamily(QStringView value);
+// Standard form: the old value's first family replaced by `family`. Editor form: the
+// family quoted as a whole, as always.
+QString fontValue(QStringView oldValue, QStringView family, DocumentForm form);
+// What the font editor shows: the first family (standard form); the value without
+// its enclosing quotes (editor form).
+QString fontPreset(QStringView value, DocumentForm form);
+
+// ---- Files ---------------------------------------------------------------------
+// A file value in standard form is `url("path")`, the path relative to the style
+// sheet's folder when the file lies inside it (with "/" between folders). When the
+// old value begins with a url() (quoted or not), a write in either form replaces that
+// url() and keeps the rest (`url(a.cur), pointer`); otherwise the editor's own form
+// quotes the whole path as always. `none` and the CSS-wide keywords are written bare
+// in both forms, never quoted and never wrapped in url().
+
+// `path` relative to the folder of `styleSheetPath` when it lies inside that folder
+// (or below it); otherwise `path` unchanged. A style sheet without a path (empty, or
+// not absolute like "Not Saved") leaves every path as it is.
+QString relativePath(QStringView path, QStringView styleSheetPath);
+// `url("path")` with quotes, backslashes and line breaks escaped.
+QString urlText(QStringView path);
+QString fileValue(QStringView oldValue, QStringView path, QStringView styleSheetPath, DocumentForm form);
+// What the file editor shows: the path inside a leading url() (both forms); the value
+// without its enclosing quotes otherwise.
+QString filePreset(QStringView value);
+
+// ---- Colours -------------------------------------------------------------------
+// `hex` is the colour library's text for the picked colour (`#RRGGBB`).
+// Standard form: `#RRGGBB`, or `rgb(R G B / A)` when the old value gave the colour an
+// alpha below 1 (`rgba(0,0,0,.5)`, `hsl(0 0% 0% / 50%)`, `#RRGGBBAA`, `#RGBA`); that
+// alpha is kept as written (a hex alpha as a number of up to three decimals).
+// Editor form: `hex` as it is, as always.
+QString colourValue(QStringView hex, QStringView oldValue, DocumentForm form);
+// The alpha below 1 that a colour value gives, as CSS text ("0.5", "50%"); empty when
+// it gives none or an alpha of 1.
+QString colourAlpha(QStringView value);
+// The text handed to the colour library to preset the colour button: the value
+// without its enclosing quotes (and, in standard form, without an "!important").
+QString colourPreset(QStringView value, DocumentForm form);
+
+// ---- Labels edited in place -------------------------------------------------------
+// Why a label typed into the element tree would not read back as one declaration
+// (`declaration` true) or one selector: a line break, a "{", "}" or ";" outside
+// strings, url() and comments, or a string, comment or bracket left open. A message
+// naming the fault (`A declaration cannot hold "{" outside quotes.`, `The selector
+// has a "[" that is not closed.`), or the empty text when the label is fine.
+QString labelProblem(QStringView label, bool declaration);
+
+} // namespace ValueText
