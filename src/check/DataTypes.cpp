@@ -167,6 +167,19 @@ bool DataTypes::isMathFunction(QStringView name)
     return false;
 }
 
+bool DataTypes::isColorKeyword(QStringView word) const
+{
+    if (word.compare(u"currentcolor", Qt::CaseInsensitive) == 0 ||
+        word.compare(u"transparent", Qt::CaseInsensitive) == 0)
+        return true;
+    // The list is in lower case, so comparing without case keeps its order.
+    const auto it = std::lower_bound(m_colorKeywords.begin(), m_colorKeywords.end(), word,
+                                     [](const QString &keyword, QStringView text) {
+                                         return QStringView(keyword).compare(text, Qt::CaseInsensitive) < 0;
+                                     });
+    return it != m_colorKeywords.end() && QStringView(*it).compare(word, Qt::CaseInsensitive) == 0;
+}
+
 bool DataTypes::isColor(const ValueTokens &tokens, int pos) const
 {
     const ValueTokens::Token &token = tokens[pos];
@@ -177,18 +190,8 @@ bool DataTypes::isColor(const ValueTokens &tokens, int pos) const
             return false;
         return std::all_of(digits.begin(), digits.end(), isHexDigit);
     }
-    if (token.type == Css::TokenType::Ident) {
-        if (text.compare(u"currentcolor", Qt::CaseInsensitive) == 0 ||
-            text.compare(u"transparent", Qt::CaseInsensitive) == 0)
-            return true;
-        // The list is in lower case, so comparing without case keeps its order.
-        const auto it =
-            std::lower_bound(m_colorKeywords.begin(), m_colorKeywords.end(), text,
-                             [](const QString &keyword, QStringView word) {
-                                 return QStringView(keyword).compare(word, Qt::CaseInsensitive) < 0;
-                             });
-        return it != m_colorKeywords.end() && QStringView(*it).compare(text, Qt::CaseInsensitive) == 0;
-    }
+    if (token.type == Css::TokenType::Ident)
+        return isColorKeyword(text);
     if (token.type != Css::TokenType::Function || !isColorFunction(tokens.functionName(pos)))
         return false;
     // The colour functions' arguments are checked loosely: numbers, percentages, angles,

@@ -61,6 +61,8 @@ public:
     static void anyValueEnds(const ValueTokens &tokens, int pos, std::vector<int> &ends);
 
     static bool isCssWideKeyword(QStringView word);
+    // A colour's name: currentcolor, transparent, or one of the colour keywords.
+    bool isColorKeyword(QStringView word) const;
     static bool isMathFunction(QStringView name);
 
 private:

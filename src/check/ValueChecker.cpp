@@ -114,6 +114,12 @@ bool ValueChecker::isKnownProperty(QStringView property) const
     return m_grammar.hasProperty(property.trimmed().toString().toLower());
 }
 
+bool ValueChecker::isColorKeyword(QStringView word) const
+{
+    prepareColors();
+    return m_types.isColorKeyword(word);
+}
+
 QString ValueChecker::suggestion(QStringView property) const
 {
     const QString name = property.trimmed().toString().toLower();

@@ -45,6 +45,8 @@ public:
     // named syntaxes as <name>); such a syntax is never used to report a value.
     QStringList unreadableSyntaxes() const { return m_grammar.unreadable(); }
     Result check(QStringView property, QStringView value) const;
+    // Whether a word names a colour (red, Canvas, currentcolor...), in any case.
+    bool isColorKeyword(QStringView word) const;
     // The known property closest to an unknown name, within two edits; empty if none.
     QString suggestion(QStringView property) const;
 

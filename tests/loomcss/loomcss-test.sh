@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs the loomcss program of a build as a user would: its two commands on a sample
+# Runs the loomcss program of a build as a user would: its three commands on a sample
 # style sheet against the real catalogue, and its exit codes and messages.
 # Usage: loomcss-test.sh PATH/TO/loomcss DATA-FOLDER
 set -u
@@ -74,6 +74,52 @@ check "a malformed file prints nothing" test -z "$out"
 run format "$work/missing.css"
 check "a missing file exits 1 with the system's reason" \
     test "$rc" -eq 1 -a "${err#"$work/missing.css: "}" != "$err" -a "${err%No such file or directory}" != "$err"
+
+# check: one line per finding in file order, FILE:LINE:COLUMN: warning: reason.
+printf '%s\n' \
+    '@font-face { font-family: X; src: url(x.woff2) format("woff2"); colr: red }' \
+    'p { colr: red; margin: 0 }' \
+    '@media print {' \
+    '  .a {' \
+    '    color: red;' \
+    '    display: flexx;' \
+    '    color: blue;' \
+    '    .b { width: 10 }' \
+    '  }' \
+    '}' \
+    '@page :first { margin: red; size: A4 }' \
+    'BODY { display: -webkit-box; display: flex; *zoom: 1; --x: var(--y) }' \
+    'body { text-align: left; text-align: start }' >"$work/check.css"
+run check "$work/check.css"
+check "check exits 1 with findings" test "$rc" -eq 1
+check "check prints each finding with its place, in file order" test "$out" = "$(printf '%s\n' \
+    "$work/check.css:2:5: warning: unknown property colr (did you mean color?)" \
+    "$work/check.css:5:5: warning: overridden by line 7" \
+    "$work/check.css:6:5: warning: 'flexx' is not a valid value for display" \
+    "$work/check.css:8:10: warning: '10' is not a valid value for width" \
+    "$work/check.css:11:16: warning: 'red' is not a valid value for margin")"
+check "check writes nothing on standard error" test -z "$err"
+run check --quiet "$work/check.css"
+check "check --quiet prints the count" test "$rc" -eq 1 -a "$out" = 5
+run check --tab "$work/check.css"
+check "check --tab prints kind and property" \
+    test "$(sed -n 2p "$work/out")" = "$(printf '%s\t5\t5\toverridden\tcolor\toverridden by line 7' "$work/check.css")"
+printf 'P {color=red; display="flex"; width="10px"; font-family="Arial"}' >"$work/editor.css"
+run check "$work/editor.css"
+check "check reads the editor's form as written" test "$out" = "$(printf '%s\n' \
+    "$work/editor.css:1:15: warning: display=\"flex\" is not valid CSS" \
+    "$work/editor.css:1:31: warning: width=\"10px\" is not valid CSS")"
+run check "$data/hand-written.css"
+check "check exits 0 without findings" test "$rc" -eq 0 -a -z "$out" -a -z "$err"
+run check --quiet "$data/hand-written.css" "$work/missing.css" "$work/check.css"
+check "check reports an unreadable file and checks the others" \
+    test "$rc" -eq 1 -a "$out" = 5 -a "${err#"$work/missing.css: "}" != "$err"
+run check
+check "check without a file exits 2" test "$rc" -eq 2
+run check --quiet --tab "$work/check.css"
+check "check with two outputs exits 2" test "$rc" -eq 2
+run check --verbose "$work/check.css"
+check "check with an unknown option exits 2" test "$rc" -eq 2
 
 run tree
 check "a missing argument exits 2" test "$rc" -eq 2

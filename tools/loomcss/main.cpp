@@ -2,6 +2,7 @@
 // element list, pseudo-class nodes) and prints what the editor makes of them.
 #include "Catalogue.h"
 #include "Document.h"
+#include "DocumentCheck.h"
 #include "Failure.h"
 #include "ImageList.h"
 #include "StyleSheetReader.h"
@@ -9,6 +10,7 @@
 #include "TreeDump.h"
 
 #include <QCoreApplication>
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
@@ -18,6 +20,7 @@ namespace {
 const char Usage[] =
     "Usage: loomcss tree FILE\n"
     "       loomcss format [--form=standard|editor] FILE\n"
+    "       loomcss check [--quiet | --tab] FILE...\n"
     "  tree    print the document as the editor holds it, one line per node, indented\n"
     "          by one TAB per level: MARK TAB LABEL, where MARK is a rule's picture\n"
     "          number (0 for selectors the catalogue does not know), a declaration's value\n"
@@ -29,6 +32,19 @@ const char Usage[] =
     "  format  print the bytes that Save would write for the style sheet, in the form it\n"
     "          was read in (standard CSS for name: value files, the editor's own name=value\n"
     "          form otherwise), or in the form given with --form\n"
+    "  check   check every declaration as a browser would take it, and print one line per\n"
+    "          finding, in file order: FILE:LINE:COLUMN: warning: REASON. Findings are an\n"
+    "          unknown property (with the closest known name), a value that does not match\n"
+    "          the property's syntax, a value the editor's own form quotes where CSS wants\n"
+    "          it bare (display=\"flex\"), and a declaration that the next one of the same\n"
+    "          property in its rule overrides (unless it is that one's fallback). Values\n"
+    "          with var(), env() or attr(), custom and vendor-prefixed properties, hacks\n"
+    "          (*zoom, _height) and at-rule descriptors (@font-face...) are not reported.\n"
+    "          --quiet prints only the number of findings; --tab prints per finding\n"
+    "          FILE TAB LINE TAB COLUMN TAB KIND TAB PROPERTY TAB REASON, KIND one of\n"
+    "          unknown, invalid, quoted, overridden. Exit status 0 without findings, 1\n"
+    "          with findings or when a file cannot be read (FILE: reason on standard\n"
+    "          error; the other files are still checked), 2 for wrong arguments.\n"
     "Exit status: 0 after a successful read, 1 when a file cannot be read or understood\n"
     "(FILE:LINE:COLUMN: reason on standard error) or the catalogue is missing, 2 for wrong\n"
     "arguments.\n";
@@ -50,6 +66,106 @@ int usageError()
     return 2;
 }
 
+void readFailure(const QString &path, const StyleSheetReader::ReadError &readError)
+{
+    if (readError.line > 0)
+        error(QStringLiteral("%1:%2:%3: %4")
+                  .arg(path)
+                  .arg(readError.line)
+                  .arg(readError.column)
+                  .arg(readError.reason));
+    else
+        error(path + QLatin1String(": ") + readError.reason);
+}
+
+const char *kindName(DeclarationCheck::Kind kind)
+{
+    switch (kind) {
+    case DeclarationCheck::Kind::UnknownProperty:
+        return "unknown";
+    case DeclarationCheck::Kind::InvalidValue:
+        return "invalid";
+    case DeclarationCheck::Kind::QuotedValue:
+        return "quoted";
+    case DeclarationCheck::Kind::Overridden:
+        return "overridden";
+    case DeclarationCheck::Kind::None:
+        break;
+    }
+    return "none";
+}
+
+enum class CheckOutput { Lines, Quiet, Tab };
+
+// The options of loomcss check before its files; false for an unknown or repeated one.
+bool takeCheckOptions(QStringList &args, CheckOutput &output)
+{
+    output = CheckOutput::Lines;
+    while (!args.isEmpty() && args[0].startsWith(QLatin1String("--"))) {
+        const QString option = args.takeFirst();
+        if (option == QLatin1String("--quiet") && output == CheckOutput::Lines)
+            output = CheckOutput::Quiet;
+        else if (option == QLatin1String("--tab") && output == CheckOutput::Lines)
+            output = CheckOutput::Tab;
+        else
+            return false;
+    }
+    return !args.isEmpty();
+}
+
+// loomcss check: every file read as the editor reads it, then every declaration checked.
+int runCheck(const QStringList &files, CheckOutput output, Catalogue &catalogue, Document &document,
+             const QString &folder)
+{
+    DocumentCheck check;
+    try {
+        check.open(folder);
+    } catch (const Failure &failure) {
+        error(failure.message());
+        return 1;
+    }
+    qsizetype count = 0;
+    bool unreadable = false;
+    for (const QString &path : files) {
+        StyleSheetReader::ReadError readError;
+        if (!StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError)) {
+            readFailure(path, readError);
+            unreadable = true;
+            continue;
+        }
+        std::vector<DocumentCheck::Finding> findings = check.checkDocument(document.elements());
+        // File order: the tree puts the rules of catalogue elements first.
+        std::stable_sort(findings.begin(), findings.end(), [](const auto &a, const auto &b) {
+            return a.line != b.line ? a.line < b.line : a.column < b.column;
+        });
+        count += qsizetype(findings.size());
+        if (output == CheckOutput::Quiet)
+            continue;
+        QString text;
+        for (const DocumentCheck::Finding &finding : findings) {
+            if (output == CheckOutput::Tab) {
+                const AttributeNode &attribute = finding.node->attributes[size_t(finding.attribute)];
+                text += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
+                            .arg(path)
+                            .arg(finding.line)
+                            .arg(finding.column)
+                            .arg(QLatin1String(kindName(finding.kind)), attribute.name().trimmed(),
+                                 finding.reason);
+            } else {
+                text += QStringLiteral("%1:%2:%3: warning: %4\n")
+                            .arg(path)
+                            .arg(finding.line)
+                            .arg(finding.column)
+                            .arg(finding.reason);
+            }
+        }
+        write(stdout, text.toUtf8());
+    }
+    if (output == CheckOutput::Quiet)
+        write(stdout, QByteArray::number(count) + '\n');
+    return unreadable || count > 0 ? 1 : 0;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -63,6 +179,7 @@ int main(int argc, char **argv)
     if (args.isEmpty())
         return usageError();
     const QString command = args.takeFirst();
+    const bool checking = command == QLatin1String("check");
     std::optional<DocumentForm> form;
     if (command == QLatin1String("format") && !args.isEmpty() &&
         args[0].startsWith(QLatin1String("--form="))) {
@@ -74,9 +191,12 @@ int main(int argc, char **argv)
         else
             return usageError();
     }
-    if (args.size() != 1 || (command != QLatin1String("tree") && command != QLatin1String("format")))
+    if (!checking &&
+        (args.size() != 1 || (command != QLatin1String("tree") && command != QLatin1String("format"))))
         return usageError();
-    const QString path = args[0];
+    CheckOutput checkOutput = CheckOutput::Lines;
+    if (checking && !takeCheckOptions(args, checkOutput))
+        return usageError();
 
     const QString folder = QCoreApplication::applicationDirPath();
     if (!Catalogue::tablesPresent(folder)) {
@@ -94,7 +214,13 @@ int main(int argc, char **argv)
         error(failure.message());
         return 1;
     }
+    if (checking) {
+        const int status = runCheck(args, checkOutput, catalogue, document, folder);
+        // As below: the output is flushed, the system reclaims the document at once.
+        std::_Exit(std::ferror(stdout) ? 1 : status);
+    }
 
+    const QString path = args[0];
     StyleSheetReader::ReadError readError;
     if (!StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError)) {
         if (readError.line > 0)

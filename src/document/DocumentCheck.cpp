@@ -1,0 +1,75 @@
+#include "DocumentCheck.h"
+
+#include "CssTokenizer.h"
+
+#include <QDir>
+
+void DocumentCheck::open(const QString &folder)
+{
+    m_check.open(QDir(folder).filePath(QStringLiteral("syntax.db")));
+}
+
+DeclarationCheck::Context DocumentCheck::contextOf(const ElementNode &node)
+{
+    if (node.kind != NodeKind::AtRule)
+        return DeclarationCheck::Context::Style;
+    const QStringView page = u"@page";
+    const QStringView label = node.label;
+    if (label.startsWith(page, Qt::CaseInsensitive) &&
+        (label.size() == page.size() || !Css::isNameCharacter(label[page.size()])))
+        return DeclarationCheck::Context::Page;
+    return DeclarationCheck::Context::Descriptors;
+}
+
+DeclarationCheck::Form DocumentCheck::formOf(DocumentForm form)
+{
+    return form == DocumentForm::Editor ? DeclarationCheck::Form::Editor : DeclarationCheck::Form::Standard;
+}
+
+void DocumentCheck::gather(const ElementNode &node) const
+{
+    m_block.clear();
+    m_block.reserve(node.attributes.size());
+    for (const AttributeNode &attribute : node.attributes)
+        m_block.push_back({attribute.name(), attribute.value(), attribute.hasValue(), attribute.line});
+}
+
+void DocumentCheck::checkNode(const ElementNode &node, DocumentForm form,
+                              std::vector<DeclarationCheck::Finding> &findings) const
+{
+    gather(node);
+    m_check.checkBlock(m_block, contextOf(node), formOf(form), findings);
+}
+
+DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &node, int attribute,
+                                                          DocumentForm form) const
+{
+    gather(node);
+    return m_check.checkOne(m_block, attribute, contextOf(node), formOf(form));
+}
+
+void DocumentCheck::checkTree(const ElementNodes &nodes, DeclarationCheck::Form form,
+                              std::vector<Finding> &out) const
+{
+    for (const auto &node : nodes) {
+        if (!node->attributes.empty()) {
+            gather(*node);
+            m_check.checkBlock(m_block, contextOf(*node), form, m_findings);
+            for (size_t i = 0; i < m_findings.size(); ++i) {
+                if (!m_findings[i])
+                    continue;
+                const AttributeNode &attribute = node->attributes[i];
+                out.push_back({node.get(), int(i), attribute.line, attribute.column, m_findings[i].kind,
+                               std::move(m_findings[i].reason)});
+            }
+        }
+        checkTree(node->children, form, out);
+    }
+}
+
+std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleSheetModel &model) const
+{
+    std::vector<Finding> out;
+    checkTree(model.elements(), formOf(model.form()), out);
+    return out;
+}
