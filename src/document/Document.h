@@ -5,6 +5,7 @@
 #include "TextFile.h"
 
 #include <QString>
+#include <functional>
 
 // The style sheet being edited and its values. There is one per run, owned by the
 // main window: the element tree (shown by the `Elements` view), the current file, the
@@ -37,7 +38,20 @@ public:
     void setForm(DocumentForm form) { m_elements.setForm(form); }
 
     bool isModified() const { return m_modified; }
-    void setModified(bool modified) { m_modified = modified; }
+    void setModified(bool modified)
+    {
+        if (modified == m_modified)
+            return;
+        m_modified = modified;
+        if (m_modifiedObserver)
+            m_modifiedObserver(modified);
+    }
+    // Told of every change of the modified flag (the window's title shows it); setting
+    // the value the flag already has tells nothing.
+    void setModifiedObserver(std::function<void(bool modified)> observer)
+    {
+        m_modifiedObserver = std::move(observer);
+    }
 
     // The encoding the file was read in; saving writes back in it.
     TextFile::Encoding encoding() const { return m_encoding; }
@@ -75,6 +89,7 @@ private:
     StyleSheetModel m_elements;
     QString m_currentFileName;
     bool m_modified = false;
+    std::function<void(bool)> m_modifiedObserver;
     TextFile::Encoding m_encoding = TextFile::Encoding::Utf8;
     bool m_byteOrderMark = false;
     int m_aPosition = 0;
