@@ -805,6 +805,10 @@ void TMainForm::refreshUnusedElements()
         if (Elements->isRowHidden(node.row(), root) != hide)
             Elements->setRowHidden(node.row(), root, hide);
     }
+    // A node that went out of sight hands the selection to the root.
+    const QModelIndex current = Elements->currentIndex();
+    if (current.isValid() && current.parent() == root && Elements->isRowHidden(current.row(), root))
+        Elements->setCurrentIndex(root);
 }
 
 void TMainForm::NewElement1Click()
