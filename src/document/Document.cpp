@@ -18,8 +18,8 @@ void Document::setModified(bool modified)
     if (modified == m_modified)
         return;
     m_modified = modified;
-    if (m_modifiedListener)
-        m_modifiedListener(modified);
+    if (m_modifiedObserver)
+        m_modifiedObserver(modified);
 }
 
 void Document::followHistory()

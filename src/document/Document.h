@@ -41,7 +41,7 @@ public:
     bool isModified() const { return m_modified; }
     void setModified(bool modified);
     // Called with the new value whenever the modified flag changes (the window's title).
-    void setModifiedListener(std::function<void(bool)> listener) { m_modifiedListener = std::move(listener); }
+    void setModifiedObserver(std::function<void(bool)> listener) { m_modifiedObserver = std::move(listener); }
 
     // The history of the user's edits. Each edit is one step (DocumentEdits pushes
     // them); undoing back to where the history began gives the modified flag it had
@@ -103,7 +103,7 @@ private:
     QString m_currentFileName;
     bool m_modified = false;
     bool m_modifiedAtClean = false; // the flag that goes with the history's clean state
-    std::function<void(bool)> m_modifiedListener;
+    std::function<void(bool)> m_modifiedObserver;
     std::function<void(const QModelIndex &)> m_focusListener;
     TextFile::Encoding m_encoding = TextFile::Encoding::Utf8;
     bool m_byteOrderMark = false;

@@ -1,6 +1,7 @@
 #include "FileDialogs.h"
 
 #include <QFileDialog>
+#include <QLineEdit>
 
 QStringList FileDialogs::nameFilters(const QString &filter)
 {
@@ -51,15 +52,19 @@ QFileDialog *FileDialogs::saveDialog(QWidget *parent, const QString &title, cons
     QFileDialog *dialog = makeDialog(parent, title, filter);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
-    dialog->setOption(QFileDialog::DontConfirmOverwrite);
     dialog->setDefaultSuffix(defaultExtension);
     return dialog;
 }
 
 QString FileDialogs::choose(QFileDialog *dialog, const QString &fileName)
 {
-    if (!fileName.isEmpty())
+    if (!fileName.isEmpty()) {
         dialog->selectFile(fileName);
+    } else if (auto *nameBox = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
+        // The dialog keeps its name box between uses; a name from an earlier use
+        // must not be offered for a different document.
+        nameBox->clear();
+    }
     if (dialog->exec() != QDialog::Accepted)
         return {};
     return dialog->selectedFiles().value(0);

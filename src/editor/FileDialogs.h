@@ -18,12 +18,14 @@ QStringList nameFilters(const QString &filter);
 QFileDialog *openDialog(QWidget *parent, const QString &title, const QString &filter);
 
 // A dialog that names a file to save; it adds the default extension (without the dot)
-// to a name that has none and does not ask before replacing a file.
+// to a name that has none and asks before replacing an existing file (No leaves the
+// dialog open for another name).
 QFileDialog *saveDialog(QWidget *parent, const QString &title, const QString &filter,
                         const QString &defaultExtension);
 
-// Shows the dialog modally, proposing `fileName` when it is not empty. Gives the chosen
-// file's full path, or the empty text when the user cancelled.
+// Shows the dialog modally, proposing `fileName` (an empty text proposes no name, not
+// the one chosen last time). Gives the chosen file's full path, or the empty text when
+// the user cancelled.
 QString choose(QFileDialog *dialog, const QString &fileName = {});
 
 } // namespace FileDialogs

@@ -10,13 +10,16 @@
 #include "Messages.h"
 #include "PendingMessages.h"
 #include "PropertiesTreeView.h"
+#include "RegistryStore.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
 #include "TCSpinEdit.h"
 #include "TCodeForm.h"
 #include "TZEBColorButton.h"
 #include "WidgetColors.h"
+#include "WindowPlacement.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -54,6 +57,8 @@ constexpr int SplitterWidth = 3;
 constexpr int RightPanelWidth = 148;
 constexpr int HeadingHeight = 13;
 constexpr int TreeIndent = 19;
+// The size of the window at the first start, where the screen's free area allows.
+constexpr QSize FirstStartSize(1000, 700);
 
 const QString StyleSheetFilter = QStringLiteral("Style Sheet Files (*.css)|*.css|All Files (*.*)|*.*");
 const QString SaveFilter =
@@ -116,6 +121,8 @@ TMainForm::TMainForm(QWidget *parent)
     Properties->setModel(m_attributeList);
     connectTrees();
     connectEditors();
+    createShortcuts();
+    m_document.setModifiedObserver([this](bool) { updateTitle(); });
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
         const QModelIndex root = m_document.elements().rootIndex();
@@ -138,6 +145,7 @@ TMainForm::~TMainForm()
     for (QObject *child : children)
         child->disconnect(this);
     m_document.elements().disconnect(this);
+    m_document.setModifiedObserver({});
 }
 
 // ---------------------------------------------------------------------------------
@@ -155,14 +163,15 @@ void TMainForm::createLayout()
         tree->setEditTriggers(QAbstractItemView::SelectedClicked | QAbstractItemView::EditKeyPressed);
     }
 
-    auto *splitter = new QSplitter(Qt::Horizontal);
-    splitter->setHandleWidth(SplitterWidth);
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(createTreePanel(QStringLiteral("Elements"), Elements));
-    splitter->addWidget(createTreePanel(QStringLiteral("Attributes"), Properties));
-    splitter->setStretchFactor(0, 0);
-    splitter->setStretchFactor(1, 1);
-    splitter->setSizes({LeftPanelWidth, ClientWidth - LeftPanelWidth - SplitterWidth - RightPanelWidth});
+    Splitter1 = new QSplitter(Qt::Horizontal);
+    Splitter1->setHandleWidth(SplitterWidth);
+    Splitter1->setChildrenCollapsible(false);
+    Splitter1->addWidget(createTreePanel(QStringLiteral("Elements"), Elements));
+    Splitter1->addWidget(createTreePanel(QStringLiteral("Attributes"), Properties));
+    // A wider window widens both trees; the value editors keep their width.
+    Splitter1->setStretchFactor(0, 1);
+    Splitter1->setStretchFactor(1, 1);
+    Splitter1->setSizes({LeftPanelWidth, ClientWidth - LeftPanelWidth - SplitterWidth - RightPanelWidth});
 
     auto *rightPanel = new QWidget;
     rightPanel->setFixedWidth(RightPanelWidth);
@@ -171,7 +180,7 @@ void TMainForm::createLayout()
     auto *top = new QHBoxLayout;
     top->setContentsMargins(0, 0, 0, 0);
     top->setSpacing(0);
-    top->addWidget(splitter, 1);
+    top->addWidget(Splitter1, 1);
     top->addWidget(rightPanel);
 
     auto *outer = new QVBoxLayout(this);
@@ -202,6 +211,9 @@ void TMainForm::createLayout()
     ElementsPopup->addSeparator();
     StandardCss1 = ElementsPopup->addAction(QStringLiteral("&Standard CSS"));
     StandardCss1->setCheckable(true);
+    ShowUnusedElements1 = ElementsPopup->addAction(QStringLiteral("Show &Unused Elements"));
+    ShowUnusedElements1->setCheckable(true);
+    ShowUnusedElements1->setChecked(true);
     Elements->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
@@ -282,15 +294,41 @@ QWidget *TMainForm::createBottomPanel()
     Close = row->addButton(QStringLiteral("&Close"));
     New = row->addButton(QStringLiteral("&New"), QStyle::SP_FileIcon);
     Open = row->addButton(QStringLiteral("&Open..."), QStyle::SP_DialogOpenButton);
-    Finish = row->addButton(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton, 6);
+    Finish = row->addButton(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton);
+    SaveAs = row->addButton(QStringLiteral("Save &As..."), QStyle::SP_CustomBase, 6);
     Code = row->addButton(QStringLiteral("&Edit Code"), QStyle::SP_FileDialogContentsView);
+    Close->setToolTip(QStringLiteral("Close (Ctrl+Q)"));
+    New->setToolTip(QStringLiteral("New style sheet (Ctrl+N)"));
+    Open->setToolTip(QStringLiteral("Open a style sheet (Ctrl+O)"));
+    Finish->setToolTip(QStringLiteral("Save (Ctrl+S)"));
+    SaveAs->setToolTip(QStringLiteral("Save under a new name (Ctrl+Shift+S)"));
+    Code->setToolTip(QStringLiteral("Edit the style sheet as text (Ctrl+E)"));
 
     connect(Close, &QPushButton::clicked, this, &TMainForm::CloseClick);
     connect(New, &QPushButton::clicked, this, &TMainForm::NewClick);
     connect(Open, &QPushButton::clicked, this, &TMainForm::OpenClick);
     connect(Finish, &QPushButton::clicked, this, &TMainForm::FinishClick);
+    connect(SaveAs, &QPushButton::clicked, this, &TMainForm::SaveAsClick);
     connect(Code, &QPushButton::clicked, this, &TMainForm::CodeClick);
     return row;
+}
+
+void TMainForm::createShortcuts()
+{
+    // The keys of the bottom row's commands; the buttons keep their Alt letters.
+    const auto add = [this](QKeyCombination keys, void (TMainForm::*handler)()) {
+        auto *action = new QAction(this);
+        action->setShortcut(QKeySequence(keys));
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, handler);
+        addAction(action);
+    };
+    add(Qt::CTRL | Qt::Key_Q, &TMainForm::CloseClick);
+    add(Qt::CTRL | Qt::Key_N, &TMainForm::NewClick);
+    add(Qt::CTRL | Qt::Key_O, &TMainForm::OpenClick);
+    add(Qt::CTRL | Qt::Key_S, &TMainForm::FinishClick);
+    add(Qt::CTRL | Qt::SHIFT | Qt::Key_S, &TMainForm::SaveAsClick);
+    add(Qt::CTRL | Qt::Key_E, &TMainForm::CodeClick);
 }
 
 void TMainForm::createDialogs()
@@ -324,7 +362,49 @@ bool TMainForm::FormCreate()
         updateTitle();
         showRoots();
     });
+    ExceptionBox::guard(this, [this] { restoreWindowState(); });
     return true;
+}
+
+void TMainForm::restoreWindowState()
+{
+    RegistryStore registry;
+    const WindowPlacement placement = WindowPlacement::read(registry);
+    const QPoint near = placement.position.value_or(pos());
+    const QScreen *screen = QGuiApplication::screenAt(near + QPoint(1, 1));
+    if (!screen)
+        screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect available = screen->availableGeometry();
+    const QRect normal = placement.placedIn(available, FirstStartSize);
+    resize(normal.size());
+    move(normal.topLeft());
+    if (placement.maximised)
+        setWindowState(windowState() | Qt::WindowMaximized);
+    if (placement.splitter > 0) {
+        // The splitter shares out its width in proportion to these sizes when it is laid
+        // out, so they are given for the width it will have.
+        const int width = (placement.maximised ? available.width() : normal.width()) - RightPanelWidth;
+        const int left = std::min(placement.splitter, width - SplitterWidth - 1);
+        Splitter1->setSizes({left, width - SplitterWidth - left});
+    }
+}
+
+void TMainForm::saveWindowState() const
+{
+    WindowPlacement placement;
+    const bool normal = !(windowState() & (Qt::WindowMaximized | Qt::WindowMinimized | Qt::WindowFullScreen));
+    const QRect geometry = normal ? this->geometry() : normalGeometry();
+    if (geometry.isValid()) {
+        // The frame's corner, as move() takes it back.
+        placement.position = geometry.topLeft() - (this->geometry().topLeft() - pos());
+        placement.size = geometry.size();
+    }
+    placement.maximised = windowState() & Qt::WindowMaximized;
+    placement.splitter = Splitter1->sizes().value(0);
+    RegistryStore registry;
+    placement.write(registry);
 }
 
 void TMainForm::showRoots()
@@ -401,7 +481,10 @@ void TMainForm::activationStep()
 
 void TMainForm::updateTitle()
 {
-    setWindowTitle(Messages::ApplicationTitle + QLatin1String(" - ") + m_document.currentFileName());
+    // An edited document shows a "*" before its name.
+    setWindowTitle(Messages::ApplicationTitle + QLatin1String(" - ") +
+                   (m_document.isModified() ? QStringLiteral("*") : QString()) +
+                   m_document.currentFileName());
 }
 
 void TMainForm::expandReadDocument()
@@ -437,6 +520,7 @@ bool TMainForm::readStyleSheet(const QString &path)
     m_document.resetHistory(m_document.isModified());
     updateTitle();
     m_saveName = path;
+    clearEditors();
     return true;
 }
 
@@ -450,14 +534,23 @@ bool TMainForm::promptStep()
 
 bool TMainForm::saveDocument()
 {
-    if (!m_document.hasFile()) {
-        const QString chosen = FileDialogs::choose(SaveDialog1, m_saveName);
-        if (chosen.isEmpty())
-            return false;
-        m_saveName = chosen;
-        m_document.setCurrentFileName(chosen);
-    }
+    if (!m_document.hasFile())
+        return saveDocumentAs();
     StyleSheetWriter::save(m_document, m_document.currentFileName());
+    updateTitle();
+    return true;
+}
+
+bool TMainForm::saveDocumentAs()
+{
+    // The dialog asks before it replaces an existing file.
+    const QString chosen = FileDialogs::choose(SaveDialog1, m_saveName);
+    if (chosen.isEmpty())
+        return false;
+    m_saveName = chosen;
+    // A write that fails leaves the document with the file it had.
+    StyleSheetWriter::save(m_document, chosen);
+    m_document.setCurrentFileName(chosen);
     updateTitle();
     return true;
 }
@@ -476,10 +569,12 @@ void TMainForm::closeEvent(QCloseEvent *event)
 {
     bool goOn = false;
     ExceptionBox::guard(this, [&] { goOn = promptStep(); });
-    if (goOn)
+    if (goOn) {
+        ExceptionBox::guard(this, [this] { saveWindowState(); });
         event->accept();
-    else
+    } else {
         event->ignore();
+    }
 }
 
 void TMainForm::NewClick()
@@ -490,6 +585,9 @@ void TMainForm::NewClick()
         buildElementList();
         activationStep();
         m_document.setCurrentFileName(Document::NotSaved);
+        // A new document proposes no name of an earlier one when it is saved.
+        m_saveName.clear();
+        clearEditors();
         updateTitle();
         m_document.resetHistory(false);
     });
@@ -510,6 +608,11 @@ void TMainForm::OpenClick()
 void TMainForm::FinishClick()
 {
     ExceptionBox::guard(this, [this] { saveDocument(); });
+}
+
+void TMainForm::SaveAsClick()
+{
+    ExceptionBox::guard(this, [this] { saveDocumentAs(); });
 }
 
 void TMainForm::CodeClick()
@@ -566,6 +669,18 @@ void TMainForm::connectTrees()
             [this] { ExceptionBox::guard(this, [this] { m_document.undoStack().undo(); }); });
     connect(Redo1, &QAction::triggered, this,
             [this] { ExceptionBox::guard(this, [this] { m_document.undoStack().redo(); }); });
+    connect(ShowUnusedElements1, &QAction::triggered, this, &TMainForm::ShowUnusedElements1Click);
+    // Which nodes hold declarations changes with every insertion and removal; one
+    // refresh follows each burst of changes (a read inserts many rows).
+    m_unusedRefresh = new QTimer(this);
+    m_unusedRefresh->setSingleShot(true);
+    m_unusedRefresh->setInterval(0);
+    connect(m_unusedRefresh, &QTimer::timeout, this, &TMainForm::refreshUnusedElements);
+    const StyleSheetModel *elements = &m_document.elements();
+    for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(elements, changed, m_unusedRefresh, qOverload<>(&QTimer::start));
+    connect(elements, &QAbstractItemModel::modelReset, m_unusedRefresh, qOverload<>(&QTimer::start));
+    connect(elements, &QAbstractItemModel::layoutChanged, m_unusedRefresh, qOverload<>(&QTimer::start));
 }
 
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
@@ -600,6 +715,20 @@ void TMainForm::disableEditors()
          std::initializer_list<QWidget *>{ColorButton, FileEdit, FontCombo, Numbers, OptionsCombo, Browse})
         editor->setEnabled(false);
     m_presetNode = QPersistentModelIndex();
+}
+
+void TMainForm::clearEditors()
+{
+    // Disabled first: with no node preset, the editors' change events write nothing.
+    disableEditors();
+    ColorButton->setColor(0);
+    ColorButton->setOtherColor(WidgetColors::ButtonFace);
+    FontCombo->setCurrentIndex(-1);
+    FontCombo->clearEditText();
+    Numbers->clear();
+    OptionsCombo->clear();
+    OptionsCombo->clearEditText();
+    FileEdit->clear();
 }
 
 void TMainForm::ElementsClick()
@@ -648,8 +777,11 @@ void TMainForm::clickStep()
         // Text that is no colour (inherit, var(), a typo) leaves the button's colour
         // as it is, so the value is not overwritten by whatever colour it held.
         const uint32_t color = StrToColor(preset.text.toUtf8().constData());
-        if (color != COLORS_NONE)
+        if (color != COLORS_NONE) {
             ColorButton->setColor(color);
+            // The colour dialog behind "Other" starts at the value's colour.
+            ColorButton->setOtherColor(color);
+        }
         break;
     }
     case KindUrl:
@@ -705,6 +837,29 @@ void TMainForm::StandardCss1Click()
     });
 }
 
+void TMainForm::ShowUnusedElements1Click()
+{
+    refreshUnusedElements();
+}
+
+void TMainForm::refreshUnusedElements()
+{
+    const StyleSheetModel &model = m_document.elements();
+    const QModelIndex root = model.rootIndex();
+    const bool showAll = ShowUnusedElements1->isChecked();
+    const int fixed = m_document.fixedElementCount();
+    for (int i = 0; i < model.elementCount(); ++i) {
+        const QModelIndex node = model.elementIndex(i);
+        const bool hide = !showAll && i < fixed && model.rowCount(node) == 0;
+        if (Elements->isRowHidden(node.row(), root) != hide)
+            Elements->setRowHidden(node.row(), root, hide);
+    }
+    // A node that went out of sight hands the selection to the root.
+    const QModelIndex current = Elements->currentIndex();
+    if (current.isValid() && current.parent() == root && Elements->isRowHidden(current.row(), root))
+        Elements->setCurrentIndex(root);
+}
+
 void TMainForm::NewElement1Click()
 {
     ExceptionBox::guard(this, [this] { DocumentEdits::newElement(m_document); });
@@ -749,6 +904,9 @@ void TMainForm::writeEditorValue(ValueKind kind, const QString &valueText)
 
 void TMainForm::ColorButtonColorChange()
 {
+    // The colour dialog behind "Other" starts at the button's colour, also after a
+    // colour was picked from the palette.
+    ColorButton->setOtherColor(ColorButton->color());
     writeEditorValue(KindColor, QString::fromLatin1(ColorToHex(ColorButton->color())));
 }
 
@@ -759,7 +917,10 @@ void TMainForm::FontComboChange()
 
 void TMainForm::NumbersChange()
 {
-    // Reading the value turns a text that is no whole number into 0 first.
+    // Reading the value turns a text that is no whole number into 0 first; an editor
+    // that no node preset (one just emptied) is left as it is.
+    if (!m_presetNode.isValid())
+        return;
     writeEditorValue(KindNumber, DocumentEdits::numberValue(Numbers->value()));
 }
 

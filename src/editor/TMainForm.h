@@ -21,6 +21,8 @@ class QFileDialog;
 class QLineEdit;
 class QMenu;
 class QPushButton;
+class QSplitter;
+class QTimer;
 class QTreeView;
 class TCSpinEdit;
 class TZEBColorButton;
@@ -52,18 +54,22 @@ public:
     AttributeListModel &attributeList() { return *m_attributeList; }
     const PictureIcons &elementIcons() const { return m_elementIcons; }
 
-    // Loads the catalogue into the trees and fills the font list. Gives false when the
+    // Loads the catalogue into the trees, fills the font list and places the window as
+    // it stood when it last closed (see WindowPlacement). Gives false when the
     // catalogue tables are missing: the user has been told, and the program ends.
     bool FormCreate();
     // The first activation adds the pseudo-class nodes and opens the command-line
     // file; later activations do nothing.
     void FormActivate();
 
-    // The bottom row.
+    // The bottom row (and its keys: Ctrl+Q, Ctrl+N, Ctrl+O, Ctrl+S, Ctrl+Shift+S, Ctrl+E).
     void CloseClick();
     void NewClick();
     void OpenClick();
     void FinishClick();
+    // Save As: asks for a name (proposing the current one) and saves under it; the
+    // document then has that file.
+    void SaveAsClick();
     void CodeClick();
 
     // The element tree. The click steps run on every change of the current node
@@ -84,6 +90,10 @@ public:
     void StandardCss1Click();
     // Undo and Redo name the step they would take (enabled only when there is one).
     void updateUndoActions();
+    // "Show Unused Elements" (on at start): when off, the catalogue's element nodes and
+    // the pseudo-class nodes that hold no declaration are hidden, so that the style
+    // sheet's own rules stand together. Followed after every change of the tree.
+    void ShowUnusedElements1Click();
     // The node the tree commands and the value editors work on: the current node of
     // `Elements` (none after a click on empty space).
     QModelIndex selectedNode() const;
@@ -107,7 +117,10 @@ public:
     // Trees
     ElementsTreeView *Elements = nullptr;
     PropertiesTreeView *Properties = nullptr;
-    // Undo, Redo, New Element, New Property, Delete Property (Del), Standard CSS (checkable)
+    // Between the trees: the boundary the user moves.
+    QSplitter *Splitter1 = nullptr;
+    // Undo, Redo, New Element, New Property, Delete Property (Del), Standard CSS
+    // (checkable), Show Unused Elements (checkable)
     QMenu *ElementsPopup = nullptr;
     QAction *Undo1 = nullptr;
     QAction *Redo1 = nullptr;
@@ -115,6 +128,7 @@ public:
     QAction *NewProperty1 = nullptr;
     QAction *DeleteProperty1 = nullptr;
     QAction *StandardCss1 = nullptr;
+    QAction *ShowUnusedElements1 = nullptr;
 
     // Value editors (all disabled until an attribute node is clicked)
     TZEBColorButton *ColorButton = nullptr;
@@ -129,6 +143,7 @@ public:
     QPushButton *New = nullptr;
     QPushButton *Open = nullptr;
     QPushButton *Finish = nullptr;
+    QPushButton *SaveAs = nullptr;
     QPushButton *Code = nullptr;
 
     // Dialogs
@@ -141,6 +156,7 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
     void showEvent(QShowEvent *event) override;
     // The close box, the system menu and Alt+F4 ask about unsaved changes like Close.
+    // A window that closes stores where it stands.
     void closeEvent(QCloseEvent *event) override;
 
 private:
@@ -149,10 +165,16 @@ private:
     QWidget *createEditSettings();
     QWidget *createBottomPanel();
     void createDialogs();
+    void createShortcuts();
     void connectTrees();
     void connectEditors();
 
     void disableEditors();
+    // Empties and disables every value editor (a new or newly read document).
+    void clearEditors();
+    void refreshUnusedElements();
+    void restoreWindowState();
+    void saveWindowState() const;
     void clickStep();
     // Writes `valueText` into the selected node when the editor of `kind` was preset
     // from it.
@@ -166,6 +188,8 @@ private:
     void buildElementList();
     // Save: asks for a name while the document has none. True when the file was written.
     bool saveDocument();
+    // Asks for a name and writes the file; the document takes the name once written.
+    bool saveDocumentAs();
     // Before a command discards the style sheet: asks whether to save it when it was
     // modified. True when the command may go on.
     bool promptStep();
@@ -184,6 +208,7 @@ private:
     Document m_document;
     AttributeListModel *m_attributeList = nullptr;
     QString m_saveName;                     // the name SaveDialog1 proposes
+    QTimer *m_unusedRefresh = nullptr;      // one refresh of the hidden nodes per burst of changes
     QPersistentModelIndex m_currentAtPress; // the current node when a click began
     QPersistentModelIndex m_presetNode;     // the node the enabled editor was preset from
     int m_editSession = 0;                  // the writes of one selection merge into one step

@@ -54,22 +54,25 @@ id=$(wait_window "${TITLE_PREFIX}$SHEET")
 sleep 0.5
 
 # Client layout (the window has no frame without a window manager): the element
-# tree in x 0..221 below its heading, the catalogue tree from x 224, the spin edit
-# at 455,142 (117 x 23) with its arrows at its right end.
+# tree from x 0 below its heading, the catalogue tree beside it, and the value
+# editors in the 148 pixels at the right edge: the spin edit 19 pixels into them at
+# y 142 (117 x 23), with its arrows at its right end.
+eval "$(xdotool getwindowgeometry --shell "$id")"
+EDITORS_X=$((WIDTH - 148))
 # The root row is selected at start (a click on it would edit its label).
 TREE_X=150
 read -r ROW_TOP ROW_HEIGHT < <(selected_row "$id" "$TREE_X" 0 120) || fail "no selected row in the element tree"
 [ "$ROW_HEIGHT" -ge 16 ] || fail "unexpected row height $ROW_HEIGHT"
 row_y() { echo $((ROW_TOP + $1 * ROW_HEIGHT + ROW_HEIGHT / 2)); }
 
-white_at "$id" 470 153 && fail "the spin edit is enabled before any attribute is clicked"
+white_at "$id" $((EDITORS_X + 34)) 153 && fail "the spin edit is enabled before any attribute is clicked"
 
 # Row 1 is the element A, shown open after the read: its attributes are rows 2 and 3.
 # Click margin=5: the spin edit is enabled and shows 5; its up arrow makes it 6.
 xdotool mousemove --window "$id" "$TREE_X" "$(row_y 3)" click 1
 sleep 0.3
-white_at "$id" 470 153 || fail "the spin edit was not enabled by the click"
-xdotool mousemove --window "$id" 564 148 click 1
+white_at "$id" $((EDITORS_X + 34)) 153 || fail "the spin edit was not enabled by the click"
+xdotool mousemove --window "$id" $((EDITORS_X + 128)) 148 click 1
 sleep 0.3
 screenshot edit-value
 import -window "$id" "$SHOTS/edit-value-window.png"

@@ -146,7 +146,7 @@ private slots:
         });
         QVERIFY(form->document().isModified());
         QCOMPARE(sheetText(*form), text);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *Not Saved"));
     }
 
     void saveOverTheSheetsFileThenCloseReloadsIt()

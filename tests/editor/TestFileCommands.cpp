@@ -212,7 +212,7 @@ private slots:
         QVERIFY(form->isVisible());
         QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
         QVERIFY(form->document().isModified());
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *Not Saved"));
     }
 
     void yesSavesThenGoesOn()
@@ -275,10 +275,17 @@ private slots:
         QCOMPARE(form->Elements->currentIndex(), model.rootIndex());
         QCOMPARE(form->Properties->currentIndex(), form->attributeList().rootIndex());
 
-        // After New the save dialog proposes the file last read.
+        // Save As proposes the file's own name; after New the save dialog proposes no
+        // name of the earlier document.
+        {
+            DialogAnswerer saveAs;
+            expectSaveDialog(saveAs, {}, QStringLiteral("opened.css"));
+            form->SaveAsClick();
+            QVERIFY2(saveAs.done(), qPrintable(saveAs.report()));
+        }
         form->NewClick();
         DialogAnswerer save;
-        expectSaveDialog(save, {}, QStringLiteral("opened.css"));
+        expectSaveDialog(save, {}, {});
         form->FinishClick();
         QVERIFY2(save.done(), qPrintable(save.report()));
     }
@@ -346,7 +353,7 @@ private slots:
         QVERIFY2(answer.done(), qPrintable(answer.report()));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList());
         QCOMPARE(form->document().currentFileName(), QStringLiteral("Not Saved"));
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *Not Saved"));
     }
 
     void saveAsksOnceThenWritesDirectly()
@@ -363,7 +370,7 @@ private slots:
         const QString path = QDir(dir.path()).filePath(QStringLiteral("sheet.css"));
         QCOMPARE(readFile(path), QByteArray("BODY {color=red;}"));
         QCOMPARE(form->document().currentFileName(), path);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + path);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + path); // still modified
 
         editDocument(*form, QStringLiteral("font-size=12"));
         DialogAnswerer second; // no dialog
@@ -371,6 +378,134 @@ private slots:
         QVERIFY2(second.done(), qPrintable(second.report()));
         QCOMPARE(readFile(path), QByteArray("BODY {color=red; font-size=12;}"));
         QVERIFY(form->document().isModified());
+    }
+
+    // Naming an existing file in the save dialog asks before replacing it: Yes
+    // replaces it, No leaves its bytes as they were and the dialog open.
+    void replacingAFileIsAsked_data()
+    {
+        QTest::addColumn<bool>("saveAs");
+        QTest::addColumn<bool>("replace");
+        QTest::newRow("Save, Yes") << false << true;
+        QTest::newRow("Save, No") << false << false;
+        QTest::newRow("Save As, Yes") << true << true;
+        QTest::newRow("Save As, No") << true << false;
+    }
+
+    void replacingAFileIsAsked()
+    {
+        QFETCH(bool, saveAs);
+        QFETCH(bool, replace);
+        QTemporaryDir dir;
+        const QString existing = dir.filePath(QStringLiteral("existing.css"));
+        const QByteArray before = "H1 {color=blue;}\r\nP {margin=1;}";
+        writeFile(existing, before);
+        QString current = QStringLiteral("Not Saved");
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        if (saveAs) {
+            // A document with a file of its own, saved under the existing file's name.
+            current = dir.filePath(QStringLiteral("own.css"));
+            writeFile(current, "BODY {}");
+            QVERIFY(form->readStyleSheet(current));
+        }
+        editDocument(*form);
+        form->SaveDialog1->setDirectory(dir.path());
+
+        DialogAnswerer answer;
+        bool leftOpen = false;
+        answer.on<QFileDialog>([&](QFileDialog *dialog) {
+            DialogAnswerer::chooseFile(dialog, QStringLiteral("existing.css"));
+            leftOpen = dialog->isVisible();
+            if (leftOpen)
+                DialogAnswerer::cancel(dialog);
+        });
+        answer.on<QMessageBox>([replace](QMessageBox *box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("Save Style Sheet"));
+            QVERIFY2(box->text().contains(QStringLiteral("existing.css")), qPrintable(box->text()));
+            QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+            DialogAnswerer::press(box, replace ? QMessageBox::Yes : QMessageBox::No);
+        });
+        if (saveAs)
+            form->SaveAsClick();
+        else
+            form->FinishClick();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+
+        QCOMPARE(leftOpen, !replace);
+        const QString written = StyleSheetWriter::styleSheetText(form->document());
+        QCOMPARE(readFile(existing), replace ? written.toUtf8() : before);
+        QCOMPARE(form->document().currentFileName(), replace ? existing : current);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + (replace ? existing : current));
+    }
+
+    // Save As writes under the new name, which becomes the document's file; the old
+    // file stays as it was, and Save then writes the new one without asking.
+    void saveAsChangesTheFile()
+    {
+        QTemporaryDir dir;
+        const QString old = dir.filePath(QStringLiteral("old.css"));
+        const QString renamed = dir.filePath(QStringLiteral("new.css"));
+        writeFile(old, "P {}");
+        const auto form = startMainWindow(old);
+        QVERIFY(form);
+        editDocument(*form);
+        {
+            DialogAnswerer answer;
+            expectSaveDialog(answer, renamed, QStringLiteral("old.css"));
+            form->SaveAsClick();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        }
+        QCOMPARE(readFile(renamed), QByteArray("BODY {color=red;}"));
+        QCOMPARE(readFile(old), QByteArray("P {}"));
+        QCOMPARE(form->document().currentFileName(), renamed);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + renamed);
+
+        editDocument(*form, QStringLiteral("font-size=12"));
+        {
+            DialogAnswerer none;
+            form->FinishClick();
+            QVERIFY2(none.done(), qPrintable(none.report()));
+        }
+        QCOMPARE(readFile(renamed), QByteArray("BODY {color=red; font-size=12;}"));
+        QCOMPARE(readFile(old), QByteArray("P {}"));
+
+        // Cancelled, Save As changes nothing.
+        DialogAnswerer cancelled;
+        expectSaveDialog(cancelled, {}, QStringLiteral("new.css"));
+        form->SaveAsClick();
+        QVERIFY2(cancelled.done(), qPrintable(cancelled.report()));
+        QCOMPARE(form->document().currentFileName(), renamed);
+    }
+
+    // A first save whose write fails leaves the document without a file: the next Save
+    // asks for a name again.
+    void failedFirstSaveKeepsTheDocumentNameless()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("full.css"));
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        editDocument(*form);
+        editDocument(*form, QStringLiteral("font-size=12"));
+        {
+            DialogAnswerer answer;
+            expectSaveDialog(answer, path);
+            answer.on<QMessageBox>([](QMessageBox *box) {
+                QCOMPARE(box->icon(), QMessageBox::Critical);
+                DialogAnswerer::press(box, QMessageBox::Ok);
+            });
+            const FileSizeLimit limit(8);
+            form->FinishClick();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        }
+        QCOMPARE(form->document().currentFileName(), QStringLiteral("Not Saved"));
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *Not Saved"));
+        DialogAnswerer again;
+        expectSaveDialog(again, {}, QStringLiteral("full.css"));
+        form->FinishClick();
+        QVERIFY2(again.done(), qPrintable(again.report()));
     }
 
     void emptySheetSavesAnEmptyFile()

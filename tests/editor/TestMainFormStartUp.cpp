@@ -243,11 +243,10 @@ private slots:
         QVERIFY(form.FontCombo->isEditable());
         QVERIFY(form.OptionsCombo->isEditable());
 
-        const QList<QPair<QPushButton *, QString>> buttons = {{form.Close, QStringLiteral("&Close")},
-                                                              {form.New, QStringLiteral("&New")},
-                                                              {form.Open, QStringLiteral("&Open...")},
-                                                              {form.Finish, QStringLiteral("&Save...")},
-                                                              {form.Code, QStringLiteral("&Edit Code")}};
+        const QList<QPair<QPushButton *, QString>> buttons = {
+            {form.Close, QStringLiteral("&Close")},       {form.New, QStringLiteral("&New")},
+            {form.Open, QStringLiteral("&Open...")},      {form.Finish, QStringLiteral("&Save...")},
+            {form.SaveAs, QStringLiteral("Save &As...")}, {form.Code, QStringLiteral("&Edit Code")}};
         int right = 0;
         for (const auto &[button, caption] : buttons) {
             QCOMPARE(button->text(), caption);
@@ -261,7 +260,7 @@ private slots:
         QCOMPARE(form.Close->x(), 1);
 
         const QList<QAction *> items = form.ElementsPopup->actions();
-        QCOMPARE(items.size(), 8);
+        QCOMPARE(items.size(), 9);
         QCOMPARE(items.at(0)->text(), QStringLiteral("&Undo"));
         QCOMPARE(items.at(0)->shortcut(), QKeySequence(QKeySequence::Undo));
         QCOMPARE(items.at(1)->text(), QStringLiteral("&Redo"));
@@ -275,6 +274,9 @@ private slots:
         QVERIFY(items.at(6)->isSeparator());
         QCOMPARE(items.at(7)->text(), QStringLiteral("&Standard CSS"));
         QVERIFY(items.at(7)->isCheckable());
+        QCOMPARE(items.at(8)->text(), QStringLiteral("Show &Unused Elements"));
+        QVERIFY(items.at(8)->isCheckable());
+        QVERIFY(items.at(8)->isChecked());
     }
 
     void dialogs()
@@ -297,7 +299,8 @@ private slots:
         QCOMPARE(form.SaveDialog1->selectedNameFilter(), QStringLiteral("Style Sheet Files (*.css)"));
         QCOMPARE(form.SaveDialog1->acceptMode(), QFileDialog::AcceptSave);
         QCOMPARE(form.SaveDialog1->defaultSuffix(), QStringLiteral("css"));
-        QVERIFY(form.SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
+        // Replacing an existing file is asked first.
+        QVERIFY(!form.SaveDialog1->testOption(QFileDialog::DontConfirmOverwrite));
     }
 
     void commandLineFileIsReadOnce()
