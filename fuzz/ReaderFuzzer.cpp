@@ -114,6 +114,15 @@ bool endsInHexEscape(QStringView text)
            text[text.size() - 1 - digits] == QLatin1Char('\\');
 }
 
+// Whether the text ends in a backslash that escapes nothing (an odd run of them).
+bool endsInBackslash(QStringView text)
+{
+    qsizetype count = 0;
+    while (count < text.size() && text[text.size() - 1 - count] == QLatin1Char('\\'))
+        ++count;
+    return count % 2 == 1;
+}
+
 bool holdsComment(QStringView text)
 {
     return text.contains(QLatin1String("/*")) && holdsToken(text, Css::TokenType::Comment);
@@ -184,6 +193,8 @@ bool readsBackInColonForm(const AttributeNode &attribute)
 // - either form: a label that ends in a hex escape is written before " {", and the
 //   escape takes the space in: the label reads back with a blank at its end
 //   (`.a\31{b:c}` reads back as ".a\31 ");
+// - either form: a label, name or value that ends in a lone backslash escapes the ";"
+//   or the space written after it (`a{b:c\`: every save and read adds a ";");
 // - either form: a rule that holds nothing but empty nested rules (`a{b{}}`) is shown
 //   in the tree dump, but written as an empty rule, which the dump leaves out;
 // - either form: a declaration or a statement that leaves a bracket open (`a{b:(}`,
@@ -198,7 +209,8 @@ bool knownRoundTripFault(const ElementNodes &nodes, DocumentForm form)
             return true;
         if (node->kind == NodeKind::Statement && (node->endComments || leavesBracketOpen(node->label)))
             return true;
-        if (holdsToken(node->label, Css::TokenType::BadUrl) || endsInHexEscape(node->label))
+        if (holdsToken(node->label, Css::TokenType::BadUrl) || endsInHexEscape(node->label) ||
+            endsInBackslash(node->label))
             return true;
         if (node->takesDeclarations() && node->attributes.empty() && node->children.empty() &&
             (node->kind == NodeKind::AtRule || node->comments || node->endComments || node->parent))
@@ -211,7 +223,8 @@ bool knownRoundTripFault(const ElementNodes &nodes, DocumentForm form)
                 return true;
             if (leavesBracketOpen(attribute.name()) || leavesBracketOpen(attribute.value()) ||
                 holdsToken(attribute.value(), Css::TokenType::BadUrl) ||
-                holdsToken(attribute.name(), Css::TokenType::BadUrl))
+                holdsToken(attribute.name(), Css::TokenType::BadUrl) || endsInBackslash(attribute.name()) ||
+                endsInBackslash(attribute.value()))
                 return true;
         }
         if (knownRoundTripFault(node->children, form))
