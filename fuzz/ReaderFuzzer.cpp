@@ -123,6 +123,20 @@ bool endsInBackslash(QStringView text)
     return count % 2 == 1;
 }
 
+// Whether the text holds a string or comment that does not close, or a bad string.
+bool holdsUnclosed(QStringView text)
+{
+    Css::Tokenizer tokens(text);
+    for (Css::Token token = tokens.next(); token.type != Css::TokenType::EndOfFile; token = tokens.next()) {
+        if (token.type == Css::TokenType::BadString)
+            return true;
+        if ((token.type == Css::TokenType::String || token.type == Css::TokenType::Comment) &&
+            token.numberLength == 1)
+            return true;
+    }
+    return false;
+}
+
 bool holdsComment(QStringView text)
 {
     return text.contains(QLatin1String("/*")) && holdsToken(text, Css::TokenType::Comment);
@@ -195,6 +209,9 @@ bool readsBackInColonForm(const AttributeNode &attribute)
 //   (`.a\31{b:c}` reads back as ".a\31 ");
 // - either form: a label, name or value that ends in a lone backslash escapes the ";"
 //   or the space written after it (`a{b:c\`: every save and read adds a ";");
+// - either form: a string cut by the end of the file after a backslash is closed with a
+//   quote that the backslash escapes (`a{b:'c\` gives 'c\', still open), and the
+//   string then takes in the ";" and "}" written after it;
 // - either form: a rule that holds nothing but empty nested rules (`a{b{}}`) is shown
 //   in the tree dump, but written as an empty rule, which the dump leaves out;
 // - either form: a declaration or a statement that leaves a bracket open (`a{b:(}`,
@@ -210,7 +227,7 @@ bool knownRoundTripFault(const ElementNodes &nodes, DocumentForm form)
         if (node->kind == NodeKind::Statement && (node->endComments || leavesBracketOpen(node->label)))
             return true;
         if (holdsToken(node->label, Css::TokenType::BadUrl) || endsInHexEscape(node->label) ||
-            endsInBackslash(node->label))
+            endsInBackslash(node->label) || holdsUnclosed(node->label))
             return true;
         if (node->takesDeclarations() && node->attributes.empty() && node->children.empty() &&
             (node->kind == NodeKind::AtRule || node->comments || node->endComments || node->parent))
@@ -224,7 +241,8 @@ bool knownRoundTripFault(const ElementNodes &nodes, DocumentForm form)
             if (leavesBracketOpen(attribute.name()) || leavesBracketOpen(attribute.value()) ||
                 holdsToken(attribute.value(), Css::TokenType::BadUrl) ||
                 holdsToken(attribute.name(), Css::TokenType::BadUrl) || endsInBackslash(attribute.name()) ||
-                endsInBackslash(attribute.value()))
+                endsInBackslash(attribute.value()) || holdsUnclosed(attribute.name()) ||
+                holdsUnclosed(attribute.value()))
                 return true;
         }
         if (knownRoundTripFault(node->children, form))
