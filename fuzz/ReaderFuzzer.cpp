@@ -284,11 +284,14 @@ struct Checker
             // Only name=value, kept as written, can have an empty name; it has a value.
             if (attribute.name().isEmpty() && !attribute.hasValue())
                 fail("an empty declaration", label);
-            // name: value is trimmed on both sides of ":", name=value as a whole. Known
-            // fault: the rest of a bad url() keeps its blanks, at the end too
-            // (`a{b:url(x y` LF `}`).
+            // name: value is trimmed on both sides of ":", name=value as a whole. A blank
+            // after a hex escape belongs to the escape. Known fault: the rest of a bad
+            // url() keeps its blanks, at the end too (`a{b:url(x y` LF `}`).
             const QString whole = attribute.label(DocumentForm::Editor);
-            if (startsOrEndsBlank(whole) && !holdsToken(whole, Css::TokenType::BadUrl))
+            const bool blankStart = !whole.isEmpty() && Css::isWhitespace(whole.front());
+            const bool blankEnd = !whole.isEmpty() && Css::isWhitespace(whole.back()) &&
+                                  !endsInHexEscape(QStringView(whole).chopped(1));
+            if ((blankStart || blankEnd) && !holdsToken(whole, Css::TokenType::BadUrl))
                 fail("a declaration with blanks at an end", label);
             if (!equalsPossible && breaksOutsideComments(label))
                 fail("a line break in a declaration", label);
