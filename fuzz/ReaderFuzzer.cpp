@@ -285,12 +285,13 @@ struct Checker
             if (attribute.name().isEmpty() && !attribute.hasValue())
                 fail("an empty declaration", label);
             // name: value is trimmed on both sides of ":", name=value as a whole. A blank
-            // after a hex escape belongs to the escape. Known fault: the rest of a bad
-            // url() keeps its blanks, at the end too (`a{b:url(x y` LF `}`).
+            // after a hex escape, or escaped itself (`\ `), belongs to the escape. Known fault: the rest of a
+            // bad url() keeps its blanks, at the end too (`a{b:url(x y` LF `}`).
             const QString whole = attribute.label(DocumentForm::Editor);
             const bool blankStart = !whole.isEmpty() && Css::isWhitespace(whole.front());
             const bool blankEnd = !whole.isEmpty() && Css::isWhitespace(whole.back()) &&
-                                  !endsInHexEscape(QStringView(whole).chopped(1));
+                                  !endsInHexEscape(QStringView(whole).chopped(1)) &&
+                                  !endsInBackslash(QStringView(whole).chopped(1));
             if ((blankStart || blankEnd) && !holdsToken(whole, Css::TokenType::BadUrl))
                 fail("a declaration with blanks at an end", label);
             if (!equalsPossible && breaksOutsideComments(label))
