@@ -7,7 +7,7 @@
 // - every node's row and parent agree with where it stands, and the nodes and
 //   declarations the read made know their place in the text;
 // - no at-rule label and no declaration without value is empty, no declaration
-//   starts or ends with a blank, and no label holds a line break outside a comment
+//   starts or ends with a blank, and no label holds a line break between its tokens
 //   (a name=value declaration keeps its text as written, so its line breaks count
 //   only when the text holds no "=");
 // - a failed read changes nothing, not even the form, and says where it failed;
@@ -65,18 +65,19 @@ const char *formName(DocumentForm form)
     return form == DocumentForm::Editor ? "editor" : "standard";
 }
 
-// Whether the text has a CR or LF outside its comments, as the tokenizer cuts it.
-bool breaksOutsideComments(QStringView text)
+// Whether the text has a CR or LF between its tokens (comments aside), as the
+// tokenizer cuts it.
+bool breaksBetweenTokens(QStringView text)
 {
     if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
         return false;
     Css::Tokenizer tokens(text);
     for (Css::Token token = tokens.next(); token.type != Css::TokenType::EndOfFile; token = tokens.next()) {
-        if (token.type == Css::TokenType::Comment)
-            continue;
-        // Known fault: a string continued by an escaped line break (`"x\` LF `y"`) and
-        // the rest of a bad url() (`url(x y` LF `z)`) keep their line breaks in the label.
-        if (token.type == Css::TokenType::String || token.type == Css::TokenType::BadUrl)
+        // Known fault: line breaks inside a token stay in the label: a string continued
+        // by an escaped line break (`"x\` LF `y"`), the rest of a bad url() (`url(x y`
+        // LF `z)`), and the line break that ends a hex escape (`\a` LF). Only the blanks
+        // between tokens are made single spaces.
+        if (token.type != Css::TokenType::Whitespace)
             continue;
         const QStringView part = Css::tokenText(text, token);
         if (part.contains(QLatin1Char('\n')) || part.contains(QLatin1Char('\r')))
@@ -294,7 +295,7 @@ struct Checker
                                   !endsInBackslash(QStringView(whole).chopped(1));
             if ((blankStart || blankEnd) && !holdsToken(whole, Css::TokenType::BadUrl))
                 fail("a declaration with blanks at an end", label);
-            if (!equalsPossible && breaksOutsideComments(label))
+            if (!equalsPossible && breaksBetweenTokens(label))
                 fail("a line break in a declaration", label);
         }
     }
@@ -313,7 +314,7 @@ struct Checker
             fail("a statement with content", node.label);
         if (node.kind != NodeKind::Rule && !node.label.startsWith(QLatin1Char('@')))
             fail("an at-rule label without its name", node.label);
-        if (breaksOutsideComments(node.label))
+        if (breaksBetweenTokens(node.label))
             fail("a line break in a node label", node.label);
         checkDeclarations(node);
         checkChildren(node);
