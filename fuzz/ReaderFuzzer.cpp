@@ -124,7 +124,8 @@ bool endsInBackslash(QStringView text)
     return count % 2 == 1;
 }
 
-// Whether the text holds a string or comment that does not close, or a bad string.
+// Whether the text holds a string, url() or comment that does not close, or a bad
+// string.
 bool holdsUnclosed(QStringView text)
 {
     Css::Tokenizer tokens(text);
@@ -133,6 +134,8 @@ bool holdsUnclosed(QStringView text)
             return true;
         if ((token.type == Css::TokenType::String || token.type == Css::TokenType::Comment) &&
             token.numberLength == 1)
+            return true;
+        if (token.type == Css::TokenType::Url && !Css::tokenText(text, token).endsWith(QLatin1Char(')')))
             return true;
     }
     return false;
@@ -211,8 +214,9 @@ bool readsBackInColonForm(const AttributeNode &attribute)
 // - either form: a label, name or value that ends in a lone backslash escapes the ";"
 //   or the space written after it (`a{b:c\`: every save and read adds a ";");
 // - either form: a string cut by the end of the file after a backslash is closed with a
-//   quote that the backslash escapes (`a{b:'c\` gives 'c\', still open), and the
-//   string then takes in the ";" and "}" written after it;
+//   quote that the backslash escapes (`a{b:'c\` gives 'c\', still open), and a url()
+//   cut by the end of the file is not closed at all (`a{b:url(c ` keeps its blank):
+//   either then takes in the ";" and "}" written after it;
 // - either form: a rule that holds nothing but empty nested rules (`a{b{}}`) is shown
 //   in the tree dump, but written as an empty rule, which the dump leaves out;
 // - either form: a declaration or a statement that leaves a bracket open (`a{b:(}`,
@@ -286,14 +290,16 @@ struct Checker
             if (attribute.name().isEmpty() && !attribute.hasValue())
                 fail("an empty declaration", label);
             // name: value is trimmed on both sides of ":", name=value as a whole. A blank
-            // after a hex escape, or escaped itself (`\ `), belongs to the escape. Known fault: the rest of a
-            // bad url() keeps its blanks, at the end too (`a{b:url(x y` LF `}`).
+            // after a hex escape, or escaped itself (`\ `), belongs to the escape. Known
+            // fault: a bad url() and a url() cut by the end of the file keep their blanks,
+            // at the end too (`a{b:url(x y` LF `}`, `a{b:url(c `).
             const QString whole = attribute.label(DocumentForm::Editor);
             const bool blankStart = !whole.isEmpty() && Css::isWhitespace(whole.front());
             const bool blankEnd = !whole.isEmpty() && Css::isWhitespace(whole.back()) &&
                                   !endsInHexEscape(QStringView(whole).chopped(1)) &&
                                   !endsInBackslash(QStringView(whole).chopped(1));
-            if ((blankStart || blankEnd) && !holdsToken(whole, Css::TokenType::BadUrl))
+            if ((blankStart || blankEnd) && !holdsToken(whole, Css::TokenType::BadUrl) &&
+                !holdsUnclosed(whole))
                 fail("a declaration with blanks at an end", label);
             if (!equalsPossible && breaksBetweenTokens(label))
                 fail("a line break in a declaration", label);
