@@ -141,6 +141,16 @@ bool holdsUnclosed(QStringView text)
     return false;
 }
 
+// Whether the blank at the end of the text (a CR LF is one) ends a hex escape or is
+// escaped itself: the escape's, not a blank after the text.
+bool blankEndsEscape(QStringView text)
+{
+    QStringView before = text.chopped(1);
+    if (text.endsWith(QLatin1String("\r\n")))
+        before.chop(1);
+    return endsInHexEscape(before) || endsInBackslash(before);
+}
+
 bool holdsComment(QStringView text)
 {
     return text.contains(QLatin1String("/*")) && holdsToken(text, Css::TokenType::Comment);
@@ -295,9 +305,8 @@ struct Checker
             // at the end too (`a{b:url(x y` LF `}`, `a{b:url(c `).
             const QString whole = attribute.label(DocumentForm::Editor);
             const bool blankStart = !whole.isEmpty() && Css::isWhitespace(whole.front());
-            const bool blankEnd = !whole.isEmpty() && Css::isWhitespace(whole.back()) &&
-                                  !endsInHexEscape(QStringView(whole).chopped(1)) &&
-                                  !endsInBackslash(QStringView(whole).chopped(1));
+            const bool blankEnd =
+                !whole.isEmpty() && Css::isWhitespace(whole.back()) && !blankEndsEscape(whole);
             if ((blankStart || blankEnd) && !holdsToken(whole, Css::TokenType::BadUrl) &&
                 !holdsUnclosed(whole))
                 fail("a declaration with blanks at an end", label);
