@@ -148,7 +148,9 @@ bool blankEndsEscape(QStringView text)
     QStringView before = text.chopped(1);
     if (text.endsWith(QLatin1String("\r\n")))
         before.chop(1);
-    return endsInHexEscape(before) || endsInBackslash(before);
+    // A backslash before a line break escapes nothing.
+    const bool lineBreak = text.back() == QLatin1Char('\n') || text.back() == QLatin1Char('\r');
+    return endsInHexEscape(before) || (!lineBreak && endsInBackslash(before));
 }
 
 bool holdsComment(QStringView text)
