@@ -213,6 +213,8 @@ bool readsBackInColonForm(const AttributeNode &attribute)
 // - the editor's form: a comment left inside a name: value declaration is written
 //   inside name=value, whose reading takes it out (`a{b=c;d=e;f:g/**/h}` reads back
 //   as f=gh, one word where there were two);
+// - the editor's form: a custom property whose value holds a block is written as
+//   --x={...}, which reads back as a nested rule "--x=" (`a{--x:{b:c};d=e;f=g}`);
 // - the editor's form: the comments before a rule are written inside it, before its
 //   first declaration, and read back as that declaration's (`/*x*/p{b=c}`);
 // - either form: a comment in a statement's prelude is written after its ";" and read
@@ -254,6 +256,9 @@ bool knownRoundTripFault(const ElementNodes &nodes, DocumentForm form)
                 return true;
             if (form == DocumentForm::Editor &&
                 (holdsComment(attribute.name()) || holdsComment(attribute.value())))
+                return true;
+            if (form == DocumentForm::Editor && attribute.name().startsWith(QLatin1String("--")) &&
+                holdsToken(attribute.value(), Css::TokenType::OpenCurly))
                 return true;
             if (leavesBracketOpen(attribute.name()) || leavesBracketOpen(attribute.value()) ||
                 holdsToken(attribute.value(), Css::TokenType::BadUrl) ||
