@@ -215,6 +215,9 @@ bool readsBackInColonForm(const AttributeNode &attribute)
 //   as f=gh, one word where there were two);
 // - the editor's form: a custom property whose value holds a block is written as
 //   --x={...}, which reads back as a nested rule "--x=" (`a{--x:{b:c};d=e;f=g}`);
+// - the editor's form: name=value is trimmed of every Unicode blank when read, so a
+//   no-break space that ends a value (a name character in CSS) is lost
+//   (`a{b:c` U+00A0 `;d=e;f=g}`);
 // - the editor's form: the comments before a rule are written inside it, before its
 //   first declaration, and read back as that declaration's (`/*x*/p{b=c}`);
 // - either form: a comment in a statement's prelude is written after its ";" and read
@@ -256,6 +259,11 @@ bool knownRoundTripFault(const ElementNodes &nodes, DocumentForm form)
                 return true;
             if (form == DocumentForm::Editor &&
                 (holdsComment(attribute.name()) || holdsComment(attribute.value())))
+                return true;
+            const auto unicodeBlank = [](QChar c) { return c.isSpace() && !Css::isWhitespace(c); };
+            if (form == DocumentForm::Editor &&
+                ((!attribute.name().isEmpty() && unicodeBlank(attribute.name().front())) ||
+                 (!attribute.value().isEmpty() && unicodeBlank(attribute.value().back()))))
                 return true;
             if (form == DocumentForm::Editor && attribute.name().startsWith(QLatin1String("--")) &&
                 holdsToken(attribute.value(), Css::TokenType::OpenCurly))
