@@ -218,8 +218,9 @@ bool readsBackInColonForm(const AttributeNode &attribute)
 // - the editor's form: name=value is trimmed of every Unicode blank when read, so a
 //   no-break space that ends a value (a name character in CSS) is lost
 //   (`a{b:c` U+00A0 `;d=e;f=g}`);
-// - the editor's form: the comments before a rule are written inside it, before its
-//   first declaration, and read back as that declaration's (`/*x*/p{b=c}`);
+// - the editor's form: the comments before a rule or an at-rule with declarations are
+//   written inside it, before its first declaration, and read back as that
+//   declaration's (`/*x*/p{b=c}`, `/*x*/@font-face{a=b}`);
 // - either form: a comment in a statement's prelude is written after its ";" and read
 //   back as one after the statement (`@import "a" /*c*/;`);
 // - either form: a rule or an at-rule with declarations that holds none is left out of
@@ -243,7 +244,7 @@ bool readsBackInColonForm(const AttributeNode &attribute)
 bool knownRoundTripFault(const ElementNodes &nodes, DocumentForm form)
 {
     for (const auto &node : nodes) {
-        if (form == DocumentForm::Editor && node->kind == NodeKind::Rule && node->comments &&
+        if (form == DocumentForm::Editor && node->takesDeclarations() && node->comments &&
             !node->attributes.empty() && node->children.empty())
             return true;
         if (node->kind == NodeKind::Statement && (node->endComments || leavesBracketOpen(node->label)))
