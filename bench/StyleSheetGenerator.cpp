@@ -1,5 +1,6 @@
 #include "StyleSheetGenerator.h"
 
+#include <QFile>
 #include <array>
 
 namespace {
@@ -51,5 +52,26 @@ QString StyleSheetGenerator::generate(Form form, int declarations)
             text += QLatin1String("}\n\n");
         }
     }
+    return text;
+}
+
+QByteArray StyleSheetGenerator::realStyleSheet(qint64 bytes)
+{
+    QByteArray parts[2];
+    const char *const names[] = {"bootstrap.css", "bulma.css"};
+    for (int i = 0; i < 2; ++i) {
+        QFile file(QLatin1String(LW_REAL_SHEETS_DIR "/") + QLatin1String(names[i]));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        parts[i] = file.readAll();
+        if (parts[i].isEmpty())
+            return {};
+        if (!parts[i].endsWith('\n')) // bootstrap.css ends without a line break
+            parts[i] += '\n';
+    }
+    QByteArray text;
+    text.reserve(bytes + parts[1].size());
+    for (int i = 0; text.size() < bytes; ++i)
+        text += parts[i % 2];
     return text;
 }

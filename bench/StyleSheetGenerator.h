@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 // Flat style sheets of a given number of declarations, the same for every run.
@@ -12,5 +13,11 @@ enum class Form {
 };
 
 QString generate(Form form, int declarations);
+
+// A real style sheet of at least `bytes` bytes: the committed bootstrap.css and
+// bulma.css from tests/data/real, each taken whole, in turn, as a file would hold them
+// (LF line breaks, a line break after each, an @charset at the start of every
+// bootstrap.css). Empty when they cannot be read.
+QByteArray realStyleSheet(qint64 bytes);
 
 } // namespace StyleSheetGenerator
