@@ -254,7 +254,7 @@ Token Tokenizer::consumeUrl(qsizetype start)
         }
         ++m_pos;
     }
-    return {TokenType::Url, start, m_pos - start, 0}; // unclosed at the end of the text
+    return {TokenType::Url, start, m_pos - start, 1}; // unclosed at the end of the text
 }
 
 Token Tokenizer::next()

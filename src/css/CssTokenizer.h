@@ -44,7 +44,7 @@ struct Token
     qsizetype start = 0;
     qsizetype length = 0;
     // Number, Percentage, Dimension: the characters of the number (Dimension: its unit
-    // follows them). Comment, String: 1 when the text ends before it closes.
+    // follows them). Comment, String, Url: 1 when the text ends before it closes.
     qsizetype numberLength = 0;
 
     qsizetype end() const { return start + length; }

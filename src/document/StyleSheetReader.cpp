@@ -198,8 +198,7 @@ public:
             case TokenType::CloseCurly:
                 throw Malformed{token.start, QStringLiteral("\"}\" closes no block")};
             case TokenType::AtKeyword: {
-                auto node = parseAtRule(token, nullptr);
-                node->comments = std::move(pending);
+                auto node = parseAtRule(token, nullptr, std::move(pending));
                 if (isLeadingStatement(*node))
                     m_leading.push_back(std::move(node));
                 else
@@ -323,24 +322,30 @@ private:
         Token token = first;
         for (;; token = m_tokens.next()) {
             const TokenType type = token.type;
-            if (type == TokenType::EndOfFile)
+            if (type == TokenType::EndOfFile) {
+                m_unclosed = m_stack;
                 return token;
+            }
             int depth = int(m_stack.size());
             const bool inCurly = !m_stack.empty() && m_stack.back() == TokenType::CloseCurly;
             if (type == TokenType::CloseCurly && !inCurly) {
                 if (mode == Collect::TopLevelPrelude)
                     throw Malformed{token.start, QStringLiteral("\"}\" closes no block")};
                 // Closes the item and the block it stands in.
+                m_unclosed = m_stack;
                 return token;
             }
             if (depth == 0) {
                 if (type == TokenType::OpenCurly) {
-                    if (mode != Collect::Item || !customProperty)
+                    if (mode != Collect::Item || !customProperty) {
+                        m_unclosed.clear();
                         return token;
+                    }
                 } else if (type == TokenType::Semicolon && mode != Collect::TopLevelPrelude) {
+                    m_unclosed.clear();
                     return token;
-                } else if (mode == Collect::Item && type == TokenType::Colon && !customProperty &&
-                           isCustomPropertyName()) {
+                } else if (mode == Collect::Item && !customProperty &&
+                           (type == TokenType::Colon || isDelim(m_text, token, '=')) && isCustomPropertyName()) {
                     // A custom property's value may hold blocks of its own.
                     customProperty = true;
                 }
@@ -389,8 +394,10 @@ private:
     // The text of items [from, to): every run of blanks and line breaks becomes one
     // space and none stands at either end. A comment next to a blank (or at either
     // end) is taken out into `comments`; one between two other tokens stays in place.
+    // When the range runs to the end of the item, brackets left open are closed.
     QString buildText(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
     {
+        const bool toEnd = to == m_items.size();
         // Trim blanks and comments from both ends.
         while (from < to && (m_items[from].token.type == TokenType::Whitespace ||
                              m_items[from].token.type == TokenType::Comment)) {
@@ -402,45 +409,58 @@ private:
         while (to > from && (m_items[to - 1].token.type == TokenType::Whitespace ||
                              m_items[to - 1].token.type == TokenType::Comment))
             --to;
-        if (from >= to) {
-            takeComments(to, trailing, comments);
-            return {};
-        }
-        // Most texts need no change: one view of the source.
-        bool plain = true;
-        for (size_t i = from; i < to && plain; ++i) {
-            const Token &token = m_items[i].token;
-            if (token.type == TokenType::Comment || token.type == TokenType::BadString ||
-                (token.type == TokenType::String && token.numberLength == 1))
-                plain = false;
-            else if (token.type == TokenType::Whitespace)
-                plain = token.length == 1 && m_text[token.start] == QLatin1Char(' ');
-        }
         QString out;
-        if (plain) {
-            const qsizetype start = m_items[from].token.start;
-            out = m_text.sliced(start, m_items[to - 1].token.end() - start).toString();
-        } else {
-            out.reserve(m_items[to - 1].token.end() - m_items[from].token.start);
-            for (size_t i = from; i < to; ++i) {
+        if (from < to) {
+            // Most texts need no change: one view of the source.
+            bool plain = true;
+            for (size_t i = from; i < to && plain; ++i) {
                 const Token &token = m_items[i].token;
-                if (token.type == TokenType::Whitespace) {
-                    if (!out.endsWith(QLatin1Char(' ')))
-                        out += QLatin1Char(' ');
-                } else if (token.type == TokenType::Comment) {
-                    const bool beside = m_items[i - 1].token.type == TokenType::Whitespace ||
-                                        m_items[i + 1].token.type == TokenType::Whitespace;
-                    if (beside)
-                        appendComment(comments, commentText(token));
-                    else
-                        out += Css::tokenText(m_text, token);
-                } else {
-                    appendToken(out, token);
+                if (token.type == TokenType::Comment)
+                    plain = false;
+                else if (token.type == TokenType::Whitespace)
+                    plain = token.length == 1 && m_text[token.start] == QLatin1Char(' ');
+                else
+                    plain = !needsNormalising(token);
+            }
+            if (plain) {
+                const qsizetype start = m_items[from].token.start;
+                out = m_text.sliced(start, m_items[to - 1].token.end() - start).toString();
+            } else {
+                out.reserve(m_items[to - 1].token.end() - m_items[from].token.start);
+                for (size_t i = from; i < to; ++i) {
+                    const Token &token = m_items[i].token;
+                    if (token.type == TokenType::Whitespace) {
+                        if (!out.endsWith(QLatin1Char(' ')))
+                            out += QLatin1Char(' ');
+                    } else if (token.type == TokenType::Comment) {
+                        const bool beside = m_items[i - 1].token.type == TokenType::Whitespace ||
+                                            m_items[i + 1].token.type == TokenType::Whitespace;
+                        if (beside)
+                            appendComment(comments, commentText(token));
+                        else
+                            out += Css::tokenText(m_text, token);
+                    } else {
+                        appendToken(out, token);
+                    }
                 }
+                // A hex escape at the end keeps no blank after it (the writer adds one
+                // where the next character would continue the escape).
+                while (out.endsWith(QLatin1Char(' ')))
+                    out.chop(1);
             }
         }
         takeComments(to, trailing, comments);
+        if (toEnd)
+            closeBrackets(out);
         return out;
+    }
+
+    // Brackets the item left open are closed, so that the text written back is read
+    // the same way (an open bracket would take in what the writer puts after it).
+    void closeBrackets(QString &out) const
+    {
+        for (auto i = m_unclosed.rbegin(); i != m_unclosed.rend(); ++i)
+            out += *i == TokenType::CloseParen ? QLatin1Char(')') : *i == TokenType::CloseSquare ? QLatin1Char(']') : QLatin1Char('}');
     }
 
     void takeComments(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
@@ -450,40 +470,142 @@ private:
                 appendComment(comments, commentText(m_items[i].token));
     }
 
-    // The source text of items [from, to) with comments taken out and nothing else
-    // changed (a declaration in the editor's own form keeps its text as written).
+    // The source text of items [from, to) with comments next to blanks taken out and
+    // nothing else changed (a declaration in the editor's own form keeps its text as
+    // written).
     QString rawText(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
     {
         QString out;
         for (size_t i = from; i < to; ++i) {
             const Token &token = m_items[i].token;
-            if (token.type == TokenType::Comment)
+            if (token.type != TokenType::Comment) {
+                appendToken(out, token);
+                continue;
+            }
+            const bool beside = i == from || i + 1 >= to ||
+                                m_items[i - 1].token.type == TokenType::Whitespace ||
+                                m_items[i + 1].token.type == TokenType::Whitespace;
+            if (beside)
                 appendComment(comments, commentText(token));
             else
-                appendToken(out, token);
+                out += Css::tokenText(m_text, token);
         }
+        if (to == m_items.size())
+            closeBrackets(out);
         return out;
     }
 
-    // A string cut by a line break is closed where the line ends, and one left open at
-    // the end of the file where the file ends: labels are single lines, and written on
-    // one line the string would run on into what follows it.
+    bool needsNormalising(const Token &token) const
+    {
+        switch (token.type) {
+        case TokenType::BadString:
+        case TokenType::BadUrl:
+            return true;
+        case TokenType::String:
+        case TokenType::Url:
+            if (token.numberLength == 1)
+                return true;
+            break;
+        default:
+            break;
+        }
+        for (const QChar c : Css::tokenText(m_text, token))
+            if (c == QLatin1Char('\\') || Css::isWhitespace(c))
+                return true;
+        return false;
+    }
+
+    // A token as a single-line label holds it, read back the same way: a string cut by
+    // a line break is closed where the line ends, and one left open at the end of the
+    // file where the file ends (written on one line it would run on into what follows);
+    // an escaped line break inside a string goes (it stands for nothing); a url() is
+    // closed; the line break that ends an escape becomes a space; a lone backslash (an
+    // escape of nothing, before a line break or the end) goes.
     void appendToken(QString &out, const Token &token) const
     {
-        out += Css::tokenText(m_text, token);
-        if (token.type == TokenType::BadString ||
-            (token.type == TokenType::String && token.numberLength == 1))
-            out += m_text[token.start];
+        const QStringView text = Css::tokenText(m_text, token);
+        switch (token.type) {
+        case TokenType::String:
+        case TokenType::BadString: {
+            QString value;
+            value.reserve(text.size() + 1);
+            for (qsizetype i = 0; i < text.size(); ++i) {
+                if (text[i] == QLatin1Char('\\') && i + 1 < text.size() && isLineBreak(text[i + 1])) {
+                    ++i;
+                    if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                        ++i;
+                    continue;
+                }
+                value += text[i];
+                if (text[i] == QLatin1Char('\\') && i + 1 < text.size())
+                    value += text[++i];
+            }
+            if (token.type == TokenType::BadString || token.numberLength == 1) {
+                if (value.endsWith(QLatin1Char('\\')) && !isEscaped(value, value.size() - 1))
+                    value.chop(1);
+                value += text[0];
+            }
+            out += value;
+            return;
+        }
+        case TokenType::Url:
+        case TokenType::BadUrl: {
+            bool blank = false;
+            for (const QChar c : text) {
+                if (Css::isWhitespace(c)) {
+                    blank = true;
+                    continue;
+                }
+                if (blank)
+                    out += QLatin1Char(' ');
+                blank = false;
+                out += c;
+            }
+            if (!out.endsWith(QLatin1Char(')')) || (token.type == TokenType::Url && token.numberLength == 1))
+                out += QLatin1Char(')');
+            return;
+        }
+        case TokenType::Delim:
+            if (text[0] == QLatin1Char('\\'))
+                return;
+            break;
+        default:
+            break;
+        }
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            if (isLineBreak(text[i])) {
+                if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                    ++i;
+                out += QLatin1Char(' ');
+            } else {
+                out += text[i];
+            }
+        }
+    }
+
+    // Whether the character at `at` is escaped by the backslashes before it.
+    static bool isEscaped(const QString &text, qsizetype at)
+    {
+        qsizetype backslashes = 0;
+        for (qsizetype i = at - 1; i >= 0 && text[i] == QLatin1Char('\\'); --i)
+            ++backslashes;
+        return backslashes % 2 == 1;
+    }
+
+    static bool isLineBreak(QChar c)
+    {
+        return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\f');
     }
 
     // An at-rule: its prelude, then ";" (a statement) or a block.
-    std::unique_ptr<ElementNode> parseAtRule(const Token &atKeyword, const ElementNode *parent)
+    // The comments before it and those in its prelude stand before the node.
+    std::unique_ptr<ElementNode> parseAtRule(const Token &atKeyword, const ElementNode *parent,
+                                             std::unique_ptr<QStringList> comments)
     {
         processEvents();
         ++m_atRules;
         const QStringView name = Css::tokenText(m_text, atKeyword);
         const Token stop = collect(m_tokens.next(), Collect::AtPrelude);
-        std::unique_ptr<QStringList> comments;
         QString prelude = buildText(0, m_items.size(), comments);
         QString label = prelude.isEmpty() ? name.toString() : name.toString() + QLatin1Char(' ') + prelude;
         if (stop.type != TokenType::OpenCurly) {
@@ -493,15 +615,14 @@ private:
                 m_tokens.setPosition(stop.start); // it closes the block the statement stands in
             }
             auto node = makeNode(NodeKind::Statement, std::move(label), atKeyword.start);
-            addEndComments(*node, std::move(comments));
+            node->comments = std::move(comments);
             return node;
         }
         const NodeKind kind = isRuleBlockName(name)          ? NodeKind::Block
                               : isDeclarationBlockName(name) ? NodeKind::AtRule
                                                              : NodeKind::Block;
         auto node = makeNode(kind, std::move(label), atKeyword.start);
-        if (comments)
-            node->endComments = std::move(comments);
+        node->comments = std::move(comments);
         parseBlock(*node);
         // An unknown at-rule is placed by what its block holds.
         if (!isRuleBlockName(name) && !isDeclarationBlockName(name) && !node->attributes.empty()) {
@@ -538,8 +659,7 @@ private:
                 appendComment(pending, commentText(token));
                 continue;
             case TokenType::AtKeyword: {
-                auto child = parseAtRule(token, &node);
-                child->comments = std::move(pending);
+                auto child = parseAtRule(token, &node, std::move(pending));
                 addChild(node, std::move(child));
                 continue;
             }
@@ -606,19 +726,63 @@ private:
                 throw Malformed{position, QStringLiteral("the declaration \"%1:\" has no value").arg(name)};
             attribute = AttributeNode(name, value);
         } else {
+            // The editor's own form: the text as written, trimmed at both ends only.
             ++m_equalsDeclarations;
-            const QString all = rawText(0, m_items.size(), pending);
-            // The declaration trimmed; it parts at its first "=".
-            const QStringView trimmed = QStringView(all).trimmed();
-            const qsizetype equals = trimmed.indexOf(QLatin1Char('='));
-            attribute = AttributeNode(trimmed.first(equals), trimmed.sliced(equals + 1));
+            const QString name = rawText(0, separator, pending);
+            const QString value = rawText(separator + 1, m_items.size(), pending);
+            attribute = AttributeNode(trimmedBlanks(name, true, false), trimmedBlanks(value, false, true));
+            attribute.picture = EqualsMark;
         }
-        attribute.picture = kindOf(attribute.name());
+        attribute.picture |= kindOf(attribute.name());
         const auto [line, column] = place(position);
         attribute.line = line;
         attribute.column = column;
         attribute.comments = std::move(pending);
         node.attributes.push_back(std::move(attribute));
+    }
+
+public:
+    // In a document read as standard CSS, a declaration written name=value becomes
+    // name: value (its name and value trimmed), or a name without value when either
+    // part is empty, so that what Save writes is read back the same.
+    void settleEqualsDeclarations() { settle(m_nodes, form() == DocumentForm::Standard); }
+
+private:
+    // Marks a declaration read in the name=value form while the form is undecided.
+    static constexpr qint32 EqualsMark = 1 << 16;
+
+    void settle(ElementNodes &nodes, bool standard)
+    {
+        for (auto &node : nodes) {
+            for (AttributeNode &attribute : node->attributes) {
+                if (!(attribute.picture & EqualsMark))
+                    continue;
+                attribute.picture &= ~EqualsMark;
+                if (!standard)
+                    continue;
+                const QStringView name = trimmedBlanks(attribute.name(), true, true);
+                const QStringView value = trimmedBlanks(attribute.value(), true, true);
+                AttributeNode settled = name.isEmpty() || value.isEmpty()
+                                            ? AttributeNode::nameOnly(attribute.label(DocumentForm::Editor))
+                                            : AttributeNode(name, value);
+                settled.picture = kindOf(settled.hasValue() ? settled.name() : QStringView());
+                settled.line = attribute.line;
+                settled.column = attribute.column;
+                settled.comments = std::move(attribute.comments);
+                attribute = std::move(settled);
+            }
+            settle(node->children, standard);
+        }
+    }
+
+    // A text without the characters 0 to 32 at its start and/or end.
+    static QStringView trimmedBlanks(QStringView text, bool start, bool end)
+    {
+        while (start && !text.isEmpty() && text.front().unicode() <= 32)
+            text = text.sliced(1);
+        while (end && !text.isEmpty() && text.back().unicode() <= 32)
+            text.chop(1);
+        return text;
     }
 
     int kindOf(QStringView name)
@@ -742,6 +906,7 @@ private:
     int m_fixed = 0;
     std::vector<Item> m_items;
     std::vector<TokenType> m_stack;
+    std::vector<TokenType> m_unclosed; // the closers an item's open brackets lacked
     FlatTable<SelectorEntry> m_selectors;
     FlatTable<KindEntry> m_kinds;
     qsizetype m_colonDeclarations = 0;
@@ -780,6 +945,7 @@ bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const 
         }
         return false;
     }
+    parser.settleEqualsDeclarations();
     document.elements().replaceContent(parser.takeNodes(), parser.takeEndComments(), parser.form());
     return true;
 }

@@ -92,10 +92,40 @@ private:
         }
     }
 
+    // A node's label and " {"; a label that ends in a hex escape gets a blank to end
+    // it, or the escape would take in the blank before "{".
+    static void appendHead(QString &text, const QString &label)
+    {
+        text += label;
+        if (endsInHexEscape(label))
+            text += QLatin1Char(' ');
+        text += QLatin1String(" {");
+    }
+
+    static bool endsInHexEscape(const QString &label)
+    {
+        qsizetype i = label.size();
+        int digits = 0;
+        const auto isHex = [](QChar c) {
+            const char16_t u = c.unicode();
+            return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+        };
+        while (i > 0 && digits < 6 && isHex(label[i - 1])) {
+            --i;
+            ++digits;
+        }
+        if (digits == 0 || i == 0 || label[i - 1] != QLatin1Char('\\'))
+            return false;
+        qsizetype backslashes = 0;
+        for (qsizetype j = i - 1; j >= 0 && label[j] == QLatin1Char('\\'); --j)
+            ++backslashes;
+        return backslashes % 2 == 1;
+    }
+
     void writeNode(const ElementNode &node, int indent)
     {
+        writeComments(node.comments.get(), indent);
         if (node.kind == NodeKind::Statement) {
-            writeComments(node.comments.get(), indent);
             QString &text = line(indent);
             text += node.label;
             text += QLatin1Char(';');
@@ -104,33 +134,23 @@ private:
                     text += QLatin1Char(' ') + comment;
             return;
         }
-        const bool rule = node.takesDeclarations();
-        if (rule && node.children.empty()) {
-            if (node.attributes.empty()) {
-                // Nothing to write but what was said about it.
-                writeComments(node.comments.get(), indent);
-                writeComments(node.endComments.get(), indent);
+        if (node.children.empty()) {
+            // Rules without declarations say nothing and are left out under the root
+            // (the catalogue's offer); anywhere else, and with comments, they stay.
+            if (node.attributes.empty() && node.kind == NodeKind::Rule && indent == 0 && !node.endComments &&
+                !node.comments)
                 return;
-            }
-            // In the editor's own form a rule's comments stand inside it, so that the
-            // rule's head stays a plain selector.
-            const bool inside = m_form == DocumentForm::Editor;
-            if (!inside)
-                writeComments(node.comments.get(), indent);
             QString &text = line(indent);
-            text += node.label;
-            text += QLatin1String(" {");
-            if (inside)
-                appendInline(text, node.comments.get());
-            appendDeclarations(text, node);
+            appendHead(text, node.label);
+            if (!node.attributes.empty())
+                appendDeclarations(text, node);
             if (node.endComments)
                 for (const QString &comment : *node.endComments)
-                    text += QLatin1Char(' ') + comment;
+                    text += (text.endsWith(QLatin1Char('{')) ? QString() : QStringLiteral(" ")) + comment;
             text += QLatin1Char('}');
             return;
         }
-        writeComments(node.comments.get(), indent);
-        line(indent) += node.label + QLatin1String(" {");
+        appendHead(line(indent), node.label);
         if (!node.attributes.empty())
             appendDeclarations(line(indent + 2), node);
         for (const auto &child : node.children)

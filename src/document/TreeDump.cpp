@@ -55,8 +55,10 @@ QString kindMark(const ElementNode &node)
 
 void dumpNode(QString &out, const ElementNode &node, int depth, DocumentForm form)
 {
-    if (node.kind == NodeKind::Rule && node.attributes.empty() && node.children.empty() && !node.comments &&
-        !node.endComments)
+    // Rules without declarations under the root are the catalogue's offer, not part of
+    // the style sheet.
+    if (depth == 0 && node.kind == NodeKind::Rule && node.attributes.empty() && node.children.empty() &&
+        !node.comments && !node.endComments)
         return;
     dumpComments(out, node.comments.get(), depth);
     const QString indent(depth, QLatin1Char('\t'));

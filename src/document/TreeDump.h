@@ -10,7 +10,7 @@ class Document;
 // "a" for an at-rule with declarations, "s" for a statement and "c" for a comment (a
 // comment stands before its node; at the end of a block, after the block's content).
 // A node's declarations come first, one level deeper, then its child nodes. Rules
-// without declarations, nested rules or comments are left out. In labels, backslash,
+// under the root without declarations, nested rules or comments are left out. In labels, backslash,
 // CR, LF and TAB are shown as \\, \r, \n and \t. Every line ends with LF.
 namespace TreeDump {
 
