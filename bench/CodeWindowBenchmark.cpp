@@ -162,6 +162,25 @@ void findWord(benchmark::State &state)
 }
 BENCHMARK(findWord)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
+// The window's text as Save and the check take it, on the window's thread.
+void windowText(benchmark::State &state)
+{
+    TCodeForm &form = *fixture->form;
+    double rawMs = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        const QString raw = form.Code->document()->toRawText();
+        rawMs = std::max(rawMs, msSince(clock));
+        clock.start();
+        const QString text = form.text();
+        state.SetIterationTime(msSince(clock) / 1e3);
+        benchmark::DoNotOptimize(text.size() + raw.size());
+    }
+    state.counters["rawTextMs"] = rawMs;
+}
+BENCHMARK(windowText)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
 void check(benchmark::State &state)
 {
     TCodeForm &form = *fixture->form;
@@ -175,7 +194,7 @@ void check(benchmark::State &state)
         ++generation;
         QElapsedTimer clock;
         clock.start();
-        const QString text = form.text(); // taken on the window's thread
+        const QString text = form.Code->document()->toRawText(); // as the window takes it
         textMs = std::max(textMs, msSince(clock));
         check.check(text, generation);
         while (outcome.generation != generation)
@@ -192,12 +211,16 @@ void statesAll(benchmark::State &state)
 {
     CodeEditor *editor = fixture->form->Code;
     for (auto _ : state) {
-        // From the first line on, as after an edit at the top.
-        QTextCursor(editor->document()).insertText(QStringLiteral("/**/"));
+        // A comment opened on the first line changes the state of every line after it.
+        QTextCursor top(editor->document());
+        top.insertText(QStringLiteral("/*"));
         QElapsedTimer clock;
         clock.start();
         editor->highlighter()->ensureStates(editor->blockCount() - 1);
         state.SetIterationTime(msSince(clock) / 1e3);
+        top.deletePreviousChar();
+        top.deletePreviousChar();
+        editor->highlighter()->ensureStates(editor->blockCount() - 1);
     }
 }
 BENCHMARK(statesAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);

@@ -90,6 +90,19 @@ protected:
                     }
                 }
             }
+            // The editor's raw text separates lines with U+2029: they become CR LF, as in
+            // the file the main window would read back.
+            if (text.contains(QChar::ParagraphSeparator)) {
+                QString lines;
+                lines.reserve(text.size() + text.count(QChar::ParagraphSeparator));
+                qsizetype from = 0;
+                for (qsizetype at; (at = text.indexOf(QChar::ParagraphSeparator, from)) >= 0; from = at + 1) {
+                    lines.append(QStringView(text).sliced(from, at - from));
+                    lines.append(QLatin1String("\r\n"));
+                }
+                lines.append(QStringView(text).sliced(from));
+                text = std::move(lines);
+            }
             if (catalogue) {
                 auto document = std::make_unique<Document>();
                 document->applyElementList(*elements);
@@ -102,6 +115,11 @@ protected:
                     outcome.column = error.column;
                     outcome.description = error.describe();
                 }
+                // The outcome goes first; the style sheet read is let go after it.
+                text = QString();
+                emit m_owner->checked(outcome);
+                document.reset();
+                continue;
             }
             emit m_owner->checked(outcome);
         }

@@ -31,6 +31,7 @@ public:
     void setCatalogueFolder(const QString &folder);
     QString catalogueFolder() const;
 
+    // `text` has CR LF between lines, or is the editor's raw text (U+2029 between lines).
     void check(const QString &text, quint64 generation);
 
 signals:
