@@ -1,21 +1,33 @@
 #include "TCodeForm.h"
 
 #include "ButtonRow.h"
+#include "Catalogue.h"
+#include "CodeCompleter.h"
+#include "CssTokenizer.h"
 #include "ExceptionBox.h"
+#include "Failure.h"
 #include "FileDialogs.h"
+#include "FindBar.h"
 #include "Messages.h"
+#include "RegistryStore.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontDatabase>
 #include <QFrame>
 #include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QInputDialog>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
+#include <QShortcut>
 #include <QStyle>
 #include <QTextBlock>
 #include <QTextDocument>
@@ -25,10 +37,21 @@
 
 namespace {
 
-// The initial design, in Qt's units: the client area of a 435 x 300 window at 200,108.
-constexpr int ClientWidth = 427;
-constexpr int ClientHeight = 273;
+// The window opens at 200,108, at least this large where the screen allows.
+const QSize SmallestSize(800, 600);
 const QPoint InitialPlace(200, 108);
+
+// The stored size of the window, beside the main window's in the Position key.
+const QString PositionKeyPath = QStringLiteral("\\Software\\Loomwright 99\\Position");
+const QString WidthValue = QStringLiteral("CodeWidth");
+const QString HeightValue = QStringLiteral("CodeHeight");
+// Kept for the run when the stored settings cannot be reached.
+QSize runSize;
+
+// The text is read for the check after this long without a change.
+constexpr int CheckDelayMs = 500;
+// The lines looked at for the size that fits the text.
+constexpr int SizingLines = 20000;
 
 const QString OpenFilter = QStringLiteral("Style Sheet Files (*.css)|*.css|All Files (*.*)|*.*");
 const QString SaveFilter =
@@ -63,11 +86,23 @@ TCodeForm::TCodeForm(QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(QStringLiteral("Style Sheet Code"));
 
-    Code = new QPlainTextEdit;
-    Code->setFont(QFontDatabase::systemFont(QFontDatabase::FixedFont));
-    Code->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-    Code->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-    Code->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    Code = new CodeEditor;
+    Completer = new CodeCompleter(Code);
+    connect(Completer, &CodeCompleter::listsWanted, this, &TCodeForm::loadCompletionLists);
+    Find = new FindBar;
+    m_check = new CodeCheck(this);
+    m_check->setCatalogueFolder(QCoreApplication::applicationDirPath());
+    connect(m_check, &CodeCheck::checked, this, &TCodeForm::showCheck);
+    m_checkTimer = new QTimer(this);
+    m_checkTimer->setSingleShot(true);
+    m_checkTimer->setInterval(CheckDelayMs);
+    connect(m_checkTimer, &QTimer::timeout, this, &TCodeForm::runCheck);
+    connect(Code->document(), &QTextDocument::contentsChange, this, [this] {
+        ++m_generation;
+        if (!isFilling())
+            scheduleCheck();
+    });
+    connect(Code, &QPlainTextEdit::cursorPositionChanged, this, &TCodeForm::showPlace);
 
     Code->installEventFilter(this);
     Code->viewport()->installEventFilter(this);
@@ -84,21 +119,16 @@ TCodeForm::TCodeForm(QWidget *parent) : QDialog(parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(Code, 1);
+    layout->addWidget(Find);
     layout->addWidget(createBottomPanel());
+    layout->addWidget(createStatusLine());
+    createShortcuts();
 
     OpenDialog1 = FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), OpenFilter);
     SaveDialog1 =
         FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter, QStringLiteral("css"));
 
-    resize(ClientWidth, ClientHeight);
-    const QScreen *screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
-    QPoint place = InitialPlace;
-    if (screen) {
-        const QRect available = screen->availableGeometry();
-        place.setX(std::max(available.left(), std::min(place.x(), available.right() + 1 - ClientWidth)));
-        place.setY(std::max(available.top(), std::min(place.y(), available.bottom() + 1 - ClientHeight)));
-    }
-    move(place);
+    resize(openingSize({}));
 }
 
 TCodeForm::~TCodeForm() = default;
@@ -125,6 +155,21 @@ void TCodeForm::start(const QString &saveFileName, const QString &text, TextFile
     m_encoding = encoding;
     m_byteOrderMark = byteOrderMark;
     m_reloadOnClose = false;
+    if (!isVisible()) {
+        m_openedSize = openingSize(text);
+        resize(m_openedSize);
+        const QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+        QPoint place = InitialPlace;
+        if (screen) {
+            const QRect available = screen->availableGeometry();
+            const QSize outer = size() + frameExtent();
+            place.setX(
+                std::max(available.left(), std::min(place.x(), available.right() + 1 - outer.width())));
+            place.setY(
+                std::max(available.top(), std::min(place.y(), available.bottom() + 1 - outer.height())));
+        }
+        move(place);
+    }
     // A hidden window fills its editor when shown: the editor lays out every line anew
     // whenever its width changes, as it does once when the window is first shown, and
     // for a large text that would cost time and memory for each of its lines.
@@ -209,6 +254,7 @@ void TCodeForm::stopFill()
     m_fillText = QString();
     m_fillFrom = 0;
     Code->document()->setUndoRedoEnabled(true);
+    scheduleCheck();
 }
 
 void TCodeForm::clearCode()
@@ -240,20 +286,25 @@ QString TCodeForm::text() const
 {
     if (m_pending)
         return TextFile::normaliseLineBreaks(m_pendingText);
-    // Each line's raw text keeps every character as typed or read (no-break spaces
-    // included); the lines are joined by CR LF. Built in one piece, as a large text
-    // would otherwise be held twice more while it is written.
+    // The raw text keeps every character as typed or read (no-break spaces included);
+    // its line separators become CR LF. Taken in one copy and built in one piece, which
+    // is far quicker for a large text than joining its lines one by one.
     // While a large text goes in, the part not yet in the editor follows the editor's
     // own (which ends just after a line break of the text).
     const QTextDocument *document = Code->document();
+    const QString raw = document->toRawText();
     QString text;
-    text.reserve(document->characterCount() + document->blockCount() +
-                 (isFilling() ? m_fillText.size() - m_fillFrom : 0));
-    for (QTextBlock block = document->begin(); block.isValid(); block = block.next()) {
-        if (block != document->begin())
+    text.reserve(raw.size() + document->blockCount() + (isFilling() ? m_fillText.size() - m_fillFrom : 0));
+    const QChar *run = raw.constData();
+    const QChar *const end = run + raw.size();
+    for (const QChar *c = run; c != end; ++c) {
+        if (*c == QChar::ParagraphSeparator) {
+            text.append(run, c - run);
             text += QLatin1String("\r\n");
-        text += block.text();
+            run = c + 1;
+        }
     }
+    text.append(run, end - run);
     if (isFilling())
         text += TextFile::normaliseLineBreaks(m_fillText.sliced(m_fillFrom));
     return text;
@@ -325,6 +376,8 @@ void TCodeForm::closeEvent(QCloseEvent *event)
 void TCodeForm::keyPressEvent(QKeyEvent *event)
 {
     if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
+        if (Find->isVisible())
+            Find->close();
         event->accept();
         return;
     }
@@ -368,4 +421,316 @@ void TCodeForm::OpenClick()
 void TCodeForm::SaveClick()
 {
     ExceptionBox::guard(this, [this] { save(); });
+}
+
+// ---------------------------------------------------------------------------------
+// Size
+
+QSize TCodeForm::openingSize(const QString &text) const
+{
+    const QScreen *screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    const QSize available = screen ? screen->availableGeometry().size() : SmallestSize;
+    QSize size = rememberedSize();
+    if (!size.isValid()) {
+        // Wide enough for the longest line and tall enough for every line, as far as
+        // the screen goes.
+        qsizetype longest = 0;
+        qsizetype lineStart = 0;
+        int lines = 1;
+        for (qsizetype i = 0; i < text.size() && lines < SizingLines; ++i) {
+            if (text[i] == QLatin1Char('\n')) {
+                longest = std::max(longest, i - lineStart);
+                lineStart = i + 1;
+                ++lines;
+            }
+        }
+        longest = std::max(longest, std::min(text.size(), lineStart + 4000) - lineStart);
+        const QFontMetrics metrics(Code->font());
+        const int scrollBar = Code->verticalScrollBar()->sizeHint().width();
+        const int chrome = sizeHint().height() - Code->sizeHint().height();
+        size = QSize(Code->gutterWidth() + int(longest + 2) * metrics.horizontalAdvance(QLatin1Char('0')) +
+                         scrollBar + 16,
+                     std::max(0, chrome) + (lines + 1) * metrics.lineSpacing() + scrollBar + 16);
+        size = size.expandedTo(SmallestSize);
+    }
+    return size.boundedTo(available - frameExtent());
+}
+
+QSize TCodeForm::frameExtent() const
+{
+    // The window's own frame is known only once it is shown; the main window's tells
+    // what the window system adds.
+    const QWidget *shown = isVisible()                                     ? this
+                           : parentWidget() && parentWidget()->isVisible() ? parentWidget()
+                                                                           : nullptr;
+    if (!shown)
+        return {0, 0};
+    return (shown->frameGeometry().size() - shown->size()).expandedTo(QSize(0, 0));
+}
+
+QSize TCodeForm::rememberedSize()
+{
+    try {
+        RegistryStore store;
+        const RegistryKey key = store.openKey(RegistryStore::Root::CurrentUser, PositionKeyPath);
+        const QVariant width = key.value(WidthValue);
+        const QVariant height = key.value(HeightValue);
+        if (width.typeId() == QMetaType::UInt && height.typeId() == QMetaType::UInt) {
+            const QSize stored(int(width.toUInt()), int(height.toUInt()));
+            if (stored.width() > 0 && stored.height() > 0 && stored.width() < 100000 &&
+                stored.height() < 100000)
+                return stored;
+        }
+        return {};
+    } catch (const Failure &) {
+        // The stored settings cannot be read: the size kept for this run stands.
+        return runSize;
+    }
+}
+
+void TCodeForm::rememberSize(const QSize &size)
+{
+    try {
+        RegistryStore store;
+        RegistryKey key = store.openKey(RegistryStore::Root::CurrentUser, PositionKeyPath);
+        key.writeDword(WidthValue, quint32(size.width()));
+        key.writeDword(HeightValue, quint32(size.height()));
+    } catch (const Failure &) {
+        runSize = size; // kept for the run only
+    }
+}
+
+void TCodeForm::hideEvent(QHideEvent *event)
+{
+    QDialog::hideEvent(event);
+    if (m_openedSize.isValid() && size() != m_openedSize) {
+        rememberSize(size());
+        m_openedSize = size();
+    }
+}
+
+// ---------------------------------------------------------------------------------
+// Status line, shortcuts, find, go to line
+
+QWidget *TCodeForm::createStatusLine()
+{
+    auto *line = new QWidget;
+    auto *layout = new QHBoxLayout(line);
+    layout->setContentsMargins(6, 2, 6, 3);
+    Status = new QLabel;
+    Status->setTextFormat(Qt::PlainText);
+    Status->setMinimumWidth(1);
+    Status->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    QPalette colours = Status->palette();
+    colours.setColor(QPalette::WindowText, QColor(0xc0, 0x10, 0x10));
+    Status->setPalette(colours);
+    Place = new QLabel;
+    layout->addWidget(Status, 1);
+    layout->addWidget(Place);
+    showPlace();
+    return line;
+}
+
+void TCodeForm::createShortcuts()
+{
+    const auto add = [this](const QKeySequence &keys, auto slot) {
+        auto *shortcut = new QShortcut(keys, this);
+        shortcut->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(shortcut, &QShortcut::activated, this, slot);
+    };
+    add(QKeySequence::Find, [this] { FindClick(false); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_H), [this] { FindClick(true); });
+    add(QKeySequence(Qt::Key_F3), [this] { FindNextClick(false); });
+    add(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { FindNextClick(true); });
+    add(QKeySequence(Qt::CTRL | Qt::Key_G), [this] { GoToLineClick(); });
+
+    connect(Find, &FindBar::searchChanged, this, [this] { runFind(true); });
+    connect(Find, &FindBar::nextWanted, this, [this] { FindNextClick(false); });
+    connect(Find, &FindBar::previousWanted, this, [this] { FindNextClick(true); });
+    connect(Find, &FindBar::replaceWanted, this, [this] {
+        if (!Code->replaceCurrent(Find->replaceText()))
+            Code->findNext();
+        showFindResult();
+    });
+    connect(Find, &FindBar::replaceAllWanted, this, [this] {
+        const int count = Code->replaceAll(Find->replaceText());
+        Find->setResult(QStringLiteral("%1 replaced").arg(count), count > 0);
+    });
+    connect(Find, &FindBar::closed, this, [this] {
+        Code->clearFind();
+        Code->setFocus();
+    });
+    connect(Code, &CodeEditor::matchesChanged, this, &TCodeForm::showFindResult);
+}
+
+void TCodeForm::FindClick(bool replace)
+{
+    finishFill();
+    const QTextCursor cursor = Code->textCursor();
+    QString word = cursor.selectedText();
+    if (word.contains(QChar::ParagraphSeparator))
+        word.clear();
+    const bool same = word.isEmpty() || word == Find->findText();
+    Find->open(replace, word);
+    if (same)
+        runFind(true); // a changed text has searched already
+}
+
+void TCodeForm::FindNextClick(bool backward)
+{
+    finishFill();
+    if (Find->findText().isEmpty()) {
+        FindClick(false);
+        return;
+    }
+    if (Code->matches().empty() || !Find->isVisible())
+        Code->findAll(Find->findText(), {Find->caseSensitive(), Find->wholeWords()});
+    Code->findNext(backward);
+    showFindResult();
+}
+
+void TCodeForm::runFind(bool fromSelectionStart)
+{
+    if (Find->findText().isEmpty()) {
+        Code->clearFind();
+        return;
+    }
+    const int count = Code->findAll(Find->findText(), {Find->caseSensitive(), Find->wholeWords()});
+    if (count > 0 && fromSelectionStart && Code->currentMatch() < 0) {
+        // As the text to find is typed, the first match from the selection on is selected.
+        QTextCursor start = Code->textCursor();
+        start.setPosition(start.selectionStart());
+        Code->setTextCursor(start);
+        Code->findNext();
+    }
+    showFindResult();
+}
+
+void TCodeForm::showFindResult()
+{
+    if (Find->findText().isEmpty() || !Find->isVisible()) {
+        Find->setResult({}, true);
+        return;
+    }
+    const auto count = qsizetype(Code->matches().size());
+    const int current = Code->currentMatch();
+    if (count == 0)
+        Find->setResult(QStringLiteral("No matches"), false);
+    else if (current >= 0)
+        Find->setResult(QStringLiteral("%1 of %2").arg(current + 1).arg(count), true);
+    else
+        Find->setResult(count == 1 ? QStringLiteral("1 match") : QStringLiteral("%1 matches").arg(count),
+                        true);
+}
+
+void TCodeForm::GoToLineClick()
+{
+    ExceptionBox::guard(this, [this] {
+        finishFill();
+        QInputDialog dialog(this);
+        dialog.setWindowTitle(QStringLiteral("Go to Line"));
+        dialog.setLabelText(QStringLiteral("Line number (1 - %1):").arg(Code->blockCount()));
+        dialog.setInputMode(QInputDialog::IntInput);
+        dialog.setIntRange(1, Code->blockCount());
+        dialog.setIntValue(Code->textCursor().blockNumber() + 1);
+        if (dialog.exec() == QDialog::Accepted)
+            Code->goToLine(dialog.intValue());
+    });
+}
+
+void TCodeForm::showPlace()
+{
+    const QTextCursor cursor = Code->textCursor();
+    Place->setText(
+        QStringLiteral("Line %1, Column %2").arg(cursor.blockNumber() + 1).arg(cursor.positionInBlock() + 1));
+}
+
+// ---------------------------------------------------------------------------------
+// Completion and the check
+
+void TCodeForm::setCatalogue(Catalogue *catalogue)
+{
+    m_catalogue = catalogue;
+    if (catalogue && catalogue->tagTable().isOpen())
+        m_check->setCatalogueFolder(QFileInfo(catalogue->tagTable().path()).absolutePath());
+    Completer->setLists({}, {});
+}
+
+void TCodeForm::loadCompletionLists()
+{
+    std::vector<Catalogue::AttributeEntry> entries;
+    try {
+        if (m_catalogue && m_catalogue->isOpen()) {
+            entries = m_catalogue->buildAttributeList();
+        } else if (Catalogue::tablesPresent(m_check->catalogueFolder())) {
+            Catalogue own;
+            own.open(m_check->catalogueFolder());
+            entries = own.buildAttributeList();
+        }
+    } catch (const Failure &) {
+        // No completion without a catalogue.
+    }
+    QStringList properties;
+    QHash<QString, QStringList> keywords;
+    for (const Catalogue::AttributeEntry &entry : entries) {
+        if (entry.label.isEmpty() || properties.contains(entry.label))
+            continue;
+        properties.append(entry.label);
+        if (entry.kind == KindChoice)
+            keywords.insert(entry.label, entry.choices);
+    }
+    properties.sort(Qt::CaseInsensitive);
+    Completer->setLists(properties, keywords);
+}
+
+void TCodeForm::scheduleCheck()
+{
+    m_checkWaiting = true;
+    m_checkTimer->start();
+}
+
+void TCodeForm::runCheck()
+{
+    if (isFilling()) {
+        m_checkTimer->start();
+        return;
+    }
+    // Only the editor's raw text is taken here; its lines are joined on the check's thread.
+    m_check->check(Code->document()->toRawText(), m_generation);
+}
+
+void TCodeForm::showCheck(const CodeCheck::Outcome &outcome)
+{
+    if (outcome.generation != m_generation)
+        return; // the text has changed since; its own check follows
+    m_checkWaiting = m_checkTimer->isActive();
+    if (outcome.read || !outcome.checked || outcome.line <= 0) {
+        Code->setCheckMark(-1, 0, {});
+        Status->clear();
+        return;
+    }
+    // The place the reader gives, underlined for the length of the token there.
+    const QTextBlock block = Code->document()->findBlockByNumber(outcome.line - 1);
+    if (!block.isValid()) {
+        Code->setCheckMark(-1, 0, {});
+        Status->setText(outcome.description);
+        return;
+    }
+    const QString line = block.text();
+    const int column = std::clamp(outcome.column - 1, 0, int(line.size()));
+    int length = 1;
+    if (column < line.size()) {
+        Css::Tokenizer tokenizer(line, column);
+        const Css::Token token = tokenizer.next();
+        if (token.type != Css::TokenType::Whitespace && token.type != Css::TokenType::EndOfFile)
+            length = int(token.length);
+    }
+    const int start = column < line.size() ? column : std::max(0, column - 1);
+    Code->setCheckMark(block.position() + start, length, outcome.description);
+    Status->setText(outcome.description);
+}
+
+QString TCodeForm::statusText() const
+{
+    return Status->text();
 }

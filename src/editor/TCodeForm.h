@@ -1,13 +1,19 @@
 #pragma once
 
+#include "CodeCheck.h"
+#include "CodeEditor.h"
 #include "TextFile.h"
 
 #include <QDialog>
+#include <QSize>
 #include <QString>
 #include <functional>
 
+class Catalogue;
+class CodeCompleter;
+class FindBar;
 class QFileDialog;
-class QPlainTextEdit;
+class QLabel;
 class QPushButton;
 class QTimer;
 
@@ -15,6 +21,11 @@ class QTimer;
 // open another file into, and save. Leaving it after a file was saved or opened in it
 // has the main window read that file back, so that edits made as text reach the trees.
 // A fresh window is made for each use and shown modally.
+//
+// The text is shown as CSS (CodeEditor), with find and replace (Ctrl+F, Ctrl+H, F3,
+// Shift+F3), Go to Line (Ctrl+G) and completion from the catalogue (Ctrl+Space). Half a
+// second after the last change the text is read as the main window would read it back;
+// where the reader would refuse it is underlined, and why shows in the status line.
 class TCodeForm : public QDialog
 {
     Q_OBJECT
@@ -26,6 +37,9 @@ public:
     ~TCodeForm() override;
 
     void setReadBack(ReadBack readBack) { m_readBack = std::move(readBack); }
+    // The catalogue that completion offers and the check reads with; without one, the
+    // tables beside the program are used.
+    void setCatalogue(Catalogue *catalogue);
 
     // Fills the window for one use: the style sheet's text (CR LF between lines), its
     // file ("Not Saved" when it has none) as the name Save writes to, and the encoding
@@ -45,8 +59,30 @@ public:
     void NewClick();
     void OpenClick();
     void SaveClick();
+    // Find (Ctrl+F) and Replace (Ctrl+H): the bar, with the selected word to find.
+    void FindClick(bool replace = false);
+    // F3 and Shift+F3: the next or previous match (the bar opens when nothing is sought).
+    void FindNextClick(bool backward = false);
+    // Ctrl+G: asks for a line number and goes there.
+    void GoToLineClick();
 
-    QPlainTextEdit *Code = nullptr;
+    // The size the window opens at: the one the user last gave it, or one that fits
+    // `text` (at least 800 x 600), within the available screen.
+    QSize openingSize(const QString &text) const;
+    // The size kept for the next window: in the stored settings (the Position key), and
+    // for the run when they cannot be reached. Invalid while none was kept.
+    static QSize rememberedSize();
+    static void rememberSize(const QSize &size);
+
+    // The latest check of the text: true while its outcome is still to come.
+    bool isChecking() const { return m_checkWaiting; }
+    QString statusText() const;
+
+    CodeEditor *Code = nullptr;
+    FindBar *Find = nullptr;
+    CodeCompleter *Completer = nullptr;
+    QLabel *Status = nullptr;
+    QLabel *Place = nullptr;
     QPushButton *Close = nullptr;
     QPushButton *New = nullptr;
     QPushButton *Open = nullptr;
@@ -57,15 +93,28 @@ public:
 protected:
     // The text given to start() goes into the editor once the window has its size.
     void showEvent(QShowEvent *event) override;
+    // The size the user gave the window is kept for the next one.
+    void hideEvent(QHideEvent *event) override;
     // The close box, the system menu and Alt+F4 act as the Close button.
     void closeEvent(QCloseEvent *event) override;
-    // Esc does not close the window.
+    // Esc does not close the window; it closes the find bar.
     void keyPressEvent(QKeyEvent *event) override;
     // Keys and the editor's menu first finish the fill, so that they act on the whole text.
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     QWidget *createBottomPanel();
+    QWidget *createStatusLine();
+    // What the window system's frame adds to the window's size.
+    QSize frameExtent() const;
+    void createShortcuts();
+    void loadCompletionLists();
+    void runFind(bool fromSelectionStart);
+    void showFindResult();
+    void scheduleCheck();
+    void runCheck();
+    void showCheck(const CodeCheck::Outcome &outcome);
+    void showPlace();
     void setCode(const QString &text);
     // Appends the next piece of the text being filled in; see setCode().
     void fillStep(qsizetype size);
@@ -81,6 +130,12 @@ private:
     bool closeStep();
 
     ReadBack m_readBack;
+    Catalogue *m_catalogue = nullptr;
+    CodeCheck *m_check = nullptr;
+    QTimer *m_checkTimer = nullptr;
+    quint64 m_generation = 0;
+    bool m_checkWaiting = false;
+    QSize m_openedSize;
     // The text of start() until the window is first shown; see start().
     QString m_pendingText;
     bool m_pending = false;

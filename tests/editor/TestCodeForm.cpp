@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScopeGuard>
+#include <QScreen>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
@@ -124,10 +126,14 @@ private slots:
         withCodeWindow(*form, [&text](TCodeForm *code) {
             QCOMPARE(code->windowTitle(), QStringLiteral("Style Sheet Code"));
             QVERIFY(code->isModal());
-            QCOMPARE(code->pos(), QPoint(200, 108));
-            QCOMPARE(code->size(), QSize(427, 273));
+            // At least 800 x 600 where the screen allows, placed on it, frame and all.
+            const QRect screen = code->screen()->availableGeometry();
+            const QSize frame = code->frameGeometry().size() - code->size();
+            QCOMPARE(code->size(), QSize(800, 600).boundedTo(screen.size() - frame));
+            QVERIFY(screen.contains(code->frameGeometry()));
+            QCOMPARE(code->pos().y(), 108);
             QVERIFY(QFontInfo(code->Code->font()).fixedPitch());
-            QCOMPARE(code->Code->lineWrapMode(), QPlainTextEdit::WidgetWidth);
+            QCOMPARE(code->Code->lineWrapMode(), QPlainTextEdit::NoWrap);
             QCOMPARE(code->Close->text(), QStringLiteral("&Close"));
             QCOMPARE(code->New->text(), QStringLiteral("&New"));
             QCOMPARE(code->Open->text(), QStringLiteral("&Open..."));
@@ -489,6 +495,57 @@ private slots:
         } else {
             QFAIL("unknown action");
         }
+    }
+
+    // A size the user gives the window is the next window's, kept in the stored
+    // settings; without one, a long text widens the window up to the screen's width.
+    void remembersItsSize()
+    {
+        QTemporaryDir dir;
+        const QByteArray saved = qgetenv("LOOMWRIGHT_REGISTRY");
+        qputenv("LOOMWRIGHT_REGISTRY", dir.filePath(QStringLiteral("registry.reg")).toLocal8Bit());
+        const auto restore = qScopeGuard([&saved] { qputenv("LOOMWRIGHT_REGISTRY", saved); });
+        {
+            TCodeForm code;
+            code.start(QStringLiteral("Not Saved"), QString(300, u'x'), TextFile::Encoding::Utf8);
+            QCOMPARE(code.size(), code.screen()->availableGeometry().size().boundedTo(QSize(100000, 600)));
+            code.show();
+            code.resize(640, 480);
+            code.CloseClick();
+        }
+        QVERIFY(
+            readFile(dir.filePath(QStringLiteral("registry.reg"))).contains("\"CodeWidth\"=dword:00000280"));
+        TCodeForm next;
+        next.start(QStringLiteral("Not Saved"), QString(300, u'x'), TextFile::Encoding::Utf8);
+        QCOMPARE(next.size(), QSize(640, 480));
+    }
+
+    // A file the reader cannot read back is reported with its place in the text.
+    void failedReadBackNamesThePlace()
+    {
+        QTemporaryDir dir;
+        const QString sheet = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(sheet, "P {color=red;}");
+        const auto form = startMainWindow(sheet);
+        QVERIFY(form);
+        withCodeWindow(
+            *form,
+            [](DialogAnswerer &answer) {
+                answer.on<QMessageBox>([](QMessageBox *box) {
+                    QCOMPARE(box->text(), QStringLiteral("Invalid or corrupt style sheet file"));
+                    QCOMPARE(box->informativeText(),
+                             QStringLiteral("line 2, column 1: \"}\" closes no block"));
+                    DialogAnswerer::press(box, QMessageBox::Ok);
+                });
+            },
+            [](TCodeForm *code) {
+                code->Code->moveCursor(QTextCursor::End);
+                QTest::keyClick(code->Code, Qt::Key_Return);
+                QTest::keyClick(code->Code, Qt::Key_BraceRight);
+                code->SaveClick();
+                code->CloseClick();
+            });
+        QCOMPARE(sheetText(*form), QStringLiteral("P {color=red;}"));
     }
 
     void failedSaveKeepsTheOldFileAndTheWindowsState()
