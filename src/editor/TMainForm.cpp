@@ -620,6 +620,7 @@ void TMainForm::CodeClick()
     ExceptionBox::guard(this, [this] {
         TCodeForm form(this);
         form.setReadBack([this](const QString &path) { readStyleSheet(path); });
+        form.setCatalogue(&m_catalogue);
         form.start(m_document.currentFileName(), StyleSheetWriter::styleSheetText(m_document),
                    m_document.encoding(), m_document.byteOrderMark());
         form.exec();
