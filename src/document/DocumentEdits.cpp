@@ -4,6 +4,7 @@
 #include "Catalogue.h"
 #include "Document.h"
 #include "Strings.h"
+#include "ValueText.h"
 
 #include <QUndoCommand>
 
@@ -449,7 +450,10 @@ DocumentEdits::EditorPreset DocumentEdits::presetFor(const Document &document, C
     const AttributeNode &attribute = *document.elements().attributeOf(selected);
     preset.text = AttributeLabel::unquote(attribute.hasValue() ? attribute.value() : attribute.name());
     if (preset.kind == KindNumber) {
-        preset.number = Strings::toInt(preset.text);
+        const ValueText::NumberPart number = ValueText::firstNumber(attribute.value());
+        preset.hasNumber = number.found;
+        preset.number = number.found ? number.value : 0;
+        preset.text = ValueText::numberPreset(attribute.value());
     } else if (preset.kind == KindChoice) {
         preset.name = attribute.hasValue() ? attribute.name().toString() : QString();
         preset.choices = catalogue.findAttributeRow(preset.name);

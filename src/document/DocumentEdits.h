@@ -84,16 +84,16 @@ ValueKind editorKind(const QModelIndex &selected);
 struct EditorPreset
 {
     ValueKind kind = KindNone; // the editor to enable (editorKind)
-    QString text;              // the value without its enclosing quotes
-    int number = 0;            // Number: the value as a whole number
+    QString text;              // the value without its enclosing quotes; Number: the number's text
+    bool hasNumber = false;    // Number: whether the value holds a number
+    double number = 0;         // Number: the first number of the value (its unit and the rest stay)
     QString name;              // Choice: the attribute's name
     QStringList choices;       // Choice: the allowed words (empty for an unknown name)
 };
 
-// The preset for a click on `selected`. For a Number whose value is not a whole number
-// (a unit, a decimal point, an empty value) this is a Failure with the message
-// "'<value>' is not a valid integer value"; the caller has enabled the number editor
-// already (editorKind) and leaves its value as it was.
+// The preset for a click on `selected`. A Number's preset is the first number of the
+// value, whatever unit and other values stand beside it; a value without a number
+// gives none (no failure).
 EditorPreset presetFor(const Document &document, Catalogue &catalogue, const QModelIndex &selected);
 
 } // namespace DocumentEdits

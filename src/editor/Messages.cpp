@@ -40,6 +40,12 @@ void Messages::styleSheetUnreadable(QWidget *parent, const QString &reason)
     box.exec();
 }
 
+void Messages::labelRefused(QWidget *parent, const QString &reason)
+{
+    QMessageBox box(QMessageBox::Warning, ApplicationTitle, reason, QMessageBox::Ok, parent);
+    box.exec();
+}
+
 void Messages::catalogueMissing(QWidget *parent)
 {
     QMessageBox box(QMessageBox::Critical, ApplicationTitle, Catalogue::MissingTablesMessage, QMessageBox::Ok,

@@ -28,6 +28,10 @@ bool mayDiscardEdits(QWidget *parent, const std::function<bool()> &save);
 // and what was found there, or the system's reason for a file that cannot be read).
 void styleSheetUnreadable(QWidget *parent, const QString &reason = {});
 
+// A label edited in place that cannot stand in the style sheet: the reason, captioned
+// with the application title, warning icon, OK.
+void labelRefused(QWidget *parent, const QString &reason);
+
 // The catalogue tables are missing beside the program (error icon, OK).
 void catalogueMissing(QWidget *parent);
 

@@ -16,6 +16,7 @@
 #include "TCSpinEdit.h"
 #include "TCodeForm.h"
 #include "TZEBColorButton.h"
+#include "ValueText.h"
 #include "WidgetColors.h"
 #include "WindowPlacement.h"
 
@@ -269,6 +270,7 @@ QWidget *TMainForm::createEditSettings()
 
     caption(QStringLiteral("Size/Value:"), 116);
     Numbers = new TCSpinEdit(group);
+    Numbers->setDecimals(ValueText::MaxDecimals);
     place(Numbers, 136, 117, 22);
 
     caption(QStringLiteral("Choice:"), 164);
@@ -647,6 +649,16 @@ void TMainForm::connectTrees()
     // A label edited in place is a change of the style sheet, made through the
     // document's door like every other edit (the catalogue's labels are not part of it).
     m_document.elements().setEditHandler([this](const QModelIndex &index, const QString &text) {
+        // A label that would not read back as one declaration or one selector is
+        // refused, and the old label stays.
+        const int level = StyleSheetModel::levelOf(index);
+        if (level != StyleSheetModel::RootLevel) {
+            const QString problem = ValueText::labelProblem(text, level == StyleSheetModel::AttributeLevel);
+            if (!problem.isEmpty()) {
+                Messages::labelRefused(this, problem);
+                return false;
+            }
+        }
         bool done = false;
         ExceptionBox::guard(this, [&] { done = DocumentEdits::editLabel(m_document, index, text); });
         return done;
@@ -773,11 +785,14 @@ void TMainForm::clickStep()
     // events when the content differs, which writes the value back in the editor's
     // form; the two drop-down boxes report only the user's edits.
     const DocumentEdits::EditorPreset preset = DocumentEdits::presetFor(m_document, m_catalogue, selected);
+    const QString value = m_document.elements().attributeOf(selected)->value().toString();
+    const DocumentForm form = m_document.form();
+    m_presetting = true;
     switch (preset.kind) {
     case KindColor: {
         // Text that is no colour (inherit, var(), a typo) leaves the button's colour
         // as it is, so the value is not overwritten by whatever colour it held.
-        const uint32_t color = StrToColor(preset.text.toUtf8().constData());
+        const uint32_t color = StrToColor(ValueText::colourPreset(value, form).toUtf8().constData());
         if (color != COLORS_NONE) {
             ColorButton->setColor(color);
             // The colour dialog behind "Other" starts at the value's colour.
@@ -786,22 +801,24 @@ void TMainForm::clickStep()
         break;
     }
     case KindUrl:
-        FileEdit->setText(preset.text);
+        FileEdit->setText(ValueText::filePreset(value));
         break;
     case KindFont:
-        FontCombo->setEditText(preset.text);
+        FontCombo->setEditText(ValueText::fontPreset(value, form));
         break;
     case KindNumber:
-        Numbers->setValue(preset.number);
+        // The first number of the value, with its decimals; empty when it has none.
+        Numbers->setText(ValueText::numberPreset(value));
         break;
     case KindChoice:
         OptionsCombo->clear();
         OptionsCombo->addItems(preset.choices);
-        OptionsCombo->setEditText(preset.text);
+        OptionsCombo->setEditText(ValueText::choicePreset(value, form));
         break;
     default:
         break;
     }
+    m_presetting = false;
 }
 
 void TMainForm::ElementsDragDrop(const QModelIndex &target, const CatalogueDrag::Node &node)
@@ -892,14 +909,25 @@ void TMainForm::connectEditors()
     connect(Browse, &QPushButton::clicked, this, &TMainForm::BrowseClick);
 }
 
-void TMainForm::writeEditorValue(ValueKind kind, const QString &valueText)
+void TMainForm::writeEditorValue(ValueKind kind,
+                                 const std::function<std::optional<QString>(QStringView)> &valueOf)
 {
+    // In standard CSS a click only presets the editors; it never rewrites a label.
+    if (m_presetting && m_document.form() == DocumentForm::Standard)
+        return;
     ExceptionBox::guard(this, [&] {
         const QModelIndex selected = selectedNode();
         if (!selected.isValid() || QPersistentModelIndex(selected) != m_presetNode ||
             DocumentEdits::editorKind(selected) != kind)
             return;
-        DocumentEdits::writeValue(m_document, selected, valueText, m_editSession);
+        const AttributeNode *attribute = m_document.elements().attributeOf(selected);
+        if (!attribute)
+            return;
+        const std::optional<QString> value = valueOf(attribute->value());
+        // A click's preset writes only what it changes (the editor's own form turns
+        // "7" into 7, a file into its url(), a colour into #RRGGBB).
+        if (value && !(m_presetting && *value == attribute->value()))
+            DocumentEdits::writeValue(m_document, selected, *value, m_editSession);
     });
 }
 
@@ -908,31 +936,49 @@ void TMainForm::ColorButtonColorChange()
     // The colour dialog behind "Other" starts at the button's colour, also after a
     // colour was picked from the palette.
     ColorButton->setOtherColor(ColorButton->color());
-    writeEditorValue(KindColor, QString::fromLatin1(ColorToHex(ColorButton->color())));
+    const QString hex = QString::fromLatin1(ColorToHex(ColorButton->color()));
+    writeEditorValue(KindColor, [&](QStringView old) -> std::optional<QString> {
+        return ValueText::colourValue(hex, old, m_document.form());
+    });
 }
 
 void TMainForm::FontComboChange()
 {
-    writeEditorValue(KindFont, DocumentEdits::quotedValue(FontCombo->currentText()));
+    const QString family = FontCombo->currentText();
+    writeEditorValue(KindFont, [&](QStringView old) -> std::optional<QString> {
+        return ValueText::fontValue(old, family, m_document.form());
+    });
 }
 
 void TMainForm::NumbersChange()
 {
-    // Reading the value turns a text that is no whole number into 0 first; an editor
-    // that no node preset (one just emptied) is left as it is.
+    // The first number of the value changes; its unit, its decimals and the rest of the
+    // value stay. An editor without a number (emptied, or a value that has none) writes
+    // nothing.
     if (!m_presetNode.isValid())
         return;
-    writeEditorValue(KindNumber, DocumentEdits::numberValue(Numbers->value()));
+    const std::optional<double> number = Numbers->number();
+    writeEditorValue(KindNumber, [&](QStringView old) -> std::optional<QString> {
+        if (!number)
+            return std::nullopt;
+        return ValueText::withNumber(old, *number);
+    });
 }
 
 void TMainForm::OptionsComboChange()
 {
-    writeEditorValue(KindChoice, DocumentEdits::quotedValue(OptionsCombo->currentText()));
+    const QString word = OptionsCombo->currentText();
+    writeEditorValue(KindChoice, [&](QStringView old) -> std::optional<QString> {
+        return ValueText::choiceValue(old, word, m_document.form());
+    });
 }
 
 void TMainForm::FileEditChange()
 {
-    writeEditorValue(KindUrl, DocumentEdits::quotedValue(FileEdit->text()));
+    const QString path = FileEdit->text();
+    writeEditorValue(KindUrl, [&](QStringView old) -> std::optional<QString> {
+        return ValueText::fileValue(old, path, m_document.currentFileName(), m_document.form());
+    });
 }
 
 void TMainForm::BrowseClick()

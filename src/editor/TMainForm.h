@@ -11,6 +11,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <optional>
 
 class AttributeListModel;
 class ElementsTreeView;
@@ -178,7 +179,9 @@ private:
     void clickStep();
     // Writes `valueText` into the selected node when the editor of `kind` was preset
     // from it.
-    void writeEditorValue(ValueKind kind, const QString &valueText);
+    // Writes into the preset node the value `valueOf` makes of its old value (nothing
+    // when it gives none).
+    void writeEditorValue(ValueKind kind, const std::function<std::optional<QString>(QStringView)> &valueOf);
 
     void reportProgress(const QString &text, int position);
     void fillFontCombo();
@@ -212,4 +215,5 @@ private:
     QPersistentModelIndex m_currentAtPress; // the current node when a click began
     QPersistentModelIndex m_presetNode;     // the node the enabled editor was preset from
     int m_editSession = 0;                  // the writes of one selection merge into one step
+    bool m_presetting = false;              // a click is presetting the editors
 };

@@ -156,9 +156,9 @@ private slots:
         QVERIFY(form->document().isModified());
     }
 
-    // The arrows step the value; a text that is no whole number, even an empty one,
-    // reads as 0 at once.
-    void numbersStepsAndFallsBackToZero()
+    // The arrows step the value; an emptied editor writes nothing until a number is
+    // typed.
+    void numbersStepAndEmptyWritesNothing()
     {
         QTemporaryDir dir;
         const auto form = clickedOn(dir, QStringLiteral("margin=12"));
@@ -176,15 +176,16 @@ private slots:
         QTest::keyClick(numbers, Qt::Key_Down);
         QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=12"));
 
+        // An emptied editor (or a lone sign) holds no number and writes nothing; a
+        // typed number replaces the value's number.
         numbers->selectAll();
         QTest::keyClick(numbers, Qt::Key_Backspace);
-        QCOMPARE(numbers->text(), QStringLiteral("0"));
-        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=0"));
-
-        numbers->selectAll();
+        QCOMPARE(numbers->text(), QString());
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=12"));
         QTest::keyClick(numbers, Qt::Key_Minus);
-        QCOMPARE(numbers->text(), QStringLiteral("0"));
-        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=0"));
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=12"));
+        QTest::keyClicks(numbers, QStringLiteral("3"));
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=-3"));
     }
 
     void browse_data()
@@ -292,6 +293,43 @@ private slots:
         QCOMPARE(form->document().isModified(), modified);
     }
 
+    void refusedLabels_data()
+    {
+        QTest::addColumn<QString>("attribute");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("character");
+        QTest::newRow("two declarations and a block") << "margin=5"
+                                                      << "color=blue; x{y"
+                                                      << "\";\"";
+        QTest::newRow("a brace in a selector") << QString() << "P } BODY"
+                                               << "\"}\"";
+    }
+
+    // A label that would not read back as one declaration (or one selector) is refused
+    // with a message naming the character; the old label stays.
+    void refusedLabels()
+    {
+        QFETCH(QString, attribute);
+        QFETCH(QString, typed);
+        QFETCH(QString, character);
+        QTemporaryDir dir;
+        const auto form = clickedOn(dir, QStringLiteral("margin=5"));
+        QVERIFY(form);
+        const QModelIndex node = findNode(*form, QStringLiteral("P"), attribute);
+        const QString before = node.data().toString();
+        form->document().setModified(false);
+        DialogAnswerer answer;
+        answer.on<QMessageBox>([&character](QMessageBox *box) {
+            QVERIFY2(box->text().contains(character), qPrintable(box->text()));
+            QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
+            DialogAnswerer::press(box, QMessageBox::Ok);
+        });
+        QVERIFY(!form->document().elements().setData(node, typed));
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(node.data().toString(), before);
+        QVERIFY(!form->document().isModified());
+    }
+
     // Open, change a value with each editor, save: the file holds exactly the edits.
     void roundTrip()
     {
@@ -326,8 +364,8 @@ private slots:
 
         form->FinishClick();
         const QByteArray expected = "H1 {color=blue;}\r\nP {color=#996633; font-family=\"Serif\"; margin=4; "
-                                    "text-align=\"center\"; background-image=\"" +
-                                    picture.toUtf8() + "\";}";
+                                    "text-align=\"center\"; background-image=url(\"" +
+                                    picture.toUtf8() + "\");}";
         QCOMPARE(readFile(path), expected);
     }
 
