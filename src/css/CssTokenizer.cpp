@@ -47,6 +47,22 @@ bool isWhitespace(QChar c)
     return c.unicode() == ' ' || c.unicode() == '\t' || isNewline(c);
 }
 
+bool endsInHexEscape(QStringView text)
+{
+    qsizetype i = text.size();
+    int digits = 0;
+    while (i > 0 && digits < 6 && isHexDigit(text[i - 1])) {
+        --i;
+        ++digits;
+    }
+    if (digits == 0 || i == 0 || text[i - 1] != QLatin1Char('\\'))
+        return false;
+    qsizetype backslashes = 0;
+    for (qsizetype j = i - 1; j >= 0 && text[j] == QLatin1Char('\\'); --j)
+        ++backslashes;
+    return backslashes % 2 == 1;
+}
+
 bool isNameCharacter(QChar c)
 {
     return isNameStart(c) || isDigit(c) || c.unicode() == '-';

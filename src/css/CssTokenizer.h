@@ -95,6 +95,9 @@ QString unescaped(QStringView text);
 QString stringValue(QStringView tokenText);
 
 bool isWhitespace(QChar c);
+// Whether a text ends in a hex escape with nothing after it (`\31`): a blank written
+// after it would end the escape instead of standing on its own.
+bool endsInHexEscape(QStringView text);
 bool isNameCharacter(QChar c);
 
 } // namespace Css

@@ -345,7 +345,8 @@ private:
                     m_unclosed.clear();
                     return token;
                 } else if (mode == Collect::Item && !customProperty &&
-                           (type == TokenType::Colon || isDelim(m_text, token, '=')) && isCustomPropertyName()) {
+                           (type == TokenType::Colon || isDelim(m_text, token, '=')) &&
+                           isCustomPropertyName()) {
                     // A custom property's value may hold blocks of its own.
                     customProperty = true;
                 }
@@ -430,7 +431,7 @@ private:
                 for (size_t i = from; i < to; ++i) {
                     const Token &token = m_items[i].token;
                     if (token.type == TokenType::Whitespace) {
-                        if (!out.endsWith(QLatin1Char(' ')))
+                        if (!out.isEmpty() && !out.endsWith(QLatin1Char(' ')))
                             out += QLatin1Char(' ');
                     } else if (token.type == TokenType::Comment) {
                         const bool beside = m_items[i - 1].token.type == TokenType::Whitespace ||
@@ -444,8 +445,9 @@ private:
                     }
                 }
                 // A hex escape at the end keeps no blank after it (the writer adds one
-                // where the next character would continue the escape).
-                while (out.endsWith(QLatin1Char(' ')))
+                // where the next character would continue the escape); an escaped
+                // blank (`\ `) stays.
+                if (out.endsWith(QLatin1Char(' ')) && Css::endsInHexEscape(QStringView(out).chopped(1)))
                     out.chop(1);
             }
         }
@@ -460,7 +462,9 @@ private:
     void closeBrackets(QString &out) const
     {
         for (auto i = m_unclosed.rbegin(); i != m_unclosed.rend(); ++i)
-            out += *i == TokenType::CloseParen ? QLatin1Char(')') : *i == TokenType::CloseSquare ? QLatin1Char(']') : QLatin1Char('}');
+            out += *i == TokenType::CloseParen    ? QLatin1Char(')')
+                   : *i == TokenType::CloseSquare ? QLatin1Char(']')
+                                                  : QLatin1Char('}');
     }
 
     void takeComments(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
@@ -532,13 +536,28 @@ private:
             for (qsizetype i = 0; i < text.size(); ++i) {
                 if (text[i] == QLatin1Char('\\') && i + 1 < text.size() && isLineBreak(text[i + 1])) {
                     ++i;
-                    if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
+                    if (text[i] == QLatin1Char('\r') && i + 1 < text.size() &&
+                        text[i + 1] == QLatin1Char('\n'))
                         ++i;
                     continue;
                 }
                 value += text[i];
-                if (text[i] == QLatin1Char('\\') && i + 1 < text.size())
+                if (text[i] != QLatin1Char('\\') || i + 1 >= text.size())
+                    continue;
+                if (!isHex(text[i + 1])) {
                     value += text[++i];
+                    continue;
+                }
+                // A hex escape, and the blank that ends it as one space.
+                for (int digits = 0; digits < 6 && i + 1 < text.size() && isHex(text[i + 1]); ++digits)
+                    value += text[++i];
+                if (i + 1 < text.size() && Css::isWhitespace(text[i + 1])) {
+                    ++i;
+                    if (text[i] == QLatin1Char('\r') && i + 1 < text.size() &&
+                        text[i + 1] == QLatin1Char('\n'))
+                        ++i;
+                    value += QLatin1Char(' ');
+                }
             }
             if (token.type == TokenType::BadString || token.numberLength == 1) {
                 if (value.endsWith(QLatin1Char('\\')) && !isEscaped(value, value.size() - 1))
@@ -592,6 +611,12 @@ private:
         return backslashes % 2 == 1;
     }
 
+    static bool isHex(QChar c)
+    {
+        const char16_t u = c.unicode();
+        return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
+    }
+
     static bool isLineBreak(QChar c)
     {
         return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\f');
@@ -607,7 +632,13 @@ private:
         const QStringView name = Css::tokenText(m_text, atKeyword);
         const Token stop = collect(m_tokens.next(), Collect::AtPrelude);
         QString prelude = buildText(0, m_items.size(), comments);
-        QString label = prelude.isEmpty() ? name.toString() : name.toString() + QLatin1Char(' ') + prelude;
+        // A name that ends in a hex escape keeps a blank to end it, or the blank before
+        // the prelude (or the one the writer puts before "{") would.
+        QString label = name.toString();
+        if (Css::endsInHexEscape(label))
+            label += QLatin1Char(' ');
+        if (!prelude.isEmpty())
+            label += QLatin1Char(' ') + prelude;
         if (stop.type != TokenType::OpenCurly) {
             if (stop.type == TokenType::CloseCurly) {
                 if (!parent)
@@ -760,8 +791,8 @@ private:
                 attribute.picture &= ~EqualsMark;
                 if (!standard)
                     continue;
-                const QStringView name = trimmedBlanks(attribute.name(), true, true);
-                const QStringView value = trimmedBlanks(attribute.value(), true, true);
+                const QString name = collapsedBlanks(attribute.name());
+                const QString value = collapsedBlanks(attribute.value());
                 AttributeNode settled = name.isEmpty() || value.isEmpty()
                                             ? AttributeNode::nameOnly(attribute.label(DocumentForm::Editor))
                                             : AttributeNode(name, value);
@@ -775,12 +806,34 @@ private:
         }
     }
 
-    // A text without the characters 0 to 32 at its start and/or end.
+    // A text as the name: value form reads it: every run of blanks and line breaks
+    // between tokens becomes one space, and none stands at either end.
+    static QString collapsedBlanks(QStringView text)
+    {
+        QString out;
+        out.reserve(text.size());
+        Css::Tokenizer tokens(text);
+        bool blank = false;
+        for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+            if (token.type == TokenType::Whitespace) {
+                blank = !out.isEmpty();
+                continue;
+            }
+            if (blank)
+                out += QLatin1Char(' ');
+            blank = false;
+            out += Css::tokenText(text, token);
+        }
+        return out;
+    }
+
+    // A text without blanks and line breaks at its start and/or end (other control
+    // characters are text of their own, kept as the name: value form keeps them).
     static QStringView trimmedBlanks(QStringView text, bool start, bool end)
     {
-        while (start && !text.isEmpty() && text.front().unicode() <= 32)
+        while (start && !text.isEmpty() && Css::isWhitespace(text.front()))
             text = text.sliced(1);
-        while (end && !text.isEmpty() && text.back().unicode() <= 32)
+        while (end && !text.isEmpty() && Css::isWhitespace(text.back()))
             text.chop(1);
         return text;
     }

@@ -97,29 +97,9 @@ private:
     static void appendHead(QString &text, const QString &label)
     {
         text += label;
-        if (endsInHexEscape(label))
+        if (Css::endsInHexEscape(label))
             text += QLatin1Char(' ');
         text += QLatin1String(" {");
-    }
-
-    static bool endsInHexEscape(const QString &label)
-    {
-        qsizetype i = label.size();
-        int digits = 0;
-        const auto isHex = [](QChar c) {
-            const char16_t u = c.unicode();
-            return (u >= '0' && u <= '9') || (u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F');
-        };
-        while (i > 0 && digits < 6 && isHex(label[i - 1])) {
-            --i;
-            ++digits;
-        }
-        if (digits == 0 || i == 0 || label[i - 1] != QLatin1Char('\\'))
-            return false;
-        qsizetype backslashes = 0;
-        for (qsizetype j = i - 1; j >= 0 && label[j] == QLatin1Char('\\'); --j)
-            ++backslashes;
-        return backslashes % 2 == 1;
     }
 
     void writeNode(const ElementNode &node, int indent)
