@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -197,6 +198,22 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     qsizetype i = 0;
     while (i < n) {
+        // Eight bytes at a time while they are ASCII and hold no line break.
+        while (i + 8 <= n) {
+            quint64 word;
+            std::memcpy(&word, s + i, 8);
+            constexpr quint64 Ones = 0x0101010101010101ULL;
+            constexpr quint64 Highs = 0x8080808080808080ULL;
+            const auto hasZeroByte = [](quint64 w) { return (w - Ones) & ~w & Highs; };
+            if ((word & Highs) || hasZeroByte(word ^ (Ones * '\n')) || hasZeroByte(word ^ (Ones * '\r')))
+                break;
+            for (int k = 0; k < 8; ++k)
+                out[k] = char16_t(s[i + k]);
+            out += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
         const uchar b = s[i];
         if (b >= 0x80) {
             qsizetype end = i + 1;
