@@ -195,10 +195,10 @@ void keepFreedMemory()
 // thousands. The memory is only reserved; pages are made as they are first touched.
 void prepareHeapFor(qint64 bytes)
 {
-#if defined(__GLIBC__) && defined(MADV_HUGEPAGE)
+#if defined(__GLIBC__) && defined(MADV_HUGEPAGE) && !defined(__SANITIZE_ADDRESS__)
     constexpr qint64 Large = qint64(1) << 21;
     const qint64 size = 12 * bytes + (qint64(16) << 20);
-    if (bytes < 4 * Large)
+    if (bytes < Large)
         return;
     void *block = std::malloc(size_t(size));
     if (!block)
@@ -206,7 +206,9 @@ void prepareHeapFor(qint64 bytes)
     const quintptr start = (quintptr(block) + quintptr(Large) - 1) & ~quintptr(Large - 1);
     std::free(block); // stays in the heap: it is never trimmed
     const quintptr end = quintptr(sbrk(0)) & ~quintptr(Large - 1);
-    if (end > start)
+    // Only where the block came from the heap's top (not from a mapping of its own, or
+    // from an allocator that does not use the heap).
+    if (end > start && end - start <= 2 * quintptr(size))
         madvise(reinterpret_cast<void *>(start), size_t(end - start), MADV_HUGEPAGE);
 #else
     Q_UNUSED(bytes);
