@@ -58,24 +58,28 @@ public:
     QString take() { return std::move(m_text); }
 
 private:
-    // At least the length the node is written in (a little more, never less): its text,
-    // and for each line its break, indent and the marks around the text.
+    // At least the length the node is written in, and little more (the buffer should fit
+    // where the text it was read from stood): its text, and for each line its break,
+    // indent and the marks around the text.
     static qsizetype sizeOf(const QStringList *comments, int indent)
     {
         qsizetype size = 0;
         if (comments)
             for (const QString &comment : *comments)
-                size += comment.size() + indent + 4;
+                size += comment.size() + indent + 2;
         return size;
     }
 
-    static qsizetype sizeOf(const ElementNode &node, int indent)
+    qsizetype sizeOf(const ElementNode &node, int indent) const
     {
-        qsizetype size = node.label.size() + 3 * indent + 16 + sizeOf(node.comments.get(), indent) +
-                         sizeOf(node.endComments.get(), indent + 2);
+        // Break, indent, label, " {" (and a blank after a hex escape) and "}"; a node with
+        // children has a line for its declarations and one for its "}".
+        qsizetype size = node.label.size() + (node.children.empty() ? 6 + indent : 12 + 3 * indent) +
+                         sizeOf(node.comments.get(), indent) + sizeOf(node.endComments.get(), indent + 2);
+        const qsizetype separator = m_form == DocumentForm::Editor ? 1 : 2; // "=" or ": "
         for (const AttributeNode &attribute : node.attributes)
-            size +=
-                attribute.name().size() + attribute.value().size() + 4 + sizeOf(attribute.comments.get(), 0);
+            size += attribute.name().size() + attribute.value().size() + separator + 2 +
+                    sizeOf(attribute.comments.get(), 0);
         for (const auto &child : node.children)
             size += sizeOf(*child, indent + 2);
         return size;

@@ -282,11 +282,6 @@ int main(int argc, char **argv)
             error(path + QLatin1String(": ") + readError.reason);
         return 1;
     }
-#if defined(__GLIBC__)
-    // The file's bytes and text are freed: their pages go back to the system, so that
-    // they do not stand beside the text written next.
-    malloc_trim(0);
-#endif
     if (form)
         document.setForm(*form);
     if (command == QLatin1String("tree"))
