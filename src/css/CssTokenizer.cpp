@@ -42,11 +42,6 @@ int hexValue(QChar c)
 
 } // namespace
 
-bool isWhitespace(QChar c)
-{
-    return c.unicode() == ' ' || c.unicode() == '\t' || isNewline(c);
-}
-
 bool endsInHexEscape(QStringView text)
 {
     qsizetype i = text.size();
@@ -61,11 +56,6 @@ bool endsInHexEscape(QStringView text)
     for (qsizetype j = i - 1; j >= 0 && text[j] == QLatin1Char('\\'); --j)
         ++backslashes;
     return backslashes % 2 == 1;
-}
-
-bool isNameCharacter(QChar c)
-{
-    return isNameStart(c) || isDigit(c) || c.unicode() == '-';
 }
 
 bool Tokenizer::validEscape(qsizetype i) const
@@ -120,16 +110,18 @@ void Tokenizer::consumeEscape()
 
 void Tokenizer::consumeIdentSequence()
 {
-    while (m_pos < m_text.size()) {
-        const QChar c = m_text[m_pos];
-        if (isNameCharacter(c)) {
-            ++m_pos;
-        } else if (validEscape(m_pos)) {
-            ++m_pos;
-            consumeEscape();
-        } else {
+    const QChar *const s = m_text.data();
+    const qsizetype n = m_text.size();
+    for (;;) {
+        // Runs of plain name characters, each ended by an escape or the sequence's end.
+        qsizetype i = m_pos;
+        while (i < n && isNameCharacter(s[i]))
+            ++i;
+        m_pos = i;
+        if (i >= n || !validEscape(i))
             return;
-        }
+        ++m_pos;
+        consumeEscape();
     }
 }
 
@@ -291,8 +283,12 @@ Token Tokenizer::next()
         return {TokenType::Comment, start, m_pos - start, 0};
     }
     if (isWhitespace(c)) {
-        while (m_pos < m_text.size() && isWhitespace(m_text[m_pos]))
-            ++m_pos;
+        const QChar *const s = m_text.data();
+        const qsizetype n = m_text.size();
+        qsizetype i = m_pos + 1;
+        while (i < n && isWhitespace(s[i]))
+            ++i;
+        m_pos = i;
         return {TokenType::Whitespace, start, m_pos - start, 0};
     }
     if (isNameStart(c) || (u == '\\' && validEscape(m_pos)))

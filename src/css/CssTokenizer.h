@@ -94,10 +94,22 @@ QString unescaped(QStringView text);
 // The value of a String token, without its quotes and with escapes resolved.
 QString stringValue(QStringView tokenText);
 
-bool isWhitespace(QChar c);
+// Inline: the tokenizer and its readers ask these of every character.
+inline bool isWhitespace(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == ' ' || u == '\t' || u == '\n' || u == '\r' || u == '\f';
+}
+
+inline bool isNameCharacter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z') || (u >= '0' && u <= '9') || u == '-' ||
+           u == '_' || u >= 0x80;
+}
+
 // Whether a text ends in a hex escape with nothing after it (`\31`): a blank written
 // after it would end the escape instead of standing on its own.
 bool endsInHexEscape(QStringView text);
-bool isNameCharacter(QChar c);
 
 } // namespace Css

@@ -31,6 +31,14 @@ public:
 
     void write(const StyleSheetModel &model)
     {
+        // Built in one buffer of about the final size: growing it by appending would
+        // copy the text again and again and touch up to twice its memory.
+        qsizetype size = 0;
+        for (const auto &node : model.elements())
+            size += sizeOf(*node, 0);
+        if (const QStringList *comments = model.endComments())
+            size += sizeOf(comments, 0);
+        m_text.reserve(size);
         // @charset counts only at the very start; the other leading statements follow
         // it in their order.
         for (const auto &node : model.elements())
@@ -50,6 +58,33 @@ public:
     QString take() { return std::move(m_text); }
 
 private:
+    // At least the length the node is written in, and little more (the buffer should fit
+    // where the text it was read from stood): its text, and for each line its break,
+    // indent and the marks around the text.
+    static qsizetype sizeOf(const QStringList *comments, int indent)
+    {
+        qsizetype size = 0;
+        if (comments)
+            for (const QString &comment : *comments)
+                size += comment.size() + indent + 2;
+        return size;
+    }
+
+    qsizetype sizeOf(const ElementNode &node, int indent) const
+    {
+        // Break, indent, label, " {" (and a blank after a hex escape) and "}"; a node with
+        // children has a line for its declarations and one for its "}".
+        qsizetype size = node.label.size() + (node.children.empty() ? 6 + indent : 12 + 3 * indent) +
+                         sizeOf(node.comments.get(), indent) + sizeOf(node.endComments.get(), indent + 2);
+        const qsizetype separator = m_form == DocumentForm::Editor ? 1 : 2; // "=" or ": "
+        for (const AttributeNode &attribute : node.attributes)
+            size += attribute.name().size() + attribute.value().size() + separator + 2 +
+                    sizeOf(attribute.comments.get(), 0);
+        for (const auto &child : node.children)
+            size += sizeOf(*child, indent + 2);
+        return size;
+    }
+
     // Starts a new line at `indent` and gives the text to append to.
     QString &line(int indent)
     {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <cstring>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -175,15 +176,65 @@ bool isAsciiBlank(char c)
     return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
+// Decodes UTF-8 and makes every lone LF or CR a CR LF in the same pass (so that a large
+// file is not held a second time for its line breaks). ASCII bytes are copied here; each
+// run of bytes from 0x80 up is decoded whole by Qt. No UTF-8 sequence holds an ASCII
+// byte, so the bytes are valid UTF-8 exactly when each such run is, and the text is
+// the one decoding them all at once gives.
 std::optional<QString> decodeUtf8(QByteArrayView bytes)
 {
+    const uchar *const s = reinterpret_cast<const uchar *>(bytes.data());
+    const qsizetype n = bytes.size();
+    // Each byte gives at most one character, and a line break at most one more.
+    qsizetype breaks = 0;
+    for (qsizetype i = 0; i < n; ++i)
+        breaks += (s[i] == '\n') | (s[i] == '\r');
+    QString text(n + breaks, Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
+    char16_t *out = begin;
     // A second mark after the one the decision took stays in the text, so that it is
     // written again.
     QStringDecoder utf8(QStringDecoder::Utf8,
                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
-    QString text = utf8.decode(bytes);
-    if (utf8.hasError())
-        return std::nullopt;
+    qsizetype i = 0;
+    while (i < n) {
+        // Eight bytes at a time while they are ASCII and hold no line break.
+        while (i + 8 <= n) {
+            quint64 word;
+            std::memcpy(&word, s + i, 8);
+            constexpr quint64 Ones = 0x0101010101010101ULL;
+            constexpr quint64 Highs = 0x8080808080808080ULL;
+            const auto hasZeroByte = [](quint64 w) { return (w - Ones) & ~w & Highs; };
+            if ((word & Highs) || hasZeroByte(word ^ (Ones * '\n')) || hasZeroByte(word ^ (Ones * '\r')))
+                break;
+            for (int k = 0; k < 8; ++k)
+                out[k] = char16_t(s[i + k]);
+            out += 8;
+            i += 8;
+        }
+        if (i >= n)
+            break;
+        const uchar b = s[i];
+        if (b >= 0x80) {
+            qsizetype end = i + 1;
+            while (end < n && s[end] >= 0x80)
+                ++end;
+            out = reinterpret_cast<char16_t *>(
+                utf8.appendToBuffer(reinterpret_cast<QChar *>(out), bytes.sliced(i, end - i)));
+            if (utf8.hasError())
+                return std::nullopt;
+            i = end;
+        } else if (b == '\n' || b == '\r') {
+            out[0] = u'\r';
+            out[1] = u'\n';
+            out += 2;
+            i += b == '\r' && i + 1 < n && s[i + 1] == '\n' ? 2 : 1;
+        } else {
+            *out++ = char16_t(b);
+            ++i;
+        }
+    }
+    text.resize(out - begin);
     return text;
 }
 
@@ -429,7 +480,9 @@ TextFile::Loaded TextFile::decode(const QByteArray &bytes)
         return {QString::fromLatin1(bytes), Encoding::Latin1, false};
     };
     Loaded result = decided();
-    result.text = normaliseLineBreaks(result.text);
+    // UTF-8 has made its line breaks CR LF as it was decoded.
+    if (result.encoding != Encoding::Utf8)
+        result.text = normaliseLineBreaks(result.text);
     return result;
 }
 
@@ -451,26 +504,49 @@ qsizetype TextFile::firstUnencodable(QStringView text, Encoding encoding)
 {
     if (encoding.isUtf16())
         return -1;
+    const char16_t *const s = text.utf16();
+    const qsizetype n = text.size();
+    // Whole blocks of characters that all fit are passed over in a loop the compiler
+    // can vectorise; a block with a suspect character is looked at one by one.
+    constexpr qsizetype Block = 64;
+    const auto passOver = [&](qsizetype from, auto suspect) {
+        while (from < n) {
+            const qsizetype end = std::min(n, from + Block);
+            bool any = false;
+            for (qsizetype i = from; i < end; ++i)
+                any |= suspect(s[i]);
+            if (any)
+                return from;
+            from = end;
+        }
+        return n;
+    };
     if (encoding == Encoding::Utf8) {
-        for (qsizetype i = 0; i < text.size(); ++i) {
-            if (!text[i].isSurrogate())
-                continue;
-            if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate())
-                ++i;
-            else
-                return i;
+        const auto isSurrogate = [](char16_t c) { return (c & 0xF800) == 0xD800; };
+        for (qsizetype i = passOver(0, isSurrogate); i < n;) {
+            const qsizetype end = std::min(n, i + Block);
+            for (; i < end; ++i) {
+                if (!text[i].isSurrogate())
+                    continue;
+                if (text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate())
+                    ++i;
+                else
+                    return i;
+            }
+            i = passOver(i, isSurrogate);
         }
         return -1;
     }
     if (encoding == Encoding::Latin1) {
-        for (qsizetype i = 0; i < text.size(); ++i)
-            if (text[i].unicode() > 0xFF)
-                return i;
+        const qsizetype i = passOver(0, [](char16_t c) { return c > 0xFF; });
+        for (qsizetype j = i; j < n; ++j)
+            if (s[j] > 0xFF)
+                return j;
         return -1;
     }
     const SingleByteSet &set = EncodingTable::singleByte(encoding);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
+    for (qsizetype i = passOver(0, [](char16_t c) { return c >= 0x80; }); i < n; ++i) {
+        const char16_t c = s[i];
         if (c < 0x80)
             continue;
         const auto found = std::lower_bound(set.fromUnicode.begin(), set.fromUnicode.end(),
@@ -489,6 +565,47 @@ QByteArray TextFile::encode(const QString &text, Encoding encoding, bool byteOrd
     return byteOrderMarkOf(encoding, byteOrderMark) + encodePiece(text, encoding);
 }
 
+namespace {
+
+// Writes the mark and then the text, encoded piece by piece, to `write`; every
+// character must fit (see firstUnencodable). A surrogate pair stays in one piece.
+void writePieces(QStringView all, Encoding encoding, bool byteOrderMark,
+                 const std::function<void(QByteArrayView)> &write)
+{
+    if (const QByteArray mark = byteOrderMarkOf(encoding, byteOrderMark); !mark.isEmpty())
+        write(mark);
+    constexpr qsizetype PieceLength = qsizetype(1) << 16;
+    // UTF-8 is encoded into one buffer that every piece reuses.
+    QStringEncoder utf8(QStringEncoder::Utf8);
+    QByteArray buffer;
+    if (encoding == Encoding::Utf8)
+        buffer.resize(utf8.requiredSpace(std::min(PieceLength + 1, all.size())));
+    for (qsizetype from = 0; from < all.size();) {
+        qsizetype length = std::min(PieceLength, all.size() - from);
+        if (from + length < all.size() && all[from + length - 1].isHighSurrogate())
+            ++length;
+        const QStringView piece = all.sliced(from, length);
+        if (encoding == Encoding::Utf8) {
+            const char *end = utf8.appendToBuffer(buffer.data(), piece);
+            write(QByteArrayView(buffer.constData(), end - buffer.constData()));
+        } else {
+            write(encodePiece(piece, encoding));
+        }
+        from += length;
+    }
+}
+
+} // namespace
+
+void TextFile::encodeInPieces(QStringView text, Encoding encoding, bool byteOrderMark,
+                              const std::function<void(QByteArrayView)> &write)
+{
+    const qsizetype bad = firstUnencodable(text, encoding);
+    if (bad >= 0)
+        throw Failure(unencodableMessage(text, bad, encoding));
+    writePieces(text, encoding, byteOrderMark, write);
+}
+
 Encoding TextFile::save(const QString &path, const QString &text, Encoding encoding, bool byteOrderMark)
 {
     // Decided before the file is touched: a text the encoding cannot hold leaves the
@@ -502,27 +619,15 @@ Encoding TextFile::save(const QString &path, const QString &text, Encoding encod
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    const auto writeAll = [&](const QByteArray &bytes) {
-        if (file.write(bytes) == bytes.size())
+    // Encoded and written piece by piece: a large text is never held a second time
+    // whole as bytes (UTF-8 alone would reserve three bytes per character).
+    writePieces(text, encoding, byteOrderMark, [&](QByteArrayView bytes) {
+        if (file.write(bytes.data(), bytes.size()) == bytes.size())
             return;
         const QString reason = file.errorString();
         file.cancelWriting();
         throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
-    };
-    if (const QByteArray mark = byteOrderMarkOf(encoding, byteOrderMark); !mark.isEmpty())
-        writeAll(mark);
-    // Encoded and written piece by piece: a large text is never held a second time
-    // whole as bytes (UTF-8 alone would reserve three bytes per character). A
-    // surrogate pair stays in one piece.
-    constexpr qsizetype PieceLength = qsizetype(1) << 16;
-    const QStringView all(text);
-    for (qsizetype from = 0; from < all.size();) {
-        qsizetype length = std::min(PieceLength, all.size() - from);
-        if (from + length < all.size() && all[from + length - 1].isHighSurrogate())
-            ++length;
-        writeAll(encodePiece(all.sliced(from, length), encoding));
-        from += length;
-    }
+    });
     if (!file.commit())
         throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
     return encoding;

@@ -3,6 +3,7 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
+#include <functional>
 #include <optional>
 
 // Style-sheet files are bytes. Their encoding is decided as browsers decide a style
@@ -92,6 +93,12 @@ inline bool canEncode(QStringView text, Encoding encoding)
 // the encoding cannot hold is a Failure naming that character and the encoding: it is
 // never written in a mixture of encodings.
 QByteArray encode(const QString &text, Encoding encoding, bool byteOrderMark = false);
+
+// The bytes encode() gives, handed to `write` piece by piece (the mark first), so that
+// a large text is never held whole a second time as bytes. A text the encoding cannot
+// hold is the same Failure as encode()'s, thrown before anything is written.
+void encodeInPieces(QStringView text, Encoding encoding, bool byteOrderMark,
+                    const std::function<void(QByteArrayView)> &write);
 
 // Writes the text as encode() does, atomically (QSaveFile): a failed write, or a text
 // the encoding cannot hold, leaves the old file whole and is a Failure with the reason.

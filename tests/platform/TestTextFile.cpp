@@ -245,6 +245,12 @@ private slots:
         QTest::newRow("UTF-16 LF") << "\xFF\xFE" + utf16le(QStringLiteral("a\nb")) << "a\r\nb";
         QTest::newRow("windows-1250 CR") << QByteArray("@charset \"windows-1250\";\r\x8a")
                                          << QStringLiteral("@charset \"windows-1250\";\r\n\u0160");
+        // UTF-8 is decoded eight ASCII bytes at a time and in runs of other bytes.
+        QTest::newRow("UTF-8, breaks among long runs")
+            << QByteArray("abcdefghij\nklmnopqrstuvw\r\xc3\xa9\xe2\x82\xac\nxyz0123456789\r\n")
+            << QStringLiteral("abcdefghij\r\nklmnopqrstuvw\r\n\u00e9\u20ac\r\nxyz0123456789\r\n");
+        QTest::newRow("UTF-8 cut by a line break: Latin-1")
+            << QByteArray("abcdefgh\xc3\n\xa9") << QStringLiteral("abcdefgh\u00c3\r\n\u00a9");
     }
     void lineBreaks()
     {
@@ -312,6 +318,16 @@ private slots:
         QTest::newRow("lone low half in UTF-8") << QLatin1String("ab") + QChar(0xDC00) << "UTF-8" << 2;
         QTest::newRow("lone half in UTF-16LE") << QString(QChar(0xD800)) << "UTF-16LE" << -1;
         QTest::newRow("anything in UTF-16BE") << QStringLiteral("\u0416\U0001F600") << "UTF-16BE" << -1;
+        // Long texts are scanned in blocks of characters.
+        const QString block = QString(63, QLatin1Char('a'));
+        QTest::newRow("pair across blocks in UTF-8")
+            << block + QStringLiteral("\U0001F600") + block << "UTF-8" << -1;
+        QTest::newRow("lone half after a pair across blocks in UTF-8")
+            << block + QStringLiteral("\U0001F600") + block + QChar(0xDC00) << "UTF-8" << 128;
+        QTest::newRow("euro in a later block in ISO-8859-1")
+            << block + block + QStringLiteral("\u20ac") << "ISO-8859-1" << 126;
+        QTest::newRow("Cyrillic in a later block in windows-1250")
+            << block + block + QStringLiteral("\u0416") << "windows-1250" << 126;
     }
     void canEncode()
     {
