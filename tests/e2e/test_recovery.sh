@@ -40,7 +40,7 @@ file_is "$SHEET" "$ORIGINAL" || fail "the sheet changed before it was saved: $(c
 start_app
 box=$(wait_window "Loomwright CSS" 30)
 screenshot recovery-question
-press "$box" alt+r
+press "$box" Return # Recover, the default button
 main=$(wait_window "${TITLE_PREFIX}*$SHEET" 10)
 file_is "$SHEET" "$ORIGINAL" || fail "Recover wrote to the sheet: $(cat "$SHEET")"
 press "$main" alt+s
