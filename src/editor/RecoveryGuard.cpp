@@ -125,7 +125,7 @@ bool RecoveryGuard::offerRecovery(Catalogue &catalogue)
         // This instance takes the work over: its own recovery file first, then the old
         // one goes, so that no moment passes in which the work is kept nowhere.
         writeNow();
-        if (m_writtenFor)
+        if (m_writtenFor && entry.recoveryFile != m_store.recoveryFileFor(*m_writtenFor))
             RecoveryStore::remove(entry);
         return true;
     }

@@ -78,7 +78,9 @@ private slots:
             code.start(path, loaded.text, loaded.encoding);
             code.show();
             QTRY_VERIFY(!code.isFilling());
-            code.Code->setPlainText(edited);
+            code.Code->selectAll();
+            code.Code->insertPlainText(edited);
+            QVERIFY(code.isCodeModified());
             DialogAnswerer answer;
             expectUtf8Question(answer, saveAsUtf8);
             code.SaveClick();

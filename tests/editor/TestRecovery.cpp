@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,7 +34,9 @@ RecoveryStore::Entry leaveCrashedWork(const QString &documentPath, const QString
     QByteArray bytes = readFile(file);
     const qsizetype from = bytes.indexOf("\npid: ") + 6;
     bytes.replace(from, bytes.indexOf('\n', from) - from, "2147480000");
-    writeFile(file, bytes);
+    // Under a name of its own, as another instance names its files.
+    QFile::remove(file);
+    writeFile(QFileInfo(file).dir().filePath(QStringLiteral("crashed.recovery")), bytes);
     const QList<RecoveryStore::Entry> entries = store.list();
     return entries.value(0);
 }
