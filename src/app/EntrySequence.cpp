@@ -38,8 +38,10 @@ int EntrySequence::run(QApplication &app)
         if (!mainForm->FormCreate())
             return;
         // From here a hidden start-up screen takes the progress texts (the opening of
-        // the command-line style sheet).
-        auto hidden = std::make_unique<TSplashForm>();
+        // the command-line style sheet). It runs the start-up work again, but what the
+        // first screen has told the user it does not tell again.
+        auto hidden =
+            std::make_unique<TSplashForm>(QCoreApplication::applicationDirPath(), splash->shownMessages());
         current = hidden.get();
         splash.reset();
         mainForm->show();

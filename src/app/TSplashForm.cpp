@@ -1,6 +1,7 @@
 #include "TSplashForm.h"
 
 #include "ExceptionBox.h"
+#include "Failure.h"
 #include "RegistryStore.h"
 #include "Strings.h"
 
@@ -72,7 +73,13 @@ QFrame *panel(QWidget *parent, const QRect &geometry, const QColor &colour)
 } // namespace
 
 TSplashForm::TSplashForm(const QString &programFolder, QWidget *parent)
-    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_programFolder(programFolder)
+    : TSplashForm(programFolder, QStringList(), parent)
+{
+}
+
+TSplashForm::TSplashForm(const QString &programFolder, const QStringList &shownBefore, QWidget *parent)
+    : QWidget(parent, Qt::SplashScreen | Qt::FramelessWindowHint), m_programFolder(programFolder),
+      m_shown(shownBefore)
 {
     setObjectName(QStringLiteral("SplashForm"));
     setFixedSize(462, 323);
@@ -127,7 +134,7 @@ void TSplashForm::setProgress(const QString &text, int position)
 void TSplashForm::FormCreate()
 {
     ContinueStartup = true;
-    ExceptionBox::guard(nullptr, [this] {
+    try {
         RegistryStore registry(m_programFolder);
         RegistryKey templateKey = registry.openKey(RegistryStore::Root::CurrentUser, templateKeyPath);
         // The installation leaves the marker in "Template"; the first start replaces it,
@@ -139,11 +146,9 @@ void TSplashForm::FormCreate()
         }
 
         if (!installationComplete()) {
-            QMessageBox box(QMessageBox::Critical, QStringLiteral("Fatal Error"),
-                            QStringLiteral("This program has not been properly installed.\n"
-                                           "Please reinstall Loomwright 99"),
-                            QMessageBox::Ok);
-            box.exec();
+            report(QMessageBox::Critical, QStringLiteral("Fatal Error"),
+                   QStringLiteral("This program has not been properly installed.\n"
+                                  "Please reinstall Loomwright 99"));
             QCoreApplication::quit();
             ContinueStartup = false;
             return;
@@ -153,15 +158,35 @@ void TSplashForm::FormCreate()
             QDir(m_programFolder).mkdir(QStringLiteral("Common Code")); // a failure is of no consequence
 
         if (!hasFolder(QStringLiteral("tree control"))) {
-            QMessageBox box(QMessageBox::Warning, QStringLiteral("Loomwright 99"),
-                            QStringLiteral("This program has not been installed correctly.\n"
-                                           "It will still run, but the Sylvex feature will not function "
-                                           "correctly as the required image files are missing.\n"
-                                           "Please re-install Loomwright 99."),
-                            QMessageBox::Ok);
-            box.exec();
+            report(QMessageBox::Warning, QStringLiteral("Loomwright 99"),
+                   QStringLiteral("This program has not been installed correctly.\n"
+                                  "It will still run, but the Sylvex feature will not function "
+                                  "correctly as the required image files are missing.\n"
+                                  "Please re-install Loomwright 99."));
         }
-    });
+    } catch (const Failure &failure) {
+        reportFailure(failure.message());
+    } catch (const std::exception &e) {
+        reportFailure(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void TSplashForm::report(QMessageBox::Icon icon, const QString &caption, const QString &text)
+{
+    if (m_shown.contains(text))
+        return;
+    m_shown.append(text);
+    QMessageBox box(icon, caption, text, QMessageBox::Ok);
+    box.exec();
+}
+
+// A failure of the stored settings, in the standard exception message box.
+void TSplashForm::reportFailure(const QString &message)
+{
+    if (m_shown.contains(message))
+        return;
+    m_shown.append(message);
+    ExceptionBox::show(nullptr, message);
 }
 
 // Registers the program with the desktop's file types: an "Edit" verb for HTML files

@@ -1,7 +1,9 @@
 #pragma once
 
 #include <QCoreApplication>
+#include <QMessageBox>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QLabel;
@@ -21,6 +23,13 @@ public:
     // its support folders.
     explicit TSplashForm(const QString &programFolder = QCoreApplication::applicationDirPath(),
                          QWidget *parent = nullptr);
+    // A screen made again in the same run (the hidden one) runs the same work, but does
+    // not show again the messages that an earlier screen showed (`shownBefore`, as
+    // shownMessages() gives them): the user has seen them once.
+    TSplashForm(const QString &programFolder, const QStringList &shownBefore, QWidget *parent = nullptr);
+
+    // The texts of the messages shown so far in this run, those given at creation included.
+    const QStringList &shownMessages() const { return m_shown; }
 
     // Cleared only when the installation check finds a catalogue file missing.
     bool ContinueStartup = true;
@@ -40,6 +49,10 @@ private:
     void writeWindowDefaults(RegistryStore &registry) const;
     bool installationComplete() const;
     bool hasFolder(const QString &name) const;
+    // Shows a message unless it was shown before in this run.
+    void report(QMessageBox::Icon icon, const QString &caption, const QString &text);
+    void reportFailure(const QString &message);
 
     QString m_programFolder;
+    QStringList m_shown;
 };

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QMessageBox>
 #include <QString>
 #include <functional>
@@ -34,5 +35,17 @@ void labelRefused(QWidget *parent, const QString &reason);
 
 // The catalogue tables are missing beside the program (error icon, OK).
 void catalogueMissing(QWidget *parent);
+
+// Before a save that the file's encoding cannot hold: "This style sheet holds
+// characters that cannot be saved in ISO-8859-1, such as "→" (U+2192). Do you want to
+// save it as UTF-8?" (question icon; "Save as UTF-8", Cancel). True for UTF-8; closing
+// the box cancels.
+bool askToSaveAsUtf8(QWidget *parent, const QString &encodingName, const QString &character);
+
+enum class RecoveryAnswer { Recover, Discard, Later };
+// Unsaved work that a crash left behind: "Recover unsaved changes to site.css from
+// 10:42?" (question icon; Recover, Discard, Later), the file's full path as the
+// informative text. Closing the box answers Later.
+RecoveryAnswer askToRecover(QWidget *parent, const QString &documentPath, const QDateTime &time);
 
 } // namespace Messages

@@ -4,6 +4,7 @@
 #include "Catalogue.h"
 #include "CodeCompleter.h"
 #include "CssTokenizer.h"
+#include "EncodingChoice.h"
 #include "ExceptionBox.h"
 #include "Failure.h"
 #include "FileDialogs.h"
@@ -323,7 +324,15 @@ bool TCodeForm::save()
         if (path.isEmpty())
             return false;
     }
-    m_encoding = TextFile::save(path, text(), m_encoding, m_byteOrderMark);
+    const QString code = text();
+    const std::optional<EncodingChoice::Choice> choice =
+        EncodingChoice::forSave(this, code, m_encoding, m_byteOrderMark);
+    if (!choice)
+        return false;
+    m_encoding = TextFile::save(path, code, choice->encoding, choice->byteOrderMark);
+    m_byteOrderMark = choice->byteOrderMark;
+    if (choice->changed)
+        Status->setText(QStringLiteral("Saved as %1").arg(m_encoding.name()));
     m_saveFileName = path;
     Code->document()->setModified(false);
     m_reloadOnClose = true;

@@ -5,11 +5,13 @@
 #include "Colors.h"
 #include "DocumentEdits.h"
 #include "ElementsTreeView.h"
+#include "EncodingChoice.h"
 #include "ExceptionBox.h"
 #include "FileDialogs.h"
 #include "Messages.h"
 #include "PendingMessages.h"
 #include "PropertiesTreeView.h"
+#include "RecoveryGuard.h"
 #include "RegistryStore.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
@@ -124,6 +126,7 @@ TMainForm::TMainForm(QWidget *parent)
     connectEditors();
     createShortcuts();
     m_document.setModifiedObserver([this](bool) { updateTitle(); });
+    m_recovery = std::make_unique<RecoveryGuard>(m_document, this);
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
         const QModelIndex root = m_document.elements().rootIndex();
@@ -469,6 +472,15 @@ void TMainForm::FormActivate()
         return;
     m_activated = true;
     ExceptionBox::guard(this, [this] { activationStep(); });
+    // Work that a crash left behind is offered once the window stands.
+    ExceptionBox::guard(this, [this] {
+        if (!m_recovery->offerRecovery(m_catalogue))
+            return;
+        expandReadDocument();
+        m_saveName = m_document.hasFile() ? m_document.currentFileName() : QString();
+        clearEditors();
+        updateTitle();
+    });
 }
 
 void TMainForm::activationStep()
@@ -486,7 +498,7 @@ void TMainForm::updateTitle()
     // An edited document shows a "*" before its name.
     setWindowTitle(Messages::ApplicationTitle + QLatin1String(" - ") +
                    (m_document.isModified() ? QStringLiteral("*") : QString()) +
-                   m_document.currentFileName());
+                   m_document.currentFileName() + m_titleNote);
 }
 
 void TMainForm::expandReadDocument()
@@ -513,9 +525,14 @@ bool TMainForm::readStyleSheet(const QString &path)
             expandReadDocument();
     }
     if (!read) {
-        Messages::styleSheetUnreadable(this, error.describe());
+        // The catalogue has said why in its own words; the user's file is not to blame.
+        if (error.catalogue)
+            ExceptionBox::show(this, error.reason);
+        else
+            Messages::styleSheetUnreadable(this, error.describe());
         return false;
     }
+    m_titleNote.clear();
     Elements->setCurrentIndex(m_document.elements().rootIndex());
     Properties->setCurrentIndex(m_attributeList->rootIndex());
     // The history starts afresh at what was read; the modified flag stays as it was.
@@ -538,7 +555,8 @@ bool TMainForm::saveDocument()
 {
     if (!m_document.hasFile())
         return saveDocumentAs();
-    StyleSheetWriter::save(m_document, m_document.currentFileName());
+    if (!writeDocument(m_document.currentFileName()))
+        return false;
     updateTitle();
     return true;
 }
@@ -551,9 +569,26 @@ bool TMainForm::saveDocumentAs()
         return false;
     m_saveName = chosen;
     // A write that fails leaves the document with the file it had.
-    StyleSheetWriter::save(m_document, chosen);
+    if (!writeDocument(chosen))
+        return false;
     m_document.setCurrentFileName(chosen);
     updateTitle();
+    return true;
+}
+
+bool TMainForm::writeDocument(const QString &path)
+{
+    const QString text = StyleSheetWriter::styleSheetText(m_document);
+    const std::optional<EncodingChoice::Choice> choice =
+        EncodingChoice::forSave(this, text, m_document.encoding(), m_document.byteOrderMark());
+    if (!choice)
+        return false;
+    TextFile::save(path, text, choice->encoding, choice->byteOrderMark);
+    m_document.setEncoding(choice->encoding, choice->byteOrderMark);
+    if (choice->changed)
+        m_titleNote = QStringLiteral(" (saved as %1)").arg(choice->encoding.name());
+    // What is on disk now is the work: nothing is left to recover.
+    m_recovery->discard();
     return true;
 }
 
@@ -573,6 +608,7 @@ void TMainForm::closeEvent(QCloseEvent *event)
     ExceptionBox::guard(this, [&] { goOn = promptStep(); });
     if (goOn) {
         ExceptionBox::guard(this, [this] { saveWindowState(); });
+        m_recovery->discard();
         event->accept();
     } else {
         event->ignore();
@@ -589,9 +625,11 @@ void TMainForm::NewClick()
         m_document.setCurrentFileName(Document::NotSaved);
         // A new document proposes no name of an earlier one when it is saved.
         m_saveName.clear();
+        m_titleNote.clear();
         clearEditors();
         updateTitle();
         m_document.resetHistory(false);
+        m_recovery->discard();
     });
 }
 
@@ -604,6 +642,7 @@ void TMainForm::OpenClick()
         if (!chosen.isEmpty())
             readStyleSheet(chosen);
         m_document.resetHistory(false);
+        m_recovery->discard();
     });
 }
 

@@ -11,6 +11,7 @@
 #include <QString>
 #include <QWidget>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class AttributeListModel;
@@ -25,6 +26,7 @@ class QPushButton;
 class QSplitter;
 class QTimer;
 class QTreeView;
+class RecoveryGuard;
 class TCSpinEdit;
 class TZEBColorButton;
 
@@ -54,6 +56,8 @@ public:
     Catalogue &catalogue() { return m_catalogue; }
     AttributeListModel &attributeList() { return *m_attributeList; }
     const PictureIcons &elementIcons() const { return m_elementIcons; }
+    // Keeps the unsaved document safe from a crash and offers it back at the next start.
+    RecoveryGuard &recovery() { return *m_recovery; }
 
     // Loads the catalogue into the trees, fills the font list and places the window as
     // it stood when it last closed (see WindowPlacement). Gives false when the
@@ -193,6 +197,9 @@ private:
     bool saveDocument();
     // Asks for a name and writes the file; the document takes the name once written.
     bool saveDocumentAs();
+    // Writes the document in its encoding, or as UTF-8 when the user agrees for a text
+    // its encoding cannot hold; false when the user cancelled.
+    bool writeDocument(const QString &path);
     // Before a command discards the style sheet: asks whether to save it when it was
     // modified. True when the command may go on.
     bool promptStep();
@@ -216,4 +223,8 @@ private:
     QPersistentModelIndex m_presetNode;     // the node the enabled editor was preset from
     int m_editSession = 0;                  // the writes of one selection merge into one step
     bool m_presetting = false;              // a click is presetting the editors
+    // After the file name in the title: the encoding a save changed the document to.
+    QString m_titleNote;
+    // Declared last, so that it goes before the document it follows.
+    std::unique_ptr<RecoveryGuard> m_recovery;
 };

@@ -367,6 +367,30 @@ private slots:
         QCOMPARE(entriesAfter, entriesBefore);
     }
 
+    // The hidden screen made later in the run repeats the work (a missing "common code"
+    // is made again) but does not show again what the first screen showed.
+    void laterScreenShowsNothingSeenBefore()
+    {
+        removeFolder(QStringLiteral("tree control"));
+        QStringList shown;
+        {
+            DialogAnswerer answer;
+            expectBox(answer, QStringLiteral("Loomwright 99"), treeControlText, QMessageBox::Warning);
+            TSplashForm first(m_program);
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+            shown = first.shownMessages();
+        }
+        QCOMPARE(shown, QStringList{treeControlText});
+        removeFolder(QStringLiteral("common code"));
+        DialogAnswerer none;
+        TSplashForm hidden(m_program, shown);
+        QVERIFY2(none.done(), qPrintable(none.report()));
+        QCOMPARE(none.answered(), 0);
+        QVERIFY(hidden.ContinueStartup);
+        QVERIFY(QFileInfo(QDir(m_program).filePath(QStringLiteral("Common Code"))).isDir());
+        QCOMPARE(hidden.shownMessages(), shown);
+    }
+
     void settingsFailureSkipsTheRest_data()
     {
         QTest::addColumn<QByteArray>("settings"); // written to the settings file, or to the defaults when

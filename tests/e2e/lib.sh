@@ -13,6 +13,9 @@ rm -rf "$WORK"
 mkdir -p "$WORK" "$SHOTS"
 export LOOMWRIGHT_REGISTRY="$WORK/registry.reg"
 export XDG_CONFIG_HOME="$WORK/config"
+# Recovery files of unsaved work go here, not into the user's own state folder.
+export XDG_STATE_HOME="$WORK/state"
+RECOVERY="$XDG_STATE_HOME/Loomwright 99"
 
 fail() {
     echo "FAIL: $*" >&2
@@ -108,4 +111,25 @@ wait_until() {
 # file_is <path> <bytes>: true when the file holds exactly these bytes.
 file_is() {
     cmp -s <(printf '%s' "$2") "$1"
+}
+
+# recovery_files: prints the names of the recovery files there are now.
+recovery_files() {
+    ls -A "$RECOVERY" 2>/dev/null | grep '\.recovery$' || true
+}
+
+# The pixels of column x from y0 to y1 of a window, one "y r g b" per line.
+column() {
+    local id=$1 x=$2 y0=$3 y1=$4
+    import -window "$id" "$WORK/probe.png"
+    /usr/bin/convert "$WORK/probe.png" -crop "1x$((y1 - y0))+$x+$y0" +repage -depth 8 txt:- |
+        awk -v y0="$y0" 'NR > 1 { split($1, p, /[,:]/); c = $2; gsub(/[()]/, "", c); split(c, v, ",");
+                                  print p[2] + y0, v[1], v[2], v[3] }'
+}
+
+# The top line and the height of the selected (blue) row of the tree whose column x
+# runs from y0 to y1, as "top height".
+selected_row() {
+    column "$@" | awk '$2 < 100 && $4 > 150 && $4 > $2 + 80 { if (top == "") top = $1; n++ }
+                       END { if (n > 0) print top, n }'
 }

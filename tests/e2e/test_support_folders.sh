@@ -8,7 +8,7 @@ start_app
 box=$(wait_window "Loomwright 99")
 press "$box" Return
 # The start-up screen is made a second time (hidden) once the main window is built; it
-# repeats the check, so the warning comes once more before the window shows.
+# repeats the check, but the user has seen the warning: it does not come again.
 warnings=1
 main=
 for _ in $(seq 300); do
@@ -24,7 +24,10 @@ for _ in $(seq 300); do
     sleep 0.1
 done
 [ -n "$main" ] || fail "the main window did not open after the warning"
-[ "$warnings" -le 2 ] || fail "the warning came $warnings times"
+# Nor later: the hidden screen is made after the main window is built.
+sleep 1
+window_named "Loomwright 99" && warnings=$((warnings + 1))
+[ "$warnings" -eq 1 ] || fail "the warning came $warnings times"
 [ -d "$PROGRAM/Common Code" ] || fail "\"Common Code\" was not made"
 window_named "Fatal Error" && fail "a fatal error was shown"
 wait_until 10 eval '! window_named "Loomwright 99"' || fail "the warning stayed"

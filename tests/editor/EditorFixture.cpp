@@ -52,6 +52,10 @@ void EditorFixture::prepareApplication()
 {
     QCoreApplication::setApplicationName(Messages::ApplicationTitle);
     QApplication::setQuitOnLastWindowClosed(false);
+    // Unsaved work that an earlier, interrupted run left behind is never offered here:
+    // each run keeps its recovery files in a folder of its own.
+    static QTemporaryDir state;
+    qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
 }
 
 std::unique_ptr<TMainForm> EditorFixture::startMainWindow(const QString &commandLineFile)

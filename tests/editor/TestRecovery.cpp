@@ -1,0 +1,184 @@
+#include "DialogAnswerer.h"
+#include "EditorFixture.h"
+#include "RecoveryGuard.h"
+#include "RecoveryStore.h"
+#include "StyleSheetWriter.h"
+#include "TMainForm.h"
+#include "TestRegistry.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace EditorFixture;
+
+namespace {
+
+// The recovery files in the folder the main window writes to.
+QList<RecoveryStore::Entry> recoveryFiles()
+{
+    return RecoveryStore().list();
+}
+
+// Leaves a recovery file as a crashed instance leaves it: written, then its writer
+// made a process that no longer runs.
+RecoveryStore::Entry leaveCrashedWork(const QString &documentPath, const QString &text,
+                                      TextFile::Encoding encoding)
+{
+    const RecoveryStore store;
+    store.write(documentPath, text, encoding);
+    const QString file = store.recoveryFileFor(documentPath);
+    QByteArray bytes = readFile(file);
+    const qsizetype from = bytes.indexOf("\npid: ") + 6;
+    bytes.replace(from, bytes.indexOf('\n', from) - from, "2147480000");
+    // Under a name of its own, as another instance names its files.
+    QFile::remove(file);
+    writeFile(QFileInfo(file).dir().filePath(QStringLiteral("crashed.recovery")), bytes);
+    const QList<RecoveryStore::Entry> entries = store.list();
+    return entries.value(0);
+}
+
+void clearRecoveryFiles()
+{
+    for (const RecoveryStore::Entry &entry : recoveryFiles())
+        RecoveryStore::remove(entry);
+}
+
+} // namespace
+
+class TestRecovery : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { prepareApplication(); }
+    void init() { clearRecoveryFiles(); }
+    void cleanup() { clearRecoveryFiles(); }
+
+    // While the document is modified its text is written after the interval, and only
+    // after a change; Save, New and a normal end remove it.
+    void unsavedWorkIsKeptUntilSavedOrGivenUp()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.css"));
+        writeFile(path, "P {color=red;}");
+        auto form = startMainWindow(path);
+        QVERIFY(form);
+        form->recovery().setInterval(50);
+        QTest::qWait(150);
+        QVERIFY(recoveryFiles().isEmpty()); // nothing edited yet
+
+        editDocument(*form);
+        QVERIFY(recoveryFiles().isEmpty()); // not on the typing path: after the interval
+        QTRY_COMPARE(recoveryFiles().size(), 1);
+        RecoveryStore::Entry entry = recoveryFiles().value(0);
+        QCOMPARE(entry.documentPath, path);
+        QCOMPARE(RecoveryStore::read(entry), StyleSheetWriter::styleSheetText(form->document()));
+        QVERIFY(RecoveryStore::ownedByRunningInstance(entry)); // this instance's own work
+
+        // A later edit replaces the text.
+        editDocument(*form, QStringLiteral("font-size=12"));
+        QTRY_COMPARE(RecoveryStore::read(recoveryFiles().value(0)),
+                     StyleSheetWriter::styleSheetText(form->document()));
+        QCOMPARE(recoveryFiles().size(), 1);
+
+        form->FinishClick();
+        QVERIFY(recoveryFiles().isEmpty());
+        QTest::qWait(150);
+        QVERIFY(recoveryFiles().isEmpty()); // nothing changed since the save
+
+        editDocument(*form, QStringLiteral("text-align=left"));
+        QTRY_COMPARE(recoveryFiles().size(), 1);
+        {
+            DialogAnswerer answer;
+            answer.on<QMessageBox>([](QMessageBox *box) { DialogAnswerer::press(box, QMessageBox::No); });
+            form->NewClick();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        }
+        QVERIFY(recoveryFiles().isEmpty());
+
+        editDocument(*form);
+        QTRY_COMPARE(recoveryFiles().size(), 1);
+        QCOMPARE(recoveryFiles().value(0).documentPath, QString()); // a document without a file
+        {
+            DialogAnswerer answer;
+            answer.on<QMessageBox>([](QMessageBox *box) { DialogAnswerer::press(box, QMessageBox::No); });
+            form->CloseClick();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        }
+        QVERIFY(form->isHidden());
+        QVERIFY(recoveryFiles().isEmpty());
+    }
+
+    void crashedWorkIsOffered_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Recover") << QStringLiteral("Recover");
+        QTest::newRow("Discard") << QStringLiteral("Discard");
+        QTest::newRow("Later") << QStringLiteral("Later");
+    }
+
+    void crashedWorkIsOffered()
+    {
+        QFETCH(QString, button);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.css"));
+        const QByteArray onDisk = "P {color=red;}";
+        writeFile(path, onDisk);
+        const QString text = QStringLiteral("H1 {margin=5;}\r\nP {color=red; content=\"caf\u00E9\";}");
+        const RecoveryStore::Entry crashed = leaveCrashedWork(path, text, TextFile::Encoding::Latin1);
+        QVERIFY(!crashed.recoveryFile.isEmpty());
+        QVERIFY(!RecoveryStore::ownedByRunningInstance(crashed));
+
+        DialogAnswerer answer;
+        answer.on<QMessageBox>([&](QMessageBox *box) {
+            QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
+            QCOMPARE(box->icon(), QMessageBox::Question);
+            QCOMPARE(box->text(), QStringLiteral("Recover unsaved changes to site.css from %1?")
+                                      .arg(crashed.time.toLocalTime().toString(QStringLiteral("HH:mm"))));
+            QCOMPARE(box->informativeText(), path);
+            QStringList labels;
+            QAbstractButton *chosen = nullptr;
+            for (QAbstractButton *b : box->buttons()) {
+                labels << b->text();
+                if (b->text() == button)
+                    chosen = b;
+            }
+            labels.sort();
+            QCOMPARE(labels, (QStringList{QStringLiteral("Discard"), QStringLiteral("Later"),
+                                          QStringLiteral("Recover")}));
+            QVERIFY(chosen);
+            chosen->click();
+        });
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        // The file itself is never touched before a save.
+        QCOMPARE(readFile(path), onDisk);
+
+        if (button == QLatin1String("Recover")) {
+            QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
+            QVERIFY(form->document().isModified());
+            QCOMPARE(form->document().currentFileName(), path);
+            QCOMPARE(form->document().encoding(), TextFile::Encoding::Latin1);
+            QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + path);
+            // This instance keeps the work now; the crashed instance's file is gone.
+            QVERIFY(!QFile::exists(crashed.recoveryFile));
+            QCOMPARE(recoveryFiles().size(), 1);
+            QCOMPARE(RecoveryStore::read(recoveryFiles().value(0)), text);
+            form->FinishClick();
+            QCOMPARE(readFile(path), QByteArray("H1 {margin=5;}\r\nP {color=red; content=\"caf\xE9\";}"));
+            QVERIFY(recoveryFiles().isEmpty());
+        } else {
+            QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
+            QVERIFY(!form->document().isModified());
+            QCOMPARE(QFile::exists(crashed.recoveryFile), button == QLatin1String("Later"));
+        }
+    }
+};
+
+LW_TEST_CLASS(TestRecovery)
+#include "TestRecovery.moc"
