@@ -7,6 +7,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <algorithm>
 
 namespace {
 
@@ -87,13 +88,18 @@ void CheckMarks::checkDeclaration(const ElementNode *node, int attribute)
     m_model.setFinding(node, attribute, finding ? finding.reason : QString());
 }
 
+void CheckMarks::checkNode(const ElementNode *node)
+{
+    if (node->attributes.empty())
+        return;
+    m_check.checkNode(*node, m_model.form(), m_findings);
+    for (size_t i = 0; i < m_findings.size(); ++i)
+        m_model.setFinding(node, int(i), m_findings[i] ? m_findings[i].reason : QString());
+}
+
 void CheckMarks::checkNodes(const ElementNode *node)
 {
-    if (!node->attributes.empty()) {
-        m_check.checkNode(*node, m_model.form(), m_findings);
-        for (size_t i = 0; i < m_findings.size(); ++i)
-            m_model.setFinding(node, int(i), m_findings[i] ? m_findings[i].reason : QString());
-    }
+    checkNode(node);
     for (const auto &child : node->children)
         checkNodes(child.get());
 }
@@ -124,30 +130,29 @@ void CheckMarks::declarationsChanged(const QModelIndex &first, const QModelIndex
         return;
     if (level == StyleSheetModel::ElementLevel) {
         // A node's label decides how its declarations are read (@page...).
-        if (first == last && !node->attributes.empty()) {
-            m_check.checkNode(*node, m_model.form(), m_findings);
-            for (size_t i = 0; i < m_findings.size(); ++i)
-                m_model.setFinding(node, int(i), m_findings[i] ? m_findings[i].reason : QString());
-        }
+        if (first == last)
+            checkNode(node);
         return;
     }
     if (level != StyleSheetModel::AttributeLevel)
         return;
     if (first.row() != last.row()) {
         // Many declarations at once (the document's form changed): the node anew.
-        m_check.checkNode(*node, m_model.form(), m_findings);
-        for (size_t i = 0; i < m_findings.size(); ++i)
-            m_model.setFinding(node, int(i), m_findings[i] ? m_findings[i].reason : QString());
+        checkNode(node);
         return;
     }
     const int row = first.row();
     checkDeclaration(node, row);
     checkEarlierOfName(node, row, node->attributes[size_t(row)].name());
     // A renamed declaration may leave an earlier one of its old name marked as
-    // overridden by it: the earlier marked ones are checked again.
-    for (int i = 0; i < row; ++i)
-        if (node->attributes[size_t(i)].finding)
-            checkDeclaration(node, i);
+    // overridden by it: the earlier marked ones are checked again, in one pass.
+    const auto begin = node->attributes.begin();
+    if (std::any_of(begin, begin + row, [](const AttributeNode &a) { return bool(a.finding); })) {
+        m_check.checkNode(*node, m_model.form(), m_findings);
+        for (int i = 0; i < row; ++i)
+            if (node->attributes[size_t(i)].finding)
+                m_model.setFinding(node, i, m_findings[size_t(i)] ? m_findings[size_t(i)].reason : QString());
+    }
 }
 
 void CheckMarks::rowsInserted(const QModelIndex &parent, int first, int last)

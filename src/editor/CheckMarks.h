@@ -36,7 +36,8 @@ public:
 private:
     bool ready();
     void checkDeclaration(const ElementNode *node, int attribute);
-    void checkNodes(const ElementNode *node);
+    void checkNode(const ElementNode *node);  // its own declarations
+    void checkNodes(const ElementNode *node); // and those of its child nodes, at any depth
     void checkEarlierOfName(const ElementNode *node, int before, QStringView name);
     void declarationsChanged(const QModelIndex &first, const QModelIndex &last, const QList<int> &roles);
     void rowsInserted(const QModelIndex &parent, int first, int last);
