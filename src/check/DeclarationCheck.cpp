@@ -243,7 +243,8 @@ void DeclarationCheck::checkBlock(std::span<const Declaration> block, Context co
     findings.assign(std::size_t(n), Finding{});
     if (n == 0)
         return;
-    std::vector<Own> owns;
+    std::vector<Own> &owns = m_owns;
+    owns.clear();
     owns.reserve(std::size_t(n));
     for (const Declaration &declaration : block)
         owns.push_back(own(declaration, context, form));
@@ -253,7 +254,8 @@ void DeclarationCheck::checkBlock(std::span<const Declaration> block, Context co
     // The next declaration of the same property, for each: by looking ahead in the small
     // blocks people write, by a table of names from the end in large ones (a rule that
     // many rules of the same selector were merged into).
-    std::vector<qsizetype> next(std::size_t(n), -1);
+    std::vector<qsizetype> &next = m_next;
+    next.assign(std::size_t(n), -1);
     constexpr qsizetype SmallBlock = 16;
     if (n <= SmallBlock) {
         for (qsizetype i = 0; i < n; ++i)
