@@ -96,4 +96,5 @@ private:
     // Working memory of checkBlock, kept between blocks.
     mutable std::vector<Own> m_owns;
     mutable std::vector<qsizetype> m_next;
+    mutable std::vector<QStringView> m_names;
 };

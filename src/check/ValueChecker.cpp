@@ -162,7 +162,9 @@ QString ValueChecker::suggestion(QStringView property) const
 
 ValueChecker::Result ValueChecker::check(QStringView property, QStringView value) const
 {
-    property = property.trimmed();
+    // Most names come without white space around them, which is seen at once.
+    if (!property.isEmpty() && (property.front().isSpace() || property.back().isSpace()))
+        property = property.trimmed();
     // Custom properties take any value.
     if (property.startsWith(u"--"))
         return {};
