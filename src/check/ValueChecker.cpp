@@ -194,9 +194,25 @@ ValueChecker::Result ValueChecker::check(QStringView property, QStringView value
     if (root == -2)
         return {Verdict::Undecided, QStringLiteral("the syntax of %1 cannot be read").arg(name)};
 
+    if (m_cacheResting > 0) {
+        --m_cacheResting;
+        return checkValue(root, name, value);
+    }
+    // A sheet whose values hardly repeat (generated ones) would only pay for copies and
+    // table growth: when few of a stretch of look-ups find a verdict, the table rests
+    // for a longer stretch, then is tried again.
+    if (++m_cacheLookups == CacheWindow) {
+        if (m_cacheHits < CacheWindow / 8) {
+            m_cacheResting = CacheRest;
+            m_verdicts.clear();
+        }
+        m_cacheLookups = m_cacheHits = 0;
+    }
     const auto cached = m_verdicts.find(VerdictKeyView{root, value});
-    if (cached != m_verdicts.end())
+    if (cached != m_verdicts.end()) {
+        ++m_cacheHits;
         return cached->second;
+    }
     Result result = checkValue(root, name, value);
     if (m_verdicts.size() >= VerdictCacheLimit)
         m_verdicts.clear();

@@ -84,7 +84,12 @@ private:
             return a.root == b.root && QStringView(a.value) == QStringView(b.value);
         }
     };
-    static constexpr size_t VerdictCacheLimit = 1 << 18;
+    static constexpr size_t VerdictCacheLimit = 1 << 16;
+    static constexpr int CacheWindow = 4096;
+    static constexpr int CacheRest = 1 << 16;
+    mutable int m_cacheLookups = 0;
+    mutable int m_cacheHits = 0;
+    mutable int m_cacheResting = 0;
     mutable std::unordered_map<VerdictKey, Result, VerdictHash, VerdictEqual> m_verdicts;
     mutable QHash<QString, Result> m_unknownNames; // verdicts on names not in the catalogue
     mutable QString m_name;
