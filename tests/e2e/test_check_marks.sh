@@ -20,11 +20,6 @@ selected_row() {
                        END { if (n > 0) print top, n }'
 }
 
-# The number of shown windows (a tooltip is one of its own).
-shown_windows() {
-    xdotool search --onlyvisible --classname '.' 2>/dev/null | wc -l
-}
-
 make_program_folder
 # The check reads the value syntaxes beside the program.
 cp -l "$BIN/syntax.db" "$PROGRAM/syntax.db" 2>/dev/null || cp "$BIN/syntax.db" "$PROGRAM/syntax.db"
@@ -40,14 +35,23 @@ TREE_X=150
 read -r ROW_TOP ROW_HEIGHT < <(selected_row "$id" "$TREE_X" 0 120) || fail "no selected row in the element tree"
 row_y() { echo $((ROW_TOP + $1 * ROW_HEIGHT + ROW_HEIGHT / 2)); }
 
-before=$(shown_windows)
-xdotool mousemove --window "$id" 60 "$(row_y 2)"
-wait_until 5 bash -c "[ \$(xdotool search --onlyvisible --classname '.' 2>/dev/null | wc -l) -gt $before ]" ||
-    fail "no tooltip appeared over the struck-out declaration"
+eval "$(xdotool getwindowgeometry --shell "$id")"
+# The part of the screen below the declaration, where its tooltip shows.
+tip_area() { import -window root -crop "400x60+$((X + 100))+$((Y + $(row_y 2)))" +repage "$WORK/$1.png"; }
+tip_area before
+# Tooltips show in the active window only.
+xdotool windowfocus --sync "$id"
+xdotool mousemove --window "$id" 90 "$(row_y 2)"
+sleep 0.2
+xdotool mousemove --window "$id" 100 "$(row_y 2)"
+shown() {
+    tip_area after
+    [ "$(compare -metric AE "$WORK/before.png" "$WORK/after.png" null: 2>&1 | cut -d' ' -f1)" -gt 500 ]
+}
+wait_until 5 shown || fail "no tooltip appeared over the struck-out declaration"
 sleep 0.3
 screenshot check-marks
 # The tree's part of the screen, with the tooltip below the pointer.
-eval "$(xdotool getwindowgeometry --shell "$id")"
 import -window root -crop "420x160+$X+$Y" +repage "$SHOTS/check-marks-tree.png"
 
 press "$id" alt+c
