@@ -4,8 +4,17 @@
 
 #include <QHash>
 #include <QVarLengthArray>
+#include <deque>
 
 namespace {
+
+// A name without the white space around it; most names have none, which is seen at once.
+QStringView trimmedName(QStringView name)
+{
+    if (name.isEmpty() || (!name.front().isSpace() && !name.back().isSpace()))
+        return name;
+    return name.trimmed();
+}
 
 bool isVendorPrefixed(QStringView name)
 {
@@ -21,10 +30,31 @@ bool isHack(QStringView name)
 
 bool sameName(QStringView a, QStringView b)
 {
+    // Names of different lengths differ also without regard to case (it is compared
+    // character by character).
+    if (a.size() != b.size())
+        return false;
     // Custom properties are told apart by case; properties are not.
     if (a.startsWith(u"--"))
         return a == b;
     return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The key of a property name in a table of names: as written for a custom property,
+// else in lower case. A name already in lower case is its own key; any other is
+// lowered into `store`, which keeps the keys while the table is used.
+QStringView nameKey(QStringView name, std::deque<QString> &store)
+{
+    if (name.startsWith(u"--"))
+        return name;
+    for (const QChar c : name) {
+        const char16_t u = c.unicode();
+        if (u >= 0x80 || (u >= u'A' && u <= u'Z')) {
+            store.push_back(name.toString().toLower());
+            return store.back();
+        }
+    }
+    return name;
 }
 
 QStringView quotedContent(QStringView value)
@@ -165,7 +195,7 @@ bool DeclarationCheck::isFallback(QStringView earlier, QStringView later) const
 
 DeclarationCheck::Own DeclarationCheck::own(const Declaration &declaration, Context context, Form form) const
 {
-    const QStringView name = declaration.name.trimmed();
+    const QStringView name = trimmedName(declaration.name);
     if (!declaration.hasValue || name.isEmpty() || isHack(name) || context == Context::Descriptors)
         return {};
     if (context == Context::Page && !name.startsWith(u"--") && !m_values.isKnownProperty(name))
@@ -215,9 +245,9 @@ DeclarationCheck::Finding DeclarationCheck::overriddenFinding(const Declaration 
 
 qsizetype DeclarationCheck::nextOfSameName(std::span<const Declaration> block, qsizetype index)
 {
-    const QStringView name = block[std::size_t(index)].name.trimmed();
+    const QStringView name = trimmedName(block[std::size_t(index)].name);
     for (qsizetype i = index + 1; i < qsizetype(block.size()); ++i)
-        if (sameName(block[std::size_t(i)].name.trimmed(), name))
+        if (sameName(trimmedName(block[std::size_t(i)].name), name))
             return i;
     return -1;
 }
@@ -243,7 +273,8 @@ void DeclarationCheck::checkBlock(std::span<const Declaration> block, Context co
     findings.assign(std::size_t(n), Finding{});
     if (n == 0)
         return;
-    std::vector<Own> owns;
+    std::vector<Own> &owns = m_owns;
+    owns.clear();
     owns.reserve(std::size_t(n));
     for (const Declaration &declaration : block)
         owns.push_back(own(declaration, context, form));
@@ -253,16 +284,27 @@ void DeclarationCheck::checkBlock(std::span<const Declaration> block, Context co
     // The next declaration of the same property, for each: by looking ahead in the small
     // blocks people write, by a table of names from the end in large ones (a rule that
     // many rules of the same selector were merged into).
-    std::vector<qsizetype> next(std::size_t(n), -1);
+    std::vector<qsizetype> &next = m_next;
+    next.assign(std::size_t(n), -1);
+    std::vector<QStringView> &names = m_names;
+    names.clear();
+    for (const Declaration &declaration : block)
+        names.push_back(trimmedName(declaration.name));
     constexpr qsizetype SmallBlock = 16;
     if (n <= SmallBlock) {
-        for (qsizetype i = 0; i < n; ++i)
-            next[std::size_t(i)] = nextOfSameName(block, i);
+        for (qsizetype i = 0; i < n; ++i) {
+            for (qsizetype j = i + 1; j < n; ++j) {
+                if (sameName(names[std::size_t(j)], names[std::size_t(i)])) {
+                    next[std::size_t(i)] = j;
+                    break;
+                }
+            }
+        }
     } else {
-        QHash<QString, qsizetype> seen;
+        QHash<QStringView, qsizetype> seen;
+        std::deque<QString> keys;
         for (qsizetype i = n - 1; i >= 0; --i) {
-            const QStringView name = block[std::size_t(i)].name.trimmed();
-            const QString key = name.startsWith(u"--") ? name.toString() : name.toString().toLower();
+            const QStringView key = nameKey(names[std::size_t(i)], keys);
             auto it = seen.find(key);
             if (it != seen.end()) {
                 next[std::size_t(i)] = it.value();

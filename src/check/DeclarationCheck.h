@@ -93,4 +93,8 @@ private:
     static qsizetype nextOfSameName(std::span<const Declaration> block, qsizetype index);
 
     ValueChecker m_values;
+    // Working memory of checkBlock, kept between blocks.
+    mutable std::vector<Own> m_owns;
+    mutable std::vector<qsizetype> m_next;
+    mutable std::vector<QStringView> m_names;
 };

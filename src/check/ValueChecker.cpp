@@ -88,12 +88,15 @@ void ValueChecker::open(const QString &path)
 void ValueChecker::addProperty(const QString &name, const QString &syntax)
 {
     m_grammar.addProperty(name, syntax);
+    m_verdicts.clear();
+    m_unknownNames.clear();
 }
 
 void ValueChecker::addNamedSyntax(const QString &name, const QString &syntax)
 {
     m_grammar.addNamedSyntax(name, syntax);
     m_colorsReady = false;
+    m_verdicts.clear();
 }
 
 void ValueChecker::prepareColors() const
@@ -109,9 +112,27 @@ void ValueChecker::prepareColors() const
     m_colorsReady = true;
 }
 
+const QString &ValueChecker::lowerName(QStringView property) const
+{
+    for (const QChar c : property) {
+        if (c.unicode() >= 0x80) {
+            // Beyond ASCII, as the text's own lower-casing does it.
+            m_name = property.toString().toLower();
+            return m_name;
+        }
+    }
+    m_name.resize(property.size());
+    QChar *out = m_name.data();
+    for (const QChar c : property) {
+        const char16_t u = c.unicode();
+        *out++ = QChar(u >= u'A' && u <= u'Z' ? char16_t(u + (u'a' - u'A')) : u);
+    }
+    return m_name;
+}
+
 bool ValueChecker::isKnownProperty(QStringView property) const
 {
-    return m_grammar.hasProperty(property.trimmed().toString().toLower());
+    return m_grammar.hasProperty(lowerName(property.trimmed()));
 }
 
 bool ValueChecker::isColorKeyword(QStringView word) const
@@ -141,24 +162,66 @@ QString ValueChecker::suggestion(QStringView property) const
 
 ValueChecker::Result ValueChecker::check(QStringView property, QStringView value) const
 {
-    property = property.trimmed();
+    // Most names come without white space around them, which is seen at once.
+    if (!property.isEmpty() && (property.front().isSpace() || property.back().isSpace()))
+        property = property.trimmed();
     // Custom properties take any value.
     if (property.startsWith(u"--"))
         return {};
-    const QString name = property.toString().toLower();
+    const QString &name = lowerName(property);
     const int root = m_grammar.propertyRoot(name);
     if (root == -1) {
-        if (isVendorPrefixed(name))
-            return {Verdict::Undecided, QStringLiteral("%1 is not in the catalogue").arg(name)};
-        const QString close = suggestion(name);
-        if (close.isEmpty())
-            return {Verdict::UnknownProperty, QStringLiteral("unknown property %1").arg(property)};
-        return {Verdict::UnknownProperty,
-                QStringLiteral("unknown property %1 (did you mean %2?)").arg(property, close)};
+        const QString written = property.toString();
+        auto known = m_unknownNames.constFind(written);
+        if (known != m_unknownNames.constEnd())
+            return *known;
+        Result result;
+        if (isVendorPrefixed(name)) {
+            result = {Verdict::Undecided, QStringLiteral("%1 is not in the catalogue").arg(name)};
+        } else {
+            const QString close = suggestion(name);
+            if (close.isEmpty())
+                result = {Verdict::UnknownProperty, QStringLiteral("unknown property %1").arg(property)};
+            else
+                result = {Verdict::UnknownProperty,
+                          QStringLiteral("unknown property %1 (did you mean %2?)").arg(property, close)};
+        }
+        if (m_unknownNames.size() >= qsizetype(VerdictCacheLimit))
+            m_unknownNames.clear();
+        m_unknownNames.insert(written, result);
+        return result;
     }
     if (root == -2)
         return {Verdict::Undecided, QStringLiteral("the syntax of %1 cannot be read").arg(name)};
 
+    if (m_cacheResting > 0) {
+        --m_cacheResting;
+        return checkValue(root, name, value);
+    }
+    // A sheet whose values hardly repeat (generated ones) would only pay for copies and
+    // table growth: when few of a stretch of look-ups find a verdict, the table rests
+    // for a longer stretch, then is tried again.
+    if (++m_cacheLookups == CacheWindow) {
+        if (m_cacheHits < CacheWindow / 8) {
+            m_cacheResting = CacheRest;
+            m_verdicts.clear();
+        }
+        m_cacheLookups = m_cacheHits = 0;
+    }
+    const auto cached = m_verdicts.find(VerdictKeyView{root, value});
+    if (cached != m_verdicts.end()) {
+        ++m_cacheHits;
+        return cached->second;
+    }
+    Result result = checkValue(root, name, value);
+    if (m_verdicts.size() >= VerdictCacheLimit)
+        m_verdicts.clear();
+    m_verdicts.emplace(VerdictKey{root, value.toString()}, result);
+    return result;
+}
+
+ValueChecker::Result ValueChecker::checkValue(int root, const QString &name, QStringView value) const
+{
     m_tokens.read(value);
     const ValueTokens &tokens = m_tokens;
     if (tokens.size() == 0)

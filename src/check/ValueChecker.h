@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringView>
 #include <memory>
+#include <unordered_map>
 
 // Decides whether a browser would keep a declaration: the property must be known and
 // its value must match the property's value syntax. The syntaxes come from syntax.db
@@ -52,6 +53,46 @@ public:
 
 private:
     void prepareColors() const;
+    // The property name in lower case, in working memory kept between calls.
+    const QString &lowerName(QStringView property) const;
+    Result checkValue(int root, const QString &name, QStringView value) const;
+
+    // Verdicts already given, per property syntax and value: style sheets repeat the same
+    // values many times. Kept to a bounded size.
+    struct VerdictKey
+    {
+        int root;
+        QString value;
+    };
+    struct VerdictKeyView
+    {
+        int root;
+        QStringView value;
+    };
+    struct VerdictHash
+    {
+        using is_transparent = void;
+        size_t operator()(const VerdictKey &key) const { return hash(key.root, key.value); }
+        size_t operator()(const VerdictKeyView &key) const { return hash(key.root, key.value); }
+        static size_t hash(int root, QStringView value) { return qHash(value, size_t(root)); }
+    };
+    struct VerdictEqual
+    {
+        using is_transparent = void;
+        template<typename A, typename B> bool operator()(const A &a, const B &b) const
+        {
+            return a.root == b.root && QStringView(a.value) == QStringView(b.value);
+        }
+    };
+    static constexpr size_t VerdictCacheLimit = 1 << 16;
+    static constexpr int CacheWindow = 4096;
+    static constexpr int CacheRest = 1 << 16;
+    mutable int m_cacheLookups = 0;
+    mutable int m_cacheHits = 0;
+    mutable int m_cacheResting = 0;
+    mutable std::unordered_map<VerdictKey, Result, VerdictHash, VerdictEqual> m_verdicts;
+    mutable QHash<QString, Result> m_unknownNames; // verdicts on names not in the catalogue
+    mutable QString m_name;
 
     mutable Check::Grammar m_grammar;
     mutable Check::DataTypes m_types;

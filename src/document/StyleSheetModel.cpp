@@ -1,5 +1,7 @@
 #include "StyleSheetModel.h"
 
+#include <algorithm>
+
 // Index scheme: the root has a null internal pointer; a node under the root points at
 // the model itself; every other index points at the node it stands under, and its row
 // tells a declaration (rows before the node's declaration count) from a child node.
@@ -191,6 +193,9 @@ void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStr
     for (auto &node : m_elements)
         node->parent = nullptr;
     renumberFrom(0);
+    m_findingCount = 0;
+    for (const auto &node : m_elements)
+        m_findingCount += node->findings;
     endResetModel();
 }
 
@@ -230,8 +235,11 @@ int StyleSheetModel::appendAttribute(ElementNode *node, AttributeNode attribute)
 {
     const int row = int(node->attributes.size());
     beginInsertRows(nodeIndex(node), row, row);
+    const bool finding = bool(attribute.finding);
     node->attributes.push_back(std::move(attribute));
     endInsertRows();
+    if (finding)
+        countFinding(node, +1);
     return row;
 }
 
@@ -264,6 +272,7 @@ void StyleSheetModel::relabelAttribute(ElementNode *node, int attribute, const Q
     relabelled.line = target.line;
     relabelled.column = target.column;
     relabelled.comments = std::move(target.comments);
+    relabelled.finding = std::move(target.finding);
     target = std::move(relabelled);
     emitChanged(attributeIndex(node, attribute));
 }
@@ -284,9 +293,12 @@ void StyleSheetModel::deleteAttribute(int element, int attribute)
 
 void StyleSheetModel::deleteAttribute(ElementNode *node, int attribute)
 {
+    const bool finding = bool(node->attributes[size_t(attribute)].finding);
     beginRemoveRows(nodeIndex(node), attribute, attribute);
     node->attributes.erase(node->attributes.begin() + attribute);
     endRemoveRows();
+    if (finding)
+        countFinding(node, -1);
 }
 
 void StyleSheetModel::deleteAttributes(int element)
@@ -298,17 +310,24 @@ void StyleSheetModel::deleteAttributes(ElementNode *node)
 {
     if (node->attributes.empty())
         return;
+    const int findings = int(std::count_if(node->attributes.begin(), node->attributes.end(),
+                                           [](const AttributeNode &a) { return bool(a.finding); }));
     beginRemoveRows(nodeIndex(node), 0, int(node->attributes.size()) - 1);
     node->attributes.clear();
     endRemoveRows();
+    if (findings)
+        countFinding(node, -findings);
 }
 
 void StyleSheetModel::insertAttribute(ElementNode *node, int row, AttributeNode attribute)
 {
     row = std::clamp(row, 0, int(node->attributes.size()));
+    const bool finding = bool(attribute.finding);
     beginInsertRows(nodeIndex(node), row, row);
     node->attributes.insert(node->attributes.begin() + row, std::move(attribute));
     endInsertRows();
+    if (finding)
+        countFinding(node, +1);
 }
 
 AttributeNode StyleSheetModel::takeAttribute(ElementNode *node, int row)
@@ -317,13 +336,18 @@ AttributeNode StyleSheetModel::takeAttribute(ElementNode *node, int row)
     AttributeNode taken = std::move(node->attributes[size_t(row)]);
     node->attributes.erase(node->attributes.begin() + row);
     endRemoveRows();
+    if (taken.finding)
+        countFinding(node, -1);
     return taken;
 }
 
 void StyleSheetModel::replaceAttribute(ElementNode *node, int row, AttributeNode attribute)
 {
+    const int delta = int(bool(attribute.finding)) - int(bool(node->attributes[size_t(row)].finding));
     node->attributes[size_t(row)] = std::move(attribute);
     emitChanged(attributeIndex(node, row));
+    if (delta)
+        countFinding(node, delta);
 }
 
 std::unique_ptr<ElementNode> StyleSheetModel::takeElement(int position)
@@ -332,6 +356,7 @@ std::unique_ptr<ElementNode> StyleSheetModel::takeElement(int position)
     std::unique_ptr<ElementNode> taken = std::move(m_elements[size_t(position)]);
     m_elements.erase(m_elements.begin() + position);
     renumberFrom(position);
+    m_findingCount -= taken->findings;
     endRemoveRows();
     return taken;
 }
@@ -341,6 +366,7 @@ void StyleSheetModel::insertElement(int position, std::unique_ptr<ElementNode> n
     position = std::clamp(position, 0, elementCount());
     beginInsertRows(rootIndex(), position, position);
     node->parent = nullptr;
+    m_findingCount += node->findings;
     m_elements.insert(m_elements.begin() + position, std::move(node));
     renumberFrom(position);
     endInsertRows();
@@ -372,6 +398,81 @@ void StyleSheetModel::setDecorationProvider(std::function<QVariant(int)> provide
     m_decoration = std::move(provider);
     beginResetModel();
     endResetModel();
+}
+
+void StyleSheetModel::countFinding(ElementNode *node, int delta, bool announce)
+{
+    m_findingCount += delta;
+    for (; node; node = node->parent) {
+        const bool held = node->findings != 0;
+        node->findings += delta;
+        if (announce && held != (node->findings != 0)) {
+            const QModelIndex index = nodeIndex(node);
+            emit dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole, FindingRole});
+        }
+    }
+}
+
+void StyleSheetModel::setFinding(const ElementNode *constNode, int attribute, const QString &reason)
+{
+    // The model owns its nodes; the check hands them back as it read them.
+    ElementNode *node = const_cast<ElementNode *>(constNode);
+    AttributeNode &target = node->attributes[size_t(attribute)];
+    if (reason.isEmpty() ? !target.finding : target.finding && *target.finding == reason)
+        return;
+    const int delta = reason.isEmpty() ? -1 : target.finding ? 0 : +1;
+    if (reason.isEmpty())
+        target.finding.reset();
+    else
+        target.finding = std::make_unique<QString>(reason);
+    const QModelIndex index = attributeIndex(node, attribute);
+    emit dataChanged(index, index, {Qt::FontRole, Qt::DecorationRole, Qt::ToolTipRole, FindingRole});
+    if (delta)
+        countFinding(node, delta);
+}
+
+void StyleSheetModel::clearFindings(ElementNodes &nodes)
+{
+    for (auto &node : nodes) {
+        if (node->findings == 0)
+            continue;
+        node->findings = 0;
+        for (AttributeNode &attribute : node->attributes)
+            attribute.finding.reset();
+        clearFindings(node->children);
+    }
+}
+
+void StyleSheetModel::replaceFindings(std::vector<FindingMark> marks)
+{
+    if (m_findingCount != 0)
+        clearFindings(m_elements);
+    m_findingCount = 0;
+    for (FindingMark &mark : marks) {
+        ElementNode *node = const_cast<ElementNode *>(mark.node);
+        AttributeNode &target = node->attributes[size_t(mark.attribute)];
+        if (mark.reason.isEmpty() || target.finding)
+            continue;
+        target.finding = std::make_unique<QString>(std::move(mark.reason));
+        countFinding(node, +1, false);
+    }
+    // One announcement for all: the views show the marks anew.
+    if (!m_elements.empty())
+        emit dataChanged(elementIndex(0), elementIndex(elementCount() - 1),
+                         {Qt::FontRole, Qt::DecorationRole, Qt::ToolTipRole, FindingRole});
+}
+
+void StyleSheetModel::setFindingMarkProvider(std::function<QVariant(int, int)> provider)
+{
+    m_findingMark = std::move(provider);
+    if (!m_elements.empty())
+        emit dataChanged(elementIndex(0), elementIndex(elementCount() - 1),
+                         {Qt::FontRole, Qt::DecorationRole});
+}
+
+QVariant StyleSheetModel::findingMark(int role, int picture) const
+{
+    return m_findingMark ? m_findingMark(role, picture) : QVariant();
 }
 
 QModelIndex StyleSheetModel::index(int row, int column, const QModelIndex &parent) const
@@ -463,12 +564,20 @@ QVariant StyleSheetModel::data(const QModelIndex &index, int role) const
         case Qt::EditRole:
             return node.label(m_form);
         case Qt::ToolTipRole:
+            if (node.finding)
+                return tooltipOf(node.label(m_form), node.comments.get()) + QLatin1Char('\n') + *node.finding;
             return tooltipOf(node.label(m_form), node.comments.get());
         case PictureRole:
             return node.picture;
         case KindRole:
             return -1;
+        case FindingRole:
+            return node.finding ? QVariant(*node.finding) : QVariant();
+        case Qt::FontRole:
+            return node.finding ? findingMark(role, node.picture) : QVariant();
         case Qt::DecorationRole:
+            if (node.finding && m_findingMark)
+                return findingMark(role, node.picture);
             return m_decoration ? m_decoration(node.picture) : QVariant();
         default:
             return {};
@@ -480,12 +589,19 @@ QVariant StyleSheetModel::data(const QModelIndex &index, int role) const
     case Qt::EditRole:
         return node.label;
     case Qt::ToolTipRole:
+        if (node.findings)
+            return tooltipOf(node.label, node.comments.get()) + QLatin1Char('\n') +
+                   QStringLiteral("holds declarations a browser would drop");
         return tooltipOf(node.label, node.comments.get());
     case PictureRole:
         return node.picture;
     case KindRole:
         return int(node.kind);
+    case FindingRole:
+        return node.findings != 0;
     case Qt::DecorationRole:
+        if (node.findings && m_findingMark)
+            return findingMark(role, node.picture);
         return m_decoration ? m_decoration(node.picture) : QVariant();
     default:
         return {};

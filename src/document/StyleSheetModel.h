@@ -59,6 +59,8 @@ struct AttributeNode
     qint32 line = 0;        // where the declaration stood in its file (1-based; 0 when made here)
     qint32 column = 0;
     std::unique_ptr<QStringList> comments; // the comments that stand before it
+    // Why a browser would drop it, as the declaration check found; null when it is fine.
+    std::unique_ptr<QString> finding;
 };
 
 struct ElementNode;
@@ -80,6 +82,7 @@ struct ElementNode
     qint32 column = 0;
     std::unique_ptr<QStringList> comments;    // before the node
     std::unique_ptr<QStringList> endComments; // at the end of its block
+    int findings = 0; // declarations with a finding in it and in its child nodes, at any depth
 
     int modelRow() const { return parent ? int(parent->attributes.size()) + row : row; }
     // Whether declarations belong in it (rules and at-rules with declarations).
@@ -102,6 +105,9 @@ public:
     enum Level { RootLevel = 0, ElementLevel = 1, AttributeLevel = 2 };
     static constexpr int PictureRole = Qt::UserRole + 1;
     static constexpr int KindRole = Qt::UserRole + 2; // NodeKind of a node; -1 otherwise
+    // A declaration's finding (the reason a browser would drop it) or an invalid value;
+    // for a node, whether it holds such a declaration at any depth.
+    static constexpr int FindingRole = Qt::UserRole + 3;
 
     explicit StyleSheetModel(QObject *parent = nullptr);
     ~StyleSheetModel() override;
@@ -165,6 +171,25 @@ public:
     static std::vector<int> pathOf(const ElementNode *node);
     ElementNode *nodeAt(const std::vector<int> &path) const;
 
+    // The declaration check's findings. A declaration with a finding, and a node that
+    // holds one at any depth, show the marks the window gives (a struck-out font, an
+    // icon with a warning sign); the declaration's tooltip gives the reason.
+    struct FindingMark
+    {
+        const ElementNode *node = nullptr;
+        int attribute = 0;
+        QString reason;
+    };
+    // Sets (non-empty reason) or clears one declaration's finding and updates the marks
+    // of its nodes.
+    void setFinding(const ElementNode *node, int attribute, const QString &reason);
+    // Every finding of the document at once (after a read): the others are cleared.
+    void replaceFindings(std::vector<FindingMark> marks);
+    int findingCount() const { return m_findingCount; }
+    // The mark for a role (Qt::FontRole, Qt::DecorationRole) of an item with a finding,
+    // given its picture; set by the window.
+    void setFindingMarkProvider(std::function<QVariant(int role, int picture)> provider);
+
     // In-place edits of labels go to this handler when one is set (the document's undo
     // door); it gives false when it refused the text. Without one, setData relabels.
     using EditHandler = std::function<bool(const QModelIndex &index, const QString &text)>;
@@ -190,6 +215,11 @@ private:
     void renumberFrom(int position);
     void emitChanged(const QModelIndex &index);
     void emitAllDeclarationsChanged(const ElementNodes &nodes);
+    // Counts a declaration's finding coming (+1) or going (-1) in the node and its
+    // ancestors; announces the nodes whose mark appears or goes.
+    void countFinding(ElementNode *node, int delta, bool announce = true);
+    void clearFindings(ElementNodes &nodes);
+    QVariant findingMark(int role, int picture) const;
 
     QString m_rootLabel = QStringLiteral("Elements");
     ElementNodes m_elements;
@@ -197,4 +227,6 @@ private:
     DocumentForm m_form = DocumentForm::Editor;
     std::function<QVariant(int)> m_decoration;
     EditHandler m_editHandler;
+    std::function<QVariant(int, int)> m_findingMark;
+    int m_findingCount = 0;
 };

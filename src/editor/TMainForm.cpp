@@ -2,6 +2,7 @@
 
 #include "AttributeListModel.h"
 #include "ButtonRow.h"
+#include "CheckMarks.h"
 #include "Colors.h"
 #include "DocumentEdits.h"
 #include "ElementsTreeView.h"
@@ -117,6 +118,10 @@ TMainForm::TMainForm(QWidget *parent)
         [this](int picture) { return m_elementIcons.decoration(picture); });
     m_attributeList->setDecorationProvider(
         [this](int picture) { return m_attributeIcons.decoration(picture); });
+    // Declarations a browser would drop are marked in the tree, after every read and edit.
+    new CheckMarks(
+        m_document.elements(), [this] { return m_catalogueFolder; },
+        [this](int picture) { return m_elementIcons.decoration(picture); }, this);
 
     createLayout();
     createDialogs();

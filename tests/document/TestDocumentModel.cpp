@@ -144,6 +144,73 @@ private slots:
         QCOMPARE(model.rowCount(model.elementIndex(5)), 0);
     }
 
+    // A declaration's finding marks it and every node above it; the marks follow the
+    // declaration through the primitives of the undo steps.
+    void findingMarks()
+    {
+        StyleSheetModel model;
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        ElementNodes nodes;
+        auto block = std::make_unique<ElementNode>();
+        block->kind = NodeKind::Block;
+        block->label = QStringLiteral("@media print");
+        auto rule = std::make_unique<ElementNode>();
+        rule->label = QStringLiteral(".note");
+        rule->parent = block.get();
+        rule->attributes.emplace_back(u"colr", u"red");
+        rule->attributes.emplace_back(u"margin", u"0");
+        ElementNode *note = rule.get();
+        block->children.push_back(std::move(rule));
+        nodes.push_back(std::move(block));
+        nodes.push_back(std::make_unique<ElementNode>());
+        model.replaceContent(std::move(nodes), {}, DocumentForm::Standard);
+        const QModelIndex blockIndex = model.elementIndex(0);
+        const QModelIndex noteIndex = model.nodeIndex(note);
+        auto markedNodes = [&] {
+            return QList<bool>{blockIndex.data(StyleSheetModel::FindingRole).toBool(),
+                               noteIndex.data(StyleSheetModel::FindingRole).toBool(),
+                               model.elementIndex(1).data(StyleSheetModel::FindingRole).toBool()};
+        };
+        model.setFindingMarkProvider([](int role, int) { return QVariant(role); });
+
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        model.setFinding(note, 0, QStringLiteral("unknown property colr"));
+        QCOMPARE(markedNodes(), (QList<bool>{true, true, false}));
+        QCOMPARE(changed.size(), 3); // the declaration, its rule, the block
+        const QModelIndex colr = model.attributeIndex(note, 0);
+        QCOMPARE(colr.data(StyleSheetModel::FindingRole).toString(), QStringLiteral("unknown property colr"));
+        QCOMPARE(colr.data(Qt::ToolTipRole).toString(), QStringLiteral("colr: red\nunknown property colr"));
+        QCOMPARE(colr.data(Qt::FontRole).toInt(), int(Qt::FontRole));
+        QVERIFY(!model.attributeIndex(note, 1).data(Qt::FontRole).isValid());
+        QVERIFY(!model.attributeIndex(note, 1).data(StyleSheetModel::FindingRole).isValid());
+
+        model.relabelAttribute(note, 0, QStringLiteral("colr: blue"));
+        QCOMPARE(model.findingCount(), 1);
+        AttributeNode taken = model.takeAttribute(note, 0);
+        QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
+        QCOMPARE(model.findingCount(), 0);
+        model.insertAttribute(note, 0, std::move(taken));
+        QCOMPARE(markedNodes(), (QList<bool>{true, true, false}));
+        // A copy carries no finding: it is checked anew.
+        model.replaceAttribute(note, 0, model.attributeOf(colr)->clone());
+        QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
+
+        model.setFinding(note, 1, QStringLiteral("x"));
+        model.replaceFindings({{note, 0, QStringLiteral("y")}});
+        QVERIFY(!model.attributeIndex(note, 1).data(StyleSheetModel::FindingRole).isValid());
+        QCOMPARE(model.findingCount(), 1);
+        model.setFinding(note, 0, {});
+        QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
+        QCOMPARE(model.findingCount(), 0);
+        model.setFinding(note, 1, QStringLiteral("x"));
+        std::unique_ptr<ElementNode> out = model.takeElement(0);
+        QCOMPARE(model.findingCount(), 0);
+        model.insertElement(0, std::move(out));
+        QCOMPARE(model.findingCount(), 1);
+        model.deleteAttributes(note);
+        QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
+    }
+
     // Editing a label in place relabels the node and tells whether the text changed.
     void inPlaceEditing()
     {

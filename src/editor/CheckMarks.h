@@ -1,0 +1,56 @@
+#pragma once
+
+#include "DocumentCheck.h"
+
+#include <QHash>
+#include <QIcon>
+#include <QObject>
+#include <QVariant>
+#include <functional>
+#include <vector>
+
+class StyleSheetModel;
+
+// Keeps the declaration check's marks in the `Elements` tree up to date: the whole
+// document is checked when it is replaced (every read), and after an edit only the
+// declarations whose finding the edit can change are checked again. It gives the model
+// the marks: a struck-out font for a dropped declaration, its kind picture with a small
+// warning sign for it and for the nodes that hold one.
+class CheckMarks : public QObject
+{
+    Q_OBJECT
+public:
+    using Decoration = std::function<QVariant(int picture)>;
+    using Folder = std::function<QString()>;
+
+    // `folder` gives the program folder with syntax.db, read when first needed; without
+    // a readable one there are no marks. `decoration` gives a picture's plain icon.
+    CheckMarks(StyleSheetModel &model, Folder folder, Decoration decoration, QObject *parent = nullptr);
+
+    // The whole document checked anew.
+    void checkAll();
+    // The icon with the warning sign drawn over a kind picture's icon.
+    QIcon markedIcon(int picture);
+    static QIcon warningSign();
+
+private:
+    bool ready();
+    void checkDeclaration(const ElementNode *node, int attribute);
+    void checkNode(const ElementNode *node);  // its own declarations
+    void checkNodes(const ElementNode *node); // and those of its child nodes, at any depth
+    void checkEarlierOfName(const ElementNode *node, int before, QStringView name);
+    void declarationsChanged(const QModelIndex &first, const QModelIndex &last, const QList<int> &roles);
+    void rowsInserted(const QModelIndex &parent, int first, int last);
+    void rowsAboutToBeRemoved(const QModelIndex &parent, int first, int last);
+    void rowsRemoved(const QModelIndex &parent, int first, int last);
+    QVariant mark(int role, int picture);
+
+    StyleSheetModel &m_model;
+    Folder m_folder;
+    Decoration m_decoration;
+    DocumentCheck m_check;
+    enum class State { Closed, Open, Unavailable } m_state = State::Closed;
+    QHash<int, QIcon> m_icons;
+    std::vector<QString> m_removedNames; // names of the declarations a removal takes
+    std::vector<DeclarationCheck::Finding> m_findings;
+};

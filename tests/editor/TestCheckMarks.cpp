@@ -1,0 +1,134 @@
+#include "DocumentEdits.h"
+#include "EditorFixture.h"
+#include "StyleSheetModel.h"
+#include "TMainForm.h"
+#include "TestRegistry.h"
+
+#include <QFont>
+#include <QIcon>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace EditorFixture;
+
+namespace {
+
+const QByteArray Sheet = "P {colr: red; margin: 12 px; color: green; color: blue}\n"
+                         "@media print { .note { display: flexx; color: red } }\n";
+
+bool struckOut(const QModelIndex &index)
+{
+    return index.data(Qt::FontRole).value<QFont>().strikeOut();
+}
+
+bool marked(const QModelIndex &index)
+{
+    return index.data(StyleSheetModel::FindingRole).toBool();
+}
+
+QString reasonOf(const QModelIndex &index)
+{
+    return index.data(StyleSheetModel::FindingRole).toString();
+}
+
+} // namespace
+
+// The declaration check's marks in the element tree: declarations a browser would drop
+// are struck out with the reason as tooltip, the nodes holding them are marked, and
+// edits and their undo move the marks.
+class TestCheckMarks : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void readMarksDroppedDeclarations()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, Sheet);
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+
+        const QModelIndex colr = findNode(*form, QStringLiteral("P"), QStringLiteral("colr: red"));
+        const QModelIndex margin = findNode(*form, QStringLiteral("P"), QStringLiteral("margin: 12 px"));
+        const QModelIndex green = findNode(*form, QStringLiteral("P"), QStringLiteral("color: green"));
+        const QModelIndex blue = findNode(*form, QStringLiteral("P"), QStringLiteral("color: blue"));
+        const QModelIndex flexx = findPath(*form, {QStringLiteral("@media print"), QStringLiteral(".note"),
+                                                   QStringLiteral("display: flexx")});
+        const QModelIndex red = findPath(
+            *form, {QStringLiteral("@media print"), QStringLiteral(".note"), QStringLiteral("color: red")});
+        for (const QModelIndex &index : {colr, margin, green, blue, flexx, red})
+            QVERIFY(index.isValid());
+
+        QCOMPARE(reasonOf(colr), QStringLiteral("unknown property colr (did you mean color?)"));
+        QCOMPARE(reasonOf(green), QStringLiteral("overridden by line 1"));
+        QVERIFY(!reasonOf(margin).isEmpty());
+        QVERIFY(reasonOf(flexx).contains(QStringLiteral("flexx")));
+        for (const QModelIndex &index : {colr, margin, green, flexx}) {
+            QVERIFY2(struckOut(index), qPrintable(index.data().toString()));
+            const QString tooltip = index.data(Qt::ToolTipRole).toString();
+            QVERIFY2(tooltip.contains(reasonOf(index)), qPrintable(tooltip));
+            QVERIFY(!index.data(Qt::DecorationRole).value<QIcon>().isNull());
+        }
+        for (const QModelIndex &index : {blue, red}) {
+            QVERIFY(!struckOut(index));
+            QVERIFY(!marked(index));
+            QCOMPARE(index.data(Qt::ToolTipRole).toString(), index.data().toString());
+        }
+        // The rule, the block and the rule in it hold a dropped declaration.
+        QVERIFY(marked(colr.parent()));
+        QVERIFY(marked(flexx.parent()));
+        QVERIFY(marked(flexx.parent().parent()));
+        QVERIFY(!marked(findNode(*form, QStringLiteral("A"))));
+    }
+
+    void editsAndUndoMoveTheMarks()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, Sheet);
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        Document &document = form->document();
+        const QStringList flexxPath = {QStringLiteral("@media print"), QStringLiteral(".note"),
+                                       QStringLiteral("display: flexx")};
+        const QStringList flexPath = {QStringLiteral("@media print"), QStringLiteral(".note"),
+                                      QStringLiteral("display: flex")};
+
+        // A valid value: the mark goes, from the declaration and the nodes above it.
+        QVERIFY(DocumentEdits::writeValue(document, findPath(*form, flexxPath), QStringLiteral("flex")));
+        const QModelIndex flex = findPath(*form, flexPath);
+        QVERIFY(flex.isValid());
+        QVERIFY(!struckOut(flex));
+        QVERIFY(!marked(flex));
+        QVERIFY(!marked(flex.parent()));
+        QVERIFY(!marked(flex.parent().parent()));
+
+        document.undoStack().undo();
+        const QModelIndex flexx = findPath(*form, flexxPath);
+        QVERIFY(flexx.isValid());
+        QVERIFY(struckOut(flexx));
+        QVERIFY(marked(flexx.parent().parent()));
+
+        // Deleting the later colour leaves the earlier one in force; undo overrides it again.
+        const QModelIndex blue = findNode(*form, QStringLiteral("P"), QStringLiteral("color: blue"));
+        DocumentEdits::deleteProperty(document, blue);
+        const QModelIndex green = findNode(*form, QStringLiteral("P"), QStringLiteral("color: green"));
+        QVERIFY(!marked(green));
+        QVERIFY(!struckOut(green));
+        document.undoStack().undo();
+        QCOMPARE(reasonOf(findNode(*form, QStringLiteral("P"), QStringLiteral("color: green"))),
+                 QStringLiteral("overridden by line 1"));
+
+        // The unknown property renamed to a known one: now the next colour overrides it.
+        const QModelIndex colr = findNode(*form, QStringLiteral("P"), QStringLiteral("colr: red"));
+        QVERIFY(form->document().elements().setData(colr, QStringLiteral("color: red")));
+        QCOMPARE(reasonOf(findNode(*form, QStringLiteral("P"), QStringLiteral("color: red"))),
+                 QStringLiteral("overridden by line 1"));
+    }
+};
+
+LW_TEST_CLASS(TestCheckMarks)
+#include "TestCheckMarks.moc"
