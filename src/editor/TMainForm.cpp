@@ -220,7 +220,7 @@ void TMainForm::createLayout()
     ElementsPopup->addSeparator();
     StandardCss1 = ElementsPopup->addAction(QStringLiteral("&Standard CSS"));
     StandardCss1->setCheckable(true);
-    ShowUnusedElements1 = ElementsPopup->addAction(QStringLiteral("Show &Unused Elements"));
+    ShowUnusedElements1 = ElementsPopup->addAction(QStringLiteral("Sho&w Unused Elements"));
     ShowUnusedElements1->setCheckable(true);
     ShowUnusedElements1->setChecked(true);
     Elements->setContextMenuPolicy(Qt::CustomContextMenu);

@@ -19,10 +19,10 @@ eval "$(xdotool getwindowgeometry --shell "$id")"
 FIRST="$WIDTH x $HEIGHT at $X,$Y"
 import -window "$id" "$SHOTS/window-first-start.png"
 
-# The element tree's menu (a right click on it), then its entry Show &Unused Elements.
+# The element tree's menu (a right click on it), then its entry Sho&w Unused Elements.
 xdotool mousemove --window "$id" 60 120 click 3
 sleep 0.5
-xdotool key u
+xdotool key w
 sleep 0.5
 import -window "$id" "$SHOTS/window-unused-hidden.png"
 [ "$(/usr/bin/compare -metric AE "$SHOTS/window-first-start.png" "$SHOTS/window-unused-hidden.png" null: 2>&1 || true)" != 0 ] ||

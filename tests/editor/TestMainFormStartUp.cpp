@@ -274,7 +274,7 @@ private slots:
         QVERIFY(items.at(6)->isSeparator());
         QCOMPARE(items.at(7)->text(), QStringLiteral("&Standard CSS"));
         QVERIFY(items.at(7)->isCheckable());
-        QCOMPARE(items.at(8)->text(), QStringLiteral("Show &Unused Elements"));
+        QCOMPARE(items.at(8)->text(), QStringLiteral("Sho&w Unused Elements"));
         QVERIFY(items.at(8)->isCheckable());
         QVERIFY(items.at(8)->isChecked());
     }

@@ -334,7 +334,7 @@ private slots:
         QVERIFY(form);
         const QList<QAction *> items = form->ElementsPopup->actions();
         QCOMPARE(items.last(), form->ShowUnusedElements1);
-        QCOMPARE(form->ShowUnusedElements1->text(), QStringLiteral("Show &Unused Elements"));
+        QCOMPARE(form->ShowUnusedElements1->text(), QStringLiteral("Sho&w Unused Elements"));
         QVERIFY(form->ShowUnusedElements1->isCheckable());
         QVERIFY(form->ShowUnusedElements1->isChecked());
         const int all = form->document().elements().elementCount();
