@@ -79,11 +79,6 @@ bool breaksBetweenTokens(QStringView text)
     return false;
 }
 
-bool startsOrEndsBlank(QStringView text)
-{
-    return !text.isEmpty() && (Css::isWhitespace(text.front()) || Css::isWhitespace(text.back()));
-}
-
 bool holdsToken(QStringView text, Css::TokenType type)
 {
     Css::Tokenizer tokens(text);
@@ -144,58 +139,6 @@ bool blankEndsEscape(QStringView text)
     // A backslash before a line break escapes nothing.
     const bool lineBreak = text.back() == QLatin1Char('\n') || text.back() == QLatin1Char('\r');
     return endsInHexEscape(before) || (!lineBreak && endsInBackslash(before));
-}
-
-bool holdsComment(QStringView text)
-{
-    return text.contains(QLatin1String("/*")) && holdsToken(text, Css::TokenType::Comment);
-}
-
-// Whether the text leaves a "(", "[" or "{" open, as the tokenizer cuts it.
-bool leavesBracketOpen(QStringView text)
-{
-    std::vector<Css::TokenType> open;
-    Css::Tokenizer tokens(text);
-    for (Css::Token token = tokens.next(); token.type != Css::TokenType::EndOfFile; token = tokens.next()) {
-        switch (token.type) {
-        case Css::TokenType::Function:
-        case Css::TokenType::OpenParen:
-            open.push_back(Css::TokenType::CloseParen);
-            break;
-        case Css::TokenType::OpenSquare:
-            open.push_back(Css::TokenType::CloseSquare);
-            break;
-        case Css::TokenType::OpenCurly:
-            open.push_back(Css::TokenType::CloseCurly);
-            break;
-        case Css::TokenType::CloseParen:
-        case Css::TokenType::CloseSquare:
-        case Css::TokenType::CloseCurly:
-            if (!open.empty() && open.back() == token.type)
-                open.pop_back();
-            break;
-        default:
-            break;
-        }
-    }
-    return !open.empty();
-}
-
-// Whether a declaration reads back the same when written as name: value: a name, a
-// value (a custom property's may be empty), and no blank at either end of them nor
-// any but single spaces inside them.
-bool readsBackInColonForm(const AttributeNode &attribute)
-{
-    const QStringView name = attribute.name();
-    const QStringView value = attribute.value();
-    if (name.isEmpty() || (value.isEmpty() && !name.startsWith(QLatin1String("--"))))
-        return false;
-    if (startsOrEndsBlank(name) || startsOrEndsBlank(value))
-        return false;
-    for (const QChar c : attribute.text)
-        if (Css::isWhitespace(c) && c != QLatin1Char(' '))
-            return false;
-    return !attribute.text.contains(QLatin1String("  "));
 }
 
 int expectedPicture(const ElementNode &node)
