@@ -428,21 +428,33 @@ private:
                 out = m_text.sliced(start, m_items[to - 1].token.end() - start).toString();
             } else {
                 out.reserve(m_items[to - 1].token.end() - m_items[from].token.start);
+                // A blank is written only between two pieces of text, so that a token
+                // that leaves nothing (a lone backslash) leaves no blank either.
+                bool blank = false;
+                QString piece;
                 for (size_t i = from; i < to; ++i) {
                     const Token &token = m_items[i].token;
                     if (token.type == TokenType::Whitespace) {
-                        if (!out.isEmpty() && !out.endsWith(QLatin1Char(' ')))
-                            out += QLatin1Char(' ');
-                    } else if (token.type == TokenType::Comment) {
+                        blank = true;
+                        continue;
+                    }
+                    piece.clear();
+                    if (token.type == TokenType::Comment) {
                         const bool beside = m_items[i - 1].token.type == TokenType::Whitespace ||
                                             m_items[i + 1].token.type == TokenType::Whitespace;
                         if (beside)
                             appendComment(comments, commentText(token));
                         else
-                            out += Css::tokenText(m_text, token);
+                            piece = Css::tokenText(m_text, token).toString();
                     } else {
-                        appendToken(out, token);
+                        appendToken(piece, token);
                     }
+                    if (piece.isEmpty())
+                        continue;
+                    if (blank && !out.isEmpty())
+                        out += QLatin1Char(' ');
+                    blank = false;
+                    out += piece;
                 }
                 // A hex escape at the end keeps no blank after it (the writer adds one
                 // where the next character would continue the escape); an escaped
