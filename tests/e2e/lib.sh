@@ -133,3 +133,20 @@ selected_row() {
     column "$@" | awk '$2 < 100 && $4 > 150 && $4 > $2 + 80 { if (top == "") top = $1; n++ }
                        END { if (n > 0) print top, n }'
 }
+
+# True when pixel (x, y) of a window is white (an enabled edit box).
+white_at() {
+    column "$1" "$2" "$3" $(($3 + 1)) | awk '{ exit !($2 == 255 && $3 == 255 && $4 == 255) }'
+}
+
+# wait_visible_window <exact title>: prints the id of a shown window of that title
+# (the program also has hidden windows titled like the application).
+wait_visible_window() {
+    local id i=0
+    while ! id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || [ -z "$id" ]; do
+        sleep 0.1
+        i=$((i + 1))
+        [ $i -lt 100 ] || fail "no shown window titled '$1'"
+    done
+    echo "$id"
+}

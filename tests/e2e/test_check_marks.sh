@@ -5,21 +5,6 @@
 # sign on it and on its rule, the tooltip.
 source "$(dirname "$0")/lib.sh"
 
-# The pixels of column x from y0 to y1 of a window, one "y r g b" per line.
-column() {
-    local id=$1 x=$2 y0=$3 y1=$4
-    import -window "$id" "$WORK/probe.png"
-    /usr/bin/convert "$WORK/probe.png" -crop "1x$((y1 - y0))+$x+$y0" +repage -depth 8 txt:- |
-        awk -v y0="$y0" 'NR > 1 { split($1, p, /[,:]/); c = $2; gsub(/[()]/, "", c); split(c, v, ",");
-                                  print p[2] + y0, v[1], v[2], v[3] }'
-}
-
-# The top line and the height of the selected (blue) row of the tree, as "top height".
-selected_row() {
-    column "$@" | awk '$2 < 100 && $4 > 150 && $4 > $2 + 80 { if (top == "") top = $1; n++ }
-                       END { if (n > 0) print top, n }'
-}
-
 make_program_folder
 # The check reads the value syntaxes beside the program.
 cp -l "$BIN/syntax.db" "$PROGRAM/syntax.db" 2>/dev/null || cp "$BIN/syntax.db" "$PROGRAM/syntax.db"

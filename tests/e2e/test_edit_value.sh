@@ -4,39 +4,6 @@
 # arrow is clicked, and Save writes exactly the edited sheet.
 source "$(dirname "$0")/lib.sh"
 
-# The pixels of column x from y0 to y1 of a window, one "y r g b" per line.
-column() {
-    local id=$1 x=$2 y0=$3 y1=$4
-    import -window "$id" "$WORK/probe.png"
-    /usr/bin/convert "$WORK/probe.png" -crop "1x$((y1 - y0))+$x+$y0" +repage -depth 8 txt:- |
-        awk -v y0="$y0" 'NR > 1 { split($1, p, /[,:]/); c = $2; gsub(/[()]/, "", c); split(c, v, ",");
-                                  print p[2] + y0, v[1], v[2], v[3] }'
-}
-
-# True when pixel (x, y) of a window is white (an enabled edit box).
-white_at() {
-    column "$1" "$2" "$3" $(($3 + 1)) | awk '{ exit !($2 == 255 && $3 == 255 && $4 == 255) }'
-}
-
-# The top line and the height of the selected (blue) row of the tree whose column x
-# runs from y0 to y1, as "top height".
-selected_row() {
-    column "$@" | awk '$2 < 100 && $4 > 150 && $4 > $2 + 80 { if (top == "") top = $1; n++ }
-                       END { if (n > 0) print top, n }'
-}
-
-# wait_visible_window <exact title>: prints the id of a shown window of that title
-# (the program also has hidden windows titled like the application).
-wait_visible_window() {
-    local id i=0
-    while ! id=$(xdotool search --onlyvisible --name "^$1\$" 2>/dev/null | head -n 1) || [ -z "$id" ]; do
-        sleep 0.1
-        i=$((i + 1))
-        [ $i -lt 100 ] || fail "no shown window titled '$1'"
-    done
-    echo "$id"
-}
-
 wait_file() {
     local path=$1 expected=$2 i=0
     while [ "$(cat "$path" 2>/dev/null)" != "$expected" ]; do
