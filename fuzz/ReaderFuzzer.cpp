@@ -262,7 +262,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const bool equalsPossible = text.contains(QLatin1Char('='));
 
     StyleSheetReader::ReadError error;
-    if (!StyleSheetReader::readText(document, editor->catalogue, text, {}, &error)) {
+    const bool read = StyleSheetReader::readText(document, editor->catalogue, text, {}, &error);
+    // The code window's check of the same text, with the line breaks it gives (LF),
+    // reaches the same verdict at the same place.
+    StyleSheetReader::ReadError checkError;
+    const bool checked = StyleSheetReader::checkText(
+        QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")), &checkError);
+    if (checked != read)
+        fail(read ? "the check refused a text the reader takes" : "the check took a text the reader refuses",
+             checked ? error.describe() : checkError.describe());
+    if (!read && !error.catalogue && checkError.describe() != error.describe())
+        fail("the check failed elsewhere than the reader",
+             checkError.describe() + QStringLiteral(" / ") + error.describe());
+    if (!read) {
         if (TreeDump::tree(document) != before)
             fail("a failed read changed the document");
         if (document.form() != formBefore)

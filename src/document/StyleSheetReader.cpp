@@ -172,11 +172,18 @@ class Parser
 public:
     Parser(const Document &document, Catalogue &catalogue, const StyleSheetReader::ProcessEvents &events,
            QStringView text)
-        : m_document(document), m_catalogue(catalogue), m_events(events), m_text(text), m_tokens(text)
+        : m_document(&document), m_catalogue(&catalogue), m_events(events), m_text(text), m_tokens(text),
+          m_keep(true)
     {
         m_nodes = fixedNodes(document);
         m_fixed = int(m_nodes.size());
     }
+
+    // A check of the text: read the same way, with the same failures, but each node is
+    // let go once it is read, and no selector or name is looked up in the catalogue
+    // (which decides where a rule goes and how a declaration shows, never a failure of
+    // the text).
+    explicit Parser(QStringView text) : m_events(noEvents()), m_text(text), m_tokens(text), m_keep(false) {}
 
     void parse()
     {
@@ -199,6 +206,8 @@ public:
                 throw Malformed{token.start, QStringLiteral("\"}\" closes no block")};
             case TokenType::AtKeyword: {
                 auto node = parseAtRule(token, nullptr, std::move(pending));
+                if (!m_keep)
+                    continue;
                 if (isLeadingStatement(*node))
                     m_leading.push_back(std::move(node));
                 else
@@ -217,7 +226,7 @@ public:
                 placeLeadingStatements();
                 return;
             }
-            auto node = makeNode(NodeKind::Rule, buildText(0, m_items.size(), pending), token.start);
+            auto node = makeNode(NodeKind::Rule, selectorText(pending), token.start);
             node->comments = std::move(pending);
             parseBlock(*node);
             addTopLevelRule(std::move(node));
@@ -390,6 +399,12 @@ private:
         }
         return name && name->token.type == TokenType::Ident &&
                Css::tokenText(m_text, name->token).startsWith(QLatin1String("--"));
+    }
+
+    // A rule's selector: the collected items' text (a check keeps no text).
+    QString selectorText(std::unique_ptr<QStringList> &comments)
+    {
+        return m_keep ? buildText(0, m_items.size(), comments) : QString();
     }
 
     // The text of items [from, to): every run of blanks and line breaks becomes one
@@ -603,6 +618,10 @@ private:
         default:
             break;
         }
+        if (std::none_of(text.begin(), text.end(), isLineBreak)) {
+            out += text;
+            return;
+        }
         for (qsizetype i = 0; i < text.size(); ++i) {
             if (isLineBreak(text[i])) {
                 if (text[i] == QLatin1Char('\r') && i + 1 < text.size() && text[i + 1] == QLatin1Char('\n'))
@@ -712,7 +731,7 @@ private:
             processEvents();
             const Token stop = collect(token, Collect::Item);
             if (stop.type == TokenType::OpenCurly) {
-                auto child = makeNode(NodeKind::Rule, buildText(0, m_items.size(), pending), token.start);
+                auto child = makeNode(NodeKind::Rule, selectorText(pending), token.start);
                 child->comments = std::move(pending);
                 parseBlock(*child);
                 addChild(node, std::move(child));
@@ -730,8 +749,10 @@ private:
         }
     }
 
-    static void addChild(ElementNode &parent, std::unique_ptr<ElementNode> child)
+    void addChild(ElementNode &parent, std::unique_ptr<ElementNode> child) const
     {
+        if (!m_keep)
+            return;
         child->parent = &parent;
         child->row = int(parent.children.size());
         parent.children.push_back(std::move(child));
@@ -771,11 +792,15 @@ private:
         } else {
             // The editor's own form: the text as written, trimmed at both ends only.
             ++m_equalsDeclarations;
+            if (!m_keep)
+                return;
             const QString name = rawText(0, separator, pending);
             const QString value = rawText(separator + 1, m_items.size(), pending);
             attribute = AttributeNode(trimmedBlanks(name, true, false), trimmedBlanks(value, false, true));
             attribute.picture = EqualsMark;
         }
+        if (!m_keep)
+            return;
         attribute.picture |= kindOf(attribute.name());
         const auto [line, column] = place(position);
         attribute.line = line;
@@ -857,7 +882,7 @@ private:
                 m_kinds.find(hash, [&](const KindEntry &entry) { return entry.name == name; }))
             return known->kind;
         const QString text = name.toString();
-        return m_kinds.insert({hash, text, m_catalogue.findAttributeKind(text)}).kind;
+        return m_kinds.insert({hash, text, m_catalogue->findAttributeKind(text)}).kind;
     }
 
     // @charset, @import, @namespace and @layer statements count only before every rule:
@@ -887,6 +912,8 @@ private:
     // node its declarations; any other stands after the fixed nodes in file order.
     void addTopLevelRule(std::unique_ptr<ElementNode> node)
     {
+        if (!m_keep)
+            return;
         const int fixed = fixedPositionOf(node->label);
         if (fixed < 0) {
             addTopLevel(std::move(node));
@@ -932,17 +959,17 @@ private:
 
     int lookUpFixed(const QString &selector)
     {
-        const Catalogue::ElementMatch match = m_catalogue.findElementRow(selector);
+        const Catalogue::ElementMatch match = m_catalogue->findElementRow(selector);
         if (match.count == 1) {
-            const int position = m_document.positionOfRow(match.row);
+            const int position = m_document->positionOfRow(match.row);
             if (position >= m_fixed)
                 throw Malformed{-1, QStringLiteral("the catalogue has no node for %1").arg(selector)};
             if (position >= 0)
                 return position;
-        } else if (m_document.hasPseudoClassNodes()) {
+        } else if (m_document->hasPseudoClassNodes()) {
             for (int i = 0; i < int(Document::PseudoClassLabels.size()); ++i)
                 if (selector.compare(Document::PseudoClassLabels.at(i), Qt::CaseInsensitive) == 0)
-                    return m_document.pseudoClassPosition() + i;
+                    return m_document->pseudoClassPosition() + i;
         }
         return -1;
     }
@@ -960,8 +987,14 @@ private:
         int kind;
     };
 
-    const Document &m_document;
-    Catalogue &m_catalogue;
+    static const StyleSheetReader::ProcessEvents &noEvents()
+    {
+        static const StyleSheetReader::ProcessEvents none;
+        return none;
+    }
+
+    const Document *m_document = nullptr; // none in a check
+    Catalogue *m_catalogue = nullptr;
     const StyleSheetReader::ProcessEvents &m_events;
     QStringView m_text;
     Css::Tokenizer m_tokens;
@@ -974,6 +1007,7 @@ private:
     std::vector<TokenType> m_unclosed; // the closers an item's open brackets lacked
     FlatTable<SelectorEntry> m_selectors;
     FlatTable<KindEntry> m_kinds;
+    const bool m_keep;
     qsizetype m_colonDeclarations = 0;
     qsizetype m_equalsDeclarations = 0;
     qsizetype m_atRules = 0;
@@ -982,17 +1016,14 @@ private:
     int m_line = 1;
 };
 
-} // namespace
-
-bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const QString &text,
-                                const ProcessEvents &processEvents, ReadError *error)
+// Runs the parser; on a failure fills `error` (when given) and returns false.
+bool parse(Parser &parser, StyleSheetReader::ReadError *error)
 {
-    Parser parser(document, catalogue, processEvents, text);
     try {
         parser.parse();
     } catch (const Malformed &malformed) {
         if (error) {
-            *error = ReadError{};
+            *error = StyleSheetReader::ReadError{};
             if (malformed.position >= 0) {
                 const auto [line, column] = parser.place(malformed.position);
                 error->line = line;
@@ -1004,15 +1035,32 @@ bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const 
     } catch (const Failure &failure) {
         // A failed catalogue look-up: the catalogue has said why.
         if (error) {
-            *error = ReadError{};
+            *error = StyleSheetReader::ReadError{};
             error->reason = failure.message();
             error->catalogue = true;
         }
         return false;
     }
+    return true;
+}
+
+} // namespace
+
+bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const QString &text,
+                                const ProcessEvents &processEvents, ReadError *error)
+{
+    Parser parser(document, catalogue, processEvents, text);
+    if (!parse(parser, error))
+        return false;
     parser.settleEqualsDeclarations();
     document.elements().replaceContent(parser.takeNodes(), parser.takeEndComments(), parser.form());
     return true;
+}
+
+bool StyleSheetReader::checkText(QStringView text, ReadError *error)
+{
+    Parser parser(text);
+    return parse(parser, error);
 }
 
 bool StyleSheetReader::readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,

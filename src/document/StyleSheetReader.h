@@ -47,4 +47,10 @@ bool readStyleSheet(Document &document, Catalogue &catalogue, const QString &pat
 bool readText(Document &document, Catalogue &catalogue, const QString &text,
               const ProcessEvents &processEvents = {}, ReadError *error = nullptr);
 
+// Reads `text` as readText would, with the same failures at the same places, but keeps
+// nothing; line breaks may be CR LF or LF alone. True when readText would take the text
+// (its catalogue aside: a damaged one fails only the read). Used to check text being
+// edited.
+bool checkText(QStringView text, ReadError *error = nullptr);
+
 } // namespace StyleSheetReader

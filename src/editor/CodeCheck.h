@@ -6,10 +6,10 @@
 #include <QThread>
 #include <QWaitCondition>
 
-// Reads the code window's text as the main window would read it back (the reader, with
-// the catalogue, into a scratch style sheet that is then let go), on a thread of its
-// own so that typing never waits for it. Only the latest text asked for is read: a text
-// that comes while another is being read replaces any still waiting.
+// Reads the code window's text as the main window would read it back (the reader's
+// check, which keeps nothing of what it reads), on a thread of its own so that typing never waits for it.
+// Only the latest text asked for is read: a text that comes while another is being read replaces any still
+// waiting.
 class CodeCheck : public QObject
 {
     Q_OBJECT
@@ -18,7 +18,6 @@ public:
     {
         quint64 generation = 0; // as given with the text
         bool read = false;      // the reader took the text
-        bool checked = false;   // false: no catalogue, the text could not be read at all
         int line = 0;           // where the reader stopped (1-based), 0 for no place
         int column = 0;
         QString description; // "line 3, column 1: "}" closes no block"
@@ -26,10 +25,6 @@ public:
 
     explicit CodeCheck(QObject *parent = nullptr);
     ~CodeCheck() override;
-
-    // The folder of the catalogue tables the reader looks attributes up in.
-    void setCatalogueFolder(const QString &folder);
-    QString catalogueFolder() const;
 
     // `text` has CR LF between lines, or is the editor's raw text (U+2029 between lines).
     void check(const QString &text, quint64 generation);

@@ -83,7 +83,8 @@ qsizetype pieceEnd(const QString &text, qsizetype from, qsizetype size)
 
 } // namespace
 
-TCodeForm::TCodeForm(QWidget *parent) : QDialog(parent)
+TCodeForm::TCodeForm(QWidget *parent)
+    : QDialog(parent), m_catalogueFolder(QCoreApplication::applicationDirPath())
 {
     setWindowTitle(QStringLiteral("Style Sheet Code"));
 
@@ -92,12 +93,15 @@ TCodeForm::TCodeForm(QWidget *parent) : QDialog(parent)
     connect(Completer, &CodeCompleter::listsWanted, this, &TCodeForm::loadCompletionLists);
     Find = new FindBar;
     m_check = new CodeCheck(this);
-    m_check->setCatalogueFolder(QCoreApplication::applicationDirPath());
     connect(m_check, &CodeCheck::checked, this, &TCodeForm::showCheck);
     m_checkTimer = new QTimer(this);
     m_checkTimer->setSingleShot(true);
     m_checkTimer->setInterval(CheckDelayMs);
     connect(m_checkTimer, &QTimer::timeout, this, &TCodeForm::runCheck);
+    m_checkCopyTimer = new QTimer(this);
+    m_checkCopyTimer->setSingleShot(true);
+    m_checkCopyTimer->setInterval(0);
+    connect(m_checkCopyTimer, &QTimer::timeout, this, &TCodeForm::copyForCheck);
     connect(Code->document(), &QTextDocument::contentsChange, this, [this] {
         ++m_generation;
         if (!isFilling())
@@ -661,7 +665,7 @@ void TCodeForm::setCatalogue(Catalogue *catalogue)
 {
     m_catalogue = catalogue;
     if (catalogue && catalogue->tagTable().isOpen())
-        m_check->setCatalogueFolder(QFileInfo(catalogue->tagTable().path()).absolutePath());
+        m_catalogueFolder = QFileInfo(catalogue->tagTable().path()).absolutePath();
     Completer->setLists({}, {});
 }
 
@@ -671,9 +675,9 @@ void TCodeForm::loadCompletionLists()
     try {
         if (m_catalogue && m_catalogue->isOpen()) {
             entries = m_catalogue->buildAttributeList();
-        } else if (Catalogue::tablesPresent(m_check->catalogueFolder())) {
+        } else if (Catalogue::tablesPresent(m_catalogueFolder)) {
             Catalogue own;
-            own.open(m_check->catalogueFolder());
+            own.open(m_catalogueFolder);
             entries = own.buildAttributeList();
         }
     } catch (const Failure &) {
@@ -698,14 +702,46 @@ void TCodeForm::scheduleCheck()
     m_checkTimer->start();
 }
 
+void TCodeForm::checkNow()
+{
+    m_checkTimer->stop();
+    m_checkWaiting = true;
+    runCheck();
+}
+
 void TCodeForm::runCheck()
 {
     if (isFilling()) {
         m_checkTimer->start();
         return;
     }
-    // Only the editor's raw text is taken here; its lines are joined on the check's thread.
-    m_check->check(Code->document()->toRawText(), m_generation);
+    // The text is copied for the check a slice at a time from the event loop, so that a
+    // key pressed meanwhile waits for one slice at most, never for the whole text.
+    m_checkCopy = QString();
+    m_checkCopy.reserve(Code->document()->characterCount());
+    m_checkCopyAt = 0;
+    m_checkCopyGeneration = m_generation;
+    copyForCheck();
+}
+
+void TCodeForm::copyForCheck()
+{
+    if (m_checkCopyGeneration != m_generation) {
+        m_checkCopy = QString(); // the text changed: the check of the new text follows
+        return;
+    }
+    const int end = Code->document()->characterCount() - 1; // the last line has no break
+    const int to = std::min(end, m_checkCopyAt + CheckCopySlice);
+    QTextCursor slice(Code->document());
+    slice.setPosition(m_checkCopyAt);
+    slice.setPosition(to, QTextCursor::KeepAnchor);
+    m_checkCopy += slice.selectedText(); // lines end in U+2029, as in the raw text
+    m_checkCopyAt = to;
+    if (to < end) {
+        m_checkCopyTimer->start();
+        return;
+    }
+    m_check->check(std::exchange(m_checkCopy, QString()), m_generation);
 }
 
 void TCodeForm::showCheck(const CodeCheck::Outcome &outcome)
@@ -713,7 +749,7 @@ void TCodeForm::showCheck(const CodeCheck::Outcome &outcome)
     if (outcome.generation != m_generation)
         return; // the text has changed since; its own check follows
     m_checkWaiting = m_checkTimer->isActive();
-    if (outcome.read || !outcome.checked || outcome.line <= 0) {
+    if (outcome.read || outcome.line <= 0) {
         Code->setCheckMark(-1, 0, {});
         Status->clear();
         return;

@@ -76,6 +76,8 @@ public:
 
     // The latest check of the text: true while its outcome is still to come.
     bool isChecking() const { return m_checkWaiting; }
+    // Checks the text now instead of after the pause in typing.
+    void checkNow();
     QString statusText() const;
 
     CodeEditor *Code = nullptr;
@@ -113,6 +115,8 @@ private:
     void showFindResult();
     void scheduleCheck();
     void runCheck();
+    // Copies the next slice of the text for the check; the last one sends it off.
+    void copyForCheck();
     void showCheck(const CodeCheck::Outcome &outcome);
     void showPlace();
     void setCode(const QString &text);
@@ -132,9 +136,17 @@ private:
     ReadBack m_readBack;
     Catalogue *m_catalogue = nullptr;
     CodeCheck *m_check = nullptr;
+    // Where the completion lists come from when no catalogue is given.
+    QString m_catalogueFolder;
     QTimer *m_checkTimer = nullptr;
     quint64 m_generation = 0;
     bool m_checkWaiting = false;
+    // The text being copied for the check, up to m_checkCopyAt, as of m_checkCopyGeneration.
+    static constexpr int CheckCopySlice = 1 << 18;
+    QTimer *m_checkCopyTimer = nullptr;
+    QString m_checkCopy;
+    int m_checkCopyAt = 0;
+    quint64 m_checkCopyGeneration = 0;
     QSize m_openedSize;
     // The text of start() until the window is first shown; see start().
     QString m_pendingText;

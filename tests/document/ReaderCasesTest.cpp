@@ -2,6 +2,7 @@
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
 #include "TestRegistry.h"
+#include "TextFile.h"
 #include "TreeDump.h"
 
 #include <QDir>
@@ -92,6 +93,14 @@ private slots:
 
         StyleSheetReader::ReadError error;
         const bool read = StyleSheetReader::readStyleSheet(document, m_fixture.catalogue, path, {}, &error);
+        // The code window's check of the same text (its line breaks LF, as it gives them)
+        // reaches the same verdict at the same place.
+        StyleSheetReader::ReadError checkError;
+        const QString lines =
+            TextFile::decode(input).text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        QCOMPARE(StyleSheetReader::checkText(lines, &checkError), read);
+        if (!read)
+            QCOMPARE(checkError.describe(), error.describe());
         if (expected.startsWith(QLatin1String("failed"))) {
             QVERIFY2(!read, "the read succeeded");
             update(QStringLiteral("failed: ") + error.describe() + QLatin1Char('\n'), {});
