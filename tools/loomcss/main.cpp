@@ -149,25 +149,30 @@ int runCheck(const QStringList &files, CheckOutput output, Catalogue &catalogue,
         count += qsizetype(findings.size());
         if (output == CheckOutput::Quiet)
             continue;
+        // Written a piece at a time: the lines of many findings are never held whole.
         QString text;
+        const auto flush = [&text] {
+            write(stdout, text.toUtf8());
+            text.resize(0);
+        };
         for (const DocumentCheck::Finding &finding : findings) {
+            text += path;
             if (output == CheckOutput::Tab) {
                 const AttributeNode &attribute = finding.node->attributes[size_t(finding.attribute)];
-                text += QStringLiteral("%1\t%2\t%3\t%4\t%5\t%6\n")
-                            .arg(path)
-                            .arg(finding.line)
-                            .arg(finding.column)
-                            .arg(QLatin1String(kindName(finding.kind)), attribute.name().trimmed(),
-                                 finding.reason);
+                text += QLatin1Char('\t') + QString::number(finding.line) + QLatin1Char('\t') +
+                        QString::number(finding.column) + QLatin1Char('\t') +
+                        QLatin1String(kindName(finding.kind)) + QLatin1Char('\t');
+                text += attribute.name().trimmed();
+                text += QLatin1Char('\t') + finding.reason + QLatin1Char('\n');
             } else {
-                text += QStringLiteral("%1:%2:%3: warning: %4\n")
-                            .arg(path)
-                            .arg(finding.line)
-                            .arg(finding.column)
-                            .arg(finding.reason);
+                text += QLatin1Char(':') + QString::number(finding.line) + QLatin1Char(':') +
+                        QString::number(finding.column) + QLatin1String(": warning: ") + finding.reason +
+                        QLatin1Char('\n');
             }
+            if (text.size() >= 1 << 16)
+                flush();
         }
-        write(stdout, text.toUtf8());
+        flush();
     }
     if (output == CheckOutput::Quiet)
         write(stdout, QByteArray::number(count) + '\n');
@@ -263,6 +268,10 @@ int main(int argc, char **argv)
         return 1;
     }
     if (checking) {
+        qint64 largest = 0;
+        for (const QString &path : args)
+            largest = std::max(largest, QFileInfo(path).size());
+        prepareHeapFor(largest);
         const int status = runCheck(args, checkOutput, catalogue, document, folder);
         // As below: the output is flushed, the system reclaims the document at once.
         std::_Exit(std::ferror(stdout) ? 1 : status);
