@@ -3,7 +3,7 @@
 # word and Escape closes the bar (not the window); a declaration typed with completion
 # (Enter takes the attribute name, Tab its word); a "}" that closes no block is marked
 # by the check and named in the status line; taken back, the text is saved and read back.
-# Screenshots: code-window-find.png, code-window-check.png.
+# Screenshots: code-window-find.png, code-window-check.png, code-window-find-colour.png.
 source "$(dirname "$0")/lib.sh"
 
 make_program_folder
@@ -54,6 +54,12 @@ press "$code" alt+s
 EXPECTED=$'h1 {\n  text-align: center;\n  color: #c03;\n}'
 saved_rule() { [ "$(tr -d '\r' <"$SHEET" | tail -n 4)" = "$EXPECTED" ]; }
 wait_until 10 saved_rule || fail "the saved text ends: $(tail -c 80 "$SHEET" | od -c | head -8)"
+# A find of the colour typed above: its match and the colour's swatch in one view.
+press "$code" ctrl+f
+type_text "$code" "#c03"
+sleep 0.5
+import -window "$code" "$SHOTS/code-window-find-colour.png"
+press "$code" Escape
 press "$code" alt+c
 wait_until 10 eval '! window_named "Style Sheet Code"' || fail "the code window stayed open"
 window_named "Error" && fail "the read-back failed"
