@@ -550,8 +550,8 @@ private:
     // a line break is closed where the line ends, and one left open at the end of the
     // file where the file ends (written on one line it would run on into what follows);
     // an escaped line break inside a string goes (it stands for nothing); a url() is
-    // closed; the line break that ends an escape becomes a space; a lone backslash (an
-    // escape of nothing, before a line break or the end) goes.
+    // closed (a lone backslash at its end dropped); the line break that ends an escape becomes a space; a
+    // lone backslash (an escape of nothing, before a line break or the end) goes.
     void appendToken(QString &out, const Token &token) const
     {
         const QStringView text = Css::tokenText(m_text, token);
@@ -607,8 +607,15 @@ private:
                 blank = false;
                 out += c;
             }
-            if (!out.endsWith(QLatin1Char(')')) || (token.type == TokenType::Url && token.numberLength == 1))
+            const bool closed = out.endsWith(QLatin1Char(')')) && !isEscaped(out, out.size() - 1) &&
+                                !(token.type == TokenType::Url && token.numberLength == 1);
+            if (!closed) {
+                // A backslash where the file ends escapes nothing; left there it would
+                // escape the ")" that closes the url().
+                if (out.endsWith(QLatin1Char('\\')) && !isEscaped(out, out.size() - 1))
+                    out.chop(1);
                 out += QLatin1Char(')');
+            }
             return;
         }
         case TokenType::Delim:
