@@ -671,8 +671,10 @@ private:
         const Token stop = collect(m_tokens.next(), Collect::AtPrelude);
         QString prelude = buildText(0, m_items.size(), comments);
         // A name that ends in a hex escape keeps a blank to end it, or the blank before
-        // the prelude (or the one the writer puts before "{") would.
-        QString label = name.toString();
+        // the prelude (or the one the writer puts before "{") would. The line break that
+        // ends an escape inside the name becomes a space, as in any label.
+        QString label;
+        appendToken(label, atKeyword);
         if (Css::endsInHexEscape(label))
             label += QLatin1Char(' ');
         if (!prelude.isEmpty())
