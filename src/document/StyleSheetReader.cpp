@@ -641,7 +641,7 @@ private:
     }
 
     // Whether the character at `at` is escaped by the backslashes before it.
-    static bool isEscaped(const QString &text, qsizetype at)
+    static bool isEscaped(QStringView text, qsizetype at)
     {
         qsizetype backslashes = 0;
         for (qsizetype i = at - 1; i >= 0 && text[i] == QLatin1Char('\\'); --i)
@@ -874,12 +874,13 @@ private:
     }
 
     // A text without blanks and line breaks at its start and/or end (other control
-    // characters are text of their own, kept as the name: value form keeps them).
+    // characters are text of their own, kept as the name: value form keeps them); an
+    // escaped blank (`\ `) at the end is part of the text and stays.
     static QStringView trimmedBlanks(QStringView text, bool start, bool end)
     {
         while (start && !text.isEmpty() && Css::isWhitespace(text.front()))
             text = text.sliced(1);
-        while (end && !text.isEmpty() && Css::isWhitespace(text.back()))
+        while (end && !text.isEmpty() && Css::isWhitespace(text.back()) && !isEscaped(text, text.size() - 1))
             text.chop(1);
         return text;
     }
