@@ -199,6 +199,12 @@ public:
             case TokenType::Cdo:
             case TokenType::Cdc:
                 continue;
+            case TokenType::Delim:
+                // A lone backslash (before a line break) stands for nothing, as in a label:
+                // what follows it starts the rule or at-rule.
+                if (isDelim(m_text, token, '\\'))
+                    continue;
+                break;
             case TokenType::Comment:
                 appendComment(pending, commentText(token));
                 continue;
@@ -726,6 +732,10 @@ private:
             case TokenType::Whitespace:
             case TokenType::Semicolon:
                 continue;
+            case TokenType::Delim:
+                if (isDelim(m_text, token, '\\'))
+                    continue; // stands for nothing, as at the top level
+                break;
             case TokenType::Comment:
                 appendComment(pending, commentText(token));
                 continue;
