@@ -62,3 +62,10 @@ void ElementsTreeView::dropEvent(QDropEvent *event)
     event->accept();
     emit catalogueNodeDropped(indexAt(event->position().toPoint()), *node);
 }
+
+void ElementsTreeView::expandNodes(const QModelIndexList &nodes)
+{
+    scheduleDelayedItemsLayout();
+    for (const QModelIndex &node : nodes)
+        expand(node);
+}

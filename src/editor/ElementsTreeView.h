@@ -18,6 +18,11 @@ public:
     // The model may be reset (a file read, New): the current node is then none.
     void reset() override;
 
+    // Expands every node of `nodes` (parents before their children). The rows are laid
+    // out once afterwards: expanding a node of a view already laid out moves every row
+    // below it, which for each of tens of thousands of nodes takes seconds.
+    void expandNodes(const QModelIndexList &nodes);
+
 signals:
     void catalogueNodeDropped(const QModelIndex &target, const CatalogueDrag::Node &node);
     void currentNodeChanged(const QModelIndex &current);

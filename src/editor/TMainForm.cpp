@@ -509,11 +509,13 @@ void TMainForm::updateTitle()
 void TMainForm::expandReadDocument()
 {
     const StyleSheetModel &model = m_document.elements();
-    Elements->expand(model.rootIndex());
+    QModelIndexList nodes{model.rootIndex()};
+    nodes.reserve(model.elementCount() + 1);
     for (int i = 0; i < model.elementCount(); ++i) {
         if (model.element(i).kind != NodeKind::Block)
-            Elements->expand(model.elementIndex(i));
+            nodes.append(model.elementIndex(i));
     }
+    Elements->expandNodes(nodes);
 }
 
 bool TMainForm::readStyleSheet(const QString &path)
