@@ -572,6 +572,14 @@ private slots:
         QTest::newRow("declaration without a value") << "P {\r\n  margin: 0;\r\n  color: ;\r\n}" << 3 << 3
                                                      << 5 << "the declaration \"color:\" has no value"
                                                      << "P {\r\n  color: red;\r\n}";
+        // The window copies a long text for the check in slices: the place found past the
+        // first slices is the place in the whole text.
+        QString rules;
+        for (int i = 0; i < 10000; ++i)
+            rules +=
+                QStringLiteral(".item-%1 a {color: #123456; margin: 0 auto; padding: 1px 2px;}\r\n").arg(i);
+        QTest::newRow("} closing no block after 10,000 lines")
+            << rules + QStringLiteral("  }\r\nP {}") << 10001 << 3 << 1 << "\"}\" closes no block" << rules;
     }
 
     void liveCheck()
@@ -600,6 +608,7 @@ private slots:
         // The tooltip over the mark.
         QTextCursor at(editor->document());
         at.setPosition(start);
+        editor->setTextCursor(at); // brings the mark into view
         const QPoint point = editor->cursorRect(at).center() + QPoint(2, 0);
         QHelpEvent help(QEvent::ToolTip, point, editor->viewport()->mapToGlobal(point));
         QApplication::sendEvent(editor->viewport(), &help);
