@@ -11,6 +11,8 @@
 //   (a name=value declaration keeps its text as written, so its line breaks count
 //   only when the text holds no "=");
 // - a failed read changes nothing, not even the form, and says where it failed;
+// - the code window's check of the same text takes it or refuses it as the read
+//   does, at the same place and for the same reason;
 // - the writer's text reads back into the same tree and the same form.
 #include "Catalogue.h"
 #include "CssTokenizer.h"
