@@ -17,6 +17,7 @@
 #include "CssHighlighter.h"
 #include "FindBar.h"
 #include "ProcessMemory.h"
+#include "StyleSheetGenerator.h"
 #include "TCodeForm.h"
 #include "WindowBenchmarkEnvironment.h"
 
@@ -33,28 +34,7 @@
 
 namespace {
 
-constexpr int Rules = 100000;
-constexpr int CatalogueEvery = 20;
-const char *const CatalogueSelectors[] = {"BODY", "H1", "P", "TABLE", "DIV", "SPAN", "UL", "LI"};
-
-QString largeStyleSheet()
-{
-    QByteArray text;
-    text.reserve(Rules * 104);
-    for (int rule = 0; rule < Rules; ++rule) {
-        if (rule > 0)
-            text += "\r\n";
-        if (rule % CatalogueEvery == 0)
-            text += CatalogueSelectors[size_t(rule / CatalogueEvery) % std::size(CatalogueSelectors)];
-        else
-            text += ".item-" + QByteArray::number(rule) + " a";
-        text += " {color=#" + QByteArray::number(rule, 16).rightJustified(6, '0').toUpper();
-        text += "; font-size=" + QByteArray::number(rule);
-        text += "; line-height=" + QByteArray::number(rule + 1);
-        text += "; background-image=\"img/p" + QByteArray::number(rule) + ".png\";}";
-    }
-    return QString::fromLatin1(text);
-}
+constexpr int Rules = StyleSheetGenerator::WindowRules;
 
 double msSince(const QElapsedTimer &clock)
 {
@@ -235,7 +215,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationName(QStringLiteral("Loomwright CSS"));
     benchmark::Initialize(&argc, argv);
     Fixture instance;
-    instance.text = largeStyleSheet();
+    instance.text = QString::fromLatin1(StyleSheetGenerator::windowSheet());
     try {
         instance.catalogue.open(QCoreApplication::applicationDirPath());
     } catch (...) {

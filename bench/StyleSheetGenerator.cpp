@@ -2,6 +2,7 @@
 
 #include <QFile>
 #include <array>
+#include <iterator>
 
 namespace {
 
@@ -51,6 +52,27 @@ QString StyleSheetGenerator::generate(Form form, int declarations)
             }
             text += QLatin1String("}\n\n");
         }
+    }
+    return text;
+}
+
+QByteArray StyleSheetGenerator::windowSheet()
+{
+    constexpr int CatalogueEvery = 20;
+    const char *const catalogueSelectors[] = {"BODY", "H1", "P", "TABLE", "DIV", "SPAN", "UL", "LI"};
+    QByteArray text;
+    text.reserve(WindowRules * 104);
+    for (int rule = 0; rule < WindowRules; ++rule) {
+        if (rule > 0)
+            text += "\r\n";
+        if (rule % CatalogueEvery == 0)
+            text += catalogueSelectors[size_t(rule / CatalogueEvery) % std::size(catalogueSelectors)];
+        else
+            text += ".item-" + QByteArray::number(rule) + " a";
+        text += " {color=#" + QByteArray::number(rule, 16).rightJustified(6, '0').toUpper();
+        text += "; font-size=" + QByteArray::number(rule);
+        text += "; line-height=" + QByteArray::number(rule + 1);
+        text += "; background-image=\"img/p" + QByteArray::number(rule) + ".png\";}";
     }
     return text;
 }

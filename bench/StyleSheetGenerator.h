@@ -14,6 +14,16 @@ enum class Form {
 
 QString generate(Form form, int declarations);
 
+// The window benchmarks' flat sheet in the writer's form, about 10 MB: WindowRules rules,
+// one per line, CR LF between them, WindowDeclarationsPerRule declarations each. One rule
+// in 20 names a catalogue element, the others are selectors of their own; every value
+// depends on the rule number, so that no declaration repeats one of its element. The
+// first declaration of each rule is a colour, the second and third numbers, the last a
+// URL.
+constexpr int WindowRules = 100000;
+constexpr int WindowDeclarationsPerRule = 4;
+QByteArray windowSheet();
+
 // A real style sheet of at least `bytes` bytes: the committed bootstrap.css and
 // bulma.css from tests/data/real, each taken whole, in turn, as a file would hold them
 // (LF line breaks, a line break after each, an @charset at the start of every

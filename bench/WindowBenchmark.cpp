@@ -40,38 +40,10 @@
 
 namespace {
 
-constexpr int Rules = 100000;
-constexpr int DeclarationsPerRule = 4;
-// One rule in this many names a catalogue element; the others are selectors of their own.
-constexpr int CatalogueEvery = 20;
-const char *const CatalogueSelectors[] = {"BODY", "H1", "P", "TABLE", "DIV", "SPAN", "UL", "LI"};
 constexpr qint64 RealBytes = 10000000;
 
 enum class Sheet { Flat, Real };
 Sheet sheet = Sheet::Flat;
-
-// The style sheet in the writer's form: one rule per line, CR LF between rules. Every
-// value depends on the rule number, so that no declaration repeats one of its element.
-// The first declaration of each rule is a colour, the second and third numbers, the
-// last a URL.
-QByteArray largeStyleSheet()
-{
-    QByteArray text;
-    text.reserve(Rules * 104);
-    for (int rule = 0; rule < Rules; ++rule) {
-        if (rule > 0)
-            text += "\r\n";
-        if (rule % CatalogueEvery == 0)
-            text += CatalogueSelectors[size_t(rule / CatalogueEvery) % std::size(CatalogueSelectors)];
-        else
-            text += ".item-" + QByteArray::number(rule) + " a";
-        text += " {color=#" + QByteArray::number(rule, 16).rightJustified(6, '0').toUpper();
-        text += "; font-size=" + QByteArray::number(rule);
-        text += "; line-height=" + QByteArray::number(rule + 1);
-        text += "; background-image=\"img/p" + QByteArray::number(rule) + ".png\";}";
-    }
-    return text;
-}
 
 struct Memory
 {
@@ -166,8 +138,8 @@ struct Window
     {
         path = folder.filePath(QStringLiteral("large.css"));
         QFile file(path);
-        const QByteArray text =
-            sheet == Sheet::Flat ? largeStyleSheet() : StyleSheetGenerator::realStyleSheet(RealBytes);
+        const QByteArray text = sheet == Sheet::Flat ? StyleSheetGenerator::windowSheet()
+                                                     : StyleSheetGenerator::realStyleSheet(RealBytes);
         if (text.isEmpty() || !file.open(QIODevice::WriteOnly) || file.write(text) != text.size())
             return false;
         file.close();
@@ -221,7 +193,7 @@ struct Window
     {
         const int count = attributeCount();
         if (sheet == Sheet::Flat)
-            return count == Rules * DeclarationsPerRule;
+            return count == StyleSheetGenerator::WindowRules * StyleSheetGenerator::WindowDeclarationsPerRule;
         if (firstDeclarations < 0)
             firstDeclarations = count;
         return count > 0 && count == firstDeclarations;
