@@ -5,23 +5,9 @@
 # (scripts/deps) are missing. $NODE names the node program (default: node).
 set -euo pipefail
 
-here="$(cd "$(dirname "$0")" && pwd)"
+source "$(dirname "$0")/judges-setup.sh"
 data="$here/../data/judges"
 real="$here/../data/real"
-node="${NODE:-node}"
-judges="${LW_JUDGES_DIR:-$here/../../build/judges}"
-
-if ! command -v "$node" >/dev/null 2>&1; then
-    echo "SKIP: node not found (scripts/deps installs it)"
-    exit 77
-fi
-if [ ! -f "$judges/node_modules/postcss/package.json" ] || [ ! -f "$judges/node_modules/css-tree/package.json" ]; then
-    echo "SKIP: the judges are not installed in $judges (run scripts/deps)"
-    exit 77
-fi
-
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
 passed=0
 failed=0
 

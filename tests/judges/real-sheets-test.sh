@@ -11,20 +11,7 @@ if [ $# -ne 1 ] || [ ! -x "$1" ]; then
     exit 2
 fi
 loomcss="$1"
-here="$(cd "$(dirname "$0")" && pwd)"
-node="${NODE:-node}"
-judges="${LW_JUDGES_DIR:-$here/../../build/judges}"
-if ! command -v "$node" >/dev/null 2>&1; then
-    echo "SKIP: node not found (scripts/deps installs it)"
-    exit 77
-fi
-if [ ! -f "$judges/node_modules/postcss/package.json" ]; then
-    echo "SKIP: the judges are not installed in $judges (run scripts/deps)"
-    exit 77
-fi
-
-tmp="$(mktemp -d)"
-trap 'rm -rf "$tmp"' EXIT
+source "$(dirname "$0")/judges-setup.sh"
 passed=0
 failed=0
 for sheet in "$here"/../data/real/*.css; do
