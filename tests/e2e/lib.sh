@@ -150,3 +150,17 @@ wait_visible_window() {
     done
     echo "$id"
 }
+
+# relabel_row <window id> <row> <label>: edits in place (F2) the label of a row of the
+# element tree, counted from its root row, which must be the selected one (as at start).
+relabel_row() {
+    local id=$1 row=$2 label=$3 tree_x=150 top height
+    read -r top height < <(selected_row "$id" "$tree_x" 0 120) || fail "no selected row in the element tree"
+    xdotool mousemove --window "$id" "$tree_x" $((top + row * height + height / 2)) click 1
+    sleep 0.3
+    press "$id" F2
+    sleep 0.2
+    press "$id" ctrl+a
+    type_text "$id" "$label"
+    press "$id" Return
+}

@@ -16,16 +16,8 @@ sleep 0.5
 [ -z "$(recovery_files)" ] || fail "a recovery file before any edit: $(recovery_files)"
 
 # The root row is selected at start; row 1 is the element A, open after the read,
-# with its attributes in rows 2 and 3. Select margin=5 and edit its label.
-TREE_X=150
-read -r ROW_TOP ROW_HEIGHT < <(selected_row "$id" "$TREE_X" 0 120) || fail "no selected row in the element tree"
-xdotool mousemove --window "$id" "$TREE_X" $((ROW_TOP + 3 * ROW_HEIGHT + ROW_HEIGHT / 2)) click 1
-sleep 0.3
-press "$id" F2
-sleep 0.2
-press "$id" ctrl+a
-type_text "$id" "margin=7"
-press "$id" Return
+# with its attributes in rows 2 and 3: margin=5 becomes margin=7.
+relabel_row "$id" 3 "margin=7"
 wait_window "${TITLE_PREFIX}*$SHEET" 10 >/dev/null
 
 wait_until 10 eval '[ -n "$(recovery_files)" ]' || fail "no recovery file was written"

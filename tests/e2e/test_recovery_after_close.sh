@@ -11,15 +11,8 @@ start_app "$SHEET"
 id=$(wait_window "${TITLE_PREFIX}$SHEET")
 sleep 0.5
 
-TREE_X=150
-read -r ROW_TOP ROW_HEIGHT < <(selected_row "$id" "$TREE_X" 0 120) || fail "no selected row in the element tree"
-xdotool mousemove --window "$id" "$TREE_X" $((ROW_TOP + 3 * ROW_HEIGHT + ROW_HEIGHT / 2)) click 1
-sleep 0.3
-press "$id" F2
-sleep 0.2
-press "$id" ctrl+a
-type_text "$id" "margin=7"
-press "$id" Return
+# Row 3 of the element tree is margin=5 (under A, open after the read).
+relabel_row "$id" 3 "margin=7"
 wait_window "${TITLE_PREFIX}*$SHEET" 10 >/dev/null
 wait_until 10 eval '[ -n "$(recovery_files)" ]' || fail "no recovery file was written"
 
