@@ -420,16 +420,18 @@ private:
     QString buildText(size_t from, size_t to, std::unique_ptr<QStringList> &comments)
     {
         const bool toEnd = to == m_items.size();
-        // Trim blanks and comments from both ends.
-        while (from < to && (m_items[from].token.type == TokenType::Whitespace ||
-                             m_items[from].token.type == TokenType::Comment)) {
+        // Trim blanks, comments and what leaves nothing from both ends.
+        const auto trimmed = [this](size_t i) {
+            const TokenType type = m_items[i].token.type;
+            return type == TokenType::Whitespace || type == TokenType::Comment || leavesNothing(i);
+        };
+        while (from < to && trimmed(from)) {
             if (m_items[from].token.type == TokenType::Comment)
                 appendComment(comments, commentText(m_items[from].token));
             ++from;
         }
         size_t trailing = to;
-        while (to > from && (m_items[to - 1].token.type == TokenType::Whitespace ||
-                             m_items[to - 1].token.type == TokenType::Comment))
+        while (to > from && trimmed(to - 1))
             --to;
         QString out;
         if (from < to) {
@@ -461,9 +463,7 @@ private:
                     }
                     piece.clear();
                     if (token.type == TokenType::Comment) {
-                        const bool beside = m_items[i - 1].token.type == TokenType::Whitespace ||
-                                            m_items[i + 1].token.type == TokenType::Whitespace;
-                        if (beside)
+                        if (besideBlank(i, from, to))
                             appendComment(comments, commentText(token));
                         else
                             piece = Css::tokenText(m_text, token).toString();
@@ -488,6 +488,24 @@ private:
         if (toEnd)
             closeBrackets(out);
         return out;
+    }
+
+    // Whether item i leaves nothing in a label: a lone backslash (before a line break).
+    bool leavesNothing(size_t i) const { return isDelim(m_text, m_items[i].token, '\\'); }
+
+    // Whether the comment at item i stands next to a blank or at an end of items
+    // [from, to), past what leaves nothing: taken out of a label there, it reads back
+    // the same from the label without it.
+    bool besideBlank(size_t i, size_t from, size_t to) const
+    {
+        size_t before = i;
+        while (before > from && leavesNothing(before - 1))
+            --before;
+        size_t after = i + 1;
+        while (after < to && leavesNothing(after))
+            ++after;
+        return before == from || after >= to || m_items[before - 1].token.type == TokenType::Whitespace ||
+               m_items[after].token.type == TokenType::Whitespace;
     }
 
     // Brackets the item left open are closed, so that the text written back is read
@@ -519,10 +537,7 @@ private:
                 appendToken(out, token);
                 continue;
             }
-            const bool beside = i == from || i + 1 >= to ||
-                                m_items[i - 1].token.type == TokenType::Whitespace ||
-                                m_items[i + 1].token.type == TokenType::Whitespace;
-            if (beside)
+            if (besideBlank(i, from, to))
                 appendComment(comments, commentText(token));
             else
                 out += Css::tokenText(m_text, token);
