@@ -605,6 +605,11 @@ private:
                         text[i + 1] == QLatin1Char('\n'))
                         ++i;
                     value += QLatin1Char(' ');
+                } else if (i + 2 < text.size() && text[i + 1] == QLatin1Char('\\') &&
+                           isLineBreak(text[i + 2])) {
+                    // The escaped line break after it goes: a blank ends the escape in its
+                    // place, or a blank or hex digit after the line break would go on with it.
+                    value += QLatin1Char(' ');
                 }
             }
             if (token.type == TokenType::BadString || token.numberLength == 1) {
