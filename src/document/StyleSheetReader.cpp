@@ -494,15 +494,19 @@ private:
     bool leavesNothing(size_t i) const { return isDelim(m_text, m_items[i].token, '\\'); }
 
     // Whether the comment at item i stands next to a blank or at an end of items
-    // [from, to), past what leaves nothing: taken out of a label there, it reads back
-    // the same from the label without it.
+    // [from, to), past other comments and what leaves nothing: taken out of a label
+    // there (with the comments beside it), it reads back the same from the label
+    // without it.
     bool besideBlank(size_t i, size_t from, size_t to) const
     {
+        const auto passed = [this](size_t j) {
+            return m_items[j].token.type == TokenType::Comment || leavesNothing(j);
+        };
         size_t before = i;
-        while (before > from && leavesNothing(before - 1))
+        while (before > from && passed(before - 1))
             --before;
         size_t after = i + 1;
-        while (after < to && leavesNothing(after))
+        while (after < to && passed(after))
             ++after;
         return before == from || after >= to || m_items[before - 1].token.type == TokenType::Whitespace ||
                m_items[after].token.type == TokenType::Whitespace;
