@@ -281,14 +281,7 @@ int main(int argc, char **argv)
     prepareHeapFor(QFileInfo(path).size());
     StyleSheetReader::ReadError readError;
     if (!StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError)) {
-        if (readError.line > 0)
-            error(QStringLiteral("%1:%2:%3: %4")
-                      .arg(path)
-                      .arg(readError.line)
-                      .arg(readError.column)
-                      .arg(readError.reason));
-        else
-            error(path + QLatin1String(": ") + readError.reason);
+        readFailure(path, readError);
         return 1;
     }
     if (form)
