@@ -3,8 +3,8 @@
 #include "Failure.h"
 
 #include <QFile>
-#include <QFileInfo>
-#include <QSaveFile>
+#include <QLocale>
+#include <QRandomGenerator>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QtEndian>
@@ -12,7 +12,11 @@
 #include <array>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <memory>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
 #include <utility>
 #include <vector>
 
@@ -171,26 +175,111 @@ bool isSingleByteSet(Encoding encoding)
     return encoding != Encoding::Utf8 && !encoding.isUtf16() && encoding != Encoding::Latin1;
 }
 
+constexpr std::pair<QByteArrayView, Encoding> ByteOrderMarks[] = {
+    {QByteArrayView("\xEF\xBB\xBF"), Encoding::Utf8},
+    {QByteArrayView("\xFF\xFE"), Encoding::Utf16LE},
+    {QByteArrayView("\xFE\xFF"), Encoding::Utf16BE},
+};
+
 bool isAsciiBlank(char c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\f' || c == '\r';
 }
 
-// Decodes UTF-8 and makes every lone LF or CR a CR LF in the same pass (so that a large
-// file is not held a second time for its line breaks). ASCII bytes are copied here; each
-// run of bytes from 0x80 up is decoded whole by Qt. No UTF-8 sequence holds an ASCII
-// byte, so the bytes are valid UTF-8 exactly when each such run is, and the text is
-// the one decoding them all at once gives.
-std::optional<QString> decodeUtf8(QByteArrayView bytes)
+constexpr char16_t KeptByteBase = 0xDC00;
+
+bool isKeptByteUnit(char16_t c)
 {
+    return c >= KeptByteBase + 0x80 && c <= KeptByteBase + 0xFF;
+}
+
+// The length of the valid UTF-8 sequence that starts at s[i] (a byte from 0x80 up), or
+// 0 when none does: no overlong form, no surrogate, nothing above U+10FFFF.
+int utf8SequenceLength(const uchar *s, qsizetype i, qsizetype n)
+{
+    const uchar lead = s[i];
+    int length = 0;
+    uchar low = 0x80;
+    uchar high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        length = 2;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        length = 3;
+        if (lead == 0xE0)
+            low = 0xA0;
+        else if (lead == 0xED)
+            high = 0x9F;
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        length = 4;
+        if (lead == 0xF0)
+            low = 0x90;
+        else if (lead == 0xF4)
+            high = 0x8F;
+    } else {
+        return 0;
+    }
+    if (n - i < length || s[i + 1] < low || s[i + 1] > high)
+        return 0;
+    for (int k = 2; k < length; ++k)
+        if (s[i + k] < 0x80 || s[i + k] > 0xBF)
+            return 0;
+    return length;
+}
+
+// Decodes a run of bytes from 0x80 up one sequence at a time: each valid sequence is
+// its character, each other byte is kept as U+DC00 + byte. Returns the end of the
+// output; counts the bytes of valid sequences and the bytes kept.
+char16_t *decodeRunKeepingBytes(const uchar *s, qsizetype n, char16_t *out, qsizetype &valid, qsizetype &kept)
+{
+    for (qsizetype i = 0; i < n;) {
+        const int length = utf8SequenceLength(s, i, n);
+        if (length == 0) {
+            *out++ = char16_t(KeptByteBase + s[i]);
+            ++kept;
+            ++i;
+            continue;
+        }
+        char32_t code = s[i] & (0xFF >> (length + 1));
+        for (int k = 1; k < length; ++k)
+            code = (code << 6) | (s[i + k] & 0x3F);
+        if (code >= 0x10000) {
+            *out++ = QChar::highSurrogate(code);
+            *out++ = QChar::lowSurrogate(code);
+        } else {
+            *out++ = char16_t(code);
+        }
+        valid += length;
+        i += length;
+    }
+    return out;
+}
+
+struct Utf8Text
+{
+    QString text;
+    qsizetype validBytes = 0; // bytes from 0x80 up that are part of valid sequences
+    qsizetype keptBytes = 0;  // bytes that are not
+};
+
+// Decodes UTF-8, keeping the bytes that are not valid UTF-8 (see keptByte()), and makes
+// every lone LF or CR a CR LF in the same pass unless line breaks are kept (so that a
+// large file is not held a second time for its line breaks). ASCII bytes are copied
+// here; each run of bytes from 0x80 up is decoded whole by Qt, and one by one when it is
+// not valid. No UTF-8 sequence holds an ASCII byte, so the bytes are valid UTF-8 exactly
+// when each such run is, and the text is the one decoding them all at once gives.
+Utf8Text decodeUtf8(QByteArrayView bytes, TextFile::LineBreaks lineBreaks)
+{
+    const bool makeCrLf = lineBreaks == TextFile::LineBreaks::CrLf;
     const uchar *const s = reinterpret_cast<const uchar *>(bytes.data());
     const qsizetype n = bytes.size();
     // Each byte gives at most one character, and a line break at most one more.
     qsizetype breaks = 0;
-    for (qsizetype i = 0; i < n; ++i)
-        breaks += (s[i] == '\n') | (s[i] == '\r');
-    QString text(n + breaks, Qt::Uninitialized);
-    char16_t *const begin = reinterpret_cast<char16_t *>(text.data());
+    if (makeCrLf)
+        for (qsizetype i = 0; i < n; ++i)
+            breaks += (s[i] == '\n') | (s[i] == '\r');
+    Utf8Text result;
+    result.text = QString(n + breaks, Qt::Uninitialized);
+    char16_t *const begin = reinterpret_cast<char16_t *>(result.text.data());
     char16_t *out = begin;
     // A second mark after the one the decision took stays in the text, so that it is
     // written again.
@@ -198,14 +287,15 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
                         QStringDecoder::Flag::Stateless | QStringDecoder::Flag::ConvertInitialBom);
     qsizetype i = 0;
     while (i < n) {
-        // Eight bytes at a time while they are ASCII and hold no line break.
+        // Eight bytes at a time while they are ASCII and hold no line break to change.
         while (i + 8 <= n) {
             quint64 word;
             std::memcpy(&word, s + i, 8);
             constexpr quint64 Ones = 0x0101010101010101ULL;
             constexpr quint64 Highs = 0x8080808080808080ULL;
             const auto hasZeroByte = [](quint64 w) { return (w - Ones) & ~w & Highs; };
-            if ((word & Highs) || hasZeroByte(word ^ (Ones * '\n')) || hasZeroByte(word ^ (Ones * '\r')))
+            if ((word & Highs) ||
+                (makeCrLf && (hasZeroByte(word ^ (Ones * '\n')) || hasZeroByte(word ^ (Ones * '\r')))))
                 break;
             for (int k = 0; k < 8; ++k)
                 out[k] = char16_t(s[i + k]);
@@ -219,12 +309,17 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
             qsizetype end = i + 1;
             while (end < n && s[end] >= 0x80)
                 ++end;
+            char16_t *const runStart = out;
             out = reinterpret_cast<char16_t *>(
                 utf8.appendToBuffer(reinterpret_cast<QChar *>(out), bytes.sliced(i, end - i)));
-            if (utf8.hasError())
-                return std::nullopt;
+            if (utf8.hasError()) {
+                utf8.resetState();
+                out = decodeRunKeepingBytes(s + i, end - i, runStart, result.validBytes, result.keptBytes);
+            } else {
+                result.validBytes += end - i;
+            }
             i = end;
-        } else if (b == '\n' || b == '\r') {
+        } else if (makeCrLf && (b == '\n' || b == '\r')) {
             out[0] = u'\r';
             out[1] = u'\n';
             out += 2;
@@ -234,8 +329,8 @@ std::optional<QString> decodeUtf8(QByteArrayView bytes)
             ++i;
         }
     }
-    text.resize(out - begin);
-    return text;
+    result.text.resize(out - begin);
+    return result;
 }
 
 // Every pair of bytes one UTF-16 code unit, kept as it is (a lone half of a surrogate
@@ -268,15 +363,51 @@ std::optional<QString> decodeSingleByte(QByteArrayView bytes, Encoding encoding)
     return text;
 }
 
-std::optional<QString> decodeAs(QByteArrayView bytes, Encoding encoding)
+// The bytes in one encoding, or nothing when they are not text in it (UTF-16 of an odd
+// number of bytes, a byte the single-byte set leaves undefined). UTF-8 always decodes:
+// bytes that are not UTF-8 are kept.
+std::optional<TextFile::Loaded> decodeAs(QByteArrayView bytes, Encoding encoding,
+                                         TextFile::LineBreaks lineBreaks)
 {
-    if (encoding == Encoding::Utf8)
-        return decodeUtf8(bytes);
+    if (encoding == Encoding::Utf8) {
+        Utf8Text utf8 = decodeUtf8(bytes, lineBreaks);
+        return TextFile::Loaded{std::move(utf8.text), encoding, false, utf8.keptBytes};
+    }
+    std::optional<QString> text;
     if (encoding.isUtf16())
-        return decodeUtf16(bytes, encoding == Encoding::Utf16BE);
-    if (encoding == Encoding::Latin1)
-        return QString::fromLatin1(bytes);
-    return decodeSingleByte(bytes, encoding);
+        text = decodeUtf16(bytes, encoding == Encoding::Utf16BE);
+    else if (encoding == Encoding::Latin1)
+        text = QString::fromLatin1(bytes);
+    else
+        text = decodeSingleByte(bytes, encoding);
+    if (!text)
+        return std::nullopt;
+    if (lineBreaks == TextFile::LineBreaks::CrLf)
+        *text = TextFile::normaliseLineBreaks(*text);
+    return TextFile::Loaded{std::move(*text), encoding, false, 0};
+}
+
+// UTF-16 without a byte-order mark, told by its NUL bytes: most code units of a style
+// sheet are ASCII characters, whose high byte is NUL and whose low byte is not. Looks at
+// the first 64 KB; an odd number of bytes is no UTF-16.
+std::optional<Encoding> utf16ByItsNulBytes(QByteArrayView bytes)
+{
+    if (bytes.isEmpty() || bytes.size() % 2 != 0)
+        return std::nullopt;
+    const qsizetype units = std::min<qsizetype>(bytes.size(), 64 * 1024) / 2;
+    qsizetype littleEndian = 0;
+    qsizetype bigEndian = 0;
+    for (qsizetype k = 0; k < units; ++k) {
+        const char first = bytes[2 * k];
+        const char second = bytes[2 * k + 1];
+        littleEndian += first != 0 && second == 0;
+        bigEndian += first == 0 && second != 0;
+    }
+    if (littleEndian * 2 > units && littleEndian > 4 * bigEndian)
+        return Encoding::Utf16LE;
+    if (bigEndian * 2 > units && bigEndian > 4 * littleEndian)
+        return Encoding::Utf16BE;
+    return std::nullopt;
 }
 
 // The label of an `@charset "LABEL";` that opens the bytes, as browsers look for it:
@@ -322,10 +453,29 @@ QByteArray encodeSingleByte(QStringView text, Encoding encoding)
     return bytes;
 }
 
+// Encodes a piece of text as UTF-8 into `out` (room for utf8.requiredSpace() of its
+// length), each kept byte as the byte it stands for. Returns the end of the output.
+char *encodeUtf8(QStringView piece, char *out, QStringEncoder &utf8)
+{
+    qsizetype from = 0;
+    for (qsizetype i = 0; i < piece.size(); ++i) {
+        if (!isKeptByteUnit(piece[i].unicode()) || (i > 0 && piece[i - 1].isHighSurrogate()))
+            continue;
+        out = utf8.appendToBuffer(out, piece.sliced(from, i - from));
+        *out++ = char(piece[i].unicode() - KeptByteBase);
+        from = i + 1;
+    }
+    return utf8.appendToBuffer(out, piece.sliced(from));
+}
+
 QByteArray encodePiece(QStringView piece, Encoding encoding)
 {
-    if (encoding == Encoding::Utf8)
-        return piece.toUtf8();
+    if (encoding == Encoding::Utf8) {
+        QStringEncoder utf8(QStringEncoder::Utf8);
+        QByteArray bytes(utf8.requiredSpace(piece.size()), Qt::Uninitialized);
+        bytes.truncate(encodeUtf8(piece, bytes.data(), utf8) - bytes.constData());
+        return bytes;
+    }
     if (encoding.isUtf16())
         return encodeUtf16(piece, encoding == Encoding::Utf16BE);
     if (encoding == Encoding::Latin1)
@@ -335,12 +485,11 @@ QByteArray encodePiece(QStringView piece, Encoding encoding)
 
 QByteArray byteOrderMarkOf(Encoding encoding, bool asked)
 {
-    if (encoding == Encoding::Utf16LE)
-        return QByteArrayLiteral("\xFF\xFE");
-    if (encoding == Encoding::Utf16BE)
-        return QByteArrayLiteral("\xFE\xFF");
-    if (encoding == Encoding::Utf8 && asked)
-        return QByteArrayLiteral("\xEF\xBB\xBF");
+    if (!asked)
+        return {};
+    for (const auto &[mark, marked] : ByteOrderMarks)
+        if (marked == encoding)
+            return mark.toByteArray();
     return {};
 }
 
@@ -352,6 +501,11 @@ QString unencodableMessage(QStringView text, qsizetype at, Encoding encoding)
     if (text[at].isHighSurrogate() && at + 1 < text.size() && text[at + 1].isLowSurrogate())
         code = QChar::surrogateToUcs4(text[at], text[at + 1]);
     const qsizetype line = text.first(at).count(QLatin1Char('\n')) + 1;
+    if (const std::optional<uchar> byte = TextFile::keptByte(text, at))
+        return QStringLiteral("The byte 0x%1 in line %2, which is not UTF-8, cannot be saved in %3")
+            .arg(QString::number(*byte, 16).toUpper())
+            .arg(line)
+            .arg(encoding.name());
     QString character = QStringLiteral("U+%1").arg(uint(code), 4, 16, QLatin1Char('0')).toUpper();
     if (QChar::isPrint(code) && !QChar::isSpace(code))
         character = QStringLiteral("\"%1\" (%2)").arg(QString::fromUcs4(&code, 1), character);
@@ -449,55 +603,77 @@ QString TextFile::normaliseLineBreaks(const QString &text)
     return out;
 }
 
-TextFile::Loaded TextFile::decode(const QByteArray &bytes)
+std::optional<uchar> TextFile::keptByte(QStringView text, qsizetype at)
 {
-    const auto decided = [&]() -> Loaded {
-        // 1. A byte-order mark.
-        static constexpr std::pair<QByteArrayView, Encoding> Marks[] = {
-            {QByteArrayView("\xEF\xBB\xBF"), Encoding::Utf8},
-            {QByteArrayView("\xFF\xFE"), Encoding::Utf16LE},
-            {QByteArrayView("\xFE\xFF"), Encoding::Utf16BE},
-        };
-        for (const auto &[mark, encoding] : Marks)
-            if (bytes.startsWith(mark))
-                if (std::optional<QString> text =
-                        decodeAs(QByteArrayView(bytes).sliced(mark.size()), encoding))
-                    return {std::move(*text), encoding, true};
-        // 2. An @charset at the very start. A file in which it can be read is no UTF-16,
-        // so a UTF-16 label means UTF-8 there.
-        if (const std::optional<QByteArrayView> label = charsetLabel(bytes)) {
-            if (std::optional<Encoding> named = Encoding::fromLabel(*label)) {
-                if (named->isUtf16())
-                    named = Encoding::Utf8;
-                if (std::optional<QString> text = decodeAs(bytes, *named))
-                    return {std::move(*text), *named, false};
-            }
-        }
-        // 3. Valid UTF-8.
-        if (std::optional<QString> text = decodeUtf8(bytes))
-            return {std::move(*text), Encoding::Utf8, false};
-        // 4. Latin-1: every byte one character.
-        return {QString::fromLatin1(bytes), Encoding::Latin1, false};
-    };
-    Loaded result = decided();
-    // UTF-8 has made its line breaks CR LF as it was decoded.
-    if (result.encoding != Encoding::Utf8)
-        result.text = normaliseLineBreaks(result.text);
-    return result;
+    if (at < 0 || at >= text.size() || !isKeptByteUnit(text[at].unicode()))
+        return std::nullopt;
+    if (at > 0 && text[at - 1].isHighSurrogate())
+        return std::nullopt;
+    return uchar(text[at].unicode() - KeptByteBase);
 }
 
-TextFile::Loaded TextFile::load(const QString &path)
+TextFile::Loaded TextFile::decode(const QByteArray &bytes, LineBreaks lineBreaks)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        // Qt words a folder in its own way; the system's reason is the one users know.
-        const QString reason = QFileInfo(path).isDir() ? qt_error_string(EISDIR) : file.errorString();
-        throw Failure(QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+    // 1. A byte-order mark (UTF-16 of an odd number of bytes is none).
+    for (const auto &[mark, encoding] : ByteOrderMarks) {
+        if (!bytes.startsWith(mark))
+            continue;
+        if (std::optional<Loaded> loaded =
+                decodeAs(QByteArrayView(bytes).sliced(mark.size()), encoding, lineBreaks)) {
+            loaded->byteOrderMark = true;
+            return std::move(*loaded);
+        }
     }
-    const QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError)
-        throw Failure(QStringLiteral("Cannot read file \"%1\". %2").arg(path, file.errorString()));
-    return decode(bytes);
+    // 2. An @charset at the very start. A file in which it can be read is no UTF-16,
+    // so a UTF-16 label means UTF-8 there.
+    if (const std::optional<QByteArrayView> label = charsetLabel(bytes)) {
+        if (std::optional<Encoding> named = Encoding::fromLabel(*label)) {
+            if (named->isUtf16())
+                named = Encoding::Utf8;
+            if (std::optional<Loaded> loaded = decodeAs(bytes, *named, lineBreaks))
+                return std::move(*loaded);
+        }
+    }
+    // 3. UTF-16 without a mark.
+    if (const std::optional<Encoding> utf16 = utf16ByItsNulBytes(bytes))
+        return *decodeAs(bytes, *utf16, lineBreaks);
+    // 4. UTF-8, when more of the bytes from 0x80 up are valid UTF-8 than not: a few
+    // stray bytes are kept as they are, not a reason to read the file in another set.
+    Utf8Text utf8 = decodeUtf8(bytes, lineBreaks);
+    if (utf8.validBytes > utf8.keptBytes || utf8.keptBytes == 0)
+        return {std::move(utf8.text), Encoding::Utf8, false, utf8.keptBytes};
+    // 5. A single-byte file: windows-1252, as browsers read one, which holds every byte.
+    return *decodeAs(bytes, Encoding::Windows1252, lineBreaks);
+}
+
+TextFile::Loaded TextFile::decodeIn(const QByteArray &bytes, Encoding encoding, LineBreaks lineBreaks)
+{
+    QByteArrayView text(bytes);
+    bool mark = false;
+    for (const auto &[bom, marked] : ByteOrderMarks) {
+        if (marked == encoding && text.startsWith(bom)) {
+            text = text.sliced(bom.size());
+            mark = true;
+        }
+    }
+    std::optional<Loaded> loaded = decodeAs(text, encoding, lineBreaks);
+    if (!loaded) {
+        if (encoding.isUtf16())
+            throw Failure(QStringLiteral("The file cannot be read as %1: it has an odd number of bytes")
+                              .arg(encoding.name()));
+        const SingleByteSet &set = EncodingTable::singleByte(encoding);
+        qsizetype at = 0;
+        while (at < text.size() && set.available && set.defined[uchar(text[at])])
+            ++at;
+        const uint byte = at < text.size() ? uchar(text[at]) : 0;
+        throw Failure(
+            QStringLiteral("The file cannot be read as %1: it has no character for the byte 0x%2 "
+                           "at offset %3")
+                .arg(encoding.name(), QString::number(byte, 16).toUpper().rightJustified(2, QLatin1Char('0')))
+                .arg(at + bytes.size() - text.size()));
+    }
+    loaded->byteOrderMark = mark;
+    return std::move(*loaded);
 }
 
 qsizetype TextFile::firstUnencodable(QStringView text, Encoding encoding)
@@ -530,7 +706,7 @@ qsizetype TextFile::firstUnencodable(QStringView text, Encoding encoding)
                     continue;
                 if (text[i].isHighSurrogate() && i + 1 < n && text[i + 1].isLowSurrogate())
                     ++i;
-                else
+                else if (!isKeptByteUnit(s[i])) // a kept byte is written as itself
                     return i;
             }
             i = passOver(i, isSurrogate);
@@ -586,7 +762,7 @@ void writePieces(QStringView all, Encoding encoding, bool byteOrderMark,
             ++length;
         const QStringView piece = all.sliced(from, length);
         if (encoding == Encoding::Utf8) {
-            const char *end = utf8.appendToBuffer(buffer.data(), piece);
+            const char *end = encodeUtf8(piece, buffer.data(), utf8);
             write(QByteArrayView(buffer.constData(), end - buffer.constData()));
         } else {
             write(encodePiece(piece, encoding));
@@ -606,6 +782,424 @@ void TextFile::encodeInPieces(QStringView text, Encoding encoding, bool byteOrde
     writePieces(text, encoding, byteOrderMark, write);
 }
 
+// Reading and writing files.
+
+namespace {
+
+// A file descriptor closed when it goes out of scope.
+class Descriptor
+{
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    Descriptor(const Descriptor &) = delete;
+    Descriptor &operator=(const Descriptor &) = delete;
+    ~Descriptor() { reset(); }
+    int get() const { return m_fd; }
+    explicit operator bool() const { return m_fd >= 0; }
+    // Closes now, giving the system's error number of a failed close (0 when none).
+    int close()
+    {
+        const int fd = std::exchange(m_fd, -1);
+        return fd >= 0 && ::close(fd) != 0 ? errno : 0;
+    }
+    void reset() { close(); }
+
+private:
+    int m_fd;
+};
+
+QString reason(int error)
+{
+    return qt_error_string(error);
+}
+
+QString openFailure(const QString &path, const QString &why)
+{
+    return QStringLiteral("Cannot open file \"%1\". %2").arg(path, why);
+}
+
+// What a file that is no regular file is, for the message that refuses it.
+QString notRegularReason(mode_t mode)
+{
+    const char *kind = S_ISDIR(mode)                    ? "a folder"
+                       : S_ISFIFO(mode)                 ? "a named pipe"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "a special file";
+    return QStringLiteral("It is %1, not a regular file").arg(QLatin1String(kind));
+}
+
+QString sizeText(qint64 bytes)
+{
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+// Writes all of the bytes, carrying on after a short write or an interrupted one. The
+// system's error number, or 0.
+int writeAll(int fd, QByteArrayView bytes)
+{
+    const char *data = bytes.data();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, size_t(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
+// Reads up to `size` bytes at the offset, carrying on after a short read. The bytes
+// read, or -1 with errno set.
+qsizetype readAt(int fd, char *out, qsizetype size, qint64 offset)
+{
+    qsizetype done = 0;
+    while (done < size) {
+        const ssize_t got = ::pread(fd, out + done, size_t(size - done), off_t(offset + done));
+        if (got < 0) {
+            if (errno == EINTR)
+                continue;
+            return -1;
+        }
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+QByteArray directoryOf(const QByteArray &path)
+{
+    const qsizetype slash = path.lastIndexOf('/');
+    if (slash < 0)
+        return QByteArrayLiteral(".");
+    return slash == 0 ? QByteArrayLiteral("/") : path.left(slash);
+}
+
+// Follows symbolic links to the name of the file they lead to (which may not exist yet),
+// so that the file is written and the links stay links.
+QByteArray followLinks(const QString &path)
+{
+    QByteArray name = QFile::encodeName(path);
+    for (int hops = 0;; ++hops) {
+        struct stat st;
+        if (::lstat(name.constData(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return name;
+        if (hops == 40)
+            throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(ELOOP)));
+        QByteArray target(qsizetype(st.st_size > 0 ? st.st_size : 4096) + 1, Qt::Uninitialized);
+        const ssize_t length = ::readlink(name.constData(), target.data(), size_t(target.size()));
+        if (length < 0 || length >= target.size())
+            throw Failure(
+                QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(length < 0 ? errno : EIO)));
+        target.truncate(length);
+        name = target.startsWith('/') ? target : directoryOf(name) + '/' + target;
+    }
+}
+
+// A new file beside the given one, in the same folder (so that it can be renamed over
+// it), named after it and hidden. Its name is set in `created`.
+Descriptor createBeside(const QByteArray &file, mode_t mode, QByteArray &created, int &error)
+{
+    const QByteArray folder = directoryOf(file);
+    QByteArray base = file.mid(file.lastIndexOf('/') + 1);
+    base.truncate(200); // room for the ending within a file name's 255 bytes
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        QByteArray ending(6, Qt::Uninitialized);
+        for (char &c : ending)
+            c = "abcdefghijklmnopqrstuvwxyz0123456789"[QRandomGenerator::global()->bounded(36)];
+        created = folder + "/." + base + ".lw-" + ending;
+        const int fd = ::open(created.constData(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, mode);
+        if (fd >= 0)
+            return Descriptor(fd);
+        if (errno != EEXIST) {
+            error = errno;
+            return Descriptor();
+        }
+    }
+    error = EEXIST;
+    return Descriptor();
+}
+
+void syncFolderOf(const QByteArray &file)
+{
+    const Descriptor folder(::open(directoryOf(file).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder)
+        ::fsync(folder.get());
+}
+
+// The names of a file's extended attributes (access control lists among them); empty
+// when the file system has none.
+std::optional<QList<QByteArray>> attributeNames(const std::function<ssize_t(char *, size_t)> &list)
+{
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const ssize_t size = list(nullptr, 0);
+        if (size < 0)
+            return errno == ENOTSUP ? std::optional<QList<QByteArray>>(QList<QByteArray>()) : std::nullopt;
+        QByteArray names(qsizetype(size), Qt::Uninitialized);
+        const ssize_t got = list(names.data(), size_t(names.size()));
+        if (got < 0 && errno == ERANGE)
+            continue; // grew in between
+        if (got < 0)
+            return std::nullopt;
+        names.truncate(got);
+        QList<QByteArray> result = names.split('\0');
+        result.removeAll(QByteArray());
+        return result;
+    }
+    return std::nullopt;
+}
+
+// Gives the new file (open as `fd`) the original's group, mode and extended attributes
+// (access control lists among them), and makes sure it has them all: false when it
+// cannot carry one of them, so that the original is written in place instead.
+bool carryAttributes(int fd, const QByteArray &original, const struct stat &was)
+{
+    struct stat now;
+    if (::fstat(fd, &now) != 0)
+        return false;
+    if (now.st_gid != was.st_gid && ::fchown(fd, uid_t(-1), was.st_gid) != 0)
+        return false;
+    const std::optional<QList<QByteArray>> names = attributeNames(
+        [&](char *list, size_t size) { return ::listxattr(original.constData(), list, size); });
+    if (!names)
+        return false;
+    for (const QByteArray &name : *names) {
+        const ssize_t size = ::getxattr(original.constData(), name.constData(), nullptr, 0);
+        if (size < 0)
+            return false;
+        QByteArray value(qsizetype(size), Qt::Uninitialized);
+        const ssize_t got = ::getxattr(original.constData(), name.constData(), value.data(), size_t(size));
+        if (got != size || ::fsetxattr(fd, name.constData(), value.constData(), size_t(size), 0) != 0)
+            return false;
+    }
+    // What the folder gave the new file on its own (a default access control list) and
+    // the original does not have goes.
+    const std::optional<QList<QByteArray>> given =
+        attributeNames([&](char *list, size_t size) { return ::flistxattr(fd, list, size); });
+    if (!given)
+        return false;
+    for (const QByteArray &name : *given)
+        if (!names->contains(name) && ::fremovexattr(fd, name.constData()) != 0)
+            return false;
+    // The mode last: changing the group may have cleared the set-user and set-group bits.
+    if (::fchmod(fd, was.st_mode & 07777) != 0 || ::fstat(fd, &now) != 0)
+        return false;
+    return now.st_uid == was.st_uid && now.st_gid == was.st_gid &&
+           (now.st_mode & 07777) == (was.st_mode & 07777);
+}
+
+enum class Replaced { Done, WriteInPlace };
+
+// Writes the text into a new file beside the target and renames it over the target
+// (which may not exist yet). With an existing target, the new file first takes its
+// group, mode and attributes; when it cannot, nothing is written and the target is to
+// be written in place.
+Replaced replaceFile(const QString &path, const QByteArray &target, const struct stat *existing,
+                     const QString &text, Encoding encoding, bool byteOrderMark)
+{
+    QByteArray temporary;
+    int error = 0;
+    // A new file gets the mode the user's umask and the folder's default access control
+    // list give it; an existing one's is set once the text is written.
+    Descriptor file = createBeside(target, existing ? 0600 : 0666, temporary, error);
+    if (!file)
+        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason(error)));
+    const auto fail = [&](int error) {
+        file.reset();
+        ::unlink(temporary.constData());
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(error)));
+    };
+    if (existing && !carryAttributes(file.get(), target, *existing)) {
+        file.reset();
+        ::unlink(temporary.constData());
+        return Replaced::WriteInPlace;
+    }
+    TextFile::encodeInPieces(text, encoding, byteOrderMark, [&](QByteArrayView bytes) {
+        if (const int error = writeAll(file.get(), bytes))
+            fail(error);
+    });
+    if (::fsync(file.get()) != 0)
+        fail(errno);
+    if (const int error = file.close())
+        fail(error);
+    if (::rename(temporary.constData(), target.constData()) != 0)
+        fail(errno);
+    syncFolderOf(target);
+    return Replaced::Done;
+}
+
+// Writes the text into the target itself, so that every name of it and everything the
+// file carries stays. Its old content is copied beside it and flushed first, room for a
+// longer text is taken before the first byte changes, and a write that fails puts the
+// old content back.
+void writeInPlace(const QString &path, const QByteArray &target, const QString &text, Encoding encoding,
+                  bool byteOrderMark)
+{
+    const QByteArray bytes = TextFile::encode(text, encoding, byteOrderMark);
+    const Descriptor file(::open(target.constData(), O_RDWR | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file)
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(errno)));
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(errno)));
+    if (!S_ISREG(st.st_mode))
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, notRegularReason(st.st_mode)));
+    const qint64 oldSize = st.st_size;
+
+    QByteArray backupName;
+    int error = 0;
+    Descriptor backup = createBeside(target, 0600, backupName, error);
+    if (!backup)
+        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(path, reason(error)));
+    const auto failBeforeWriting = [&](int error) {
+        backup.reset();
+        ::unlink(backupName.constData());
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(error)));
+    };
+    // The copy of the old content.
+    constexpr qsizetype Piece = qsizetype(1) << 20;
+    QByteArray buffer(Piece, Qt::Uninitialized);
+    for (qint64 offset = 0;;) {
+        const qsizetype got = readAt(file.get(), buffer.data(), Piece, offset);
+        if (got < 0)
+            failBeforeWriting(errno);
+        if (got == 0)
+            break;
+        if (const int error = writeAll(backup.get(), QByteArrayView(buffer.constData(), got)))
+            failBeforeWriting(error);
+        offset += got;
+    }
+    if (::fsync(backup.get()) != 0)
+        failBeforeWriting(errno);
+    // Room for a longer text first: a full disk or a size limit is met here, before the
+    // old content is touched. (File systems that cannot reserve room go on without.)
+    if (bytes.size() > oldSize && ::fallocate(file.get(), 0, 0, off_t(bytes.size())) != 0 &&
+        errno != EOPNOTSUPP && errno != ENOSYS) {
+        const int error = errno;
+        if (::ftruncate(file.get(), off_t(oldSize)) != 0) {
+            // Nothing of the old content was changed; only its length may be.
+        }
+        failBeforeWriting(error);
+    }
+
+    const auto writeAt = [](int fd, QByteArrayView data) -> int {
+        qsizetype done = 0;
+        while (done < data.size()) {
+            const ssize_t written = ::pwrite(fd, data.data() + done, size_t(data.size() - done), off_t(done));
+            if (written < 0) {
+                if (errno == EINTR)
+                    continue;
+                return errno;
+            }
+            done += written;
+        }
+        return 0;
+    };
+    int failed = writeAt(file.get(), bytes);
+    if (!failed && ::ftruncate(file.get(), off_t(bytes.size())) != 0)
+        failed = errno;
+    if (!failed && ::fsync(file.get()) != 0)
+        failed = errno;
+    if (!failed) {
+        backup.reset();
+        ::unlink(backupName.constData());
+        return;
+    }
+    // Put the old content back from the copy; the copy stays when even that fails.
+    bool restored = true;
+    for (qint64 offset = 0; restored && offset < oldSize;) {
+        const qsizetype got = readAt(backup.get(), buffer.data(), Piece, offset);
+        restored = got > 0 && ::pwrite(file.get(), buffer.constData(), size_t(got), off_t(offset)) == got;
+        offset += std::max<qsizetype>(got, 0);
+    }
+    restored = restored && ::ftruncate(file.get(), off_t(oldSize)) == 0 && ::fsync(file.get()) == 0;
+    backup.reset();
+    if (restored) {
+        ::unlink(backupName.constData());
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(failed)));
+    }
+    throw Failure(QStringLiteral("Cannot write file \"%1\". %2. Its earlier content is kept in \"%3\"")
+                      .arg(path, reason(failed), QFile::decodeName(backupName)));
+}
+
+} // namespace
+
+TextFile::TooLarge::TooLarge(const QString &path, qint64 size, qint64 limit)
+    : Failure(openFailure(path, QStringLiteral("It is %1, larger than the %2 a file may have to be opened")
+                                    .arg(sizeText(size), sizeText(limit)))),
+      m_size(size), m_limit(limit)
+{
+}
+
+TextFile::Cancelled::Cancelled(const QString &path)
+    : Failure(QStringLiteral("Reading file \"%1\" was cancelled").arg(path))
+{
+}
+
+qint64 TextFile::regularFileSize(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        throw Failure(openFailure(path, reason(errno)));
+    if (!S_ISREG(st.st_mode))
+        throw Failure(openFailure(path, notRegularReason(st.st_mode)));
+    return st.st_size;
+}
+
+TextFile::Loaded TextFile::load(const QString &path, const LoadOptions &options)
+{
+    // Looked at before it is opened: opening a named pipe or a device may block, and a
+    // socket cannot be opened at all.
+    regularFileSize(path);
+    // Not blocking, in case it was replaced by a special file in between; looked at once
+    // more through what was opened.
+    const Descriptor file(
+        ::open(QFile::encodeName(path).constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!file)
+        throw Failure(openFailure(path, reason(errno)));
+    struct stat st;
+    if (::fstat(file.get(), &st) != 0)
+        throw Failure(openFailure(path, reason(errno)));
+    if (!S_ISREG(st.st_mode))
+        throw Failure(openFailure(path, notRegularReason(st.st_mode)));
+    const qint64 limit = options.sizeLimit;
+    if (limit >= 0 && st.st_size > limit)
+        throw TooLarge(path, st.st_size, limit);
+
+    constexpr qsizetype Piece = qsizetype(1) << 20;
+    QByteArray bytes;
+    bytes.reserve(qsizetype(st.st_size));
+    qint64 total = st.st_size;
+    while (true) {
+        const qsizetype at = bytes.size();
+        bytes.resize(at + Piece);
+        const qsizetype got = readAt(file.get(), bytes.data() + at, Piece, at);
+        if (got < 0)
+            throw Failure(QStringLiteral("Cannot read file \"%1\". %2").arg(path, reason(errno)));
+        bytes.resize(at + got);
+        // A file that grows while it is read is held to the limit as well.
+        if (limit >= 0 && bytes.size() > limit)
+            throw TooLarge(path, bytes.size(), limit);
+        total = std::max<qint64>(total, bytes.size());
+        if (got == 0)
+            break;
+        if (options.progress && !options.progress(bytes.size(), total))
+            throw Cancelled(path);
+    }
+    return decode(bytes, options.lineBreaks);
+}
+
+bool TextFile::isReadOnly(const QString &path)
+{
+    struct stat st;
+    return ::stat(QFile::encodeName(path).constData(), &st) == 0 && (st.st_mode & S_IWUSR) == 0;
+}
+
 Encoding TextFile::save(const QString &path, const QString &text, Encoding encoding, bool byteOrderMark)
 {
     // Decided before the file is touched: a text the encoding cannot hold leaves the
@@ -614,21 +1208,19 @@ Encoding TextFile::save(const QString &path, const QString &text, Encoding encod
     if (bad >= 0)
         throw Failure(QStringLiteral("Cannot write file \"%1\". %2")
                           .arg(path, unencodableMessage(text, bad, encoding)));
-    // Unbuffered, so that a write cut short (disk full, size limit) is seen here and the
-    // old file kept: a buffered QSaveFile can commit a truncated file in that case.
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw Failure(QStringLiteral("Cannot create file \"%1\". %2").arg(path, file.errorString()));
-    // Encoded and written piece by piece: a large text is never held a second time
-    // whole as bytes (UTF-8 alone would reserve three bytes per character).
-    writePieces(text, encoding, byteOrderMark, [&](QByteArrayView bytes) {
-        if (file.write(bytes.data(), bytes.size()) == bytes.size())
-            return;
-        const QString reason = file.errorString();
-        file.cancelWriting();
-        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
-    });
-    if (!file.commit())
-        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, file.errorString()));
+    const QByteArray target = followLinks(path);
+    struct stat st;
+    if (::stat(target.constData(), &st) != 0) {
+        if (errno != ENOENT)
+            throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason(errno)));
+        replaceFile(path, target, nullptr, text, encoding, byteOrderMark);
+        return encoding;
+    }
+    if (!S_ISREG(st.st_mode))
+        throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, notRegularReason(st.st_mode)));
+    // A new file in its place would be the saver's, and would be one name only.
+    const bool inPlace = st.st_nlink > 1 || st.st_uid != ::geteuid();
+    if (inPlace || replaceFile(path, target, &st, text, encoding, byteOrderMark) == Replaced::WriteInPlace)
+        writeInPlace(path, target, text, encoding, byteOrderMark);
     return encoding;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Failure.h"
+
 #include <QByteArrayView>
 #include <QString>
 #include <QtGlobal>
@@ -8,11 +10,20 @@
 
 // Style-sheet files are bytes. Their encoding is decided as browsers decide a style
 // sheet's: a byte-order mark first (UTF-8, UTF-16LE, UTF-16BE), then an
-// `@charset "NAME";` at the very start of the bytes, then valid UTF-8; any other file
-// is Latin-1 (each byte one character, so every byte survives). An encoding named by a
-// mark or an @charset is taken only when the bytes decode in it without a fault;
-// otherwise the decision goes on to the next step. A lone LF or CR becomes CR LF when
-// a file is loaded. Saving writes in the encoding the text was read with, and refuses
+// `@charset "NAME";` at the very start of the bytes, then the pattern of NUL bytes of
+// UTF-16 text without a mark, then UTF-8 when most of the bytes from 0x80 up are valid
+// UTF-8; any other file is windows-1252, which holds every byte. A single-byte set named
+// by an @charset is taken only when it defines every byte of the file; otherwise the
+// decision goes on to the next step.
+//
+// Bytes of a file read as UTF-8 that are no part of valid UTF-8 are kept, each as its
+// own character: the lone low surrogate U+DC00 + byte (U+DC80 to U+DCFF), which valid
+// UTF-8 never decodes to, so that no character of the file can be taken for a kept byte.
+// Saving as UTF-8 writes each of them back as the byte it stands for. (QString::toUtf8()
+// does not: text that may hold kept bytes is made bytes through encode().)
+//
+// A lone LF or CR becomes CR LF when a file is loaded, unless the caller keeps line
+// breaks as they are. Saving writes in the encoding the text was read with, and refuses
 // a text that encoding cannot hold.
 namespace TextFile {
 
@@ -64,34 +75,99 @@ struct Loaded
 {
     QString text;
     Encoding encoding = Encoding::Utf8;
-    // The file began with a byte-order mark (always so for UTF-16).
+    // The file began with a byte-order mark. UTF-16 without a mark is written back
+    // without one.
     bool byteOrderMark = false;
+    // How many bytes that are not UTF-8 a file read as UTF-8 holds (kept as U+DC80 to
+    // U+DCFF, see above); the window may mark them or offer another encoding.
+    qsizetype keptBytes = 0;
 };
 
-// Reads a whole file; a file that cannot be read is a Failure with the system's reason.
-Loaded load(const QString &path);
+// Whether line breaks are made CR LF (as the document and the code window hold them)
+// or kept as the file has them (so that an unedited text is written back byte for byte).
+enum class LineBreaks { CrLf, Keep };
+
+// The byte a character of a text read as UTF-8 stands for, when it is a kept byte: a
+// lone U+DC80 to U+DCFF (one after a high surrogate is half of a pair, not a kept byte).
+std::optional<uchar> keptByte(QStringView text, qsizetype at);
+
+// A file larger than this is not read unless the caller lifts the limit (512 MB).
+inline constexpr qint64 DefaultSizeLimit = qint64(512) << 20;
+
+struct LoadOptions
+{
+    LineBreaks lineBreaks = LineBreaks::CrLf;
+    // Larger files are a TooLarge failure before any byte is read; negative: no limit.
+    qint64 sizeLimit = DefaultSizeLimit;
+    // Called after each piece read (a megabyte) with the bytes read so far and the
+    // file's size; returning false stops the reading with a Cancelled failure.
+    std::function<bool(qint64 read, qint64 total)> progress;
+};
+
+// A file above the size limit, refused before it is read, so that the window can ask
+// the user and read it again without the limit.
+class TooLarge : public Failure
+{
+public:
+    TooLarge(const QString &path, qint64 size, qint64 limit);
+    qint64 size() const { return m_size; }
+    qint64 limit() const { return m_limit; }
+
+private:
+    qint64 m_size;
+    qint64 m_limit;
+};
+
+// A reading stopped by the progress callback.
+class Cancelled : public Failure
+{
+public:
+    explicit Cancelled(const QString &path);
+};
+
+// Reads a whole file. Only a regular file is read: a folder, named pipe, device or
+// socket is a Failure ("… not a regular file") before anything is read from it, so
+// that nothing can block or read without end. A file that cannot be read is a Failure
+// with the system's reason; one above the limit is TooLarge.
+Loaded load(const QString &path, const LoadOptions &options = {});
+inline Loaded load(const QString &path, LineBreaks lineBreaks)
+{
+    LoadOptions options;
+    options.lineBreaks = lineBreaks;
+    return load(path, options);
+}
+
+// The size of the regular file at the path (links followed): a Failure as load() gives
+// for a missing file or one that is not regular. Lets the window ask before a load of a
+// file above the limit.
+qint64 regularFileSize(const QString &path);
 
 // Decodes bytes as load() does: the encoding decided as above, the byte-order mark
-// left out of the text, line breaks made CR LF. decode() then encode() in the same
-// encoding and mark gives the same bytes, line breaks aside.
-Loaded decode(const QByteArray &bytes);
+// left out of the text. decode() then encode() in the same encoding and mark gives the
+// same bytes, line breaks aside (with LineBreaks::Keep, the same bytes).
+Loaded decode(const QByteArray &bytes, LineBreaks lineBreaks = LineBreaks::CrLf);
+
+// Decodes bytes in the encoding the user chose (reopening a file in another encoding):
+// a byte-order mark of that encoding is left out of the text; bytes the encoding does
+// not define are a Failure that names the first of them (UTF-8 keeps them instead).
+Loaded decodeIn(const QByteArray &bytes, Encoding encoding, LineBreaks lineBreaks = LineBreaks::CrLf);
 
 // Every lone LF or CR becomes CR LF; CR LF pairs stay.
 QString normaliseLineBreaks(const QString &text);
 
 // The position of the first character the encoding cannot hold, or -1 when it holds
-// them all. (UTF-8 cannot hold half of a UTF-16 surrogate pair; UTF-16 holds all.)
+// them all. (UTF-8 holds kept bytes but no other half of a UTF-16 surrogate pair;
+// UTF-16 holds all.)
 qsizetype firstUnencodable(QStringView text, Encoding encoding);
 inline bool canEncode(QStringView text, Encoding encoding)
 {
     return firstUnencodable(text, encoding) < 0;
 }
 
-// The bytes save() writes for a text. UTF-16 is always written with its byte-order
-// mark (without one the file would not be read as UTF-16 again); the mark is only
-// written for UTF-8 when asked; single-byte sets have none. A text holding a character
-// the encoding cannot hold is a Failure naming that character and the encoding: it is
-// never written in a mixture of encodings.
+// The bytes save() writes for a text. The mark is written when asked (UTF-8 and
+// UTF-16); single-byte sets have none. Kept bytes are written in UTF-8 as the bytes they
+// stand for. A text holding a character the encoding cannot hold is a Failure naming
+// that character and the encoding: it is never written in a mixture of encodings.
 QByteArray encode(const QString &text, Encoding encoding, bool byteOrderMark = false);
 
 // The bytes encode() gives, handed to `write` piece by piece (the mark first), so that
@@ -100,9 +176,20 @@ QByteArray encode(const QString &text, Encoding encoding, bool byteOrderMark = f
 void encodeInPieces(QStringView text, Encoding encoding, bool byteOrderMark,
                     const std::function<void(QByteArrayView)> &write);
 
-// Writes the text as encode() does, atomically (QSaveFile): a failed write, or a text
-// the encoding cannot hold, leaves the old file whole and is a Failure with the reason.
-// Returns the encoding written, which is always the one asked for.
+// Writes the text as encode() does; a text the encoding cannot hold, or a failed write,
+// leaves the old file whole and is a Failure with the reason. The file stays the same
+// file: a symbolic link is followed (and stays a link); owner, group, mode, access
+// control lists and extended attributes are kept. A file of the one saving with one
+// name is replaced by a new one carrying all of these (written beside it, flushed, then
+// renamed over it). A file with more than one name, one owned by someone else, or one
+// whose attributes the new file cannot carry is written in place, so that every name
+// and attribute stays; a copy of its old content is flushed beside it first and put
+// back if the write fails. Returns the encoding written, always the one asked for.
 Encoding save(const QString &path, const QString &text, Encoding encoding, bool byteOrderMark = false);
+
+// Whether the file (links followed) is marked read-only: its owner has no write
+// permission, even if the one saving (the superuser) could write it anyway. The window
+// asks before such a file is written; save() keeps its mode. False for a missing file.
+bool isReadOnly(const QString &path);
 
 } // namespace TextFile

@@ -68,8 +68,8 @@ private slots:
         QTest::newRow("UTF-8 with BOM") << QByteArray("\xef\xbb\xbf"
                                                       "BODY {content=\"\xc3\xa9\";}")
                                         << TextFile::Encoding::Utf8 << true;
-        QTest::newRow("Latin-1") << QByteArray("BODY {content=\"\xe9\";}") << TextFile::Encoding::Latin1
-                                 << false;
+        QTest::newRow("windows-1252")
+            << QByteArray("BODY {content=\"\xe9\";}") << TextFile::Encoding::Windows1252 << false;
     }
 
     void successfulReadSetsFileAndEncoding()

@@ -24,7 +24,7 @@ void expectUtf8Question(DialogAnswerer &answer, bool saveAsUtf8)
         QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
         QCOMPARE(box->icon(), QMessageBox::Question);
         QCOMPARE(box->text(), QStringLiteral("This style sheet holds characters that cannot be saved in "
-                                             "ISO-8859-1, such as \"\u2192\" (U+2192). Do you want to save "
+                                             "windows-1252, such as \"\u2192\" (U+2192). Do you want to save "
                                              "it as UTF-8?"));
         QPushButton *utf8 = nullptr;
         for (QAbstractButton *button : box->buttons())
@@ -59,7 +59,7 @@ private slots:
         QTest::newRow("code window, Cancel") << true << false;
     }
 
-    // A Latin-1 file (the "é" as one byte) gains a character Latin-1 cannot hold: Save
+    // A windows-1252 file (the "é" as one byte) gains a character it cannot hold: Save
     // asks first; UTF-8 writes the whole file in UTF-8, Cancel leaves it as it was.
     void saveAsksBeforeChangingTheEncoding()
     {
@@ -73,7 +73,7 @@ private slots:
 
         if (codeWindow) {
             const TextFile::Loaded loaded = TextFile::load(path);
-            QCOMPARE(loaded.encoding, TextFile::Encoding::Latin1);
+            QCOMPARE(loaded.encoding, TextFile::Encoding::Windows1252);
             TCodeForm code;
             code.start(path, loaded.text, loaded.encoding);
             code.show();
@@ -92,7 +92,7 @@ private slots:
         } else {
             const auto form = startMainWindow(path);
             QVERIFY(form);
-            QCOMPARE(form->document().encoding(), TextFile::Encoding::Latin1);
+            QCOMPARE(form->document().encoding(), TextFile::Encoding::Windows1252);
             const QModelIndex content =
                 findNode(*form, QStringLiteral("P"), QStringLiteral("content=\"caf\u00E9\""));
             QVERIFY(content.isValid());
@@ -104,7 +104,7 @@ private slots:
             form->FinishClick();
             QVERIFY2(answer.done(), qPrintable(answer.report()));
             QCOMPARE(form->document().encoding(),
-                     saveAsUtf8 ? TextFile::Encoding::Utf8 : TextFile::Encoding::Latin1);
+                     saveAsUtf8 ? TextFile::Encoding::Utf8 : TextFile::Encoding::Windows1252);
             QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + path +
                                               (saveAsUtf8 ? QStringLiteral(" (saved as UTF-8)") : QString()));
             // Saved once in UTF-8, the next save asks nothing.
@@ -124,7 +124,8 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::newRow("missing") << QStringLiteral("missing.css")
                                  << QStringLiteral("No such file or directory");
-        QTest::newRow("folder") << QStringLiteral("folder.css") << QStringLiteral("Is a directory");
+        QTest::newRow("folder") << QStringLiteral("folder.css")
+                                << QStringLiteral("It is a folder, not a regular file");
     }
 
     void unreadableFileSaysWhy()

@@ -3,11 +3,16 @@
 #include "TextFile.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <csignal>
+#include <cstring>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 using TextFile::Encoding;
@@ -47,6 +52,15 @@ QByteArray contents(const QString &path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
 
+// A text read as UTF-8 keeps each byte that is not UTF-8 as U+DC00 + byte.
+QString kept(const QByteArray &bytes)
+{
+    QString text;
+    for (const char byte : bytes)
+        text += QChar(0xDC00 + uchar(byte));
+    return text;
+}
+
 // Every byte that a single-byte set can hold, line breaks aside.
 QByteArray everyByte()
 {
@@ -55,6 +69,22 @@ QByteArray everyByte()
         if (i != '\r' && i != '\n')
             all.append(char(i));
     return all;
+}
+
+// everyByte() read as windows-1252 (its table as browsers use it: the five bytes it
+// leaves free are the C1 controls of their code).
+QString everyByteInWindows1252()
+{
+    const QString high =
+        QStringLiteral("\u20ac\u0081\u201a\u0192\u201e\u2026\u2020\u2021\u02c6\u2030\u0160\u2039"
+                       "\u0152\u008d\u017d\u008f\u0090\u2018\u2019\u201c\u201d\u2022\u2013\u2014"
+                       "\u02dc\u2122\u0161\u203a\u0153\u009d\u017e\u0178");
+    QString text;
+    for (const char byte : everyByte()) {
+        const uchar b = uchar(byte);
+        text += b >= 0x80 && b < 0xA0 ? high[b - 0x80] : QChar(b);
+    }
+    return text;
 }
 
 } // namespace
@@ -99,14 +129,13 @@ private slots:
         QTest::newRow("UTF-16LE lone half of a pair is kept")
             << QByteArray("\xFF\xFE\x00\xD8x\x00", 6) << QString(QChar(0xD800)) + QLatin1Char('x')
             << "UTF-16LE" << true;
-        QTest::newRow("UTF-16LE mark, odd length: Latin-1") << QByteArray("\xFF\xFE"
-                                                                          "a")
-                                                            << QStringLiteral("\u00ff\u00fe"
-                                                                              "a")
-                                                            << "ISO-8859-1" << false;
-        QTest::newRow("UTF-8 mark, invalid UTF-8 after it: Latin-1")
-            << QByteArray("\xEF\xBB\xBF\xE9") << QStringLiteral("\u00ef\u00bb\u00bf\u00e9") << "ISO-8859-1"
-            << false;
+        QTest::newRow("UTF-16LE mark, odd length: windows-1252") << QByteArray("\xFF\xFE"
+                                                                               "a")
+                                                                 << QStringLiteral("\u00ff\u00fe"
+                                                                                   "a")
+                                                                 << "windows-1252" << false;
+        QTest::newRow("UTF-8 mark, a byte that is not UTF-8 after it is kept")
+            << QByteArray("\xEF\xBB\xBF\xE9") << kept("\xE9") << "UTF-8" << true;
         QTest::newRow("mark wins over @charset")
             << QByteArray("\xEF\xBB\xBF@charset \"windows-1250\";\xc3\xa9")
             << QStringLiteral("@charset \"windows-1250\";\u00e9") << "UTF-8" << true;
@@ -151,72 +180,107 @@ private slots:
         QTest::newRow("@charset UTF-16 in an ASCII file is UTF-8")
             << QByteArray("@charset \"UTF-16\";\xc3\xa9") << QStringLiteral("@charset \"UTF-16\";\u00e9")
             << "UTF-8" << false;
-        QTest::newRow("@charset UTF-16BE in an ASCII file, invalid UTF-8: Latin-1")
-            << QByteArray("@charset \"utf-16be\";\xe9") << QStringLiteral("@charset \"utf-16be\";\u00e9")
-            << "ISO-8859-1" << false;
-        QTest::newRow("@charset UTF-8, invalid UTF-8: Latin-1")
-            << QByteArray("@charset \"utf-8\";\xe9") << QStringLiteral("@charset \"utf-8\";\u00e9")
-            << "ISO-8859-1" << false;
+        QTest::newRow("@charset UTF-16BE in an ASCII file, a byte that is not UTF-8 is kept")
+            << QByteArray("@charset \"utf-16be\";\xe9")
+            << QStringLiteral("@charset \"utf-16be\";") + kept("\xe9") << "UTF-8" << false;
+        QTest::newRow("@charset UTF-8, a byte that is not UTF-8 is kept")
+            << QByteArray("@charset \"utf-8\";\xe9") << QStringLiteral("@charset \"utf-8\";") + kept("\xe9")
+            << "UTF-8" << false;
         QTest::newRow("@charset unknown name, UTF-8")
             << QByteArray("@charset \"no-such-set\";\xc3\xa9")
             << QStringLiteral("@charset \"no-such-set\";\u00e9") << "UTF-8" << false;
-        QTest::newRow("@charset unknown name, Latin-1")
+        QTest::newRow("@charset unknown name, windows-1252")
             << QByteArray("@charset \"no-such-set\";\x8a")
-            << QStringLiteral("@charset \"no-such-set\";\u008a") << "ISO-8859-1" << false;
+            << QStringLiteral("@charset \"no-such-set\";\u0160") << "windows-1252" << false;
         QTest::newRow("@charset empty name")
-            << QByteArray("@charset \"\";\x8a") << QStringLiteral("@charset \"\";\u008a") << "ISO-8859-1"
+            << QByteArray("@charset \"\";\x8a") << QStringLiteral("@charset \"\";\u0160") << "windows-1252"
             << false;
         QTest::newRow("@charset after a blank is not read")
             << QByteArray(" @charset \"windows-1250\";\x8a")
-            << QStringLiteral(" @charset \"windows-1250\";\u008a") << "ISO-8859-1" << false;
+            << QStringLiteral(" @charset \"windows-1250\";\u0160") << "windows-1252" << false;
         QTest::newRow("@charset after a line is not read")
             << QByteArray("A {}\r\n@charset \"windows-1250\";\x8a")
-            << QStringLiteral("A {}\r\n@charset \"windows-1250\";\u008a") << "ISO-8859-1" << false;
+            << QStringLiteral("A {}\r\n@charset \"windows-1250\";\u0160") << "windows-1252" << false;
         QTest::newRow("@charset in single quotes is not read")
-            << QByteArray("@charset 'windows-1250';\x8a") << QStringLiteral("@charset 'windows-1250';\u008a")
-            << "ISO-8859-1" << false;
+            << QByteArray("@charset 'windows-1250';\x8a") << QStringLiteral("@charset 'windows-1250';\u0160")
+            << "windows-1252" << false;
         QTest::newRow("@charset in capitals is not read")
             << QByteArray("@CHARSET \"windows-1250\";\x8a")
-            << QStringLiteral("@CHARSET \"windows-1250\";\u008a") << "ISO-8859-1" << false;
+            << QStringLiteral("@CHARSET \"windows-1250\";\u0160") << "windows-1252" << false;
         QTest::newRow("@charset without a blank is not read")
             << QByteArray("@charset\"windows-1250\";\x8a")
-            << QStringLiteral("@charset\"windows-1250\";\u008a") << "ISO-8859-1" << false;
+            << QStringLiteral("@charset\"windows-1250\";\u0160") << "windows-1252" << false;
         QTest::newRow("@charset with a blank before ; is not read")
             << QByteArray("@charset \"windows-1250\" ;\x8a")
-            << QStringLiteral("@charset \"windows-1250\" ;\u008a") << "ISO-8859-1" << false;
+            << QStringLiteral("@charset \"windows-1250\" ;\u0160") << "windows-1252" << false;
         QTest::newRow("@charset without ; is not read")
             << QByteArray("@charset \"windows-1250\"\x8a")
-            << QStringLiteral("@charset \"windows-1250\"\u008a") << "ISO-8859-1" << false;
+            << QStringLiteral("@charset \"windows-1250\"\u0160") << "windows-1252" << false;
         QTest::newRow("@charset without closing quote is not read")
-            << QByteArray("@charset \"windows-1250;\x8a") << QStringLiteral("@charset \"windows-1250;\u008a")
-            << "ISO-8859-1" << false;
+            << QByteArray("@charset \"windows-1250;\x8a") << QStringLiteral("@charset \"windows-1250;\u0160")
+            << "windows-1252" << false;
         QTest::newRow("@charset closing past the first 1024 bytes is not read")
             << "@charset \"" + QByteArray(1020, 'x') + "\";\x8a"
-            << "@charset \"" + QString(1020, QLatin1Char('x')) + QStringLiteral("\";\u008a") << "ISO-8859-1"
+            << "@charset \"" + QString(1020, QLatin1Char('x')) + QStringLiteral("\";\u0160") << "windows-1252"
             << false;
-        // A set that leaves a byte undefined cannot hold the file: every byte survives
-        // as Latin-1 instead.
+        // A set that leaves a byte undefined cannot hold the file: the decision goes on,
+        // and every byte survives in windows-1252.
         QTest::newRow("@charset ISO-8859-3, a byte it leaves undefined")
             << QByteArray("@charset \"ISO-8859-3\";\xa1\xa5")
-            << QStringLiteral("@charset \"ISO-8859-3\";\u00a1\u00a5") << "ISO-8859-1" << false;
+            << QStringLiteral("@charset \"ISO-8859-3\";\u00a1\u00a5") << "windows-1252" << false;
         QTest::newRow("@charset ISO-8859-3, defined bytes")
             << QByteArray("@charset \"ISO-8859-3\";\xa1") << QStringLiteral("@charset \"ISO-8859-3\";\u0126")
             << "ISO-8859-3" << false;
 
-        // Neither mark nor @charset.
-        QTest::newRow("Latin-1 byte") << QByteArray("P {content=\"\xe9\";}")
-                                      << QStringLiteral("P {content=\"\u00e9\";}") << "ISO-8859-1" << false;
-        QTest::newRow("UTF-8 then a stray byte: Latin-1")
-            << QByteArray("\xc3\xa9\r\n\xe9") << QStringLiteral("\u00c3\u00a9\r\n\u00e9") << "ISO-8859-1"
+        // Neither mark nor @charset: UTF-8 when more of the bytes from 0x80 up are valid
+        // UTF-8 than not, the others kept as they are; else windows-1252.
+        QTest::newRow("a stray byte in a UTF-8 file is kept")
+            << QByteArray("P {content: \"h\xc3\xa9llo \xe2\x80\x94 \xe6\x97\xa5\xe6\x9c\xac\"} /* \xff */")
+            << QStringLiteral("P {content: \"h\u00e9llo \u2014 \u65e5\u672c\"} /* ") + kept("\xff") +
+                   QStringLiteral(" */")
+            << "UTF-8" << false;
+        QTest::newRow("UTF-8 then a stray byte")
+            << QByteArray("\xc3\xa9\r\n\xe9") << QStringLiteral("\u00e9\r\n") + kept("\xe9") << "UTF-8"
             << false;
-        QTest::newRow("UTF-8 of a lone surrogate: Latin-1")
-            << QByteArray("\xed\xa0\x80") << QStringLiteral("\u00ed\u00a0\u0080") << "ISO-8859-1" << false;
-        QTest::newRow("overlong UTF-8: Latin-1")
-            << QByteArray("\xc0\xaf") << QStringLiteral("\u00c0\u00af") << "ISO-8859-1" << false;
-        QTest::newRow("UTF-8 cut short: Latin-1")
-            << QByteArray("a\xe2\x82") << QStringLiteral("a\u00e2\u0082") << "ISO-8859-1" << false;
-        QTest::newRow("every byte: Latin-1")
-            << everyByte() << QString::fromLatin1(everyByte()) << "ISO-8859-1" << false;
+        QTest::newRow("UTF-8 of a lone surrogate among UTF-8 is kept byte by byte")
+            << QByteArray("\xe2\x82\xac\xc3\xa9\xed\xa0\x80")
+            << QStringLiteral("\u20ac\u00e9") + kept("\xed\xa0\x80") << "UTF-8" << false;
+        QTest::newRow("a character of private use is not a kept byte")
+            << QByteArray("\xef\x9e\xa2\xa2\xee\x80\x80")
+            << QStringLiteral("\uf7a2") + kept("\xa2") + QStringLiteral("\ue000") << "UTF-8" << false;
+        QTest::newRow("as many stray bytes as UTF-8: windows-1252")
+            << QByteArray("\xc3\xa9\xe9\xe9") << QStringLiteral("\u00c3\u00a9\u00e9\u00e9") << "windows-1252"
+            << false;
+        QTest::newRow("single-byte: windows-1252")
+            << QByteArray("P {content=\"\xe9\";}") << QStringLiteral("P {content=\"\u00e9\";}")
+            << "windows-1252" << false;
+        QTest::newRow("windows-1252 quotes and euro")
+            << QByteArray("P {content: \x93hi\x94 \x80;}")
+            << QStringLiteral("P {content: \u201chi\u201d \u20ac;}") << "windows-1252" << false;
+        QTest::newRow("windows-1252, the five bytes it leaves free")
+            << QByteArray("\x81\x8d\x8f\x90\x9d") << QStringLiteral("\u0081\u008d\u008f\u0090\u009d")
+            << "windows-1252" << false;
+        QTest::newRow("UTF-8 of a lone surrogate alone: windows-1252")
+            << QByteArray("\xed\xa0\x80") << QStringLiteral("\u00ed\u00a0\u20ac") << "windows-1252" << false;
+        QTest::newRow("overlong UTF-8: windows-1252")
+            << QByteArray("\xc0\xaf") << QStringLiteral("\u00c0\u00af") << "windows-1252" << false;
+        QTest::newRow("UTF-8 cut short: windows-1252")
+            << QByteArray("a\xe2\x82") << QStringLiteral("a\u00e2\u201a") << "windows-1252" << false;
+        QTest::newRow("every byte: windows-1252")
+            << everyByte() << everyByteInWindows1252() << "windows-1252" << false;
+
+        // UTF-16 without a mark, told by its NUL bytes, and written back without one.
+        QTest::newRow("UTF-16LE without a mark")
+            << utf16le(QStringLiteral("P {content: \"\u65e5\u672c\"}\r\n"))
+            << QStringLiteral("P {content: \"\u65e5\u672c\"}\r\n") << "UTF-16LE" << false;
+        QTest::newRow("UTF-16BE without a mark")
+            << utf16be(QStringLiteral("A {x=y;}\r\n\U0001F600")) << QStringLiteral("A {x=y;}\r\n\U0001F600")
+            << "UTF-16BE" << false;
+        QTest::newRow("UTF-16LE without a mark, a lone half of a pair is kept")
+            << utf16le(QStringLiteral("a {}") + QChar(0xDC80)) << QStringLiteral("a {}") + QChar(0xDC80)
+            << "UTF-16LE" << false;
+        QTest::newRow("NUL pattern of an odd number of bytes: UTF-8, every byte kept")
+            << QByteArray("a\0b\0c", 5) << QString::fromLatin1("a\0b\0c", 5) << "UTF-8" << false;
     }
     void decision()
     {
@@ -260,7 +324,7 @@ private slots:
     }
 
     // Each set this program knows keeps every byte through a load and a save, whether
-    // it defines the byte (read in the set) or not (the file is read as Latin-1).
+    // it defines the byte (read in the set) or not (the file is read as windows-1252).
     void everySetKeepsEveryByte_data()
     {
         QTest::addColumn<QString>("name");
@@ -281,7 +345,7 @@ private slots:
         QCOMPARE(Encoding::fromLabel(name.toLatin1()), encoding);
         const QByteArray bytes = "@charset \"" + name.toLatin1() + "\";" + everyByte();
         const TextFile::Loaded loaded = TextFile::decode(bytes);
-        QVERIFY(loaded.encoding == *encoding || loaded.encoding == Encoding::Latin1);
+        QVERIFY(loaded.encoding == *encoding || loaded.encoding == Encoding::Windows1252);
         QCOMPARE(TextFile::encode(loaded.text, loaded.encoding), bytes);
         // Without the bytes it leaves undefined, the file is read in the set itself.
         QByteArray defined = "@charset \"" + name.toLatin1() + "\";";
@@ -292,6 +356,135 @@ private slots:
         QVERIFY2(defined.size() > 10 + name.size() + 128, "the set defines fewer than 128 bytes");
         QCOMPARE(TextFile::decode(defined).encoding, *encoding);
         QCOMPARE(TextFile::encode(TextFile::decode(defined).text, *encoding), defined);
+    }
+
+    // Bytes of a UTF-8 file that are not UTF-8 are kept as U+DC00 + byte: counted,
+    // found by keptByte(), written back as themselves, and refused by name in a
+    // single-byte set. Half of a real pair (U+1F480 is D83D DC80) is no kept byte.
+    void keptBytesAreMarkedAndWrittenBack()
+    {
+        const QByteArray bytes("a\xff\xc3\xa9\xfe\r\n\xf0\x9f\x92\x80\x80");
+        const TextFile::Loaded loaded = TextFile::decode(bytes);
+        QCOMPARE(loaded.encoding, Encoding::Utf8);
+        QCOMPARE(loaded.keptBytes, qsizetype(3));
+        QCOMPARE(loaded.text, QStringLiteral("a") + kept("\xff") + QStringLiteral("\u00e9") + kept("\xfe") +
+                                  QStringLiteral("\r\n\U0001F480") + kept("\x80"));
+        QList<int> found;
+        for (qsizetype i = 0; i < loaded.text.size(); ++i)
+            if (const std::optional<uchar> byte = TextFile::keptByte(loaded.text, i))
+                found << int(i) << int(*byte);
+        QCOMPARE(found, (QList<int>{1, 0xff, 3, 0xfe, 8, 0x80}));
+        QCOMPARE(TextFile::firstUnencodable(loaded.text, Encoding::Utf8), -1);
+        QCOMPARE(TextFile::encode(loaded.text, Encoding::Utf8), bytes);
+        QByteArray pieces;
+        TextFile::encodeInPieces(loaded.text, Encoding::Utf8, false, [&](QByteArrayView b) { pieces += b; });
+        QCOMPARE(pieces, bytes);
+        try {
+            TextFile::encode(loaded.text, Encoding::Windows1252);
+            QFAIL("a kept byte was written in windows-1252");
+        } catch (const Failure &failure) {
+            QCOMPARE(failure.message(),
+                     QStringLiteral(
+                         "The byte 0xFF in line 1, which is not UTF-8, cannot be saved in windows-1252"));
+        }
+    }
+
+    // With line breaks kept, decoding then encoding gives the same bytes whatever the
+    // breaks are; the text is the usual one but for its breaks.
+    void keepingLineBreaksGivesTheSameBytes_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<bool>("byteOrderMark");
+        QTest::newRow("UTF-8, LF") << QByteArray("a {}\nb {}\n") << "UTF-8" << false;
+        QTest::newRow("UTF-8, every kind") << QByteArray("a\r\nb\nc\rd\r\r\n\n\re") << "UTF-8" << false;
+        QTest::newRow("UTF-8, LF within runs of eight ASCII bytes")
+            << QByteArray(37, 'x') + "\n" + QByteArray(16, 'y') + "\r" + QByteArray(7, 'z') << "UTF-8"
+            << false;
+        QTest::newRow("UTF-8 with mark and a kept byte")
+            << QByteArray("\xef\xbb\xbf\xc3\xa9\r\xff\n") << "UTF-8" << true;
+        QTest::newRow("windows-1252, CR and LF") << QByteArray("\x93\n\x94\r") << "windows-1252" << false;
+        QTest::newRow("@charset windows-1250, LF")
+            << QByteArray("@charset \"windows-1250\";\n\x8a\n") << "windows-1250" << false;
+        QTest::newRow("UTF-16LE with mark, LF and CR")
+            << "\xFF\xFE" + utf16le(QStringLiteral("a\nb\r")) << "UTF-16LE" << true;
+        QTest::newRow("UTF-16BE without mark, CR")
+            << utf16be(QStringLiteral("a {}\rb {}\r")) << "UTF-16BE" << false;
+    }
+    void keepingLineBreaksGivesTheSameBytes()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QFETCH(bool, byteOrderMark);
+        const TextFile::Loaded kept = TextFile::decode(bytes, TextFile::LineBreaks::Keep);
+        QCOMPARE(kept.encoding.name(), encoding);
+        QCOMPARE(kept.byteOrderMark, byteOrderMark);
+        QCOMPARE(TextFile::encode(kept.text, kept.encoding, kept.byteOrderMark), bytes);
+        const TextFile::Loaded usual = TextFile::decode(bytes);
+        QCOMPARE(usual.encoding, kept.encoding);
+        QCOMPARE(TextFile::normaliseLineBreaks(kept.text), usual.text);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.css"));
+        QVERIFY(writeFile(path, bytes));
+        QCOMPARE(TextFile::load(path, TextFile::LineBreaks::Keep).text, kept.text);
+    }
+
+    // Reading again in the encoding the user chose: its mark is left out, bytes it
+    // does not define are refused by name.
+    void decodeInAChosenEncoding_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("encoding");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("byteOrderMark");
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("windows-1250 instead of the guess")
+            << QByteArray("\x9c\n") << "windows-1250" << QStringLiteral("\u015b\r\n") << false << QString();
+        QTest::newRow("ISO-8859-1 reads every byte")
+            << QByteArray("\x80\xe9") << "ISO-8859-1" << QStringLiteral("\u0080\u00e9") << false << QString();
+        QTest::newRow("UTF-8 keeps what is not UTF-8")
+            << QByteArray("\xe9") << "UTF-8" << kept("\xe9") << false << QString();
+        QTest::newRow("UTF-8 with its mark") << QByteArray("\xef\xbb\xbf"
+                                                           "a")
+                                             << "UTF-8"
+                                             << "a" << true << QString();
+        QTest::newRow("UTF-16LE with its mark") << QByteArray("\xff\xfe"
+                                                              "a\0",
+                                                              4)
+                                                << "UTF-16LE"
+                                                << "a" << true << QString();
+        QTest::newRow("UTF-16BE without a mark") << QByteArray("\0a\0\r", 4) << "UTF-16BE"
+                                                 << "a\r\n"
+                                                 << false << QString();
+        QTest::newRow("UTF-16LE, odd number of bytes")
+            << QByteArray("a\0b", 3) << "UTF-16LE" << QString() << false
+            << "The file cannot be read as UTF-16LE: it has an odd number of bytes";
+        QTest::newRow("a byte ISO-8859-3 leaves undefined")
+            << QByteArray("ab\xa5") << "ISO-8859-3" << QString() << false
+            << "The file cannot be read as ISO-8859-3: it has no character for the byte 0xA5 at offset 2";
+    }
+    void decodeInAChosenEncoding()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, encoding);
+        QFETCH(QString, text);
+        QFETCH(bool, byteOrderMark);
+        QFETCH(QString, failure);
+        const std::optional<Encoding> chosen = Encoding::fromName(encoding);
+        if (!chosen)
+            QSKIP("The Qt on this machine does not convert this set");
+        try {
+            const TextFile::Loaded loaded = TextFile::decodeIn(bytes, *chosen);
+            QVERIFY2(failure.isEmpty(), "read what the encoding cannot read");
+            QCOMPARE(loaded.text, text);
+            QCOMPARE(loaded.encoding, *chosen);
+            QCOMPARE(loaded.byteOrderMark, byteOrderMark);
+            QCOMPARE(TextFile::encode(TextFile::decodeIn(bytes, *chosen, TextFile::LineBreaks::Keep).text,
+                                      *chosen, byteOrderMark),
+                     bytes);
+        } catch (const Failure &refused) {
+            QCOMPARE(refused.message(), failure);
+        }
     }
 
     void canEncode_data()
@@ -423,14 +616,15 @@ private slots:
         QCOMPARE(Encoding::fromLabel("utf"), std::nullopt);
     }
 
-    // UTF-16 is always written with its mark: without one it would not be read again.
-    void utf16IsWrittenWithItsMark()
+    // The mark is written when asked: UTF-16 read without one is written back without.
+    void markIsWrittenWhenAsked()
     {
-        QCOMPARE(TextFile::encode(QStringLiteral("a"), Encoding::Utf16LE, false), QByteArray("\xFF\xFE"
-                                                                                             "a\0",
-                                                                                             4));
-        QCOMPARE(TextFile::encode(QStringLiteral("a"), Encoding::Utf16BE, false),
+        QCOMPARE(TextFile::encode(QStringLiteral("a"), Encoding::Utf16LE, true), QByteArray("\xFF\xFE"
+                                                                                            "a\0",
+                                                                                            4));
+        QCOMPARE(TextFile::encode(QStringLiteral("a"), Encoding::Utf16BE, true),
                  QByteArray("\xFE\xFF\0a", 4));
+        QCOMPARE(TextFile::encode(QStringLiteral("a"), Encoding::Utf16LE, false), QByteArray("a\0", 2));
         QCOMPARE(TextFile::encode(QStringLiteral("a"), Encoding::Latin1, true), QByteArray("a"));
         QCOMPARE(TextFile::encode(QStringLiteral("a"), Encoding::Utf8, true), QByteArray("\xEF\xBB\xBF"
                                                                                          "a"));
@@ -470,29 +664,59 @@ private slots:
         QCOMPARE(contents(path), bytes);
     }
 
-    // A file that cannot be read is a Failure with its name and the system's reason.
-    void unreadableFileGivesTheReason_data()
+    // Only a regular file is read: anything else is refused at once with what it is,
+    // before a read that could block or go on without end; a file that cannot be read
+    // says the system's reason. Nothing is written over what is no regular file.
+    void onlyRegularFilesAreRead_data()
     {
-        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("missing") << "none.css"
+        QTest::newRow("missing") << "missing"
                                  << "No such file or directory";
         QTest::newRow("folder") << "folder"
-                                << "Is a directory";
-        QTest::newRow("no permission") << "locked.css"
+                                << "It is a folder, not a regular file";
+        QTest::newRow("named pipe") << "pipe"
+                                    << "It is a named pipe, not a regular file";
+        QTest::newRow("link to a named pipe") << "link to pipe"
+                                              << "It is a named pipe, not a regular file";
+        QTest::newRow("socket") << "socket"
+                                << "It is a socket, not a regular file";
+        QTest::newRow("device without end") << "/dev/zero"
+                                            << "It is a device, not a regular file";
+        QTest::newRow("no permission") << "locked"
                                        << "Permission denied";
     }
-    void unreadableFileGivesTheReason()
+    void onlyRegularFilesAreRead()
     {
-        QFETCH(QString, name);
+        QFETCH(QString, kind);
         QFETCH(QString, reason);
         QTemporaryDir dir;
-        const QString path = dir.filePath(name);
-        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
-        QVERIFY(writeFile(dir.filePath(QStringLiteral("locked.css")), "A {}"));
-        QVERIFY(QFile::setPermissions(dir.filePath(QStringLiteral("locked.css")), QFileDevice::WriteOwner));
-        if (name == QLatin1String("locked.css") && geteuid() == 0)
-            QSKIP("The superuser reads a file whatever its permissions");
+        QString path = dir.filePath(kind);
+        if (kind == QLatin1String("folder")) {
+            QVERIFY(QDir(dir.path()).mkdir(kind));
+        } else if (kind.endsWith(QLatin1String("pipe"))) {
+            QCOMPARE(mkfifo(QFile::encodeName(dir.filePath(QStringLiteral("pipe"))).constData(), 0600), 0);
+            if (kind != QLatin1String("pipe"))
+                QVERIFY(QFile::link(QStringLiteral("pipe"), path));
+        } else if (kind == QLatin1String("socket")) {
+            const int fd = socket(AF_UNIX, SOCK_STREAM, 0);
+            sockaddr_un address{};
+            address.sun_family = AF_UNIX;
+            const QByteArray name = QFile::encodeName(path);
+            QVERIFY(name.size() < qsizetype(sizeof address.sun_path));
+            std::memcpy(address.sun_path, name.constData(), size_t(name.size()));
+            QCOMPARE(bind(fd, reinterpret_cast<sockaddr *>(&address), sizeof address), 0);
+            close(fd);
+        } else if (kind.startsWith(QLatin1Char('/'))) {
+            path = kind;
+        } else if (kind == QLatin1String("locked")) {
+            if (geteuid() == 0)
+                QSKIP("The superuser reads a file whatever its permissions");
+            QVERIFY(writeFile(path, "A {}"));
+            QVERIFY(QFile::setPermissions(path, QFileDevice::WriteOwner));
+        }
+        QElapsedTimer timer;
+        timer.start();
         QString message;
         try {
             TextFile::load(path);
@@ -500,6 +724,89 @@ private slots:
             message = failure.message();
         }
         QCOMPARE(message, QStringLiteral("Cannot open file \"%1\". %2").arg(path, reason));
+        QVERIFY(timer.elapsed() < 5000);
+        if (kind != QLatin1String("locked"))
+            QVERIFY_THROWS_EXCEPTION(Failure, TextFile::regularFileSize(path));
+        // Saving over it is refused and leaves it as it was.
+        if (reason.endsWith(QLatin1String("not a regular file")) && path.startsWith(dir.path())) {
+            struct stat before;
+            QCOMPARE(lstat(QFile::encodeName(path).constData(), &before), 0);
+            QVERIFY_THROWS_EXCEPTION(Failure, TextFile::save(path, QStringLiteral("x"), Encoding::Utf8));
+            struct stat after;
+            QCOMPARE(lstat(QFile::encodeName(path).constData(), &after), 0);
+            QCOMPARE(after.st_ino, before.st_ino);
+            QCOMPARE(after.st_mode, before.st_mode);
+        }
+    }
+
+    // A file above the limit is refused before it is read, as its own kind of failure
+    // that says its size, so that the window can ask and read it without the limit.
+    void sizeLimit_data()
+    {
+        QTest::addColumn<int>("size");
+        QTest::addColumn<qint64>("limit");
+        QTest::addColumn<bool>("tooLarge");
+        QTest::newRow("at the limit") << 1000 << qint64(1000) << false;
+        QTest::newRow("a byte above") << 1001 << qint64(1000) << true;
+        QTest::newRow("empty file, limit 0") << 0 << qint64(0) << false;
+        QTest::newRow("no limit") << 5000 << qint64(-1) << false;
+        QTest::newRow("the default") << 5000 << TextFile::DefaultSizeLimit << false;
+    }
+    void sizeLimit()
+    {
+        QFETCH(int, size);
+        QFETCH(qint64, limit);
+        QFETCH(bool, tooLarge);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.css"));
+        QVERIFY(writeFile(path, QByteArray(size, 'a')));
+        QCOMPARE(TextFile::regularFileSize(path), qint64(size));
+        TextFile::LoadOptions options;
+        options.sizeLimit = limit;
+        try {
+            QCOMPARE(TextFile::load(path, options).text.size(), qsizetype(size));
+            QVERIFY(!tooLarge);
+        } catch (const TextFile::TooLarge &refused) {
+            QVERIFY(tooLarge);
+            QCOMPARE(refused.size(), qint64(size));
+            QCOMPARE(refused.limit(), limit);
+            QVERIFY2(
+                refused.message().startsWith(QStringLiteral("Cannot open file \"%1\". It is ").arg(path)),
+                qPrintable(refused.message()));
+        }
+        QCOMPARE(TextFile::DefaultSizeLimit, qint64(512) * 1024 * 1024);
+    }
+
+    // A large file is read in pieces of a megabyte, each reported; the reading can be
+    // cancelled between pieces.
+    void progressAndCancel()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.css"));
+        constexpr qint64 MB = 1 << 20;
+        QVERIFY(writeFile(path, QByteArray(3 * MB + 5, 'a')));
+        QList<qint64> reads;
+        TextFile::LoadOptions options;
+        options.progress = [&](qint64 read, qint64 total) {
+            reads << read;
+            return total == 3 * MB + 5;
+        };
+        QCOMPARE(TextFile::load(path, options).text.size(), 3 * MB + 5);
+        QCOMPARE(reads, (QList<qint64>{MB, 2 * MB, 3 * MB, 3 * MB + 5}));
+
+        reads.clear();
+        options.progress = [&](qint64 read, qint64) {
+            reads << read;
+            return false;
+        };
+        QString message;
+        try {
+            TextFile::load(path, options);
+        } catch (const TextFile::Cancelled &cancelled) {
+            message = cancelled.message();
+        }
+        QCOMPARE(message, QStringLiteral("Reading file \"%1\" was cancelled").arg(path));
+        QCOMPARE(reads, QList<qint64>{MB});
     }
 
     // A write that fails half-way (here: the file-size limit) leaves the old file whole
