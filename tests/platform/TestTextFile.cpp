@@ -5,14 +5,21 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QtEndian>
 #include <csignal>
+#include <cstdio>
 #include <cstring>
+#include <functional>
+#include <grp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
+#include <sys/wait.h>
+#include <sys/xattr.h>
 #include <unistd.h>
 
 using TextFile::Encoding;
@@ -85,6 +92,65 @@ QString everyByteInWindows1252()
         text += b >= 0x80 && b < 0xA0 ? high[b - 0x80] : QChar(b);
     }
     return text;
+}
+
+// A user and a group no one on the machine has.
+constexpr int OtherUser = 54321;
+constexpr int OtherGroup = 54322;
+
+// Runs `work` in a child process as the user, with the group as its only one; the
+// child's exit status (0 when the work threw nothing).
+int runAs(int user, int group, const std::function<void()> &work)
+{
+    const pid_t child = fork();
+    if (child == 0) {
+        const gid_t groups[] = {gid_t(group)};
+        if (setgroups(1, groups) != 0 || setresgid(gid_t(group), gid_t(group), gid_t(group)) != 0 ||
+            setresuid(uid_t(user), uid_t(user), uid_t(user)) != 0)
+            _exit(2);
+        try {
+            work();
+        } catch (const Failure &failure) {
+            std::fprintf(stderr, "%s\n", failure.what());
+            _exit(1);
+        }
+        _exit(0);
+    }
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child)
+        return -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// An access control list as the system keeps it in the file's attribute
+// system.posix_acl_access: a version, then entries of tag, permissions and id.
+struct AccessEntry
+{
+    quint16 tag;
+    quint16 permissions;
+    quint32 id;
+};
+QByteArray accessList(std::initializer_list<AccessEntry> entries)
+{
+    QByteArray bytes;
+    const auto append = [&](auto value) {
+        const auto little = qToLittleEndian(value);
+        bytes.append(reinterpret_cast<const char *>(&little), sizeof little);
+    };
+    append(quint32(2));
+    for (const AccessEntry &entry : entries) {
+        append(entry.tag);
+        append(entry.permissions);
+        append(entry.id);
+    }
+    return bytes;
+}
+
+QByteArray attribute(const QByteArray &path, const char *name)
+{
+    QByteArray value(4096, Qt::Uninitialized);
+    const ssize_t size = getxattr(path.constData(), name, value.data(), size_t(value.size()));
+    return size < 0 ? QByteArray("(none)") : value.left(size);
 }
 
 } // namespace
@@ -809,13 +875,180 @@ private slots:
         QCOMPARE(reads, QList<qint64>{MB});
     }
 
+    // The file stays the same file: owner, group and mode stay; a file with two names,
+    // or one of another owner, is written in place (both names see the text); a link
+    // stays a link. `saver` runs the save as another user (a child process).
+    void fileStaysTheSameFile_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("owner"); // -1: the one saving
+        QTest::addColumn<int>("group"); // -1: the one saving's
+        QTest::addColumn<QString>("link");
+        QTest::addColumn<int>("saver"); // -1: this process
+        QTest::addColumn<bool>("inPlace");
+        QTest::newRow("own file, mode 0640") << 0640 << -1 << -1 << QString() << -1 << false;
+        QTest::newRow("read-only own file keeps its mode") << 0444 << -1 << -1 << QString() << -1 << false;
+        QTest::newRow("own file of another group") << 0664 << -1 << OtherGroup << QString() << -1 << false;
+        QTest::newRow("own file, set-group bit") << 02664 << -1 << OtherGroup << QString() << -1 << false;
+        QTest::newRow("file of another user") << 0644 << OtherUser << OtherGroup << QString() << -1 << true;
+        QTest::newRow("two hard links") << 0644 << -1 << -1 << "hard" << -1 << true;
+        QTest::newRow("symbolic link") << 0600 << -1 << -1 << "symbolic" << -1 << false;
+        QTest::newRow("symbolic link to a file of another user")
+            << 0644 << OtherUser << OtherGroup << "symbolic" << -1 << true;
+        QTest::newRow("group-writable file of the superuser saved by another user")
+            << 0664 << 0 << OtherGroup << QString() << OtherUser << true;
+    }
+    void fileStaysTheSameFile()
+    {
+        QFETCH(int, mode);
+        QFETCH(int, owner);
+        QFETCH(int, group);
+        QFETCH(QString, link);
+        QFETCH(int, saver);
+        QFETCH(bool, inPlace);
+        if ((owner >= 0 || group >= 0 || saver >= 0) && geteuid() != 0)
+            QSKIP("Giving a file to another user needs the superuser");
+        QTemporaryDir dir;
+        // The folder is open to the other user, as a shared folder would be.
+        QCOMPARE(chmod(QFile::encodeName(dir.path()).constData(), 0777), 0);
+        const QString path = dir.filePath(QStringLiteral("a.css"));
+        const QByteArray native = QFile::encodeName(path);
+        QVERIFY(writeFile(path, "old"));
+        QCOMPARE(chown(native.constData(), uid_t(owner), gid_t(group)), 0);
+        QCOMPARE(chmod(native.constData(), mode_t(mode)), 0);
+        QString savedPath = path;
+        if (link == QLatin1String("hard")) {
+            QCOMPARE(::link(native.constData(),
+                            QFile::encodeName(dir.filePath(QStringLiteral("b.css"))).constData()),
+                     0);
+        } else if (link == QLatin1String("symbolic")) {
+            savedPath = dir.filePath(QStringLiteral("link.css"));
+            QVERIFY(QFile::link(QStringLiteral("a.css"), savedPath));
+        }
+        const QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden);
+        struct stat before;
+        QCOMPARE(stat(native.constData(), &before), 0);
+
+        const QString text = QStringLiteral("new \u00e9");
+        if (saver < 0) {
+            TextFile::save(savedPath, text, Encoding::Utf8);
+        } else {
+            QCOMPARE(runAs(saver, OtherGroup, [&] { TextFile::save(savedPath, text, Encoding::Utf8); }), 0);
+        }
+
+        struct stat after;
+        QCOMPARE(stat(native.constData(), &after), 0);
+        QCOMPARE(contents(path), text.toUtf8());
+        QCOMPARE(after.st_uid, before.st_uid);
+        QCOMPARE(after.st_gid, before.st_gid);
+        QCOMPARE(after.st_mode, before.st_mode);
+        QCOMPARE(after.st_nlink, before.st_nlink);
+        if (inPlace)
+            QCOMPARE(after.st_ino, before.st_ino);
+        if (link == QLatin1String("hard"))
+            QCOMPARE(contents(dir.filePath(QStringLiteral("b.css"))), text.toUtf8());
+        if (link == QLatin1String("symbolic"))
+            QCOMPARE(QFileInfo(savedPath).symLinkTarget(), path);
+        // Nothing is left beside it.
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::System | QDir::Hidden), names);
+    }
+
+    // Extended attributes and access control lists stay, whether the file is replaced
+    // or written in place.
+    void attributesStay_data()
+    {
+        QTest::addColumn<bool>("hardLink");
+        QTest::newRow("replaced") << false;
+        QTest::newRow("written in place") << true;
+    }
+    void attributesStay()
+    {
+        QFETCH(bool, hardLink);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.css"));
+        const QByteArray native = QFile::encodeName(path);
+        QVERIFY(writeFile(path, "old"));
+        if (hardLink)
+            QCOMPARE(link(native.constData(),
+                          QFile::encodeName(dir.filePath(QStringLiteral("b.css"))).constData()),
+                     0);
+        const QByteArray note("kept");
+        if (setxattr(native.constData(), "user.loomwright.note", note.constData(), size_t(note.size()), 0) !=
+            0)
+            QSKIP("This file system keeps no extended attributes");
+        // user::rw-, user:OtherUser:rw-, group::r--, mask::rw-, other::---
+        const QByteArray acl = accessList(
+            {{0x01, 6, ~0u}, {0x02, 6, uint(OtherUser)}, {0x04, 4, ~0u}, {0x10, 6, ~0u}, {0x20, 0, ~0u}});
+        const bool withAcl = setxattr(native.constData(), "system.posix_acl_access", acl.constData(),
+                                      size_t(acl.size()), 0) == 0;
+        struct stat before;
+        QCOMPARE(stat(native.constData(), &before), 0);
+
+        TextFile::save(path, QStringLiteral("new"), Encoding::Utf8);
+
+        QCOMPARE(contents(path), QByteArray("new"));
+        QCOMPARE(attribute(native, "user.loomwright.note"), note);
+        if (withAcl)
+            QCOMPARE(attribute(native, "system.posix_acl_access"), acl);
+        struct stat after;
+        QCOMPARE(stat(native.constData(), &after), 0);
+        QCOMPARE(after.st_mode, before.st_mode);
+        if (hardLink)
+            QCOMPARE(after.st_ino, before.st_ino);
+        if (!withAcl)
+            QSKIP("Extended attributes stay; this file system keeps no access control lists");
+    }
+
+    // A read-only file is one whose owner may not write it, even when the superuser
+    // could; a link answers for its file.
+    void readOnly_data()
+    {
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<bool>("readOnly");
+        QTest::newRow("0444") << 0444 << true;
+        QTest::newRow("0644") << 0644 << false;
+        QTest::newRow("0200") << 0200 << false;
+        QTest::newRow("0466: others may write, not the owner") << 0466 << true;
+        QTest::newRow("missing") << -1 << false;
+    }
+    void readOnly()
+    {
+        QFETCH(int, mode);
+        QFETCH(bool, readOnly);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.css"));
+        if (mode >= 0) {
+            QVERIFY(writeFile(path, "x"));
+            QCOMPARE(chmod(QFile::encodeName(path).constData(), mode_t(mode)), 0);
+        }
+        QCOMPARE(TextFile::isReadOnly(path), readOnly);
+        const QString link = dir.filePath(QStringLiteral("link.css"));
+        QVERIFY(QFile::link(path, link));
+        QCOMPARE(TextFile::isReadOnly(link), readOnly);
+    }
+
     // A write that fails half-way (here: the file-size limit) leaves the old file whole
-    // and says why.
+    // and says why, whether the file is replaced or written in place; nothing is left
+    // beside it.
+    void failedSaveLeavesTheOldFile_data()
+    {
+        QTest::addColumn<bool>("hardLink");
+        QTest::newRow("replaced") << false;
+        QTest::newRow("written in place") << true;
+    }
     void failedSaveLeavesTheOldFile()
     {
+        QFETCH(bool, hardLink);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("a.css"));
         TextFile::save(path, QStringLiteral("old"), Encoding::Utf8);
+        if (hardLink)
+            QCOMPARE(::link(QFile::encodeName(path).constData(),
+                            QFile::encodeName(dir.filePath(QStringLiteral("b.css"))).constData()),
+                     0);
+        const QStringList names = QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System);
+        struct stat before;
+        QCOMPARE(stat(QFile::encodeName(path).constData(), &before), 0);
         rlimit saved{};
         getrlimit(RLIMIT_FSIZE, &saved);
         const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
@@ -830,9 +1063,13 @@ private slots:
         }
         setrlimit(RLIMIT_FSIZE, &saved);
         signal(SIGXFSZ, previousHandler);
-        QVERIFY(message.contains(path));
-        QCOMPARE(TextFile::load(path).text, QStringLiteral("old"));
-        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("a.css")});
+        QVERIFY2(message.startsWith(QStringLiteral("Cannot write file \"%1\". ").arg(path)),
+                 qPrintable(message));
+        QCOMPARE(contents(path), QByteArray("old"));
+        struct stat after;
+        QCOMPARE(stat(QFile::encodeName(path).constData(), &after), 0);
+        QCOMPARE(after.st_ino, before.st_ino);
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden | QDir::System), names);
     }
 
     void saveIntoMissingFolderFails()
