@@ -10,6 +10,8 @@
 #include <QSaveFile>
 #include <QtEndian>
 #include <algorithm>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -96,24 +98,48 @@ struct Head
     bool utf16 = false;
 };
 
-// Reads the head of a recovery file, leaving the file at the first byte of the text.
-std::optional<Head> readHead(QFile &file)
+// Why a file of the store cannot be read; `otherVersion` when it is a recovery file of
+// another version of the format (not damaged, only not ours to read).
+struct Unreadable
 {
-    if (file.readLine(FirstLine.size() + 2) != FirstLine + '\n')
+    QString reason;
+    bool otherVersion = false;
+};
+
+// Reads the head of a recovery file, leaving the file at the first byte of the text.
+std::optional<Head> readHead(QFile &file, Unreadable *why = nullptr)
+{
+    const auto refuse = [&](const QString &reason, bool otherVersion = false) {
+        if (why)
+            *why = {reason, otherVersion};
         return std::nullopt;
+    };
+    const QByteArray first = file.readLine(FirstLine.size() + 2);
+    if (first != FirstLine + '\n') {
+        // "Loomwright recovery N" of another N is another version's file.
+        const QByteArray prefix = FirstLine.left(FirstLine.lastIndexOf(' ') + 1);
+        bool number = false;
+        if (first.startsWith(prefix) && first.endsWith('\n'))
+            first.mid(prefix.size()).trimmed().toUInt(&number);
+        return number ? refuse(QStringLiteral("It was written by another version"), true)
+                      : refuse(QStringLiteral("It is no recovery file"));
+    }
     Head head;
     head.entry.recoveryFile = file.fileName();
     bool hasPath = false;
+    std::optional<qint64> diskSize;
+    std::optional<qint64> diskModified;
+    bool diskMissing = false;
     while (true) {
         QByteArray line = file.readLine(64 * 1024);
         if (!line.endsWith('\n'))
-            return std::nullopt; // no end of the head: not a whole recovery file
+            return refuse(QStringLiteral("Its head is cut short")); // not a whole recovery file
         line.chop(1);
         if (line.isEmpty())
             break;
         const qsizetype colon = line.indexOf(": ");
         if (colon < 0)
-            return std::nullopt;
+            return refuse(QStringLiteral("Its head is damaged"));
         const QByteArray key = line.left(colon);
         const QByteArray value = line.mid(colon + 2);
         if (key == "path") {
@@ -139,14 +165,50 @@ std::optional<Head> readHead(QFile &file)
                 head.textBytes = -1;
         } else if (key == "text-encoding") {
             if (value != "UTF-8" && value != "UTF-16LE")
-                return std::nullopt;
+                return refuse(QStringLiteral("Its text is in an unknown encoding"));
             head.utf16 = value == "UTF-16LE";
+        } else if (key == "disk-file") {
+            diskMissing = value == "none";
+        } else if (key == "disk-size" || key == "disk-modified-ns") {
+            bool ok = false;
+            const qint64 number = value.toLongLong(&ok);
+            if (ok)
+                (key == "disk-size" ? diskSize : diskModified) = number;
         }
         // Other keys are left for later versions of the program.
     }
     if (!hasPath || !head.entry.time.isValid() || head.entry.pid <= 0 || head.textBytes < 0)
-        return std::nullopt;
+        return refuse(QStringLiteral("Its head is damaged"));
+    if (diskMissing)
+        head.entry.disk = RecoveryStore::DiskState{};
+    else if (diskSize && diskModified)
+        head.entry.disk = RecoveryStore::DiskState{true, *diskSize, *diskModified};
     return head;
+}
+
+// Whether the whole text the head announces follows it.
+bool textIsWhole(const QFile &file, const Head &head)
+{
+    const qint64 left = file.size() - file.pos();
+    return left == head.textBytes && !(head.utf16 && left % 2 != 0);
+}
+
+constexpr QFileDevice::Permissions OwnerOnly =
+    QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner;
+constexpr QFileDevice::Permissions OwnerReadWrite = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// A text that holds half of a surrogate pair (a kept byte, or one read from UTF-16) has
+// no UTF-8 form that gives it back.
+bool isValidUnicode(QStringView text)
+{
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!text[i].isSurrogate())
+            continue;
+        if (!text[i].isHighSurrogate() || i + 1 >= text.size() || !text[i + 1].isLowSurrogate())
+            return false;
+        ++i;
+    }
+    return true;
 }
 
 } // namespace
@@ -174,22 +236,29 @@ QString RecoveryStore::recoveryFileFor(const QString &documentPath) const
 }
 
 void RecoveryStore::write(const QString &documentPath, const QString &text, TextFile::Encoding encoding,
-                          bool byteOrderMark) const
+                          bool byteOrderMark, std::optional<DiskState> disk) const
 {
     const QString path = recoveryFileFor(documentPath);
     const auto fail = [&](const QString &reason) {
         throw Failure(QStringLiteral("Cannot write file \"%1\". %2").arg(path, reason));
     };
-    if (!QFileInfo::exists(m_folder)) {
-        if (!QDir().mkpath(m_folder))
-            fail(QStringLiteral("The folder \"%1\" cannot be made").arg(m_folder));
-        // Unsaved work is the user's alone.
-        QFile::setPermissions(m_folder,
-                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    if (!QFileInfo::exists(m_folder) && !QDir().mkpath(m_folder))
+        fail(QStringLiteral("The folder \"%1\" cannot be made").arg(m_folder));
+    // Unsaved work is the user's alone, also in a folder that was made open to others.
+    // (Should that fail, the file itself is still the owner's alone.)
+    QFile::setPermissions(m_folder, OwnerOnly);
+
+    if (!disk && !documentPath.isEmpty()) {
+        // The state recorded when the work began stays until the work is saved or dropped.
+        QFile earlier(path);
+        if (earlier.open(QIODevice::ReadOnly))
+            if (const std::optional<Head> head = readHead(earlier))
+                disk = head->entry.disk;
+        if (!disk)
+            disk = DiskState::of(documentPath);
     }
 
-    // A text that is not valid Unicode (half of a surrogate pair) has no UTF-8 form.
-    const bool utf16 = !TextFile::canEncode(text, TextFile::Encoding::Utf8);
+    const bool utf16 = !isValidUnicode(text);
     const Instance &writer = self();
     QByteArray head = FirstLine + '\n';
     head += "path: " + pathValue(documentPath) + '\n';
@@ -200,12 +269,23 @@ void RecoveryStore::write(const QString &documentPath, const QString &text, Text
     head += "encoding: " + encoding.name().toLatin1() + '\n';
     head += QByteArray("byte-order-mark: ") + (byteOrderMark ? "yes" : "no") + '\n';
     head += "text-bytes: " + QByteArray::number(utf16 ? text.size() * 2 : utf8Length(text)) + '\n';
+    if (disk && !disk->exists) {
+        head += "disk-file: none\n";
+    } else if (disk) {
+        head += "disk-size: " + QByteArray::number(disk->size) + '\n';
+        head += "disk-modified-ns: " + QByteArray::number(disk->modifiedNs) + '\n';
+    }
     head += QByteArray("text-encoding: ") + (utf16 ? "UTF-16LE" : "UTF-8") + "\n\n";
 
     // Unbuffered, so that a write cut short is seen here and the earlier file kept.
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(file.errorString());
+    if (!file.setPermissions(OwnerReadWrite)) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        fail(reason);
+    }
     const auto writeAll = [&](const QByteArray &bytes) {
         if (file.write(bytes) == bytes.size())
             return;
@@ -246,16 +326,61 @@ void RecoveryStore::remove(const Entry &entry)
     QFile::remove(entry.recoveryFile);
 }
 
-QList<RecoveryStore::Entry> RecoveryStore::list() const
+QString RecoveryStore::damagedFolder() const
+{
+    return QDir(m_folder).filePath(QStringLiteral("damaged"));
+}
+
+QList<RecoveryStore::Entry> RecoveryStore::list(QList<Damaged> *damaged) const
 {
     QList<Entry> entries;
     const QDir dir(m_folder);
-    for (const QString &name : dir.entryList({QLatin1Char('*') + Suffix}, QDir::Files, QDir::Name)) {
+    if (!dir.exists())
+        return entries;
+    QFile::setPermissions(m_folder, OwnerOnly);
+    for (const QString &name :
+         dir.entryList({QLatin1Char('*') + Suffix}, QDir::Files | QDir::Hidden, QDir::Name)) {
         QFile file(dir.filePath(name));
         if (!file.open(QIODevice::ReadOnly))
             continue;
-        if (std::optional<Head> head = readHead(file))
+        // Written 0644 by earlier versions: the owner's alone from now on. (The "user"
+        // permissions Qt adds say what this process may do, not the mode.)
+        const QFileDevice::Permissions mode =
+            file.permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser | QFileDevice::ExeUser);
+        if (mode != OwnerReadWrite && QFileInfo(file).ownerId() == ::geteuid())
+            file.setPermissions(OwnerReadWrite);
+        Unreadable why;
+        std::optional<Head> head = readHead(file, &why);
+        if (head && !textIsWhole(file, *head)) {
+            head.reset();
+            why = {QStringLiteral("Its text is cut short")};
+        }
+        file.close();
+        if (head) {
             entries.append(std::move(head->entry));
+            continue;
+        }
+        if (why.otherVersion)
+            continue;
+        // Moved aside, never over another file of the same name. Another instance that
+        // moved it first has reported it.
+        QDir().mkpath(damagedFolder());
+        QFile::setPermissions(damagedFolder(), OwnerOnly);
+        QString movedTo;
+        for (int n = 1; n < 1000 && movedTo.isEmpty(); ++n) {
+            const QString target =
+                QDir(damagedFolder()).filePath(n == 1 ? name : QStringLiteral("%1-%2").arg(name).arg(n));
+            if (QFileInfo::exists(target))
+                continue;
+            if (QFile::rename(file.fileName(), target))
+                movedTo = target;
+            else if (!file.exists())
+                break;
+        }
+        if (!file.exists() && movedTo.isEmpty())
+            continue;
+        if (damaged)
+            damaged->append({file.fileName(), movedTo, why.reason});
     }
     std::stable_sort(entries.begin(), entries.end(),
                      [](const Entry &a, const Entry &b) { return a.time > b.time; });
@@ -294,4 +419,17 @@ bool RecoveryStore::ownedByRunningInstance(const Entry &entry)
         return false;
     // The same id with another start: the id was given to a new process.
     return entry.processStart == 0 || *start == entry.processStart;
+}
+
+RecoveryStore::DiskState RecoveryStore::DiskState::of(const QString &path)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0)
+        return {};
+    return {true, qint64(st.st_size), qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+bool RecoveryStore::changedOnDisk(const Entry &entry)
+{
+    return entry.disk && !entry.documentPath.isEmpty() && DiskState::of(entry.documentPath) != *entry.disk;
 }

@@ -1,4 +1,3 @@
-#include <algorithm>
 #include "Failure.h"
 #include "RecoveryStore.h"
 #include "TestRegistry.h"
@@ -8,8 +7,11 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
+#include <algorithm>
 #include <csignal>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -35,6 +37,12 @@ bool setHeadValue(const QString &path, const QByteArray &key, const QByteArray &
     const qsizetype end = bytes.indexOf('\n', at + 1);
     bytes.replace(at + 1, end - at - 1, key + ": " + value);
     return writeFile(path, bytes);
+}
+
+int modeOf(const QString &path)
+{
+    struct stat st;
+    return stat(QFile::encodeName(path).constData(), &st) == 0 ? int(st.st_mode & 07777) : -1;
 }
 
 // A process's start in clock ticks after boot, read from /proc as `ps` reads it.
@@ -93,6 +101,9 @@ private slots:
         QTest::newRow("characters beyond Latin-1")
             << "/home/u/\u0441\u0430\u0439\u0442.css" << QStringLiteral("\u0416 \u20ac \U0001F600 \ufeff")
             << TextFile::Encoding::Utf16BE << true;
+        QTest::newRow("bytes of a file that are not UTF-8, kept")
+            << "/a.css" << QStringLiteral("a") + QChar(0xDCFF) + QStringLiteral("\u00e9") + QChar(0xDC80)
+            << TextFile::Encoding::Utf8 << false;
         QTest::newRow("half of a surrogate pair")
             << "/a.css" << QString(QChar(0xD800)) + QStringLiteral("x\U0001F600") + QChar(0xDC00)
             << TextFile::Encoding::Utf16LE << true;
@@ -231,6 +242,186 @@ private slots:
         QByteArray bytes = contents(entry.recoveryFile);
         QVERIFY(writeFile(entry.recoveryFile, bytes.left(cut == 1 ? bytes.size() - 1 : cut)));
         QVERIFY_THROWS_EXCEPTION(Failure, RecoveryStore::read(entry));
+    }
+
+    // Unsaved work is the owner's alone: the file is written 0600 and the folder set to
+    // 0700 each time it is used, also one made open before and files written 0644 by
+    // an earlier version.
+    void workIsTheOwnersAlone_data()
+    {
+        QTest::addColumn<int>("folderMode"); // -1: no folder yet
+        QTest::addColumn<bool>("oldFile");
+        QTest::newRow("new folder") << -1 << false;
+        QTest::newRow("folder made 0755 before") << 0755 << false;
+        QTest::newRow("folder 0777 with a file written 0644 before") << 0777 << true;
+    }
+    void workIsTheOwnersAlone()
+    {
+        QFETCH(int, folderMode);
+        QFETCH(bool, oldFile);
+        QTemporaryDir dir;
+        const QString folder = dir.filePath(QStringLiteral("state/Loomwright 99"));
+        const RecoveryStore store(folder);
+        const RecoveryStore other(folder);
+        QString old;
+        if (folderMode >= 0) {
+            QVERIFY(QDir().mkpath(folder));
+            QCOMPARE(chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
+        }
+        if (oldFile) {
+            store.write(QStringLiteral("/old.css"), QStringLiteral("old"));
+            old = store.recoveryFileFor(QStringLiteral("/old.css"));
+            QCOMPARE(chmod(QFile::encodeName(old).constData(), 0644), 0);
+            QCOMPARE(chmod(QFile::encodeName(folder).constData(), mode_t(folderMode)), 0);
+            QCOMPARE(modeOf(folder), folderMode);
+        }
+        store.write(QStringLiteral("/a.css"), QStringLiteral("unsaved"));
+        QCOMPARE(modeOf(folder), 0700);
+        QCOMPARE(modeOf(store.recoveryFileFor(QStringLiteral("/a.css"))), 0600);
+        // Written again over a file of the same name.
+        store.write(QStringLiteral("/a.css"), QStringLiteral("unsaved again"));
+        QCOMPARE(modeOf(store.recoveryFileFor(QStringLiteral("/a.css"))), 0600);
+        // Listing closes the folder again and the files of earlier versions.
+        QCOMPARE(chmod(QFile::encodeName(folder).constData(), 0755), 0);
+        QCOMPARE(other.list().size(), oldFile ? 2 : 1);
+        QCOMPARE(modeOf(folder), 0700);
+        if (oldFile)
+            QCOMPARE(modeOf(old), 0600);
+    }
+
+    // A file of the store it cannot read is moved into the "damaged" folder with its
+    // bytes as they were, reported once with the reason, and never deleted; a file of
+    // another version of the format stays where it is, unreported.
+    void damagedFilesAreMovedAsideOnce_data()
+    {
+        QTest::addColumn<QByteArray>("bytes"); // empty: the written file cut short by `cut` bytes
+        QTest::addColumn<int>("cut");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("empty") << QByteArray("") << 0 << "It is no recovery file";
+        QTest::newRow("no recovery file") << QByteArray("A {color: red}") << 0 << "It is no recovery file";
+        QTest::newRow("head cut short") << QByteArray() << 200 << "Its head is cut short";
+        QTest::newRow("text cut short") << QByteArray() << 1 << "Its text is cut short";
+        QTest::newRow("head without a path")
+            << QByteArray("Loomwright recovery 1\ntime: 2024-01-01T00:00:00.000Z\npid: 5\ntext-bytes: 1\n\nx")
+            << 0 << "Its head is damaged";
+        QTest::newRow("text in an unknown encoding")
+            << QByteArray("Loomwright recovery 1\npath: /a.css\ntext-encoding: EBCDIC\n\nx") << 0
+            << "Its text is in an unknown encoding";
+        QTest::newRow("another version")
+            << QByteArray("Loomwright recovery 2\nwhatever\n\ntext") << 0 << QString();
+    }
+    void damagedFilesAreMovedAsideOnce()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, cut);
+        QFETCH(QString, reason);
+        QTemporaryDir dir;
+        const RecoveryStore store(dir.path());
+        store.write(QStringLiteral("/good.css"), QStringLiteral("good"));
+        const QString file = dir.filePath(QStringLiteral("bad.css-0-0.recovery"));
+        if (cut > 0) {
+            store.write(QStringLiteral("/bad.css"), QStringLiteral("0123456789"));
+            const QByteArray whole = contents(store.recoveryFileFor(QStringLiteral("/bad.css")));
+            QVERIFY(QFile::remove(store.recoveryFileFor(QStringLiteral("/bad.css"))));
+            bytes = whole.left(cut == 1 ? whole.size() - 1 : whole.indexOf("\n\n"));
+        }
+        QVERIFY(writeFile(file, bytes));
+        // A file of that name moved aside before is not written over.
+        QVERIFY(QDir().mkpath(store.damagedFolder()));
+        QVERIFY(writeFile(QDir(store.damagedFolder()).filePath(QStringLiteral("bad.css-0-0.recovery")),
+                          "earlier"));
+
+        QList<RecoveryStore::Damaged> damaged;
+        const QList<RecoveryStore::Entry> entries = store.list(&damaged);
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(entries[0].documentPath, QStringLiteral("/good.css"));
+        if (reason.isEmpty()) {
+            QVERIFY(damaged.isEmpty());
+            QCOMPARE(contents(file), bytes);
+            return;
+        }
+        QCOMPARE(damaged.size(), 1);
+        QCOMPARE(damaged[0].file, file);
+        QCOMPARE(damaged[0].reason, reason);
+        QCOMPARE(damaged[0].movedTo,
+                 QDir(store.damagedFolder()).filePath(QStringLiteral("bad.css-0-0.recovery-2")));
+        QCOMPARE(contents(damaged[0].movedTo), bytes);
+        QCOMPARE(contents(QDir(store.damagedFolder()).filePath(QStringLiteral("bad.css-0-0.recovery"))),
+                 QByteArray("earlier"));
+        QVERIFY(!QFileInfo::exists(file));
+        QCOMPARE(modeOf(store.damagedFolder()), 0700);
+        // Reported once.
+        damaged.clear();
+        QCOMPARE(store.list(&damaged).size(), 1);
+        QVERIFY(damaged.isEmpty());
+    }
+
+    // The store records the document's file as it was when the unsaved work began, so
+    // that recovery can say the file changed on disk since.
+    void changedOnDisk_data()
+    {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("changed");
+        QTest::newRow("unchanged") << "none" << false;
+        QTest::newRow("unchanged, written twice") << "write again" << false;
+        QTest::newRow("written by another program") << "other content" << true;
+        QTest::newRow("same size, later time") << "touch" << true;
+        QTest::newRow("removed") << "remove" << true;
+        QTest::newRow("changed between two writes of the work") << "change between writes" << true;
+        QTest::newRow("state given by the caller") << "given" << true;
+        QTest::newRow("made after work on a missing file began") << "made" << true;
+        QTest::newRow("written by an earlier version") << "no record" << false;
+    }
+    void changedOnDisk()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, changed);
+        QTemporaryDir dir;
+        const RecoveryStore store(dir.filePath(QStringLiteral("store")));
+        const QString document = dir.filePath(QStringLiteral("site.css"));
+        if (change != QLatin1String("made"))
+            QVERIFY(writeFile(document, "A {}"));
+        const RecoveryStore::DiskState read = RecoveryStore::DiskState::of(document);
+        QCOMPARE(read.exists, change != QLatin1String("made"));
+        if (change == QLatin1String("given")) {
+            // Read before another program changed it; the work's first write comes later.
+            QVERIFY(writeFile(document, "B {}"));
+            store.write(document, QStringLiteral("unsaved"), {}, false, read);
+        } else {
+            store.write(document, QStringLiteral("unsaved"));
+        }
+        if (change == QLatin1String("change between writes")) {
+            QVERIFY(writeFile(document, "A {x: y}"));
+            store.write(document, QStringLiteral("unsaved, more"));
+        } else if (change == QLatin1String("write again")) {
+            store.write(document, QStringLiteral("unsaved, more"));
+        } else if (change == QLatin1String("other content")) {
+            QVERIFY(writeFile(document, "A {color: red}"));
+        } else if (change == QLatin1String("touch")) {
+            const timespec times[2] = {{0, UTIME_OMIT}, {read.modifiedNs / 1000000000 + 5, 0}};
+            QCOMPARE(utimensat(AT_FDCWD, QFile::encodeName(document).constData(), times, 0), 0);
+        } else if (change == QLatin1String("remove")) {
+            QVERIFY(QFile::remove(document));
+        } else if (change == QLatin1String("made")) {
+            QVERIFY(writeFile(document, "A {}"));
+        } else if (change == QLatin1String("no record")) {
+            const QString file = store.recoveryFileFor(document);
+            QByteArray bytes = contents(file);
+            for (const char *key : {"disk-size", "disk-modified-ns", "disk-file"}) {
+                const qsizetype at = bytes.indexOf("\n" + QByteArray(key) + ": ");
+                if (at >= 0)
+                    bytes.remove(at + 1, bytes.indexOf('\n', at + 1) - at);
+            }
+            QVERIFY(writeFile(file, bytes));
+            QVERIFY(writeFile(document, "A {color: red}"));
+        }
+        const QList<RecoveryStore::Entry> entries = store.list();
+        QCOMPARE(entries.size(), 1);
+        QCOMPARE(RecoveryStore::changedOnDisk(entries[0]), changed);
+        if (change == QLatin1String("no record"))
+            QCOMPARE(entries[0].disk, std::nullopt);
+        else
+            QCOMPARE(entries[0].disk, std::optional<RecoveryStore::DiskState>(read));
     }
 
     // An entry of this running instance is its own work; one whose writer has ended,
