@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtEndian>
@@ -550,6 +551,52 @@ private slots:
                      bytes);
         } catch (const Failure &refused) {
             QCOMPARE(refused.message(), failure);
+        }
+    }
+
+    // Whatever the bytes, decoding with line breaks kept then encoding in the encoding
+    // and mark decided gives them back: random mixtures (fixed seed) of ASCII, line
+    // breaks, NULs, UTF-8 sequences whole and cut, marks, @charset heads and stray bytes.
+    void anyBytesComeBack()
+    {
+        QRandomGenerator random(24);
+        const QByteArray pieces[] = {"a",
+                                     " {x: y}",
+                                     "\r",
+                                     "\n",
+                                     "\r\n",
+                                     QByteArray(1, '\0'),
+                                     "\xc3\xa9",
+                                     "\xe2\x82\xac",
+                                     "\xf0\x9f\x92\x80",
+                                     "\xe2\x82",
+                                     "\xf0\x9f",
+                                     "\xed\xa0\x80",
+                                     "\xef\xbb\xbf",
+                                     "\xff\xfe",
+                                     "\xfe\xff",
+                                     "\x80",
+                                     "\xff",
+                                     "\x93",
+                                     "\xc0\xaf",
+                                     "@charset \"utf-8\";",
+                                     "@charset \"windows-1250\";",
+                                     "@charset \"iso-8859-3\";",
+                                     "a\0b\0",
+                                     "\0a\0b"};
+        for (int round = 0; round < 3000; ++round) {
+            QByteArray bytes;
+            const int count = random.bounded(12);
+            for (int k = 0; k < count; ++k) {
+                if (random.bounded(4) == 0)
+                    bytes += char(random.bounded(256));
+                else
+                    bytes += pieces[random.bounded(int(std::size(pieces)))];
+            }
+            const TextFile::Loaded loaded = TextFile::decode(bytes, TextFile::LineBreaks::Keep);
+            QVERIFY2(TextFile::canEncode(loaded.text, loaded.encoding), bytes.toHex(' ').constData());
+            QVERIFY2(TextFile::encode(loaded.text, loaded.encoding, loaded.byteOrderMark) == bytes,
+                     qPrintable(bytes.toHex(' ') + " read as " + loaded.encoding.name()));
         }
     }
 
