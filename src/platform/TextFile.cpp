@@ -387,9 +387,10 @@ std::optional<TextFile::Loaded> decodeAs(QByteArrayView bytes, Encoding encoding
     return TextFile::Loaded{std::move(*text), encoding, false, 0};
 }
 
-// UTF-16 without a byte-order mark, told by its NUL bytes: most code units of a style
-// sheet are ASCII characters, whose high byte is NUL and whose low byte is not. Looks at
-// the first 64 KB; an odd number of bytes is no UTF-16.
+// UTF-16 without a byte-order mark, told by its NUL bytes: nearly all code units of a
+// style sheet are ASCII characters, whose high byte is NUL and whose low byte is not.
+// Three in four units of the first 64 KB must be so (a few NUL bytes in a short file
+// of one-byte text are no UTF-16); an odd number of bytes is no UTF-16.
 std::optional<Encoding> utf16ByItsNulBytes(QByteArrayView bytes)
 {
     if (bytes.isEmpty() || bytes.size() % 2 != 0)
@@ -403,9 +404,9 @@ std::optional<Encoding> utf16ByItsNulBytes(QByteArrayView bytes)
         littleEndian += first != 0 && second == 0;
         bigEndian += first == 0 && second != 0;
     }
-    if (littleEndian * 2 > units && littleEndian > 4 * bigEndian)
+    if (littleEndian * 4 >= units * 3)
         return Encoding::Utf16LE;
-    if (bigEndian * 2 > units && bigEndian > 4 * littleEndian)
+    if (bigEndian * 4 >= units * 3)
         return Encoding::Utf16BE;
     return std::nullopt;
 }
@@ -1130,8 +1131,9 @@ void writeInPlace(const QString &path, const QByteArray &target, const QString &
 } // namespace
 
 TextFile::TooLarge::TooLarge(const QString &path, qint64 size, qint64 limit)
-    : Failure(openFailure(path, QStringLiteral("It is %1, larger than the %2 a file may have to be opened")
-                                    .arg(sizeText(size), sizeText(limit)))),
+    : Failure(openFailure(
+          path,
+          QStringLiteral("It is %1, larger than the limit of %2").arg(sizeText(size), sizeText(limit)))),
       m_size(size), m_limit(limit)
 {
 }

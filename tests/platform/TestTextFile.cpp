@@ -346,6 +346,10 @@ private slots:
         QTest::newRow("UTF-16LE without a mark, a lone half of a pair is kept")
             << utf16le(QStringLiteral("a {}") + QChar(0xDC80)) << QStringLiteral("a {}") + QChar(0xDC80)
             << "UTF-16LE" << false;
+        QTest::newRow("a few NUL bytes in a short file are no UTF-16")
+            << QByteArray("{\0:\0;=", 6) << QString::fromLatin1("{\0:\0;=", 6) << "UTF-8" << false;
+        QTest::newRow("UTF-16LE without a mark, a character beyond Latin-1 among ASCII")
+            << utf16le(QStringLiteral("a{b:\u0416}")) << QStringLiteral("a{b:\u0416}") << "UTF-16LE" << false;
         QTest::newRow("NUL pattern of an odd number of bytes: UTF-8, every byte kept")
             << QByteArray("a\0b\0c", 5) << QString::fromLatin1("a\0b\0c", 5) << "UTF-8" << false;
     }
