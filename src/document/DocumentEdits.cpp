@@ -3,7 +3,10 @@
 #include "AttributeLabel.h"
 #include "Catalogue.h"
 #include "Document.h"
+#include "Failure.h"
 #include "Strings.h"
+#include "StyleSheetReader.h"
+#include "StyleSheetWriter.h"
 #include "ValueText.h"
 
 #include <QUndoCommand>
@@ -129,8 +132,12 @@ public:
         if (next->m_session != m_session || next->m_path != m_path || next->m_row != m_row)
             return false;
         m_after = next->m_after.clone();
-        // Typing that ends where it began leaves no step.
-        setObsolete(changesNothing());
+        // Typing that ends where it began leaves no step, and the declaration as it was
+        // (unedited, its source's text again).
+        if (changesNothing()) {
+            setObsolete(true);
+            model().replaceAttribute(model().nodeAt(m_path), m_row, m_before.clone());
+        }
         return true;
     }
 
@@ -171,14 +178,15 @@ class RelabelNodeCommand : public EditCommand
 public:
     RelabelNodeCommand(Document &document, const QString &text, ElementNode *node, QString after)
         : EditCommand(document, text), m_path(StyleSheetModel::pathOf(node)), m_before(node->label),
-          m_after(std::move(after))
+          m_after(std::move(after)), m_editedBefore(node->labelEdited)
     {
     }
 
 protected:
     void apply(bool forward) override
     {
-        model().relabelNode(model().nodeAt(m_path), forward ? m_after : m_before);
+        // Undone, a label read from the file is its source's text again.
+        model().relabelNode(model().nodeAt(m_path), forward ? m_after : m_before, forward || m_editedBefore);
     }
     QModelIndex focusIndex(bool) const override { return model().nodeIndex(model().nodeAt(m_path)); }
 
@@ -186,14 +194,17 @@ private:
     std::vector<int> m_path;
     QString m_before;
     QString m_after;
+    bool m_editedBefore;
 };
 
-// New Element: a node appended under the root.
+// New Element: a node appended under the root (a rule, "New Element" unless named).
 class NewElementCommand : public EditCommand
 {
 public:
-    NewElementCommand(Document &document, int position)
-        : EditCommand(document, QStringLiteral("New Element")), m_position(position)
+    NewElementCommand(Document &document, int position, const QString &label = NewElementLabel,
+                      int picture = 0)
+        : EditCommand(document, QStringLiteral("New Element")), m_position(position), m_label(label),
+          m_picture(picture)
     {
     }
 
@@ -202,7 +213,8 @@ protected:
     {
         if (forward) {
             auto node = std::make_unique<ElementNode>();
-            node->label = NewElementLabel;
+            node->label = m_label;
+            node->picture = m_picture;
             model().insertElement(m_position, std::move(node));
         } else {
             model().takeElement(m_position);
@@ -215,32 +227,124 @@ protected:
 
 private:
     int m_position;
+    QString m_label;
+    int m_picture;
 };
 
-// The document's form switched.
+// A rule made in a block or rule (at the end of its child nodes), or under the root.
+class NewRuleCommand : public EditCommand
+{
+public:
+    NewRuleCommand(Document &document, ElementNode *parent, QString label, int picture, NodeKind kind)
+        : EditCommand(document,
+                      kind == NodeKind::Rule ? QStringLiteral("New Rule") : QStringLiteral("New At-rule")),
+          m_kind(kind), m_parentPath(parent ? StyleSheetModel::pathOf(parent) : std::vector<int>()),
+          m_row(parent ? int(parent->children.size()) : document.elements().elementCount()),
+          m_label(std::move(label)), m_picture(picture)
+    {
+    }
+
+    ElementNode *parentNode() const { return m_parentPath.empty() ? nullptr : model().nodeAt(m_parentPath); }
+
+protected:
+    void apply(bool forward) override
+    {
+        if (forward) {
+            auto node = std::make_unique<ElementNode>();
+            node->kind = m_kind;
+            node->label = m_label;
+            node->picture = m_picture;
+            model().insertNode(parentNode(), m_row, std::move(node));
+        } else {
+            model().takeNode(parentNode(), m_row);
+        }
+    }
+    QModelIndex focusIndex(bool forward) const override
+    {
+        ElementNode *parent = parentNode();
+        if (!forward)
+            return parent ? model().nodeIndex(parent) : model().rootIndex();
+        return model().nodeIndex(parent ? parent->children[size_t(m_row)].get() : &model().element(m_row));
+    }
+
+private:
+    NodeKind m_kind;
+    std::vector<int> m_parentPath;
+    int m_row;
+    QString m_label;
+    int m_picture;
+};
+
+// The document's form switched: its text in the other form, read back. The content it
+// replaced is kept whole (nodes that the text leaves out, such as an empty New Element,
+// included): undo and redo exchange the two.
 class FormCommand : public EditCommand
 {
 public:
-    FormCommand(Document &document, DocumentForm form)
+    FormCommand(Document &document, Catalogue &catalogue, DocumentForm form)
         : EditCommand(document, form == DocumentForm::Standard
                                     ? QStringLiteral("Switch to Standard CSS")
                                     : QStringLiteral("Switch to the Editor's Form")),
-          m_before(document.form()), m_after(form)
+          m_catalogue(catalogue), m_after(form)
     {
     }
 
 protected:
-    void apply(bool forward) override { m_document.setForm(forward ? m_after : m_before); }
+    void apply(bool) override
+    {
+        StyleSheetModel &elements = model();
+        if (m_converted) {
+            m_other = elements.exchangeContent(std::move(m_other));
+            return;
+        }
+        // The first time: the text in the other form is read beside the content now,
+        // which is kept.
+        const DocumentForm was = m_document.form();
+        m_document.setForm(m_after);
+        const QString text = StyleSheetWriter::styleSheetText(m_document);
+        m_document.setForm(was);
+        StyleSheetModel::Content converted;
+        StyleSheetReader::ReadError error;
+        if (!StyleSheetReader::readContent(m_document, m_catalogue, text, converted, {}, &error))
+            throw Failure(StyleSheetReader::FailureMessage + QStringLiteral(": ") + error.describe());
+        converted.form = m_after; // a text without declarations reads as standard CSS
+        m_other = elements.exchangeContent(std::move(converted));
+        m_converted = true;
+    }
     QModelIndex focusIndex(bool) const override { return {}; }
 
 private:
-    DocumentForm m_before;
+    Catalogue &m_catalogue;
     DocumentForm m_after;
+    StyleSheetModel::Content m_other; // the content the document does not show now
+    bool m_converted = false;
 };
 
 QString nameOf(const AttributeNode &attribute)
 {
     return attribute.name().toString();
+}
+
+// The node that takes declarations put into `node`. In a standard-CSS document the
+// catalogue's nodes stand apart from the sheet's own rules: a declaration put into one
+// of them goes into a new rule for that selector at the end of the sheet (written in
+// lower case, as style sheets write element names), made as part of the step that the
+// caller has opened as a macro.
+ElementNode *ruleFor(Document &document, ElementNode *node)
+{
+    StyleSheetModel &model = document.elements();
+    if (document.form() != DocumentForm::Standard || node->parent ||
+        node->row >= document.fixedElementCount())
+        return node;
+    QString label = node->label;
+    bool ascii = true;
+    for (const QChar c : label)
+        ascii = ascii && c.unicode() < 0x80;
+    if (ascii)
+        label = label.toLower();
+    const int position = model.elementCount();
+    document.undoStack().push(new NewElementCommand(document, position, label, node->picture));
+    return &model.element(position);
 }
 
 } // namespace
@@ -257,12 +361,19 @@ QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex 
     ElementNode *node = model.nodeOf(target);
     if (!node->takesDeclarations())
         return {}; // a block or a statement holds no declarations
+    // Standard CSS has no declaration without a value (a browser drops it, and the file
+    // would not read back): a dropped property starts as `initial`, which every property
+    // takes, until its editor gives it a value.
+    const QString noValue = document.form() == DocumentForm::Standard ? QStringLiteral("initial") : QString();
     std::vector<AttributeNode> added;
-    added.push_back(choiceParentLabel.isEmpty() ? AttributeNode(attributeLabel, {}, kind)
+    added.push_back(choiceParentLabel.isEmpty() ? AttributeNode(attributeLabel, noValue, kind)
                                                 : AttributeNode(choiceParentLabel, attributeLabel, kind));
-    const int row = int(node->attributes.size());
     const QString text = QStringLiteral("Drop of %1").arg(nameOf(added.front()));
+    document.undoStack().beginMacro(text);
+    node = ruleFor(document, node);
+    const int row = int(node->attributes.size());
     document.undoStack().push(new AttributesCommand(document, text, node, row, std::move(added), true));
+    document.undoStack().endMacro();
     return model.attributeIndex(node, row);
 }
 
@@ -295,10 +406,34 @@ QModelIndex DocumentEdits::newProperty(Document &document, const QModelIndex &se
         return {};
     std::vector<AttributeNode> added;
     added.push_back(AttributeNode::nameOnly(NewPropertyLabel));
+    document.undoStack().beginMacro(QStringLiteral("New Property"));
+    node = ruleFor(document, node);
     const int row = int(node->attributes.size());
     document.undoStack().push(
         new AttributesCommand(document, QStringLiteral("New Property"), node, row, std::move(added), true));
+    document.undoStack().endMacro();
     return model.attributeIndex(node, row);
+}
+
+QModelIndex DocumentEdits::newRule(Document &document, const QModelIndex &context, const QString &selector,
+                                   int picture, NodeKind kind)
+{
+    StyleSheetModel &model = document.elements();
+    ElementNode *parent = nullptr;
+    if (levelOf(document, context) == StyleSheetModel::ElementLevel) {
+        ElementNode *node = model.nodeOf(context);
+        const bool catalogueNode = !node->parent && node->row < document.fixedElementCount();
+        if (node->kind == NodeKind::Block || (node->kind == NodeKind::Rule && !catalogueNode))
+            parent = node;
+    }
+    if (kind == NodeKind::Block)
+        picture = BlockPicture;
+    else if (kind == NodeKind::AtRule)
+        picture = AtRulePicture;
+    auto *command = new NewRuleCommand(document, parent, selector, picture, kind);
+    document.undoStack().push(command);
+    ElementNode *made = parent ? parent->children.back().get() : &model.element(model.elementCount() - 1);
+    return model.nodeIndex(made);
 }
 
 bool DocumentEdits::deletePropertyEnabled(const QModelIndex &selected)
@@ -337,8 +472,7 @@ bool DocumentEdits::writeValue(Document &document, const QModelIndex &selected, 
     AttributeNode written = old.hasValue()
                                 ? AttributeNode(old.name(), valueText, old.picture)
                                 : AttributeNode::fromLabel(valueText, document.form(), old.picture);
-    written.line = old.line;
-    written.column = old.column;
+    written.takePlaceOf(old, SourceEdit::Value);
     if (old.comments)
         written.comments = std::make_unique<QStringList>(*old.comments);
     pushReplace(document, node, selected.row(), std::move(written), session,
@@ -388,8 +522,7 @@ bool DocumentEdits::editLabel(Document &document, const QModelIndex &index, cons
         if (text == old.label(document.form()))
             return true;
         AttributeNode edited = AttributeNode::fromLabel(text, document.form(), old.picture);
-        edited.line = old.line;
-        edited.column = old.column;
+        edited.takePlaceOf(old, SourceEdit::Label);
         if (old.comments)
             edited.comments = std::make_unique<QStringList>(*old.comments);
         pushReplace(document, node, index.row(), std::move(edited), 0,
@@ -401,11 +534,11 @@ bool DocumentEdits::editLabel(Document &document, const QModelIndex &index, cons
     }
 }
 
-void DocumentEdits::setForm(Document &document, DocumentForm form)
+void DocumentEdits::setForm(Document &document, Catalogue &catalogue, DocumentForm form)
 {
     if (document.form() == form)
         return;
-    document.undoStack().push(new FormCommand(document, form));
+    document.undoStack().push(new FormCommand(document, catalogue, form));
 }
 
 QString DocumentEdits::numberValue(int value)

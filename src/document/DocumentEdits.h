@@ -24,13 +24,23 @@ namespace DocumentEdits {
 // labelled `attributeLabel` + "=" with picture `kind`; for a dragged choice word,
 // `choiceParentLabel` names its attribute and the label becomes
 // choiceParentLabel + "=" + attributeLabel. Nothing is added for the root or empty
-// space. The modified flag is set on every drop. Returns the new node, or invalid.
+// space. In a standard-CSS document a property dropped without a value gets `initial`,
+// and a drop on one of the catalogue's nodes makes a rule for its selector at the end of
+// the sheet. The modified flag is set on every drop. Returns the new node, or invalid.
 QModelIndex dropOnElements(Document &document, const QModelIndex &target, const QString &attributeLabel,
                            int kind, const QString &choiceParentLabel = {});
 
 // "New Element": appends the element node "New Element" (picture 0) after the last
 // element node and sets the modified flag. Returns the new node.
 QModelIndex newElement(Document &document);
+
+// A new rule `selector` (with the picture given), empty: at the end of the block or
+// rule `context` is (any rule but the catalogue's own nodes takes nested rules), else at the end of the
+// sheet. One step. Returns the new node.
+// `kind` makes an at-rule block or an at-rule with declarations instead (its prelude as
+// the selector), with its picture.
+QModelIndex newRule(Document &document, const QModelIndex &context, const QString &selector, int picture = 0,
+                    NodeKind kind = NodeKind::Rule);
 
 // "New Property": appends "New Property" (picture 0, no value) to the selected element,
 // to the element of the selected attribute, or with the root selected to the first
@@ -68,7 +78,7 @@ void pushReplace(Document &document, ElementNode *node, int row, AttributeNode a
 
 // Switches the form the document is shown and saved in (standard CSS or the editor's
 // own); a change of form is a step and sets the modified flag.
-void setForm(Document &document, DocumentForm form);
+void setForm(Document &document, Catalogue &catalogue, DocumentForm form);
 
 // A number editor's value: decimal, with a minus sign when negative, no unit, no quotes.
 QString numberValue(int value);

@@ -63,7 +63,54 @@ AttributeNode AttributeNode::clone() const
     copy.column = column;
     if (comments)
         copy.comments = std::make_unique<QStringList>(*comments);
+    copy.sourceStart = sourceStart;
+    copy.nameStart = nameStart;
+    copy.valueStart = valueStart;
+    copy.valueEnd = valueEnd;
+    copy.sourceEnd = sourceEnd;
+    copy.semicolon = semicolon;
+    copy.edit = edit;
     return copy;
+}
+
+void AttributeNode::takePlaceOf(const AttributeNode &old, SourceEdit how)
+{
+    line = old.line;
+    column = old.column;
+    sourceStart = old.sourceStart;
+    nameStart = old.nameStart;
+    valueStart = old.valueStart;
+    valueEnd = old.valueEnd;
+    sourceEnd = old.sourceEnd;
+    semicolon = old.semicolon;
+    // A value written into a declaration that had none gives it a label of its own.
+    if (how == SourceEdit::Value && !old.hasValue())
+        how = SourceEdit::Label;
+    edit = std::max(old.edit, how);
+}
+
+QString DocumentSource::lineBreakOf(QStringView text)
+{
+    qsizetype lf = 0, crlf = 0, cr = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n')) {
+            ++lf;
+        } else if (c == QLatin1Char('\r')) {
+            if (i + 1 < n && text[i + 1] == QLatin1Char('\n')) {
+                ++crlf;
+                ++i;
+            } else {
+                ++cr;
+            }
+        }
+    }
+    if (crlf > lf && crlf >= cr)
+        return QStringLiteral("\r\n");
+    if (cr > lf && cr > crlf)
+        return QStringLiteral("\r");
+    return QStringLiteral("\n");
 }
 
 void appendComment(std::unique_ptr<QStringList> &list, QString comment)
@@ -155,6 +202,12 @@ const AttributeNode *StyleSheetModel::attributeOf(const QModelIndex &index) cons
     return &parent->attributes[size_t(index.row())];
 }
 
+void StyleSheetModel::touch(ElementNode *node)
+{
+    for (; node && !node->touched; node = node->parent)
+        node->touched = true;
+}
+
 void StyleSheetModel::renumberFrom(int position)
 {
     for (size_t i = size_t(std::max(0, position)); i < m_elements.size(); ++i)
@@ -203,7 +256,29 @@ void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStr
                                      DocumentForm form)
 {
     m_form = form; // the reset below shows every label anew
+    m_source = {};
     replaceContent(std::move(elements), std::move(endComments));
+}
+
+void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments,
+                                     DocumentForm form, DocumentSource source)
+{
+    m_form = form;
+    m_source = std::move(source);
+    replaceContent(std::move(elements), std::move(endComments));
+}
+
+StyleSheetModel::Content StyleSheetModel::exchangeContent(Content content)
+{
+    Content taken;
+    taken.elements = std::move(m_elements);
+    taken.endComments = std::move(m_endComments);
+    taken.form = m_form;
+    taken.source = std::move(m_source);
+    m_source = std::move(content.source);
+    m_form = content.form;
+    replaceContent(std::move(content.elements), std::move(content.endComments));
+    return taken;
 }
 
 void StyleSheetModel::insertElement(int position, const QString &label, int picture)
@@ -237,6 +312,7 @@ int StyleSheetModel::appendAttribute(ElementNode *node, AttributeNode attribute)
     beginInsertRows(nodeIndex(node), row, row);
     const bool finding = bool(attribute.finding);
     node->attributes.push_back(std::move(attribute));
+    touch(node);
     endInsertRows();
     if (finding)
         countFinding(node, +1);
@@ -256,7 +332,14 @@ void StyleSheetModel::relabelElement(int element, const QString &label)
 
 void StyleSheetModel::relabelNode(ElementNode *node, const QString &label)
 {
+    relabelNode(node, label, true);
+}
+
+void StyleSheetModel::relabelNode(ElementNode *node, const QString &label, bool edited)
+{
     node->label = label;
+    node->labelEdited = edited;
+    touch(node);
     emitChanged(nodeIndex(node));
 }
 
@@ -273,7 +356,9 @@ void StyleSheetModel::relabelAttribute(ElementNode *node, int attribute, const Q
     relabelled.column = target.column;
     relabelled.comments = std::move(target.comments);
     relabelled.finding = std::move(target.finding);
+    relabelled.takePlaceOf(target, SourceEdit::Label);
     target = std::move(relabelled);
+    touch(node);
     emitChanged(attributeIndex(node, attribute));
 }
 
@@ -283,6 +368,8 @@ void StyleSheetModel::setAttributeValue(ElementNode *node, int attribute, const 
     const QString name = target.name().toString();
     target.text = name + value;
     target.nameLength = qint32(name.size());
+    target.edit = std::max(target.edit, SourceEdit::Value);
+    touch(node);
     emitChanged(attributeIndex(node, attribute));
 }
 
@@ -296,6 +383,7 @@ void StyleSheetModel::deleteAttribute(ElementNode *node, int attribute)
     const bool finding = bool(node->attributes[size_t(attribute)].finding);
     beginRemoveRows(nodeIndex(node), attribute, attribute);
     node->attributes.erase(node->attributes.begin() + attribute);
+    touch(node);
     endRemoveRows();
     if (finding)
         countFinding(node, -1);
@@ -314,6 +402,7 @@ void StyleSheetModel::deleteAttributes(ElementNode *node)
                                            [](const AttributeNode &a) { return bool(a.finding); }));
     beginRemoveRows(nodeIndex(node), 0, int(node->attributes.size()) - 1);
     node->attributes.clear();
+    touch(node);
     endRemoveRows();
     if (findings)
         countFinding(node, -findings);
@@ -325,6 +414,7 @@ void StyleSheetModel::insertAttribute(ElementNode *node, int row, AttributeNode 
     const bool finding = bool(attribute.finding);
     beginInsertRows(nodeIndex(node), row, row);
     node->attributes.insert(node->attributes.begin() + row, std::move(attribute));
+    touch(node);
     endInsertRows();
     if (finding)
         countFinding(node, +1);
@@ -335,6 +425,7 @@ AttributeNode StyleSheetModel::takeAttribute(ElementNode *node, int row)
     beginRemoveRows(nodeIndex(node), row, row);
     AttributeNode taken = std::move(node->attributes[size_t(row)]);
     node->attributes.erase(node->attributes.begin() + row);
+    touch(node);
     endRemoveRows();
     if (taken.finding)
         countFinding(node, -1);
@@ -345,6 +436,7 @@ void StyleSheetModel::replaceAttribute(ElementNode *node, int row, AttributeNode
 {
     const int delta = int(bool(attribute.finding)) - int(bool(node->attributes[size_t(row)].finding));
     node->attributes[size_t(row)] = std::move(attribute);
+    touch(node);
     emitChanged(attributeIndex(node, row));
     if (delta)
         countFinding(node, delta);
@@ -370,6 +462,44 @@ void StyleSheetModel::insertElement(int position, std::unique_ptr<ElementNode> n
     m_elements.insert(m_elements.begin() + position, std::move(node));
     renumberFrom(position);
     endInsertRows();
+}
+
+void StyleSheetModel::insertNode(ElementNode *parent, int row, std::unique_ptr<ElementNode> node)
+{
+    if (!parent) {
+        insertElement(row, std::move(node));
+        return;
+    }
+    row = std::clamp(row, 0, int(parent->children.size()));
+    const int first = int(parent->attributes.size()) + row;
+    beginInsertRows(nodeIndex(parent), first, first);
+    node->parent = parent;
+    const int findings = node->findings;
+    parent->children.insert(parent->children.begin() + row, std::move(node));
+    for (size_t i = size_t(row); i < parent->children.size(); ++i)
+        parent->children[i]->row = int(i);
+    touch(parent);
+    endInsertRows();
+    if (findings)
+        countFinding(parent, findings);
+}
+
+std::unique_ptr<ElementNode> StyleSheetModel::takeNode(ElementNode *parent, int row)
+{
+    if (!parent)
+        return takeElement(row);
+    const int first = int(parent->attributes.size()) + row;
+    beginRemoveRows(nodeIndex(parent), first, first);
+    std::unique_ptr<ElementNode> taken = std::move(parent->children[size_t(row)]);
+    parent->children.erase(parent->children.begin() + row);
+    for (size_t i = size_t(row); i < parent->children.size(); ++i)
+        parent->children[i]->row = int(i);
+    touch(parent);
+    endRemoveRows();
+    if (taken->findings)
+        countFinding(parent, -taken->findings);
+    taken->parent = nullptr;
+    return taken;
 }
 
 std::vector<int> StyleSheetModel::pathOf(const ElementNode *node)

@@ -20,6 +20,10 @@ enum class NodeKind : quint8 {
     Statement, // an at-rule ending in ";" (@import, @charset...)
 };
 
+// How a declaration read from a standard-CSS file was changed since: not at all (it is
+// written as its source text), in its value only, or in its label (name and value).
+enum class SourceEdit : quint8 { None, Value, Label };
+
 // Pictures of the nodes that are not rules; they stand apart from the image lists'
 // numbers, which the element list's build extends.
 enum NodePicture : int { BlockPicture = -1, AtRulePicture = -2, StatementPicture = -3 };
@@ -50,8 +54,14 @@ struct AttributeNode
     // name "=" value in the editor's form, name ": " value in standard CSS.
     QString label(DocumentForm form) const;
 
-    // A copy, comments included (an undo step keeps the declaration it replaced).
+    // A copy, comments and place in the source included (an undo step keeps the
+    // declaration it replaced).
     AttributeNode clone() const;
+
+    // Takes the place in the source of the declaration it replaces, marked as edited
+    // (the label of a declaration without value counts as edited whole).
+    void takePlaceOf(const AttributeNode &old, SourceEdit edit);
+    bool hasSource() const { return sourceStart >= 0; }
 
     QString text;           // the name followed by the value
     qint32 nameLength = -1; // -1: no separator, the text is the name
@@ -61,6 +71,18 @@ struct AttributeNode
     std::unique_ptr<QStringList> comments; // the comments that stand before it
     // Why a browser would drop it, as the declaration check found; null when it is fine.
     std::unique_ptr<QString> finding;
+
+    // Its place in the document's source text (character offsets), for a declaration
+    // read from a standard-CSS file; sourceStart -1 for one made in the editor. The
+    // span [sourceStart, sourceEnd) holds what stands before it since the item before
+    // (blanks, comments), its name, value, and its ";" when it has one.
+    qint32 sourceStart = -1;
+    qint32 nameStart = 0;
+    qint32 valueStart = 0; // the value without the blanks and comments around it
+    qint32 valueEnd = 0;
+    qint32 sourceEnd = 0;
+    bool semicolon = false; // the source ends it with ";"
+    SourceEdit edit = SourceEdit::None;
 };
 
 struct ElementNode;
@@ -84,9 +106,38 @@ struct ElementNode
     std::unique_ptr<QStringList> endComments; // at the end of its block
     int findings = 0; // declarations with a finding in it and in its child nodes, at any depth
 
+    // Its place in the document's source text, for a node read from a standard-CSS file;
+    // sourceStart -1 for one made in the editor. [sourceStart, sourceEnd) holds what
+    // stands before it since the item before, its label, its block and its "}" (or ";").
+    qint32 sourceStart = -1;
+    qint32 labelStart = 0;
+    qint32 labelEnd = 0;
+    qint32 innerStart = 0; // after "{"
+    qint32 tailStart = 0;  // after the last declaration or node read in its block
+    qint32 innerEnd = 0;   // at "}" (the end of the text for a block it leaves open)
+    qint32 sourceEnd = 0;
+    bool labelEdited = false;
+    bool touched = false; // something in it changed since it was read
+
+    bool hasSource() const { return sourceStart >= 0; }
+
     int modelRow() const { return parent ? int(parent->attributes.size()) + row : row; }
     // Whether declarations belong in it (rules and at-rules with declarations).
     bool takesDeclarations() const { return kind == NodeKind::Rule || kind == NodeKind::AtRule; }
+};
+
+// The text a standard-CSS document was read from, kept whole: nodes hold their place in
+// it, and Save copies what was not edited through unchanged.
+struct DocumentSource
+{
+    QString text;
+    DocumentForm form = DocumentForm::Editor; // the form the text was read in
+    qint32 tailStart = 0; // after the last top-level item: the rest is written as it stands
+    QString lineBreak = QStringLiteral("\n"); // the text's most common line break, for new text
+    bool isStandard() const { return form == DocumentForm::Standard; }
+
+    // The most common line break of a text (LF, CR LF or CR); LF for a text without any.
+    static QString lineBreakOf(QStringView text);
 };
 
 // Adds a comment to a list that may not exist yet.
@@ -124,6 +175,8 @@ public:
     const ElementNodes &elements() const { return m_elements; }
     // Comments at the end of the file, after the last node.
     const QStringList *endComments() const { return m_endComments.get(); }
+    // The text the document was read from (empty for a new document).
+    const DocumentSource &source() const { return m_source; }
 
     QModelIndex rootIndex() const;
     QModelIndex elementIndex(int position) const;
@@ -144,6 +197,19 @@ public:
     void replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments = {});
     // A read's result, with the form its declarations came in.
     void replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments, DocumentForm form);
+    // A read's result with the text it was read from.
+    void replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments, DocumentForm form,
+                        DocumentSource source);
+    // The whole content, as a step that replaces it keeps it to put it back.
+    struct Content
+    {
+        ElementNodes elements;
+        std::unique_ptr<QStringList> endComments;
+        DocumentForm form = DocumentForm::Editor;
+        DocumentSource source;
+    };
+    // Puts `content` in place of the model's and gives back what was there.
+    Content exchangeContent(Content content);
     void insertElement(int position, const QString &label, int picture);
     int appendElement(const QString &label, int picture);
     int appendAttribute(int element, const QString &label, int picture);
@@ -151,6 +217,8 @@ public:
     void relabelRoot(const QString &label);
     void relabelElement(int element, const QString &label);
     void relabelNode(ElementNode *node, const QString &label);
+    // A node's label and whether it counts as edited (an undo puts the source's back).
+    void relabelNode(ElementNode *node, const QString &label, bool edited);
     void relabelAttribute(int element, int attribute, const QString &label);
     void relabelAttribute(ElementNode *node, int attribute, const QString &label);
     void setAttributeValue(ElementNode *node, int attribute, const QString &value);
@@ -165,6 +233,10 @@ public:
     void replaceAttribute(ElementNode *node, int row, AttributeNode attribute);
     std::unique_ptr<ElementNode> takeElement(int position);
     void insertElement(int position, std::unique_ptr<ElementNode> node);
+    // A node put into a block or rule at a row among its child nodes, or taken out;
+    // with no parent, under the root.
+    void insertNode(ElementNode *parent, int row, std::unique_ptr<ElementNode> node);
+    std::unique_ptr<ElementNode> takeNode(ElementNode *parent, int row);
 
     // Where a node stands: its position under the root, then its position among each
     // parent's child nodes. A path outlives the node (an undo step may make it anew).
@@ -212,6 +284,8 @@ signals:
     void labelEdited(const QModelIndex &index, bool changed);
 
 private:
+    // Marks the node and the nodes that hold it as changed since they were read.
+    static void touch(ElementNode *node);
     void renumberFrom(int position);
     void emitChanged(const QModelIndex &index);
     void emitAllDeclarationsChanged(const ElementNodes &nodes);
@@ -224,6 +298,7 @@ private:
     QString m_rootLabel = QStringLiteral("Elements");
     ElementNodes m_elements;
     std::unique_ptr<QStringList> m_endComments;
+    DocumentSource m_source;
     DocumentForm m_form = DocumentForm::Editor;
     std::function<QVariant(int)> m_decoration;
     EditHandler m_editHandler;

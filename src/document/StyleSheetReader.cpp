@@ -4,6 +4,7 @@
 #include "CssTokenizer.h"
 #include "Document.h"
 #include "Failure.h"
+#include "StyleSheetWriter.h"
 #include "TextFile.h"
 
 #include <algorithm>
@@ -188,12 +189,15 @@ public:
     void parse()
     {
         std::unique_ptr<QStringList> pending;
+        // Where the next item's span begins: the end of the one before.
+        qsizetype itemStart = 0;
         for (;;) {
             const Token token = m_tokens.next();
             switch (token.type) {
             case TokenType::EndOfFile:
                 m_endComments = std::move(pending);
-                placeLeadingStatements();
+                m_tailStart = itemStart;
+                arrange();
                 return;
             case TokenType::Whitespace:
             case TokenType::Cdo:
@@ -211,13 +215,10 @@ public:
             case TokenType::CloseCurly:
                 throw Malformed{token.start, QStringLiteral("\"}\" closes no block")};
             case TokenType::AtKeyword: {
-                auto node = parseAtRule(token, nullptr, std::move(pending));
-                if (!m_keep)
-                    continue;
-                if (isLeadingStatement(*node))
-                    m_leading.push_back(std::move(node));
-                else
-                    addTopLevel(std::move(node));
+                auto node = parseAtRule(token, nullptr, std::move(pending), itemStart);
+                itemStart = node->sourceEnd;
+                if (m_keep)
+                    m_topLevel.push_back(std::move(node));
                 continue;
             }
             default:
@@ -227,17 +228,23 @@ public:
             // A qualified rule: its prelude runs to the next "{" (a ";" is part of it).
             const Token stop = collect(token, Collect::TopLevelPrelude);
             if (stop.type == TokenType::EndOfFile) {
-                // Text without "{" after the last rule is ignored.
+                // Text without "{" after the last rule is ignored (and kept as it stands).
                 m_endComments = std::move(pending);
-                placeLeadingStatements();
+                m_tailStart = itemStart;
+                arrange();
                 return;
             }
             auto node = makeNode(NodeKind::Rule, selectorText(pending), token.start);
             node->comments = std::move(pending);
+            placeHead(*node, itemStart, token.start, stop);
             parseBlock(*node);
-            addTopLevelRule(std::move(node));
+            itemStart = node->sourceEnd;
+            if (m_keep)
+                m_topLevel.push_back(std::move(node));
         }
     }
+
+    qsizetype tailStart() const { return m_tailStart; }
 
     ElementNodes takeNodes() { return std::move(m_nodes); }
     std::unique_ptr<QStringList> takeEndComments() { return std::move(m_endComments); }
@@ -245,11 +252,10 @@ public:
     {
         // Files the editor wrote hold name=value declarations (and may hold a colon-form
         // one it kept as written); files written by hand hold name: value.
+        // A file without declarations is standard CSS: its text is kept as it stands.
         if (m_colonDeclarations > m_equalsDeclarations)
             return DocumentForm::Standard;
-        if (m_equalsDeclarations > 0)
-            return DocumentForm::Editor;
-        return m_atRules > 0 ? DocumentForm::Standard : DocumentForm::Editor;
+        return m_equalsDeclarations > 0 ? DocumentForm::Editor : DocumentForm::Standard;
     }
 
     // Line and column of a position; positions are asked for in increasing order.
@@ -405,6 +411,38 @@ private:
         }
         return name && name->token.type == TokenType::Ident &&
                Css::tokenText(m_text, name->token).startsWith(QLatin1String("--"));
+    }
+
+    // The end of the last collected item in [from, to) that is text of its own (no
+    // blank, comment or lone backslash); `otherwise` when there is none.
+    qsizetype significantEnd(size_t from, size_t to, qsizetype otherwise) const
+    {
+        for (size_t i = to; i > from; --i) {
+            const TokenType type = m_items[i - 1].token.type;
+            if (type != TokenType::Whitespace && type != TokenType::Comment && !leavesNothing(i - 1))
+                return m_items[i - 1].token.end();
+        }
+        return otherwise;
+    }
+
+    qsizetype significantStart(size_t from, size_t to, qsizetype otherwise) const
+    {
+        for (size_t i = from; i < to; ++i) {
+            const TokenType type = m_items[i].token.type;
+            if (type != TokenType::Whitespace && type != TokenType::Comment && !leavesNothing(i))
+                return m_items[i].token.start;
+        }
+        return otherwise;
+    }
+
+    // A node's place in the source up to its "{" (`stop`), its label made of the items
+    // collected from `labelStart`.
+    void placeHead(ElementNode &node, qsizetype itemStart, qsizetype labelStart, const Token &stop) const
+    {
+        node.sourceStart = qint32(itemStart);
+        node.labelStart = qint32(labelStart);
+        node.labelEnd = qint32(significantEnd(0, m_items.size(), labelStart));
+        node.innerStart = qint32(stop.end());
     }
 
     // A rule's selector: the collected items' text (a check keeps no text).
@@ -693,7 +731,7 @@ private:
     // An at-rule: its prelude, then ";" (a statement) or a block.
     // The comments before it and those in its prelude stand before the node.
     std::unique_ptr<ElementNode> parseAtRule(const Token &atKeyword, const ElementNode *parent,
-                                             std::unique_ptr<QStringList> comments)
+                                             std::unique_ptr<QStringList> comments, qsizetype itemStart)
     {
         processEvents();
         ++m_atRules;
@@ -709,6 +747,7 @@ private:
             label += QLatin1Char(' ');
         if (!prelude.isEmpty())
             label += QLatin1Char(' ') + prelude;
+        const qsizetype labelEnd = significantEnd(0, m_items.size(), atKeyword.end());
         if (stop.type != TokenType::OpenCurly) {
             if (stop.type == TokenType::CloseCurly) {
                 if (!parent)
@@ -717,6 +756,11 @@ private:
             }
             auto node = makeNode(NodeKind::Statement, std::move(label), atKeyword.start);
             node->comments = std::move(comments);
+            node->sourceStart = qint32(itemStart);
+            node->labelStart = qint32(atKeyword.start);
+            node->labelEnd = qint32(labelEnd);
+            node->sourceEnd = qint32(stop.type == TokenType::Semicolon ? stop.end() : labelEnd);
+            node->innerStart = node->tailStart = node->innerEnd = node->sourceEnd;
             return node;
         }
         const NodeKind kind = isRuleBlockName(name)          ? NodeKind::Block
@@ -724,6 +768,10 @@ private:
                                                              : NodeKind::Block;
         auto node = makeNode(kind, std::move(label), atKeyword.start);
         node->comments = std::move(comments);
+        node->sourceStart = qint32(itemStart);
+        node->labelStart = qint32(atKeyword.start);
+        node->labelEnd = qint32(labelEnd);
+        node->innerStart = qint32(stop.end());
         parseBlock(*node);
         // An unknown at-rule is placed by what its block holds.
         if (!isRuleBlockName(name) && !isDeclarationBlockName(name) && !node->attributes.empty()) {
@@ -746,12 +794,20 @@ private:
     void parseBlock(ElementNode &node)
     {
         std::unique_ptr<QStringList> pending;
+        qsizetype itemStart = node.innerStart;
+        // The block ends at its "}", or where the text ends.
+        const auto close = [&](const Token &token) {
+            addEndComments(node, std::move(pending));
+            node.tailStart = qint32(itemStart);
+            node.innerEnd = qint32(token.start);
+            node.sourceEnd = qint32(token.end());
+        };
         for (;;) {
             const Token token = m_tokens.next();
             switch (token.type) {
             case TokenType::EndOfFile:
             case TokenType::CloseCurly:
-                addEndComments(node, std::move(pending));
+                close(token);
                 return;
             case TokenType::Whitespace:
             case TokenType::Semicolon:
@@ -764,7 +820,8 @@ private:
                 appendComment(pending, commentText(token));
                 continue;
             case TokenType::AtKeyword: {
-                auto child = parseAtRule(token, &node, std::move(pending));
+                auto child = parseAtRule(token, &node, std::move(pending), itemStart);
+                itemStart = child->sourceEnd;
                 addChild(node, std::move(child));
                 continue;
             }
@@ -776,17 +833,15 @@ private:
             if (stop.type == TokenType::OpenCurly) {
                 auto child = makeNode(NodeKind::Rule, selectorText(pending), token.start);
                 child->comments = std::move(pending);
+                placeHead(*child, itemStart, token.start, stop);
                 parseBlock(*child);
+                itemStart = child->sourceEnd;
                 addChild(node, std::move(child));
                 continue;
             }
-            addDeclaration(node, pending, token.start);
-            if (stop.type == TokenType::CloseCurly) {
-                addEndComments(node, std::move(pending));
-                return;
-            }
-            if (stop.type == TokenType::EndOfFile) {
-                addEndComments(node, std::move(pending));
+            addDeclaration(node, pending, token.start, itemStart, stop);
+            if (stop.type == TokenType::CloseCurly || stop.type == TokenType::EndOfFile) {
+                close(stop);
                 return;
             }
         }
@@ -804,7 +859,8 @@ private:
     // The collected items as one declaration of `node`. Name and value part at the first
     // ":" or "=" outside brackets: name: value is standard CSS (blanks collapsed), while
     // name=value, the editor's own form, keeps its text as written.
-    void addDeclaration(ElementNode &node, std::unique_ptr<QStringList> &pending, qsizetype position)
+    void addDeclaration(ElementNode &node, std::unique_ptr<QStringList> &pending, qsizetype position,
+                        qsizetype &itemStart, const Token &stop)
     {
         size_t separator = m_items.size();
         for (size_t i = 0; i < m_items.size(); ++i) {
@@ -849,6 +905,19 @@ private:
         attribute.line = line;
         attribute.column = column;
         attribute.comments = std::move(pending);
+        const qsizetype end = significantEnd(0, m_items.size(), position);
+        attribute.sourceStart = qint32(itemStart);
+        attribute.nameStart = qint32(position);
+        if (separator == m_items.size()) {
+            attribute.valueStart = attribute.valueEnd = qint32(end);
+        } else {
+            const qsizetype afterSeparator = m_items[separator].token.end();
+            attribute.valueStart = qint32(significantStart(separator + 1, m_items.size(), afterSeparator));
+            attribute.valueEnd = qint32(significantEnd(separator + 1, m_items.size(), afterSeparator));
+        }
+        attribute.semicolon = stop.type == TokenType::Semicolon;
+        attribute.sourceEnd = qint32(attribute.semicolon ? stop.end() : end);
+        itemStart = attribute.sourceEnd;
         node.attributes.push_back(std::move(attribute));
     }
 
@@ -929,6 +998,34 @@ private:
         return m_kinds.insert({hash, text, m_catalogue->findAttributeKind(text)}).kind;
     }
 
+    // Places the top-level nodes read. In standard CSS every one stands after the fixed
+    // nodes in file order, as written. In the editor's own form rules for the catalogue's
+    // selectors go into their nodes, and the statements that count only before every
+    // rule stand first.
+    void arrange()
+    {
+        if (form() == DocumentForm::Standard) {
+            // A rule for a catalogue selector shows that selector's picture.
+            for (auto &node : m_topLevel) {
+                if (node->kind == NodeKind::Rule)
+                    if (const int fixed = fixedPositionOf(node->label); fixed >= 0)
+                        node->picture = m_nodes[size_t(fixed)]->picture;
+                addTopLevel(std::move(node));
+            }
+        } else {
+            for (auto &node : m_topLevel) {
+                if (isLeadingStatement(*node))
+                    m_leading.push_back(std::move(node));
+                else if (node->kind == NodeKind::Rule)
+                    addTopLevelRule(std::move(node));
+                else
+                    addTopLevel(std::move(node));
+            }
+            placeLeadingStatements();
+        }
+        m_topLevel.clear();
+    }
+
     // @charset, @import, @namespace and @layer statements count only before every rule:
     // they stand first among the user's nodes, where Save writes them, @charset first.
     void placeLeadingStatements()
@@ -1003,6 +1100,10 @@ private:
 
     int lookUpFixed(const QString &selector)
     {
+        // A document without the catalogue's nodes (a piece of CSS read on its own) keeps
+        // every rule as its own.
+        if (m_fixed == 0)
+            return -1;
         const Catalogue::ElementMatch match = m_catalogue->findElementRow(selector);
         if (match.count == 1) {
             const int position = m_document->positionOfRow(match.row);
@@ -1043,7 +1144,9 @@ private:
     QStringView m_text;
     Css::Tokenizer m_tokens;
     ElementNodes m_nodes;
-    ElementNodes m_leading; // leading statements, placed when the text is read
+    ElementNodes m_topLevel; // the top-level nodes in file order, placed when the text is read
+    ElementNodes m_leading;  // leading statements, placed when the text is read
+    qsizetype m_tailStart = 0;
     std::unique_ptr<QStringList> m_endComments;
     int m_fixed = 0;
     std::vector<Item> m_items;
@@ -1090,14 +1193,50 @@ bool parse(Parser &parser, StyleSheetReader::ReadError *error)
 
 } // namespace
 
-bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const QString &text,
-                                const ProcessEvents &processEvents, ReadError *error)
+bool StyleSheetReader::readContent(Document &document, Catalogue &catalogue, const QString &text,
+                                   StyleSheetModel::Content &content, const ProcessEvents &processEvents,
+                                   ReadError *error)
 {
     Parser parser(document, catalogue, processEvents, text);
     if (!parse(parser, error))
         return false;
     parser.settleEqualsDeclarations();
-    document.elements().replaceContent(parser.takeNodes(), parser.takeEndComments(), parser.form());
+    // A standard-CSS text is kept whole: Save copies what is not edited through. Of the
+    // editor's own form only the line break is kept, for the text a change of form makes.
+    content.form = parser.form();
+    content.source = {};
+    content.source.form = parser.form();
+    content.source.lineBreak = DocumentSource::lineBreakOf(text);
+    if (content.source.isStandard()) {
+        content.source.text = text;
+        content.source.tailStart = qint32(parser.tailStart());
+    }
+    content.elements = parser.takeNodes();
+    content.endComments = parser.takeEndComments();
+    return true;
+}
+
+bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const QString &text,
+                                const ProcessEvents &processEvents, ReadError *error)
+{
+    StyleSheetModel::Content content;
+    if (!readContent(document, catalogue, text, content, processEvents, error))
+        return false;
+    document.elements().exchangeContent(std::move(content));
+    return true;
+}
+
+bool StyleSheetReader::convertForm(Document &document, Catalogue &catalogue, DocumentForm form,
+                                   ReadError *error)
+{
+    const DocumentForm was = document.form();
+    document.setForm(form);
+    const QString text = StyleSheetWriter::styleSheetText(document);
+    document.setForm(was);
+    if (!readText(document, catalogue, text, {}, error))
+        return false;
+    // A text without declarations reads as standard CSS; it stands in the form asked for.
+    document.setForm(form);
     return true;
 }
 
@@ -1112,7 +1251,7 @@ bool StyleSheetReader::readStyleSheet(Document &document, Catalogue &catalogue, 
 {
     TextFile::Loaded loaded;
     try {
-        loaded = TextFile::load(path);
+        loaded = TextFile::load(path, TextFile::LineBreaks::Keep);
     } catch (const Failure &failure) {
         if (error) {
             *error = ReadError{};

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "StyleSheetModel.h"
+
 #include <QString>
 #include <functional>
 
@@ -46,6 +48,19 @@ bool readStyleSheet(Document &document, Catalogue &catalogue, const QString &pat
 // loading; does not change the current file name or encoding.
 bool readText(Document &document, Catalogue &catalogue, const QString &text,
               const ProcessEvents &processEvents = {}, ReadError *error = nullptr);
+
+// Reads text as readText does, into `content` beside the document's (which stays as it
+// is); the catalogue's nodes come from the document.
+bool readContent(Document &document, Catalogue &catalogue, const QString &text,
+                 StyleSheetModel::Content &content, const ProcessEvents &processEvents = {},
+                 ReadError *error = nullptr);
+
+// Writes the document in `form` and reads that text back, so that the document stands
+// as a file in that form would: in the editor's own form with its catalogue places and
+// merged rules, in standard CSS with a text of its own in the standard style. The file
+// name, encoding and modified flag stay. False (and nothing changed) when the text would
+// not read back.
+bool convertForm(Document &document, Catalogue &catalogue, DocumentForm form, ReadError *error = nullptr);
 
 // Reads `text` as readText would, with the same failures at the same places, but keeps
 // nothing; line breaks may be CR LF or LF alone. True when readText would take the text

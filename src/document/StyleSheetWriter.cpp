@@ -2,6 +2,7 @@
 
 #include "CssTokenizer.h"
 #include "Document.h"
+#include "StandardWriter.h"
 
 namespace {
 
@@ -191,6 +192,8 @@ QStringList StyleSheetWriter::buildStyleSheetText(const Document &document)
 
 QString StyleSheetWriter::styleSheetText(const Document &document)
 {
+    if (document.form() == DocumentForm::Standard)
+        return StandardWriter::text(document.elements());
     Writer writer(document.form());
     writer.write(document.elements());
     return writer.take();

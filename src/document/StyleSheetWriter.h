@@ -5,7 +5,9 @@
 
 class Document;
 
-// The document as CSS text, in the document's form. Rules are written one per line:
+// The document as CSS text, in the document's form. Standard CSS is written by
+// StandardWriter (the file's own text, changed only where the user changed it). The
+// editor's own form is written as follows. Rules are written one per line:
 // the selector, " {", each declaration followed by ";" (and one space unless it is the
 // last), "}"; declarations are name=value in the editor's own form and name: value in
 // standard CSS. Rules without declarations are not written. At-rule blocks are their

@@ -896,7 +896,7 @@ void TMainForm::updateUndoActions()
 void TMainForm::StandardCss1Click()
 {
     ExceptionBox::guard(this, [this] {
-        DocumentEdits::setForm(m_document,
+        DocumentEdits::setForm(m_document, m_catalogue,
                                StandardCss1->isChecked() ? DocumentForm::Standard : DocumentForm::Editor);
     });
 }

@@ -16,6 +16,9 @@ class TestUndoHistory : public QObject
 {
     Q_OBJECT
 
+    // The fixture's catalogue, for the steps that read text back.
+    static inline Catalogue *s_catalogue = nullptr;
+
     using Edit = std::function<void(Document &)>;
 
     // The node of `element` (a path of labels from the root), or its declaration.
@@ -43,7 +46,11 @@ class TestUndoHistory : public QObject
     }
 
 private slots:
-    void initTestCase() { QVERIFY(m_fixture.open()); }
+    void initTestCase()
+    {
+        QVERIFY(m_fixture.open());
+        s_catalogue = &m_fixture.catalogue;
+    }
 
     void eachStepUndoesAndRedoes_data()
     {
@@ -82,9 +89,9 @@ private slots:
         QTest::newRow("selector label") << editor << Edit([](Document &d) {
             DocumentEdits::editLabel(d, at(d, {".note"}), QStringLiteral(".memo"));
         }) << "Edit of .note";
-        QTest::newRow("form") << editor
-                              << Edit([](Document &d) { DocumentEdits::setForm(d, DocumentForm::Standard); })
-                              << "Switch to Standard CSS";
+        QTest::newRow("form") << editor << Edit([](Document &d) {
+            DocumentEdits::setForm(d, *s_catalogue, DocumentForm::Standard);
+        }) << "Switch to Standard CSS";
     }
 
     void eachStepUndoesAndRedoes()

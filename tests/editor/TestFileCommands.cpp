@@ -447,7 +447,7 @@ private slots:
         QTemporaryDir dir;
         const QString old = dir.filePath(QStringLiteral("old.css"));
         const QString renamed = dir.filePath(QStringLiteral("new.css"));
-        writeFile(old, "P {}");
+        writeFile(old, "P {margin=0;}");
         const auto form = startMainWindow(old);
         QVERIFY(form);
         editDocument(*form);
@@ -457,8 +457,8 @@ private slots:
             form->SaveAsClick();
             QVERIFY2(answer.done(), qPrintable(answer.report()));
         }
-        QCOMPARE(readFile(renamed), QByteArray("BODY {color=red;}"));
-        QCOMPARE(readFile(old), QByteArray("P {}"));
+        QCOMPARE(readFile(renamed), QByteArray("BODY {color=red;}\r\nP {margin=0;}"));
+        QCOMPARE(readFile(old), QByteArray("P {margin=0;}"));
         QCOMPARE(form->document().currentFileName(), renamed);
         QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + renamed);
 
@@ -468,8 +468,8 @@ private slots:
             form->FinishClick();
             QVERIFY2(none.done(), qPrintable(none.report()));
         }
-        QCOMPARE(readFile(renamed), QByteArray("BODY {color=red; font-size=12;}"));
-        QCOMPARE(readFile(old), QByteArray("P {}"));
+        QCOMPARE(readFile(renamed), QByteArray("BODY {color=red; font-size=12;}\r\nP {margin=0;}"));
+        QCOMPARE(readFile(old), QByteArray("P {margin=0;}"));
 
         // Cancelled, Save As changes nothing.
         DialogAnswerer cancelled;

@@ -1,6 +1,7 @@
 // loomcss: reads style sheets as the editor does (catalogue tables beside this program,
 // element list, pseudo-class nodes) and prints what the editor makes of them.
 #include "Catalogue.h"
+#include "CssPatch.h"
 #include "Document.h"
 #include "DocumentCheck.h"
 #include "Failure.h"
@@ -29,6 +30,7 @@ const char Usage[] =
     "Usage: loomcss tree FILE\n"
     "       loomcss format [--form=standard|editor] FILE\n"
     "       loomcss check [--quiet | --tab] FILE...\n"
+    "       loomcss edit FILE [--set CSS]... [-o OUT | --in-place]\n"
     "  tree    print the document as the editor holds it, one line per node, indented\n"
     "          by one TAB per level: MARK TAB LABEL, where MARK is a rule's picture\n"
     "          number (0 for selectors the catalogue does not know), a declaration's value\n"
@@ -53,6 +55,18 @@ const char Usage[] =
     "          unknown, invalid, quoted, overridden. Exit status 0 without findings, 1\n"
     "          with findings or when a file cannot be read (FILE: reason on standard\n"
     "          error; the other files are still checked), 2 for wrong arguments.\n"
+    "  edit    read FILE as the editor's Open does, apply each --set through the editor's\n"
+    "          own edits, and write what the editor's Save would write: to standard output,\n"
+    "          to OUT (-o), or back to FILE (--in-place, replaced whole only when written\n"
+    "          whole). --set takes CSS, e.g. '.btn { color: #333 }' or\n"
+    "          '@media (min-width: 40em) { .nav { display: none } }': each declaration\n"
+    "          replaces the value of the last declaration of that property in the last\n"
+    "          rule with that selector in that context (blanks compared collapsed), or is\n"
+    "          added to that rule; a rule that is not there is added at the end of its\n"
+    "          context. A standard style sheet changes only where a value changes: without\n"
+    "          --set its own bytes are written. Exit status 0; 1 when FILE cannot be read\n"
+    "          (FILE:LINE:COLUMN: reason) or written; 2 for wrong arguments or a --set that\n"
+    "          is no CSS.\n"
     "Exit status: 0 after a successful read, 1 when a file cannot be read or understood\n"
     "(FILE:LINE:COLUMN: reason on standard error) or the catalogue is missing, 2 for wrong\n"
     "arguments.\n";
@@ -233,6 +247,29 @@ int main(int argc, char **argv)
         return usageError();
     const QString command = args.takeFirst();
     const bool checking = command == QLatin1String("check");
+    // loomcss edit FILE [--set CSS]... [-o OUT | --in-place]
+    QStringList sets;
+    QString output;
+    bool inPlace = false;
+    if (command == QLatin1String("edit")) {
+        if (args.isEmpty() || args[0].startsWith(QLatin1String("-")))
+            return usageError();
+        const QString file = args.takeFirst();
+        while (!args.isEmpty()) {
+            const QString option = args.takeFirst();
+            if (option == QLatin1String("--set") && !args.isEmpty())
+                sets.append(args.takeFirst());
+            else if (option == QLatin1String("-o") && !args.isEmpty() && output.isEmpty() && !inPlace)
+                output = args.takeFirst();
+            else if (option == QLatin1String("--in-place") && output.isEmpty() && !inPlace)
+                inPlace = true;
+            else
+                return usageError();
+        }
+        args = QStringList{file};
+        if (inPlace)
+            output = file;
+    }
     std::optional<DocumentForm> form;
     if (command == QLatin1String("format") && !args.isEmpty() &&
         args[0].startsWith(QLatin1String("--form="))) {
@@ -245,7 +282,8 @@ int main(int argc, char **argv)
             return usageError();
     }
     if (!checking &&
-        (args.size() != 1 || (command != QLatin1String("tree") && command != QLatin1String("format"))))
+        (args.size() != 1 || (command != QLatin1String("tree") && command != QLatin1String("format") &&
+                              command != QLatin1String("edit"))))
         return usageError();
     CheckOutput checkOutput = CheckOutput::Lines;
     if (checking && !takeCheckOptions(args, checkOutput))
@@ -284,11 +322,28 @@ int main(int argc, char **argv)
         readFailure(path, readError);
         return 1;
     }
-    if (form)
-        document.setForm(*form);
+    if (form && *form != document.form() &&
+        !StyleSheetReader::convertForm(document, catalogue, *form, &readError)) {
+        readFailure(path, readError);
+        return 1;
+    }
+    for (const QString &css : sets) {
+        QString reason;
+        if (!CssPatch::apply(document, catalogue, css, &reason)) {
+            error(QStringLiteral("--set '%1': %2").arg(css, reason));
+            return 2;
+        }
+    }
     if (command == QLatin1String("tree"))
         write(stdout, TreeDump::tree(document).toUtf8());
-    else {
+    else if (!output.isEmpty()) {
+        try {
+            StyleSheetWriter::save(document, output);
+        } catch (const Failure &failure) {
+            error(output + QLatin1String(": ") + failure.message());
+            return 1;
+        }
+    } else {
         // Encoded and written piece by piece: the bytes of a large sheet are never held
         // whole beside its text.
         try {
