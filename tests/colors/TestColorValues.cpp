@@ -469,7 +469,7 @@ void TestColorValues::screenColours_data()
     QTest::newRow("red in rounded oklch is just outside") << QByteArray("oklch(0.628 0.2577 29.23)") << false;
     QTest::newRow("lab green rounded is inside") << QByteArray("lab(87.82 -79.27 80.99)") << true;
     QTest::newRow("prophoto green") << QByteArray("color(prophoto-rgb 0.1 0.9 0.1)") << false;
-    QTest::newRow("huge chroma") << QByteArray("lab(50 1e30 -1e30)") << false;
+    QTest::newRow("huge chroma") << QByteArray("lab(50 1e6 -1e6)") << false;
     QTest::newRow("xyz white") << QByteArray("color(xyz 0.9504559 1 1.0890578)") << true;
 }
 
