@@ -95,6 +95,9 @@ struct Matrices
     Mat3 d65ToD50 = inverse(d50ToD65);
     Mat3 lmsToXyz = inverse(xyzToLms);
     Mat3 oklabToLms = inverse(lmsToOklab);
+    // The gamut mapping's short ways between Oklab's cone responses and linear sRGB.
+    Mat3 lmsToLinearSrgb = mul(srgbInv, lmsToXyz);
+    Mat3 linearSrgbToLms = mul(xyzToLms, srgb);
 };
 
 const Matrices M;
@@ -316,6 +319,11 @@ Vec3 fromXyz65(int space, const Vec3 &xyz)
     }
 }
 
+// How far sRGB components may stray from 0..1 and still count as inside: about a
+// fiftieth of an 8-bit step, so that components written rounded (red as
+// oklch(0.628 0.2577 29.23)) stay inside, and the verdict is the reference one.
+constexpr double SrgbTolerance = 0.000075;
+
 bool isSrgbForm(int space)
 {
     return space == COLORS_SRGB || space == COLORS_HSL || space == COLORS_HWB;
@@ -406,41 +414,60 @@ Vec3 toScreen(int space, const Vec3 &v)
     const Vec3 rgb = convert(space, COLORS_SRGB, v);
     if (inSrgbRange(rgb))
         return clip(rgb);
-    Vec3 current = convert(space, COLORS_OKLCH, v);
-    if (current[0] >= 1)
+    const Vec3 origin = convert(space, COLORS_OKLCH, v);
+    const double lightness = origin[0];
+    if (lightness >= 1)
         return {1, 1, 1};
-    if (current[0] <= 0)
+    if (lightness <= 0)
         return {0, 0, 0};
+    // The search changes only the chroma: the hue's direction is taken once, and it works
+    // in linear sRGB, where clipping gives the same colour as clipping the encoded
+    // components (the transfer function keeps 0 and 1 and its order) and the bounds of
+    // "inside" are those of the encoded components carried over.
+    const double hue = origin[2] / DegreesPerRadian;
+    const double cosine = std::cos(hue), sine = std::sin(hue);
+    const auto oklabAt = [&](double chroma) { return Vec3{lightness, chroma * cosine, chroma * sine}; };
+    const auto linearOf = [](const Vec3 &oklab) {
+        return mul(M.lmsToLinearSrgb, each(mul(M.oklabToLms, oklab), [](double x) { return x * x * x; }));
+    };
+    const auto oklabOf = [](const Vec3 &linear) {
+        return mul(M.lmsToOklab, each(mul(M.linearSrgbToLms, linear), [](double x) { return std::cbrt(x); }));
+    };
+    static const double lowest = -SrgbTolerance / 12.92, highest = srgbToLinear(1 + SrgbTolerance);
+    const auto inside = [](const Vec3 &linear) {
+        return std::all_of(linear.begin(), linear.end(),
+                           [](double x) { return x >= lowest && x <= highest; });
+    };
     constexpr double Jnd = 0.02;
     constexpr double Epsilon = 0.0001;
-    Vec3 clipped = clip(rgb);
-    double e = deltaEOK(convert(COLORS_SRGB, COLORS_OKLAB, clipped), fromPolar(current));
-    if (e < Jnd)
-        return clipped;
-    double min = 0, max = current[1];
+    const Vec3 originOklab = oklabAt(origin[1]);
+    Vec3 clipped = clip(linearOf(originOklab));
+    if (deltaEOK(oklabOf(clipped), originOklab) < Jnd)
+        return each(clipped, srgbFromLinear);
+    double min = 0, max = origin[1];
     bool minInGamut = true;
     // The halving ends after about 40 steps for any finite chroma; the count is only a
     // guard against values that are not numbers.
     for (int step = 0; max - min > Epsilon && step < 200; ++step) {
         const double chroma = (min + max) / 2;
-        current[1] = chroma;
-        const Vec3 candidate = convert(COLORS_OKLCH, COLORS_SRGB, current);
-        if (minInGamut && inSrgbRange(candidate)) {
+        const Vec3 current = oklabAt(chroma);
+        const Vec3 linear = linearOf(current);
+        if (minInGamut && inside(linear)) {
             min = chroma;
             continue;
         }
-        clipped = clip(candidate);
-        e = deltaEOK(convert(COLORS_SRGB, COLORS_OKLAB, clipped), fromPolar(current));
+        clipped = clip(linear);
+        const double e = deltaEOK(oklabOf(clipped), current);
         if (e < Jnd) {
             if (Jnd - e < Epsilon)
-                return clipped;
+                break;
             minInGamut = false;
             min = chroma;
         } else {
             max = chroma;
         }
     }
-    return clipped;
+    return each(clipped, srgbFromLinear);
 }
 
 } // namespace ColorMath
