@@ -1,5 +1,7 @@
 #include "Colors.h"
 
+#include "SystemColors.h"
+
 #include <QColor>
 #include <algorithm>
 #include <charconv>
@@ -291,35 +293,6 @@ uint32_t parseFunction(Text t)
     return COLORS_NONE;
 }
 
-// The classic default scheme of the 25 system colours, as 0xRRGGBB, by index.
-constexpr uint32_t systemColors[] = {
-    0xC0C0C0, // scroll bar
-    0x008080, // background (desktop)
-    0x000080, // active caption
-    0x808080, // inactive caption
-    0xC0C0C0, // menu
-    0xFFFFFF, // window
-    0x000000, // window frame
-    0x000000, // menu text
-    0x000000, // window text
-    0xFFFFFF, // caption text
-    0xC0C0C0, // active border
-    0xC0C0C0, // inactive border
-    0x808080, // application workspace
-    0x000080, // highlight
-    0xFFFFFF, // highlight text
-    0xC0C0C0, // button face
-    0x808080, // button shadow
-    0x808080, // grey text
-    0x000000, // button text
-    0xC0C0C0, // inactive caption text
-    0xFFFFFF, // button highlight
-    0x000000, // 3D dark shadow
-    0xC0C0C0, // 3D light
-    0x000000, // tooltip text
-    0xFFFFE1, // tooltip background
-};
-
 } // namespace
 
 uint32_t StrToColor(const char *text)
@@ -353,8 +326,8 @@ const char *ColorToHex(uint32_t color)
     uint32_t rgb;
     if (color <= 0xFFFFFF) {
         rgb = (color & 0xFF) << 16 | (color & 0xFF00) | color >> 16;
-    } else if (color >= 0x80000000u && color - 0x80000000u < std::size(systemColors)) {
-        rgb = systemColors[color - 0x80000000u];
+    } else if (color >= 0x80000000u && color - 0x80000000u < std::size(ClassicSystemColors)) {
+        rgb = ClassicSystemColors[color - 0x80000000u];
     } else {
         buffer[0] = '\0';
         return buffer;

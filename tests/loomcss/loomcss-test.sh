@@ -119,6 +119,25 @@ check "check with two outputs exits 2" test "$rc" -eq 2
 run check --verbose "$work/check.css"
 check "check with an unknown option exits 2" test "$rc" -eq 2
 
+# color: each colour one a line in the form asked for; "no colour" and exit 1 for a
+# text that is none (colorjs.io judges the values themselves: CTest colors_judge).
+run color 'oklch(70% 0.1 200)' '#0af8' 'hsl(200 50% 50% / .5)'
+check "color writes hex by default" test "$rc" -eq 0 -a "$out" = "$(printf '#40b1b7\n#00aaff88\n#4095bf80')"
+run color --to oklch '1px solid red' 'red'
+check "color: a text that is none prints no colour, exit 1" test "$rc" -eq 1 -a "$out" = "$(printf 'no colour\noklch(0.62796 0.25768 29.234)')"
+run color --to=p3 --precision 2 'light-dark(white, color(display-p3 1 0 0))'
+check "color keeps both sides of light-dark()" test "$rc" -eq 0 -a "$out" = "light-dark(color(display-p3 1 1 1), color(display-p3 1 0 0))"
+run color --to hex 'color(display-p3 1 0 0)' currentcolor
+check "color marks a colour outside sRGB" test "$rc" -eq 0 -a "$out" = "$(printf '#ff0b0c /* outside sRGB */\ncurrentcolor')"
+run color
+check "color without a colour exits 2" test "$rc" -eq 2 -a -n "$err"
+run color --to cmyk red
+check "color with an unknown form exits 2" test "$rc" -eq 2
+run color --precision 99 red
+check "color with a precision past 20 exits 2" test "$rc" -eq 2
+run --help
+check "--help documents color" grep -q 'loomcss color \[--to FORM\]' "$work/out"
+
 run tree
 check "a missing argument exits 2" test "$rc" -eq 2
 check "a missing argument prints the usage" grep -q '^Usage: loomcss' "$work/err"
@@ -127,8 +146,9 @@ check "an unknown command exits 2" test "$rc" -eq 2
 run --help
 check "--help exits 0 and prints the usage" test "$rc" -eq 0 -a "${out%%:*}" = "Usage"
 
+# The program with its colour library, as installed, but without the catalogue tables.
 mkdir "$work/bare"
-cp "$loomcss" "$work/bare/"
+cp "$loomcss" "$(dirname "$loomcss")/libColors.so" "$work/bare/"
 "$work/bare/loomcss" tree "$data/hand-written.css" >"$work/out" 2>"$work/err"
 rc=$?
 check "missing tables exit 1" test "$rc" -eq 1

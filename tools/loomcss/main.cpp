@@ -1,6 +1,7 @@
 // loomcss: reads style sheets as the editor does (catalogue tables beside this program,
 // element list, pseudo-class nodes) and prints what the editor makes of them.
 #include "Catalogue.h"
+#include "ColorCommand.h"
 #include "CssPatch.h"
 #include "Document.h"
 #include "DocumentCheck.h"
@@ -31,6 +32,7 @@ const char Usage[] =
     "       loomcss format [--form=standard|editor] FILE\n"
     "       loomcss check [--quiet | --tab] FILE...\n"
     "       loomcss edit FILE [--set CSS]... [-o OUT | --in-place]\n"
+    "       loomcss color [--to FORM] [--precision N] COLOR...\n"
     "  tree    print the document as the editor holds it, one line per node, indented\n"
     "          by one TAB per level: MARK TAB LABEL, where MARK is a rule's picture\n"
     "          number (0 for selectors the catalogue does not know), a declaration's value\n"
@@ -67,6 +69,15 @@ const char Usage[] =
     "          --set its own bytes are written. Exit status 0; 1 when FILE cannot be read\n"
     "          (FILE:LINE:COLUMN: reason) or written; 2 for wrong arguments or a --set that\n"
     "          is no CSS.\n"
+    "  color   print each COLOR (any CSS colour: a name, #rgb, rgb(), hsl(), hwb(), lab(),\n"
+    "          lch(), oklab(), oklch(), color(), color-mix(), light-dark(), a relative\n"
+    "          colour...) converted to FORM, one a line: hex (the default), rgb, hsl,\n"
+    "          hwb, lab, lch, oklab, oklch or p3 (color(display-p3 ...)). hex, rgb, hsl\n"
+    "          and hwb hold only sRGB: a colour outside it is written as a screen shows\n"
+    "          it (CSS gamut mapping) followed by /* outside sRGB */. light-dark() keeps\n"
+    "          both sides. --precision N writes N decimals (trailing zeros dropped).\n"
+    "          A text that is no colour prints \"no colour\" (a colour made from\n"
+    "          currentcolor \"no fixed value\") and the exit status is then 1.\n"
     "Exit status: 0 after a successful read, 1 when a file cannot be read or understood\n"
     "(FILE:LINE:COLUMN: reason on standard error) or the catalogue is missing, 2 for wrong\n"
     "arguments.\n";
@@ -246,6 +257,8 @@ int main(int argc, char **argv)
     if (args.isEmpty())
         return usageError();
     const QString command = args.takeFirst();
+    if (command == QLatin1String("color"))
+        return runColorCommand(args, Usage);
     const bool checking = command == QLatin1String("check");
     // loomcss edit FILE [--set CSS]... [-o OUT | --in-place]
     QStringList sets;
