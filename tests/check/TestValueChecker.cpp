@@ -161,6 +161,20 @@ private slots:
         row("calc unknown unit", "width", "calc(10pz)", invalid);
         row("calc other function not decided", "width", "calc(sibling-index() * 1px)", valid);
         row("calc nested math", "font-size", "max(1rem, min(2vw, 3rem))", valid);
+        // Values browsers take that the value data is older than.
+        row("clip rect with blanks", "clip", "rect(0 0 0 0)", valid);
+        row("clip rect with commas", "clip", "rect(1px, 1px, 1px, auto)", valid);
+        row("clip rect with both", "clip", "rect(1px 1px, 1px 1px)", invalid);
+        row("width stretch", "width", "stretch", valid);
+        row("max-block-size stretch through max-width", "max-block-size", "stretch", valid);
+        row("margin stretch", "margin", "stretch", invalid);
+        row("circle percentage radius at a place", "clip-path", "circle(50% at 50% 50%)", valid);
+        row("circle two radii", "clip-path", "circle(50% 50%)", invalid);
+        row("ellipse side keywords", "clip-path", "ellipse(closest-side farthest-side)", valid);
+        row("ellipse one radius", "clip-path", "ellipse(40px)", invalid);
+        row("speak", "speak", "none", valid);
+        row("speak unknown keyword", "speak", "never", invalid);
+        row("appearance base-select", "appearance", "base-select", valid);
     }
 
     void declarations()
