@@ -132,20 +132,21 @@ public:
                     unknown = true;
                     continue;
                 }
-                if (typedOne && !(one.type == result.type))
+                if (!join(result.type, typedOne, one.type))
                     return Invalid;
-                result.type = one.type;
-                typedOne = true;
             }
             return unknown || !typedOne ? Unknown : result;
         };
+        // Where a number is wanted and something else is given, browsers are not
+        // consistent (they keep sqrt(5%) as a width and line-height: sqrt(1em), drop
+        // log(5%) and sqrt(1px)): such an argument is left undecided.
         const auto numberArgs = [&]() -> MathResult {
             for (std::size_t i = 0; i < args.size(); ++i) {
                 const MathResult one = term(i);
                 if (one.outcome != Outcome::Typed)
                     return one;
                 if (!one.type.isNumber())
-                    return Invalid;
+                    return Unknown;
             }
             return typed({});
         };
@@ -183,7 +184,7 @@ public:
             const MathResult one = term(0);
             if (one.outcome != Outcome::Typed)
                 return one;
-            return one.type.isNumber() || one.type == MathType(MathType::Angle) ? typed({}) : Invalid;
+            return one.type.isNumber() || one.type == MathType(MathType::Angle) ? typed({}) : Unknown;
         }
         case Function::ArcTrig:
         case Function::Atan2: {
@@ -230,6 +231,31 @@ private:
         return m_tokens[i].type == Css::TokenType::Delim && m_tokens.textOf(i) == QStringView(&c, 1);
     }
 
+    // Joins a term's type to that of the terms before it, as adding and comparing need
+    // one type. Where percentages are a type of their own, a percentage may stand for the
+    // other term's quantity (10% + 1px, hypot(10px, 50%)): browsers take that where the
+    // place takes percentages of that quantity, which a syntax may list apart
+    // (line-height: <length> | <percentage>), so the quantity is the type. False when
+    // the types cannot be joined.
+    bool join(MathType &type, bool &typedOne, const MathType &next) const
+    {
+        if (!typedOne || next == type) {
+            type = next;
+            typedOne = true;
+            return true;
+        }
+        if (m_percentAs != MathType::Percent || (!type.hasPercent() && !next.hasPercent()))
+            return false;
+        for (int base = 0; base < MathType::Percent; ++base) {
+            const MathType joined = type.withPercentAs(MathType::Base(base));
+            if (joined == next.withPercentAs(MathType::Base(base))) {
+                type = joined;
+                return true;
+            }
+        }
+        return false;
+    }
+
     // <sum> = <product> [ [ '+' | '-' ] <product> ]*, the operators between blanks.
     MathResult sum(int begin, int end) const
     {
@@ -246,10 +272,8 @@ private:
             if (term.outcome == Outcome::Unknown) {
                 unknown = true;
             } else {
-                if (typedOne && !(term.type == type))
+                if (!join(type, typedOne, term.type))
                     return Invalid;
-                type = term.type;
-                typedOne = true;
             }
             if (next >= end)
                 break;
@@ -277,10 +301,17 @@ private:
             const MathResult one = value(at);
             if (one.outcome == Outcome::Invalid)
                 return Invalid;
-            if (one.outcome == Outcome::Unknown)
+            if (one.outcome == Outcome::Unknown) {
                 unknown = true;
-            else
+            } else {
+                // A percentage multiplied or divided by another quantity: browsers let it
+                // stand for that quantity (1px / 5% is a number to them), which the typing
+                // does not follow.
+                if ((type.hasPercent() && !one.type.isNumber()) ||
+                    (one.type.hasPercent() && !type.isNumber()))
+                    unknown = true;
                 type = divide ? type.dividedBy(one.type) : type.times(one.type);
+            }
             if (next >= end)
                 break;
             if (isDelim(next, u'*'))
@@ -316,8 +347,7 @@ private:
                 return typed(MathType(MathType::Frequency));
             case UnitKind::Resolution:
                 return typed(MathType(MathType::Resolution));
-            case UnitKind::Flex:
-                return Unknown; // fr stands in grid tracks, which take it apart from calc()
+            case UnitKind::Flex: // fr stands in grid tracks alone, never in a math function
             case UnitKind::None:
                 return Invalid;
             }
@@ -328,7 +358,11 @@ private:
             if (is(word, "e") || is(word, "pi") || is(word, "infinity") || is(word, "-infinity") ||
                 is(word, "nan"))
                 return typed({});
-            return Unknown;
+            // No other word: not auto, not a custom property's name (which stands for its
+            // value only inside var()). The keywords some functions take inside their own
+            // arguments (calc-size()'s size, a relative colour's channels) are not reached:
+            // those functions are not typed.
+            return Invalid;
         }
         case Css::TokenType::Function:
             return function(pos);
@@ -340,6 +374,7 @@ private:
             const Nested nested(m_depth);
             return sum(pos + 1, token.close);
         }
+        case Css::TokenType::AtKeyword:
         case Css::TokenType::String:
         case Css::TokenType::Hash:
         case Css::TokenType::Url:
@@ -410,6 +445,14 @@ MathType MathType::times(const MathType &other) const
     MathType result = *this;
     for (int i = 0; i < BaseCount; ++i)
         result.m_power[std::size_t(i)] += other.m_power[std::size_t(i)];
+    return result;
+}
+
+MathType MathType::withPercentAs(Base base) const
+{
+    MathType result = *this;
+    result.m_power[base] += result.m_power[Percent];
+    result.m_power[Percent] = 0;
     return result;
 }
 

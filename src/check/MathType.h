@@ -23,9 +23,12 @@ public:
     explicit MathType(Base base) { m_power[base] = 1; }
 
     bool isNumber() const { return *this == MathType(); }
+    bool hasPercent() const { return m_power[Percent] != 0; }
     bool operator==(const MathType &other) const { return m_power == other.m_power; }
     MathType times(const MathType &other) const;
     MathType dividedBy(const MathType &other) const;
+    // The type with its percentages standing for `base`.
+    MathType withPercentAs(Base base) const;
 
 private:
     std::array<int, BaseCount> m_power{};

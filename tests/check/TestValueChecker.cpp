@@ -143,7 +143,12 @@ private slots:
         row("calc two terms without operator", "width", "calc(1px 2px)", invalid);
         row("calc operator without operand", "width", "calc(1px *)", invalid);
         row("calc percentage with length where both count", "width", "calc(2 * (1px + 1%))", valid);
-        row("calc percentage with length where they do not", "border-width", "calc(10% + 1px)", invalid);
+        // A syntax may list <length> and <percentage> apart (line-height), so a sum of both
+        // is taken wherever a length is.
+        row("calc percentage with length, listed apart", "line-height", "calc(hypot(10px, 50%))", valid);
+        row("calc percentage with number", "opacity", "calc(0.5 + 5%)", invalid);
+        row("calc percentage with time for a length", "width", "calc(1s + 5%)", invalid);
+        row("calc percentage over length for a number", "flex-grow", "calc(1px / 5%)", valid);
         row("calc number for an integer", "z-index", "calc(1.5)", valid);
         row("calc percentage for number or percentage", "opacity", "calc(50%)", valid);
         row("calc number for an angle", "transform", "rotate(calc(0))", invalid);
@@ -160,6 +165,7 @@ private slots:
         row("min of length and time", "width", "min(10px, 5s)", invalid);
         row("calc unknown unit", "width", "calc(10pz)", invalid);
         row("calc other function not decided", "width", "calc(sibling-index() * 1px)", valid);
+        row("calc custom property name without var", "width", "calc(100% + (--1px * 2))", invalid);
         row("calc nested math", "font-size", "max(1rem, min(2vw, 3rem))", valid);
         // Values browsers take that the value data is older than.
         row("clip rect with blanks", "clip", "rect(0 0 0 0)", valid);
