@@ -83,7 +83,7 @@ struct Shape
     };
     QVarLengthArray<Feature, 8> features;
     bool vendor = false;
-    bool substituted = false; // var(), env(), attr()
+    bool substituted = false; // var(), env(), attr(), a custom function
     bool important = false;
 
     Shape(QStringView value, const ValueChecker &checker)
@@ -103,7 +103,7 @@ struct Shape
                 vendor = vendor || isVendorPrefixed(name);
                 if (name.compare(u"var", Qt::CaseInsensitive) == 0 ||
                     name.compare(u"env", Qt::CaseInsensitive) == 0 ||
-                    name.compare(u"attr", Qt::CaseInsensitive) == 0)
+                    name.compare(u"attr", Qt::CaseInsensitive) == 0 || name.startsWith(u"--"))
                     substituted = true;
                 add(Part::Function, name);
                 break;

@@ -117,6 +117,8 @@ private slots:
         row("var", "color", "var(--x)", valid);
         row("var inside", "margin", "0 var(--gap) 1px", valid);
         row("env", "padding-top", "env(safe-area-inset-top)", valid);
+        row("custom function", "border-width", "--double(1px)", valid);
+        row("custom function inside calc", "width", "calc(--gap() * 2)", valid);
         row("custom property", "--anything", "{ whatever ] here", valid);
         row("important", "color", "red !important", valid);
         row("important spaced", "color", "red ! IMPORTANT", valid);
