@@ -1,5 +1,6 @@
 // Writes the value syntaxes the declaration check matches against, from the npm
-// package mdn-data (CC0-1.0):
+// package mdn-data (CC0-1.0), with the hand-kept corrections of syntax-overrides.csv
+// beside this script:
 //
 //   node generate-syntaxes.mjs <node_modules folder> <output folder>
 //
@@ -8,6 +9,12 @@
 // named-syntaxes.csv (Name,Syntax): the named syntaxes (`<position>`, `<rgb()>`) that
 // those properties reach, directly or through one another, sorted by name.
 // Line breaks and runs of blanks inside a syntax become one space.
+//
+// syntax-overrides.csv (Name,Syntax,Reason): a property by its name, a named syntax as
+// <name>; its syntax replaces the one mdn-data gives, or adds one mdn-data lacks. They
+// are for browsers newer than the data: a value every current browser keeps must never
+// be reported. An override that has become the same as mdn-data's is named on stderr,
+// so that it can be dropped.
 
 import fs from 'node:fs';
 import path from 'node:path';
@@ -19,6 +26,41 @@ const properties = load('properties.json');
 const syntaxes = load('syntaxes.json');
 
 const clean = (syntax) => syntax.replace(/\s+/g, ' ').trim();
+
+// A CSV file's rows as arrays of fields ("" quotes, fields may hold commas and line breaks).
+function readCsv(file) {
+  const text = fs.readFileSync(file, 'utf8');
+  const rows = [];
+  let row = [];
+  let field = '';
+  let quoted = false;
+  for (let i = 0; i < text.length; ++i) {
+    const c = text[i];
+    if (quoted) {
+      if (c === '"' && text[i + 1] === '"') { field += '"'; ++i; }
+      else if (c === '"') quoted = false;
+      else field += c;
+    } else if (c === '"') quoted = true;
+    else if (c === ',') { row.push(field); field = ''; }
+    else if (c === '\n') { row.push(field); rows.push(row); row = []; field = ''; }
+    else if (c !== '\r') field += c;
+  }
+  if (field !== '' || row.length > 0) { row.push(field); rows.push(row); }
+  return rows;
+}
+
+const overridesFile = path.join(path.dirname(new URL(import.meta.url).pathname), 'syntax-overrides.csv');
+const [header, ...overrideRows] = readCsv(overridesFile);
+if (header.join(',') !== 'Name,Syntax,Reason') throw new Error(`${overridesFile}: unexpected header`);
+for (const [name, syntax, reason] of overrideRows) {
+  if (!name || !syntax || !reason) throw new Error(`${overridesFile}: ${name || 'a row'} needs a name, a syntax and a reason`);
+  const named = /^<(.+)>$/.exec(name);
+  const table = named ? syntaxes : properties;
+  const key = named ? named[1] : name;
+  if (table[key] && clean(table[key].syntax) === clean(syntax))
+    process.stderr.write(`${name}: the override is now the same as mdn-data's syntax\n`);
+  table[key] = { ...table[key], syntax };
+}
 const quote = (text) => (/[",\n]/.test(text) ? `"${text.replaceAll('"', '""')}"` : text);
 
 const names = Object.keys(properties).sort();

@@ -1,60 +1,13 @@
 #include "DataTypes.h"
 
+#include "MathType.h"
+
 #include <QHash>
 #include <algorithm>
-#include <string_view>
-#include <unordered_map>
 
 namespace Check {
 
 namespace {
-
-enum class Unit : quint8 { None, Length, Angle, Time, Frequency, Resolution, Flex };
-
-// Lower-cases an ASCII word into a small buffer; false when it does not fit or is not ASCII.
-template<std::size_t N> bool lowerAscii(QStringView word, char (&buffer)[N], std::string_view &out)
-{
-    if (std::size_t(word.size()) >= N)
-        return false;
-    for (qsizetype i = 0; i < word.size(); ++i) {
-        const char16_t u = word[i].unicode();
-        if (u >= 0x80)
-            return false;
-        buffer[i] = char(u >= 'A' && u <= 'Z' ? u + ('a' - 'A') : u);
-    }
-    out = std::string_view(buffer, std::size_t(word.size()));
-    return true;
-}
-
-Unit unitOf(QStringView unit)
-{
-    static const std::unordered_map<std::string_view, Unit> units = [] {
-        std::unordered_map<std::string_view, Unit> map;
-        for (const char *name :
-             {"px",    "em",    "rem",   "ex",    "rex",   "ch",    "rch",   "ic",   "ric",  "cap",
-              "rcap",  "lh",    "rlh",   "vw",    "vh",    "vi",    "vb",    "vmin", "vmax", "svw",
-              "svh",   "svi",   "svb",   "svmin", "svmax", "lvw",   "lvh",   "lvi",  "lvb",  "lvmin",
-              "lvmax", "dvw",   "dvh",   "dvi",   "dvb",   "dvmin", "dvmax", "cqw",  "cqh",  "cqi",
-              "cqb",   "cqmin", "cqmax", "cm",    "mm",    "q",     "in",    "pt",   "pc"})
-            map.emplace(name, Unit::Length);
-        for (const char *name : {"deg", "grad", "rad", "turn"})
-            map.emplace(name, Unit::Angle);
-        for (const char *name : {"s", "ms"})
-            map.emplace(name, Unit::Time);
-        for (const char *name : {"hz", "khz"})
-            map.emplace(name, Unit::Frequency);
-        for (const char *name : {"dpi", "dpcm", "dppx", "x"})
-            map.emplace(name, Unit::Resolution);
-        map.emplace("fr", Unit::Flex);
-        return map;
-    }();
-    char buffer[8];
-    std::string_view key;
-    if (!lowerAscii(unit, buffer, key))
-        return Unit::None;
-    const auto it = units.find(key);
-    return it == units.end() ? Unit::None : it->second;
-}
 
 bool isHexDigit(QChar c)
 {
@@ -85,6 +38,50 @@ bool isColorFunction(QStringView name)
             return true;
     }
     return false;
+}
+
+MathType::Base baseOf(UnitKind unit)
+{
+    switch (unit) {
+    case UnitKind::Length:
+        return MathType::Length;
+    case UnitKind::Angle:
+        return MathType::Angle;
+    case UnitKind::Time:
+        return MathType::Time;
+    case UnitKind::Frequency:
+        return MathType::Frequency;
+    case UnitKind::Resolution:
+        return MathType::Resolution;
+    case UnitKind::Flex:
+        return MathType::Flex;
+    case UnitKind::None:
+        break;
+    }
+    return MathType::Percent;
+}
+
+// Whether the math function at `pos` gives what a place takes: a number where numbers
+// are taken, a percentage where percentages are, a quantity measured in `unit`
+// (percentages counting as that quantity where both are taken: 100% - 10px is a
+// <length-percentage>). What the typing cannot decide is taken.
+bool mathFits(const ValueTokens &tokens, int pos, bool takesNumber, bool takesPercentage, UnitKind unit)
+{
+    if (tokens[pos].close <= pos + 1)
+        return false;
+    const MathType::Base percentAs = takesPercentage ? baseOf(unit) : MathType::Percent;
+    const MathResult result = mathTypeOf(tokens, pos, percentAs);
+    switch (result.outcome) {
+    case MathResult::Outcome::Unknown:
+        return true;
+    case MathResult::Outcome::Invalid:
+        return false;
+    case MathResult::Outcome::Typed:
+        break;
+    }
+    return (takesNumber && result.type.isNumber()) ||
+           (takesPercentage && result.type == MathType(percentAs)) ||
+           (unit != UnitKind::None && result.type == MathType(baseOf(unit)));
 }
 
 } // namespace
@@ -235,11 +232,12 @@ int DataTypes::match(DataType type, const SyntaxNode &node, const ValueTokens &t
     const auto number = [&] {
         return Css::numberValue(text, Css::Token{token.type, token.start, token.length, token.numberLength});
     };
-    const auto unitKind = [&] {
-        return unitOf(Css::unit(text, Css::Token{token.type, token.start, token.length, token.numberLength}));
+    const auto unitOf = [&] {
+        return unitKind(
+            Css::unit(text, Css::Token{token.type, token.start, token.length, token.numberLength}));
     };
-    // A numeric type: its tokens, or a math function with something inside.
-    const auto numeric = [&](bool takesNumber, bool takesZero, bool takesPercentage, Unit unit) -> int {
+    // A numeric type: its tokens, or a math function whose result has the type.
+    const auto numeric = [&](bool takesNumber, bool takesZero, bool takesPercentage, UnitKind unit) -> int {
         switch (token.type) {
         case Css::TokenType::Number:
             if (takesNumber || (takesZero && number() == 0))
@@ -248,47 +246,54 @@ int DataTypes::match(DataType type, const SyntaxNode &node, const ValueTokens &t
         case Css::TokenType::Percentage:
             return takesPercentage && inRange(number()) ? next : -1;
         case Css::TokenType::Dimension:
-            return unit != Unit::None && unitKind() == unit && inRange(number()) ? next : -1;
+            return unit != UnitKind::None && unitOf() == unit && inRange(number()) ? next : -1;
         case Css::TokenType::Function:
-            return isMathFunction(tokens.functionName(pos)) && token.close > pos + 1 ? next : -1;
+            if (!isMathFunction(tokens.functionName(pos)))
+                return -1;
+            return mathFits(tokens, pos, takesNumber, takesPercentage, unit) ? next : -1;
         default:
             return -1;
         }
     };
     switch (type) {
     case DataType::Length:
-        return numeric(false, true, false, Unit::Length);
+        return numeric(false, true, false, UnitKind::Length);
     case DataType::Percentage:
-        return numeric(false, false, true, Unit::None);
+        return numeric(false, false, true, UnitKind::None);
     case DataType::LengthPercentage:
-        return numeric(false, true, true, Unit::Length);
+        return numeric(false, true, true, UnitKind::Length);
     case DataType::Number:
-        return numeric(true, true, false, Unit::None);
+        return numeric(true, true, false, UnitKind::None);
     case DataType::Integer:
         if (token.type == Css::TokenType::Number &&
             !Css::isInteger(text, Css::Token{token.type, token.start, token.length, token.numberLength}))
             return -1;
-        return numeric(true, true, false, Unit::None);
+        return numeric(true, true, false, UnitKind::None);
     case DataType::Angle:
-        return numeric(false, false, false, Unit::Angle);
+        return numeric(false, false, false, UnitKind::Angle);
     case DataType::Time:
-        return numeric(false, false, false, Unit::Time);
+        return numeric(false, false, false, UnitKind::Time);
     case DataType::Frequency:
-        return numeric(false, false, false, Unit::Frequency);
+        return numeric(false, false, false, UnitKind::Frequency);
     case DataType::Resolution:
-        return numeric(false, false, false, Unit::Resolution);
+        return numeric(false, false, false, UnitKind::Resolution);
     case DataType::Flex:
-        return numeric(false, false, false, Unit::Flex);
+        return numeric(false, false, false, UnitKind::Flex);
     case DataType::Dimension:
         if (token.type == Css::TokenType::Dimension)
             return next;
-        return numeric(false, false, false, Unit::None);
+        // Any quantity: a math function is refused only when it is malformed.
+        if (token.type == Css::TokenType::Function && isMathFunction(tokens.functionName(pos)) &&
+            token.close > pos + 1 &&
+            mathTypeOf(tokens, pos, MathType::Percent).outcome != MathResult::Outcome::Invalid)
+            return next;
+        return -1;
     case DataType::Zero:
         return token.type == Css::TokenType::Number && number() == 0 ? next : -1;
     case DataType::RectSide:
         if (token.type == Css::TokenType::Ident)
             return tokens.textOf(pos).compare(u"auto", Qt::CaseInsensitive) == 0 ? next : -1;
-        return numeric(false, true, false, Unit::Length);
+        return numeric(false, true, false, UnitKind::Length);
     case DataType::Color:
         return isColor(tokens, pos) ? next : -1;
     case DataType::HexColor:

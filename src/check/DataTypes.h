@@ -10,7 +10,7 @@ namespace Check {
 
 // The basic data types of values (<length>, <color>, <url>...), each matched by code
 // rather than by a syntax. Numeric types also take the math functions (calc(), min(),
-// clamp()...), whose content is checked only loosely.
+// clamp()...) whose result has their type (MathType.h).
 enum class DataType : quint8 {
     Length,
     Percentage,

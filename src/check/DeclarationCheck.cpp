@@ -83,7 +83,7 @@ struct Shape
     };
     QVarLengthArray<Feature, 8> features;
     bool vendor = false;
-    bool substituted = false; // var(), env(), attr()
+    bool substituted = false; // var(), env(), attr(), a custom function
     bool important = false;
 
     Shape(QStringView value, const ValueChecker &checker)
@@ -103,7 +103,7 @@ struct Shape
                 vendor = vendor || isVendorPrefixed(name);
                 if (name.compare(u"var", Qt::CaseInsensitive) == 0 ||
                     name.compare(u"env", Qt::CaseInsensitive) == 0 ||
-                    name.compare(u"attr", Qt::CaseInsensitive) == 0)
+                    name.compare(u"attr", Qt::CaseInsensitive) == 0 || name.startsWith(u"--"))
                     substituted = true;
                 add(Part::Function, name);
                 break;
@@ -169,6 +169,35 @@ struct Shape
     }
 };
 
+// The tokens of a text without blanks and comments, and without a final "!important".
+struct SignificantTokens
+{
+    QStringView text;
+    QVarLengthArray<Css::Token, 16> tokens;
+
+    explicit SignificantTokens(QStringView source) : text(source)
+    {
+        Css::Tokenizer tokenizer(source);
+        for (Css::Token token = tokenizer.next(); token.type != Css::TokenType::EndOfFile;
+             token = tokenizer.next()) {
+            if (token.type != Css::TokenType::Whitespace && token.type != Css::TokenType::Comment)
+                tokens.append(token);
+        }
+    }
+    QStringView at(qsizetype i) const { return Css::tokenText(text, tokens[i]); }
+    bool isDelim(qsizetype i, QStringView c) const
+    {
+        return tokens[i].type == Css::TokenType::Delim && at(i) == c;
+    }
+    void dropImportant()
+    {
+        const qsizetype n = tokens.size();
+        if (n >= 2 && tokens[n - 1].type == Css::TokenType::Ident &&
+            at(n - 1).compare(u"important", Qt::CaseInsensitive) == 0 && isDelim(n - 2, u"!"))
+            tokens.resize(n - 2);
+    }
+};
+
 } // namespace
 
 // An earlier declaration is a fallback for the next one of its property, and not
@@ -191,6 +220,38 @@ bool DeclarationCheck::isFallback(QStringView earlier, QStringView later) const
     if (first.important && !second.important)
         return true;
     return !second.within(first);
+}
+
+bool DeclarationCheck::supportsAsksFor(QStringView condition, QStringView name, QStringView value)
+{
+    const SignificantTokens test(condition);
+    SignificantTokens wanted(value);
+    wanted.dropImportant();
+    name = trimmedName(name);
+    if (name.isEmpty() || wanted.tokens.isEmpty())
+        return false;
+    const qsizetype n = test.tokens.size();
+    for (qsizetype open = 0; open + 3 < n; ++open) {
+        // "( name : value )", at any depth of the condition.
+        if (test.tokens[open].type != Css::TokenType::OpenParen ||
+            test.tokens[open + 1].type != Css::TokenType::Ident || !sameName(test.at(open + 1), name) ||
+            test.tokens[open + 2].type != Css::TokenType::Colon)
+            continue;
+        if (open > 0 && test.tokens[open - 1].type == Css::TokenType::Ident &&
+            test.at(open - 1).compare(u"not", Qt::CaseInsensitive) == 0)
+            continue;
+        const qsizetype first = open + 3;
+        const qsizetype close = first + wanted.tokens.size();
+        if (close >= n || test.tokens[close].type != Css::TokenType::CloseParen)
+            continue;
+        bool same = true;
+        for (qsizetype i = 0; i < wanted.tokens.size() && same; ++i)
+            same = test.tokens[first + i].type == wanted.tokens[i].type &&
+                   test.at(first + i).compare(wanted.at(i), Qt::CaseInsensitive) == 0;
+        if (same)
+            return true;
+    }
+    return false;
 }
 
 DeclarationCheck::Own DeclarationCheck::own(const Declaration &declaration, Context context, Form form) const

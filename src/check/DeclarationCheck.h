@@ -81,6 +81,13 @@ public:
     // same property in its block rather than overridden by it (see DeclarationCheck.cpp).
     bool isFallback(QStringView earlier, QStringView later) const;
 
+    // Whether the condition of an @supports (its prelude, with or without "@supports")
+    // asks for this very declaration: a test "(name: value)" with the same name and the
+    // same value tokens (blanks, comments and case aside), not directly under "not".
+    // Inside such a block the author has kept the declaration from browsers without it,
+    // so it is not reported as one they drop.
+    static bool supportsAsksFor(QStringView condition, QStringView name, QStringView value);
+
 private:
     struct Own
     {

@@ -226,8 +226,9 @@ ValueChecker::Result ValueChecker::checkValue(int root, const QString &name, QSt
     const ValueTokens &tokens = m_tokens;
     if (tokens.size() == 0)
         return {Verdict::Invalid, QStringLiteral("%1 has no value").arg(name)};
-    // A value that uses var(), env() or attr() is decided only when it is used; a
-    // CSS-wide keyword alone fits every property.
+    // A value that uses var(), env(), attr() or a custom function (--name(), defined by
+    // @function) is decided only when it is used; a CSS-wide keyword alone fits every
+    // property.
     bool vendorValue = false;
     for (int i = 0; i < tokens.size(); ++i) {
         const Css::TokenType type = tokens[i].type;
@@ -235,7 +236,7 @@ ValueChecker::Result ValueChecker::checkValue(int root, const QString &name, QSt
             const QStringView function = tokens.functionName(i);
             if (function.compare(u"var", Qt::CaseInsensitive) == 0 ||
                 function.compare(u"env", Qt::CaseInsensitive) == 0 ||
-                function.compare(u"attr", Qt::CaseInsensitive) == 0)
+                function.compare(u"attr", Qt::CaseInsensitive) == 0 || function.startsWith(u"--"))
                 return {};
             vendorValue = vendorValue || isVendorPrefixed(function);
         } else if (type == Css::TokenType::Ident) {

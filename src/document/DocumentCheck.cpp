@@ -4,6 +4,32 @@
 
 #include <QDir>
 
+namespace {
+
+// Whether a finding says a browser drops the declaration (rather than that a later one
+// overrides it).
+bool saysDropped(DeclarationCheck::Kind kind)
+{
+    return kind == DeclarationCheck::Kind::UnknownProperty || kind == DeclarationCheck::Kind::InvalidValue;
+}
+
+// Whether an @supports around the node asks for this very declaration: the author keeps
+// it from the browsers that lack it, so it is not reported as dropped.
+bool guardedBySupports(const ElementNode &node, const AttributeNode &attribute)
+{
+    const QStringView supports = u"@supports";
+    for (const ElementNode *block = node.parent; block; block = block->parent) {
+        const QStringView label = block->label;
+        if (block->kind == NodeKind::Block && label.startsWith(supports, Qt::CaseInsensitive) &&
+            DeclarationCheck::supportsAsksFor(label.sliced(supports.size()), attribute.name(),
+                                              attribute.value()))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 void DocumentCheck::open(const QString &folder)
 {
     m_check.open(QDir(folder).filePath(QStringLiteral("syntax.db")));
@@ -39,13 +65,19 @@ void DocumentCheck::checkNode(const ElementNode &node, DocumentForm form,
 {
     gather(node);
     m_check.checkBlock(m_block, contextOf(node), formOf(form), findings);
+    for (size_t i = 0; i < findings.size(); ++i)
+        if (saysDropped(findings[i].kind) && guardedBySupports(node, node.attributes[i]))
+            findings[i] = {};
 }
 
 DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &node, int attribute,
                                                           DocumentForm form) const
 {
     gather(node);
-    return m_check.checkOne(m_block, attribute, contextOf(node), formOf(form));
+    DeclarationCheck::Finding finding = m_check.checkOne(m_block, attribute, contextOf(node), formOf(form));
+    if (saysDropped(finding.kind) && guardedBySupports(node, node.attributes[size_t(attribute)]))
+        return {};
+    return finding;
 }
 
 void DocumentCheck::checkTree(const ElementNodes &nodes, DeclarationCheck::Form form,
@@ -56,9 +88,10 @@ void DocumentCheck::checkTree(const ElementNodes &nodes, DeclarationCheck::Form 
             gather(*node);
             m_check.checkBlock(m_block, contextOf(*node), form, m_findings);
             for (size_t i = 0; i < m_findings.size(); ++i) {
-                if (!m_findings[i])
-                    continue;
                 const AttributeNode &attribute = node->attributes[i];
+                if (!m_findings[i] ||
+                    (saysDropped(m_findings[i].kind) && guardedBySupports(*node, attribute)))
+                    continue;
                 out.push_back({node.get(), int(i), attribute.line, attribute.column, m_findings[i].kind,
                                std::move(m_findings[i].reason)});
             }

@@ -10,7 +10,9 @@
 // declarations to the check as one block, in the context the node gives them (a rule's
 // properties, an at-rule's descriptors, a page's). Rules of the same selector that the
 // reader merged into one catalogue node count as one block: the later declaration wins
-// there as it does in the cascade.
+// there as it does in the cascade. A declaration inside an @supports whose condition asks
+// for that very declaration is not reported as unknown or invalid: the author has kept
+// it from the browsers that lack it.
 //
 // For the window: checkDocument after a read, checkNode or checkDeclaration after an
 // edit. An edit of a declaration can change its own finding and that of the previous

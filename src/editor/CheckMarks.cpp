@@ -129,9 +129,14 @@ void CheckMarks::declarationsChanged(const QModelIndex &first, const QModelIndex
     if (!node)
         return;
     if (level == StyleSheetModel::ElementLevel) {
-        // A node's label decides how its declarations are read (@page...).
-        if (first == last)
-            checkNode(node);
+        // A node's label decides how its declarations are read (@page...); a block's
+        // label, how those at any depth in it are (an @supports guards what it asks for).
+        if (first == last) {
+            if (node->kind == NodeKind::Block)
+                checkNodes(node);
+            else
+                checkNode(node);
+        }
         return;
     }
     if (level != StyleSheetModel::AttributeLevel)

@@ -190,6 +190,46 @@ private slots:
         QCOMPARE(actual, expected);
     }
 
+    // Whether an @supports condition asks for a declaration, which then stands guarded.
+    void supportsAsksFor_data()
+    {
+        QTest::addColumn<QString>("condition");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("asks");
+        const auto row = [](const char *tag, const char *condition, const char *name, const char *value,
+                            bool asks) {
+            QTest::newRow(tag) << QString::fromUtf8(condition) << QString::fromUtf8(name)
+                               << QString::fromUtf8(value) << asks;
+        };
+        row("the same test", "@supports (appearance: base-select)", "appearance", "base-select", true);
+        row("another value", "@supports (appearance: base-select)", "appearance", "base", false);
+        row("another property", "@supports (appearance: base-select)", "-webkit-appearance", "base-select",
+            false);
+        row("blanks, comments and case aside", " (APPEARANCE :/* x */Base-Select )", "appearance",
+            "base-select", true);
+        row("value of several tokens", "(width: calc-size(auto, size))", "width", "calc-size(auto,size)",
+            true);
+        row("longer value in the test", "(width: calc-size(auto, size) )", "width", "calc-size(auto)", false);
+        row("important left out", "(max-block-size: stretch)", "max-block-size", "stretch !important", true);
+        row("one of several", "((position: sticky) or (max-block-size: stretch))", "max-block-size",
+            "stretch", true);
+        row("under not", "not (max-block-size: stretch)", "max-block-size", "stretch", false);
+        row("under not, the other test", "not (a: b) and (max-block-size: stretch)", "max-block-size",
+            "stretch", true);
+        row("a selector test", "selector(:has(a))", "has", "a", false);
+        row("empty value", "(color: red)", "color", "", false);
+    }
+
+    void supportsAsksFor()
+    {
+        QFETCH(QString, condition);
+        QFETCH(QString, name);
+        QFETCH(QString, value);
+        QFETCH(bool, asks);
+        QCOMPARE(DeclarationCheck::supportsAsksFor(condition, name, value), asks);
+    }
+
     // A declaration made in the editor has no line to name.
     void overriddenByDeclarationWithoutLine()
     {

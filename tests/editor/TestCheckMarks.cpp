@@ -128,6 +128,31 @@ private slots:
         QCOMPARE(reasonOf(findNode(*form, QStringLiteral("P"), QStringLiteral("color: red"))),
                  QStringLiteral("overridden by line 1"));
     }
+
+    // A declaration that its @supports asks for is not struck out; once the block asks for
+    // something else, it is.
+    void supportsGuardsWhatItAsksFor()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, "@supports (text-wrap-style: avoid-orphans) {\n"
+                        "  .x { text-wrap-style: avoid-orphans; display: flexx }\n"
+                        "}\n");
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        const QString block = QStringLiteral("@supports (text-wrap-style: avoid-orphans)");
+        const QString guarded = QStringLiteral("text-wrap-style: avoid-orphans");
+        QVERIFY(findPath(*form, {block, QStringLiteral(".x"), guarded}).isValid());
+        QVERIFY(!marked(findPath(*form, {block, QStringLiteral(".x"), guarded})));
+        QVERIFY(struckOut(findPath(*form, {block, QStringLiteral(".x"), QStringLiteral("display: flexx")})));
+
+        const QString other = QStringLiteral("@supports (display: grid)");
+        QVERIFY(form->document().elements().setData(findNode(*form, block), other));
+        const QModelIndex unguarded = findPath(*form, {other, QStringLiteral(".x"), guarded});
+        QVERIFY(unguarded.isValid());
+        QVERIFY(struckOut(unguarded));
+        QVERIFY(reasonOf(unguarded).contains(QStringLiteral("avoid-orphans")));
+    }
 };
 
 LW_TEST_CLASS(TestCheckMarks)
