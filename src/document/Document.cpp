@@ -52,7 +52,7 @@ void Document::applyElementList(const Catalogue::ElementList &list)
     m_catalogueNodes = int(list.nodes.size());
     m_hiddenRows = list.rows - m_catalogueNodes;
     m_pseudoPosition = -1;
-    m_elements.replaceContent(std::move(nodes), {}, DocumentForm::Editor);
+    m_elements.replaceContent(std::move(nodes), {}, m_newForm);
 }
 
 void Document::addPseudoClassNodes()

@@ -77,8 +77,14 @@ public:
     // The row number of the catalogue element "A" (0 until a build finds one).
     int aPosition() const { return m_aPosition; }
 
+    // The form of a new document. The window makes it standard CSS unless the user's
+    // setting says the editor's own; a bare document keeps the editor's own form.
+    DocumentForm newDocumentForm() const { return m_newForm; }
+    void setNewDocumentForm(DocumentForm form) { m_newForm = form; }
+
     // Replaces the whole tree by a freshly built element list (start-up and New): all
-    // declarations and the user's element nodes go. Sets aPosition when the list has
+    // declarations and the user's element nodes go; the document takes the form of a
+    // new document. Sets aPosition when the list has
     // a row "A", and forgets the pseudo-class nodes until they are added again.
     void applyElementList(const Catalogue::ElementList &list);
 
@@ -111,4 +117,5 @@ private:
     int m_catalogueNodes = 0; // catalogue element nodes from the last build
     int m_hiddenRows = 0;     // leading rows of the last build that have no node
     int m_pseudoPosition = -1;
+    DocumentForm m_newForm = DocumentForm::Editor;
 };

@@ -43,6 +43,50 @@ void Messages::styleSheetUnreadable(QWidget *parent, const QString &reason)
     box.exec();
 }
 
+bool Messages::mayReplaceChangedFile(QWidget *parent, const QString &path, bool removed)
+{
+    const QString text =
+        removed
+            ? QStringLiteral("%1 was deleted or moved by another program since it was read. Do you want to "
+                             "save the style sheet there again?")
+                  .arg(path)
+            : QStringLiteral("%1 was changed by another program since it was read. Do you want to replace it "
+                             "with the style sheet?")
+                  .arg(path);
+    QMessageBox box(QMessageBox::Question, ApplicationTitle, text, QMessageBox::Yes | QMessageBox::No,
+                    parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool Messages::mayReloadChangedFile(QWidget *parent, const QString &path)
+{
+    QMessageBox box(QMessageBox::Question, ApplicationTitle,
+                    QStringLiteral("%1 was changed by another program. Do you want to read it again and lose "
+                                   "your edits?")
+                        .arg(path),
+                    QMessageBox::NoButton, parent);
+    QPushButton *reload = box.addButton(QStringLiteral("&Reload"), QMessageBox::DestructiveRole);
+    QPushButton *keep = box.addButton(QStringLiteral("&Keep Editing"), QMessageBox::RejectRole);
+    box.setDefaultButton(keep);
+    box.setEscapeButton(keep);
+    box.exec();
+    return box.clickedButton() == reload;
+}
+
+bool Messages::styleSheetRefused(QWidget *parent, const QString &reason)
+{
+    QMessageBox box(QMessageBox::Critical, QStringLiteral("Error"), StyleSheetReader::FailureMessage,
+                    QMessageBox::Ok, parent);
+    box.setInformativeText(reason);
+    QPushButton *code = box.addButton(QStringLiteral("&Edit Code"), QMessageBox::ActionRole);
+    box.setDefaultButton(QMessageBox::Ok);
+    box.setEscapeButton(QMessageBox::Ok);
+    box.exec();
+    return box.clickedButton() == code;
+}
+
 void Messages::labelRefused(QWidget *parent, const QString &reason)
 {
     QMessageBox box(QMessageBox::Warning, ApplicationTitle, reason, QMessageBox::Ok, parent);

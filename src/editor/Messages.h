@@ -28,6 +28,18 @@ bool mayDiscardEdits(QWidget *parent, const std::function<bool()> &save);
 // captioned "Error", error icon, OK; the informative text says why (where in the text
 // and what was found there, or the system's reason for a file that cannot be read).
 void styleSheetUnreadable(QWidget *parent, const QString &reason = {});
+// The same for a text the reader refused at a place: the box also offers "Edit Code",
+// to open the file's text in the code window at that place. True when chosen.
+bool styleSheetRefused(QWidget *parent, const QString &reason);
+
+// Before Save replaces a file that another program changed (or deleted or moved) since
+// it was read: "… was changed by another program since it was read. Do you want to
+// replace it with the style sheet?" (question icon; Yes, No; No the default). True for Yes.
+bool mayReplaceChangedFile(QWidget *parent, const QString &path, bool removed);
+
+// The document's file was changed by another program while the document holds edits:
+// Reload (the edits are lost) or Keep Editing (the default; Save asks again). True for Reload.
+bool mayReloadChangedFile(QWidget *parent, const QString &path);
 
 // A label edited in place that cannot stand in the style sheet: the reason, captioned
 // with the application title, warning icon, OK.

@@ -11,6 +11,7 @@
 #include "FindBar.h"
 #include "Messages.h"
 #include "RegistryStore.h"
+#include "StyleSheetModel.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -154,8 +155,9 @@ QWidget *TCodeForm::createBottomPanel()
 }
 
 void TCodeForm::start(const QString &saveFileName, const QString &text, TextFile::Encoding encoding,
-                      bool byteOrderMark)
+                      bool byteOrderMark, const QString &lineBreak)
 {
+    m_lineBreak = lineBreak;
     m_saveFileName = saveFileName;
     m_encoding = encoding;
     m_byteOrderMark = byteOrderMark;
@@ -194,6 +196,22 @@ void TCodeForm::showEvent(QShowEvent *event)
         setCode(std::exchange(m_pendingText, QString()));
     else if (isFilling())
         m_fillTimer->start();
+    if (m_placeLine > 0) {
+        if (isFilling())
+            finishFill();
+        Code->goToLine(m_placeLine);
+        QTextCursor cursor = Code->textCursor();
+        cursor.movePosition(QTextCursor::Right, QTextCursor::MoveAnchor,
+                            std::min(m_placeColumn - 1, cursor.block().length() - 1));
+        Code->setTextCursor(cursor);
+        m_placeLine = 0;
+    }
+}
+
+void TCodeForm::placeCursorAt(int line, int column)
+{
+    m_placeLine = line;
+    m_placeColumn = std::max(1, column);
 }
 
 void TCodeForm::setCode(const QString &text)
@@ -289,8 +307,10 @@ bool TCodeForm::eventFilter(QObject *watched, QEvent *event)
 
 QString TCodeForm::text() const
 {
+    // Every line break is the style sheet's own (its most common one), also in the text
+    // not yet in the editor, so that the text is the same all along the fill.
     if (m_pending)
-        return TextFile::normaliseLineBreaks(m_pendingText);
+        return withLineBreaks(m_pendingText);
     // The raw text keeps every character as typed or read (no-break spaces included);
     // its line separators become CR LF. Taken in one copy and built in one piece, which
     // is far quicker for a large text than joining its lines one by one.
@@ -305,14 +325,23 @@ QString TCodeForm::text() const
     for (const QChar *c = run; c != end; ++c) {
         if (*c == QChar::ParagraphSeparator) {
             text.append(run, c - run);
-            text += QLatin1String("\r\n");
+            text += m_lineBreak;
             run = c + 1;
         }
     }
     text.append(run, end - run);
     if (isFilling())
-        text += TextFile::normaliseLineBreaks(m_fillText.sliced(m_fillFrom));
+        text += withLineBreaks(m_fillText.sliced(m_fillFrom));
     return text;
+}
+
+QString TCodeForm::withLineBreaks(const QString &text) const
+{
+    if (m_lineBreak == QLatin1String("\r\n"))
+        return TextFile::normaliseLineBreaks(text);
+    QString out = TextFile::normaliseLineBreaks(text);
+    out.replace(QLatin1String("\r\n"), m_lineBreak);
+    return out;
 }
 
 bool TCodeForm::isCodeModified() const
@@ -409,6 +438,7 @@ void TCodeForm::NewClick()
         m_saveFileName.clear();
         m_encoding = TextFile::Encoding::Utf8;
         m_byteOrderMark = false;
+        m_lineBreak = QStringLiteral("\n");
         m_reloadOnClose = false;
     });
 }
@@ -422,7 +452,8 @@ void TCodeForm::OpenClick()
         if (path.isEmpty())
             return;
         // Read first: a file that cannot be read leaves the window as it was.
-        const TextFile::Loaded loaded = TextFile::load(path);
+        const TextFile::Loaded loaded = TextFile::load(path, TextFile::LineBreaks::Keep);
+        m_lineBreak = DocumentSource::lineBreakOf(loaded.text);
         setCode(loaded.text);
         m_saveFileName = path;
         m_encoding = loaded.encoding;

@@ -41,13 +41,16 @@ public:
     // tables beside the program are used.
     void setCatalogue(Catalogue *catalogue);
 
-    // Fills the window for one use: the style sheet's text (CR LF between lines), its
-    // file ("Not Saved" when it has none) as the name Save writes to, and the encoding
-    // it was read in, which saving keeps.
+    // Fills the window for one use: the style sheet's text, its file ("Not Saved" when
+    // it has none) as the name Save writes to, the encoding it was read in, which saving
+    // keeps, and its line break, which joins the lines text() gives.
     void start(const QString &saveFileName, const QString &text, TextFile::Encoding encoding,
-               bool byteOrderMark = false);
+               bool byteOrderMark = false, const QString &lineBreak = QStringLiteral("\r\n"));
+    // Puts the cursor at a line and column (1-based) once the text is in the editor: the
+    // place where the reader refused the text, for the user to mend it there.
+    void placeCursorAt(int line, int column);
 
-    // The text as it is written: lines separated by CR LF, none after the last.
+    // The text as it is written: the lines joined by the style sheet's line break.
     QString text() const;
     const QString &saveFileName() const { return m_saveFileName; }
     bool reloadOnClose() const { return m_reloadOnClose; }
@@ -120,6 +123,8 @@ private:
     void showCheck(const CodeCheck::Outcome &outcome);
     void showPlace();
     void setCode(const QString &text);
+    // The text with every line break made the style sheet's own.
+    QString withLineBreaks(const QString &text) const;
     // Appends the next piece of the text being filled in; see setCode().
     void fillStep(qsizetype size);
     void finishFill();
@@ -151,6 +156,8 @@ private:
     // The text of start() until the window is first shown; see start().
     QString m_pendingText;
     bool m_pending = false;
+    int m_placeLine = 0; // where placeCursorAt() puts the cursor; 0 for nowhere
+    int m_placeColumn = 0;
     // A large text shown in pieces: the whole of it, and where the part not yet in the
     // editor starts.
     QString m_fillText;
@@ -161,4 +168,6 @@ private:
     bool m_closing = false;
     TextFile::Encoding m_encoding = TextFile::Encoding::Utf8;
     bool m_byteOrderMark = false;
+    // The line break text() writes between the editor's lines: the style sheet's own.
+    QString m_lineBreak = QStringLiteral("\r\n");
 };

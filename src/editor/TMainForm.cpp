@@ -5,6 +5,7 @@
 #include "CheckMarks.h"
 #include "Colors.h"
 #include "DocumentEdits.h"
+#include "DocumentSession.h"
 #include "ElementsTreeView.h"
 #include "EncodingChoice.h"
 #include "ExceptionBox.h"
@@ -42,6 +43,7 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
@@ -52,6 +54,9 @@
 #include <limits>
 
 namespace {
+
+// The stored settings of documents.
+const QString DocumentsKey = QStringLiteral("\\Software\\Loomwright 99\\Documents");
 
 // The initial design, in Qt's units: the client area of a 592 x 372 window.
 constexpr int ClientWidth = 584;
@@ -132,6 +137,8 @@ TMainForm::TMainForm(QWidget *parent)
     createShortcuts();
     m_document.setModifiedObserver([this](bool) { updateTitle(); });
     m_recovery = std::make_unique<RecoveryGuard>(m_document, this);
+    m_session = new DocumentSession(m_document, m_catalogue, this);
+    connect(m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
         const QModelIndex root = m_document.elements().rootIndex();
@@ -197,6 +204,11 @@ void TMainForm::createLayout()
     outer->setSpacing(0);
     outer->addLayout(top, 1);
     outer->addWidget(createBottomPanel());
+    // One line that tells what happened to the file without asking (read again after
+    // another program changed it).
+    StatusNote = new QLabel;
+    StatusNote->setObjectName(QStringLiteral("StatusNote"));
+    outer->addWidget(StatusNote);
 
     ElementsPopup = new QMenu(this);
     // Undo and Redo name the step they take back or do again; their keys work in the
@@ -360,6 +372,7 @@ bool TMainForm::FormCreate()
     }
     // A failure skips the rest; the program goes on with what was built.
     ExceptionBox::guard(this, [this] {
+        readDocumentSettings();
         Catalogue::StartUp steps;
         steps.progress = [this](const QString &text, int position) { reportProgress(text, position); };
         steps.elementsBuilt = [this](Catalogue::ElementList list) { m_document.applyElementList(list); };
@@ -374,6 +387,17 @@ bool TMainForm::FormCreate()
     });
     ExceptionBox::guard(this, [this] { restoreWindowState(); });
     return true;
+}
+
+void TMainForm::readDocumentSettings()
+{
+    // "NewDocumentForm"="editor" makes new documents the editor's own name=value form.
+    RegistryStore registry;
+    const RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser, DocumentsKey);
+    const bool editor = key.readString(QStringLiteral("NewDocumentForm"))
+                            .compare(QLatin1String("editor"), Qt::CaseInsensitive) == 0;
+    m_document.setNewDocumentForm(
+        m_newFormOverride.value_or(editor ? DocumentForm::Editor : DocumentForm::Standard));
 }
 
 void TMainForm::restoreWindowState()
@@ -524,8 +548,7 @@ bool TMainForm::readStyleSheet(const QString &path)
     StyleSheetReader::ReadError error;
     {
         const WaitCursor wait;
-        read = StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, &PendingMessages::process,
-                                                &error);
+        read = m_session->open(path, &PendingMessages::process, &error);
         // The root and every node under it are shown expanded, except at-rule blocks,
         // which stay closed until the user opens them (their rules would bury the rest).
         if (read)
@@ -535,8 +558,10 @@ bool TMainForm::readStyleSheet(const QString &path)
         // The catalogue has said why in its own words; the user's file is not to blame.
         if (error.catalogue)
             ExceptionBox::show(this, error.reason);
-        else
+        else if (error.line <= 0)
             Messages::styleSheetUnreadable(this, error.describe());
+        else if (Messages::styleSheetRefused(this, error.describe()))
+            editRefusedFile(path, error.line, error.column);
         return false;
     }
     m_titleNote.clear();
@@ -585,18 +610,75 @@ bool TMainForm::saveDocumentAs()
 
 bool TMainForm::writeDocument(const QString &path)
 {
+    // Another program's change to the file is never written over without a question.
+    if (path == m_document.currentFileName()) {
+        const DocumentSession::DiskChange change = m_session->diskChange();
+        if (change != DocumentSession::DiskChange::None &&
+            !Messages::mayReplaceChangedFile(this, path, change == DocumentSession::DiskChange::Removed))
+            return false;
+    }
     const QString text = StyleSheetWriter::styleSheetText(m_document);
     const std::optional<EncodingChoice::Choice> choice =
         EncodingChoice::forSave(this, text, m_document.encoding(), m_document.byteOrderMark());
     if (!choice)
         return false;
     TextFile::save(path, text, choice->encoding, choice->byteOrderMark);
+    m_session->written(path);
+    StatusNote->clear();
     m_document.setEncoding(choice->encoding, choice->byteOrderMark);
     if (choice->changed)
         m_titleNote = QStringLiteral(" (saved as %1)").arg(choice->encoding.name());
     // What is on disk now is the work: nothing is left to recover.
     m_recovery->discard();
     return true;
+}
+
+void TMainForm::editRefusedFile(const QString &path, int line, int column)
+{
+    // The file's text as it stands, at the refused place; saved in the code window, it
+    // is read back when the window closes. Nothing of the file changes otherwise.
+    const TextFile::Loaded loaded = TextFile::load(path, TextFile::LineBreaks::Keep);
+    TCodeForm form(this);
+    form.setReadBack([this](const QString &file) { readStyleSheet(file); });
+    form.setCatalogue(&m_catalogue);
+    form.start(path, loaded.text, loaded.encoding, loaded.byteOrderMark,
+               DocumentSource::lineBreakOf(loaded.text));
+    form.placeCursorAt(line, column);
+    const QSignalBlocker quiet(m_session);
+    form.exec();
+}
+
+void TMainForm::fileChangedOnDisk(DocumentSession::DiskChange change)
+{
+    ExceptionBox::guard(this, [this, change] {
+        const QString path = m_document.currentFileName();
+        if (change == DocumentSession::DiskChange::Removed) {
+            StatusNote->setText(QStringLiteral("%1 was deleted or moved by another program.").arg(path));
+            return;
+        }
+        if (m_document.isModified() && !Messages::mayReloadChangedFile(this, path))
+            return; // kept: Save asks again before it replaces the file
+        // Read again where the user was: the selected node, and the scroll position.
+        const QModelIndex selected = Elements->currentIndex();
+        const ElementNode *node = m_document.elements().nodeOf(selected);
+        const std::vector<int> nodePath = node ? StyleSheetModel::pathOf(node) : std::vector<int>();
+        const int row =
+            StyleSheetModel::levelOf(selected) == StyleSheetModel::AttributeLevel ? selected.row() : -1;
+        const int scroll = Elements->verticalScrollBar()->value();
+        if (!readStyleSheet(path))
+            return;
+        m_document.resetHistory(false);
+        m_recovery->discard();
+        if (const ElementNode *again = m_document.elements().nodeAt(nodePath)) {
+            const QModelIndex index = row >= 0 && row < int(again->attributes.size())
+                                          ? m_document.elements().attributeIndex(again, row)
+                                          : m_document.elements().nodeIndex(again);
+            Elements->setCurrentIndex(index);
+        }
+        Elements->verticalScrollBar()->setValue(scroll);
+        StatusNote->setText(
+            QStringLiteral("%1 was changed by another program and has been read again.").arg(path));
+    });
 }
 
 void TMainForm::buildElementList()
@@ -630,6 +712,8 @@ void TMainForm::NewClick()
         buildElementList();
         activationStep();
         m_document.setCurrentFileName(Document::NotSaved);
+        m_session->forget();
+        StatusNote->clear();
         // A new document proposes no name of an earlier one when it is saved.
         m_saveName.clear();
         m_titleNote.clear();
@@ -646,8 +730,10 @@ void TMainForm::OpenClick()
         if (!promptStep())
             return;
         const QString chosen = FileDialogs::choose(OpenDialog2);
-        if (!chosen.isEmpty())
-            readStyleSheet(chosen);
+        // Cancelled, the document keeps its history.
+        if (chosen.isEmpty())
+            return;
+        readStyleSheet(chosen);
         m_document.resetHistory(false);
         m_recovery->discard();
     });
@@ -669,8 +755,15 @@ void TMainForm::CodeClick()
         TCodeForm form(this);
         form.setReadBack([this](const QString &path) { readStyleSheet(path); });
         form.setCatalogue(&m_catalogue);
+        // Standard CSS keeps the file's line break; the editor's own form is CR LF.
+        const QString lineBreak = m_document.form() == DocumentForm::Standard
+                                      ? m_document.elements().source().lineBreak
+                                      : QStringLiteral("\r\n");
         form.start(m_document.currentFileName(), StyleSheetWriter::styleSheetText(m_document),
-                   m_document.encoding(), m_document.byteOrderMark());
+                   m_document.encoding(), m_document.byteOrderMark(), lineBreak);
+        // The code window's own saves are no other program's: the file is read back
+        // when it closes.
+        const QSignalBlocker quiet(m_session);
         form.exec();
     });
 }

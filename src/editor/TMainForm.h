@@ -3,10 +3,12 @@
 #include "Catalogue.h"
 #include "CatalogueDrag.h"
 #include "Document.h"
+#include "DocumentSession.h"
 #include "ImageList.h"
 #include "PictureIcons.h"
 #include "ValueKind.h"
 
+#include <QLabel>
 #include <QPersistentModelIndex>
 #include <QString>
 #include <QWidget>
@@ -47,6 +49,8 @@ public:
 
     // Where the catalogue tables lie; the program's own folder unless set.
     void setCatalogueFolder(const QString &folder) { m_catalogueFolder = folder; }
+    // The form new documents take, over the stored setting (set before FormCreate).
+    void setNewDocumentForm(std::optional<DocumentForm> form) { m_newFormOverride = form; }
     void setProgress(Progress progress) { m_progress = std::move(progress); }
     // The style sheet named on the command line, opened at the first activation.
     void setPendingCommandLineFile(const QString &path) { m_pendingCommandLineFile = path; }
@@ -145,6 +149,7 @@ public:
 
     // Bottom row
     QPushButton *Close = nullptr;
+    QLabel *StatusNote = nullptr; // what happened to the file without a question
     QPushButton *New = nullptr;
     QPushButton *Open = nullptr;
     QPushButton *Finish = nullptr;
@@ -178,6 +183,11 @@ private:
     // Empties and disables every value editor (a new or newly read document).
     void clearEditors();
     void refreshUnusedElements();
+    void readDocumentSettings();
+    // The code window on a file the reader refused, at the refused place.
+    void editRefusedFile(const QString &path, int line, int column);
+    // Another program changed, replaced or removed the document's file.
+    void fileChangedOnDisk(DocumentSession::DiskChange change);
     void restoreWindowState();
     void saveWindowState() const;
     void clickStep();
@@ -216,6 +226,8 @@ private:
     PictureIcons m_attributeIcons;
     PictureIcons m_elementIcons;
     Document m_document;
+    DocumentSession *m_session = nullptr;
+    std::optional<DocumentForm> m_newFormOverride;
     AttributeListModel *m_attributeList = nullptr;
     QString m_saveName;                     // the name SaveDialog1 proposes
     QTimer *m_unusedRefresh = nullptr;      // one refresh of the hidden nodes per burst of changes

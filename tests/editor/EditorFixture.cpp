@@ -58,10 +58,12 @@ void EditorFixture::prepareApplication()
     qputenv("XDG_STATE_HOME", state.path().toLocal8Bit());
 }
 
-std::unique_ptr<TMainForm> EditorFixture::startMainWindow(const QString &commandLineFile)
+std::unique_ptr<TMainForm> EditorFixture::startMainWindow(const QString &commandLineFile,
+                                                          std::optional<DocumentForm> newForm)
 {
     auto form = std::make_unique<TMainForm>();
     form->setCatalogueFolder(catalogueFolder());
+    form->setNewDocumentForm(newForm);
     form->setPendingCommandLineFile(commandLineFile);
     if (!form->FormCreate())
         return nullptr;

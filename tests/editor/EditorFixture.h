@@ -1,9 +1,12 @@
 #pragma once
 
+#include "StyleSheetModel.h"
+
 #include <QByteArray>
 #include <QModelIndex>
 #include <QString>
 #include <memory>
+#include <optional>
 #include <sys/resource.h>
 
 class TMainForm;
@@ -28,7 +31,10 @@ void prepareApplication();
 
 // A main window after start-up: created, shown and activated, with `commandLineFile`
 // as the pending command-line file.
-std::unique_ptr<TMainForm> startMainWindow(const QString &commandLineFile = {});
+// New documents take the editor's own form unless `newForm` says otherwise (nullopt:
+// the stored setting decides, standard CSS by default).
+std::unique_ptr<TMainForm> startMainWindow(const QString &commandLineFile = {},
+                                           std::optional<DocumentForm> newForm = DocumentForm::Editor);
 
 // An edit as the value editors and tree commands make it: a declaration added to the
 // element BODY, and the document marked modified.

@@ -1,10 +1,14 @@
 #include "AttributeListModel.h"
 #include "DialogAnswerer.h"
+#include "DocumentEdits.h"
 #include "EditorFixture.h"
 #include "ElementsTreeView.h"
 #include "PropertiesTreeView.h"
+#include "RegistryKey.h"
+#include "RegistryStore.h"
 #include "StyleSheetWriter.h"
 #include "TCSpinEdit.h"
+#include "TCodeForm.h"
 #include "TMainForm.h"
 #include "TZEBColorButton.h"
 #include "TestRegistry.h"
@@ -12,8 +16,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTextBlock>
 #include <QTreeView>
 #include <QWindow>
 
@@ -232,7 +238,7 @@ private slots:
         QVERIFY(!form->document().isModified());
     }
 
-    void openWithCancelledDialogLeavesTheSheetClean()
+    void openWithCancelledDialogChangesNothing()
     {
         const auto form = startMainWindow();
         QVERIFY(form);
@@ -245,11 +251,14 @@ private slots:
             form->OpenClick();
             QVERIFY2(answer.done(), qPrintable(answer.report()));
         }
+        // Cancelled, Open changes nothing: the edits, the history and the modified flag
+        // stay, and Close asks again.
         QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
-        QVERIFY(!form->document().isModified());
-        DialogAnswerer none;
+        QVERIFY(form->document().isModified());
+        DialogAnswerer again;
+        expectPrompt(again, QMessageBox::No);
         form->CloseClick();
-        QVERIFY2(none.done(), qPrintable(none.report()));
+        QVERIFY2(again.done(), qPrintable(again.report()));
         QVERIFY(!form->isVisible());
     }
 
@@ -312,6 +321,70 @@ private slots:
         QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), QStringLiteral("BODY {color=red;}"));
         QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
         QVERIFY(!form->document().isModified());
+    }
+
+    // New documents are standard CSS unless the stored setting asks for the editor's
+    // own form; what the tree builds in one is CSS a browser reads.
+    void newDocumentsAreStandardCss()
+    {
+        {
+            RegistryStore registry;
+            RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser,
+                                               QStringLiteral("\\Software\\Loomwright 99\\Documents"));
+            key.writeString(QStringLiteral("NewDocumentForm"), QStringLiteral("standard"));
+        }
+        const auto standard = startMainWindow({}, std::nullopt);
+        QVERIFY(standard);
+        QCOMPARE(int(standard->document().form()), int(DocumentForm::Standard));
+        DocumentEdits::dropOnElements(standard->document(), findNode(*standard, QStringLiteral("BODY")),
+                                      QStringLiteral("color"), 1);
+        QCOMPARE(StyleSheetWriter::styleSheetText(standard->document()),
+                 QStringLiteral("body {\n  color: initial;\n}\n"));
+        {
+            RegistryStore registry;
+            RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser,
+                                               QStringLiteral("\\Software\\Loomwright 99\\Documents"));
+            key.writeString(QStringLiteral("NewDocumentForm"), QStringLiteral("editor"));
+        }
+        const auto editor = startMainWindow({}, std::nullopt);
+        QVERIFY(editor);
+        QCOMPARE(int(editor->document().form()), int(DocumentForm::Editor));
+    }
+
+    // The box about a refused file offers its text in the code window, at the place the
+    // reader refused; closed without a save, nothing changes.
+    void refusedFileOpensInTheCodeWindow()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("broken.css"));
+        const QByteArray bytes = "h1 { color: blue }\n  }\n";
+        writeFile(path, bytes);
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        DialogAnswerer answer;
+        expectOpenDialog(answer, path);
+        answer.on<QMessageBox>([](QMessageBox *box) {
+            QCOMPARE(box->informativeText(), QStringLiteral("line 2, column 3: \"}\" closes no block"));
+            QAbstractButton *code = nullptr;
+            for (QAbstractButton *button : box->buttons())
+                if (button->text() == QStringLiteral("&Edit Code"))
+                    code = button;
+            QVERIFY(code);
+            code->click();
+        });
+        answer.on<TCodeForm>([](TCodeForm *code) {
+            auto *editor = code->findChild<QPlainTextEdit *>();
+            QVERIFY(editor);
+            QCOMPARE(editor->toPlainText(), QStringLiteral("h1 { color: blue }\n  }\n"));
+            const QTextCursor cursor = editor->textCursor();
+            QCOMPARE(cursor.blockNumber() + 1, 2);
+            QCOMPARE(cursor.positionInBlock() + 1, 3);
+            DialogAnswerer::cancel(code);
+        });
+        form->OpenClick();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(readFile(path), bytes);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
     }
 
     void newGivesTheStartUpListWithoutTheCommandLineFile()

@@ -1,0 +1,111 @@
+#include "DocumentSession.h"
+
+#include "Document.h"
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QFile>
+#include <QFileInfo>
+#include <QFileSystemWatcher>
+
+DocumentSession::DocumentSession(Document &document, Catalogue &catalogue, QObject *parent)
+    : QObject(parent), m_document(document), m_catalogue(catalogue), m_watcher(new QFileSystemWatcher(this))
+{
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &DocumentSession::fileNoticed);
+    // A file replaced by renaming another over it leaves the watch on the old one: the
+    // folder's notice finds the new one.
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, this, &DocumentSession::fileNoticed);
+}
+
+DocumentSession::~DocumentSession() = default;
+
+DocumentSession::DiskState DocumentSession::stateOf(const QString &path)
+{
+    DiskState state;
+    const QFileInfo info(path);
+    if (!info.isFile())
+        return state;
+    state.exists = true;
+    state.size = info.size();
+    state.modified = info.lastModified().toMSecsSinceEpoch();
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        QCryptographicHash hash(QCryptographicHash::Sha1);
+        hash.addData(&file);
+        state.hash = hash.result();
+    }
+    return state;
+}
+
+void DocumentSession::watch(const QString &path)
+{
+    if (!m_path.isEmpty()) {
+        m_watcher->removePath(m_path);
+        m_watcher->removePath(QFileInfo(m_path).absolutePath());
+    }
+    m_path = path;
+    m_state = stateOf(path);
+    m_lastTold.reset();
+    if (path.isEmpty())
+        return;
+    m_watcher->addPath(path);
+    m_watcher->addPath(QFileInfo(path).absolutePath());
+}
+
+bool DocumentSession::open(const QString &path, const StyleSheetReader::ProcessEvents &processEvents,
+                           StyleSheetReader::ReadError *error)
+{
+    const DiskState before = stateOf(path);
+    if (!StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, processEvents, error))
+        return false;
+    watch(path);
+    // A change between the look and the read counts as one made after the read.
+    if (!(before == m_state))
+        m_state = before;
+    return true;
+}
+
+bool DocumentSession::reload(const StyleSheetReader::ProcessEvents &processEvents,
+                             StyleSheetReader::ReadError *error)
+{
+    return open(m_document.currentFileName(), processEvents, error);
+}
+
+void DocumentSession::written(const QString &path)
+{
+    watch(path);
+}
+
+void DocumentSession::forget()
+{
+    watch(QString());
+}
+
+DocumentSession::DiskChange DocumentSession::diskChange() const
+{
+    if (m_path.isEmpty())
+        return DiskChange::None;
+    const DiskState now = stateOf(m_path);
+    if (!now.exists)
+        return m_state.exists ? DiskChange::Removed : DiskChange::None;
+    return now == m_state ? DiskChange::None : DiskChange::Changed;
+}
+
+void DocumentSession::fileNoticed()
+{
+    if (m_path.isEmpty())
+        return;
+    // The watch goes with a file that was replaced or removed; a file made anew under
+    // the name is watched again.
+    if (!m_watcher->files().contains(m_path) && QFileInfo(m_path).isFile())
+        m_watcher->addPath(m_path);
+    const DiskChange change = diskChange();
+    if (change == DiskChange::None)
+        return;
+    // Told once per change: the state seen now is the one later notices compare with.
+    const DiskState seen = stateOf(m_path);
+    if (m_lastTold && seen == *m_lastTold)
+        return;
+    m_lastTold = seen;
+    emit changedOnDisk(change);
+}
