@@ -435,6 +435,29 @@ private:
         return otherwise;
     }
 
+    // Where comments that follow `at` on the same line end (the remark on a declaration
+    // after its ";" belongs to it: a new declaration goes after it, a deletion takes it);
+    // `at` itself when none stands there.
+    qsizetype sameLineComments(qsizetype at) const
+    {
+        qsizetype end = at;
+        qsizetype i = at;
+        for (;;) {
+            while (i < m_text.size() && (m_text[i] == QLatin1Char(' ') || m_text[i] == QLatin1Char('\t')))
+                ++i;
+            if (i + 1 >= m_text.size() || m_text[i] != QLatin1Char('/') || m_text[i + 1] != QLatin1Char('*'))
+                return end;
+            const qsizetype close = m_text.indexOf(QLatin1String("*/"), i + 2);
+            if (close < 0)
+                return end;
+            for (qsizetype j = i + 2; j < close; ++j)
+                if (m_text[j] == QLatin1Char('\n') || m_text[j] == QLatin1Char('\r') ||
+                    m_text[j] == QLatin1Char('\f'))
+                    return end;
+            i = end = close + 2;
+        }
+    }
+
     // A node's place in the source up to its "{" (`stop`), its label made of the items
     // collected from `labelStart`.
     void placeHead(ElementNode &node, qsizetype itemStart, qsizetype labelStart, const Token &stop) const
@@ -916,7 +939,7 @@ private:
             attribute.valueEnd = qint32(significantEnd(separator + 1, m_items.size(), afterSeparator));
         }
         attribute.semicolon = stop.type == TokenType::Semicolon;
-        attribute.sourceEnd = qint32(attribute.semicolon ? stop.end() : end);
+        attribute.sourceEnd = qint32(attribute.semicolon ? sameLineComments(stop.end()) : end);
         itemStart = attribute.sourceEnd;
         node.attributes.push_back(std::move(attribute));
     }
@@ -1244,6 +1267,15 @@ bool StyleSheetReader::checkText(QStringView text, ReadError *error)
 {
     Parser parser(text);
     return parse(parser, error);
+}
+
+bool StyleSheetReader::checkText(QStringView text, ReadError *error, DocumentForm &form)
+{
+    Parser parser(text);
+    if (!parse(parser, error))
+        return false;
+    form = parser.form();
+    return true;
 }
 
 bool StyleSheetReader::readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,

@@ -67,5 +67,7 @@ bool convertForm(Document &document, Catalogue &catalogue, DocumentForm form, Re
 // (its catalogue aside: a damaged one fails only the read). Used to check text being
 // edited.
 bool checkText(QStringView text, ReadError *error = nullptr);
+// The same, and the form the text would be read in.
+bool checkText(QStringView text, ReadError *error, DocumentForm &form);
 
 } // namespace StyleSheetReader

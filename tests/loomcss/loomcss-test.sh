@@ -45,6 +45,28 @@ check "format --form=standard writes standard CSS, a declaration a line" \
 run format --form=other "$data/hand-written.css"
 check "an unknown form exits 2" test "$rc" -eq 2
 
+# edit: what Save writes after the --set edits; nothing else of the file changes.
+printf 'a {\n  color: red; /* keep */\n}\n\n@media (min-width: 40em) {\n  .nav { display: block }\n}\n' >"$work/edit.css"
+cp "$work/edit.css" "$work/edit-original.css"
+run edit "$work/edit.css"
+check "edit without --set writes the sheet's own bytes" cmp -s "$work/out" "$work/edit.css"
+run edit "$work/edit.css" --set 'a { color: #333; margin: 0 }' --set '@media (min-width: 40em) { .nav { display: none } }' \
+    --set '.new { top: 0 }'
+check "edit exits 0" test "$rc" -eq 0
+check "edit changes only the values and adds in the file's style" test "$out" = "$(printf 'a {\n  color: #333; /* keep */\n  margin: 0;\n}\n\n@media (min-width: 40em) {\n  .nav { display: none }\n}\n\n.new {\n  top: 0;\n}')"
+run edit "$work/edit.css" --set 'a { color: blue }' -o "$work/edit-out.css"
+check "edit -o writes OUT and leaves FILE" grep -q 'color: blue; /\* keep \*/' "$work/edit-out.css"
+check "edit -o leaves FILE as it was" cmp -s "$work/edit.css" "$work/edit-original.css"
+run edit "$work/edit.css" --in-place --set 'a { color: green }'
+check "edit --in-place writes FILE" grep -q 'color: green; /\* keep \*/' "$work/edit.css"
+run edit "$work/edit.css" --set 'a { color: '
+check "a --set that is no CSS exits 2" test "$rc" -eq 2
+run edit "$work/edit.css" -o
+check "edit -o without OUT exits 2" test "$rc" -eq 2
+printf 'a { color: red }\n}\n' >"$work/refused.css"
+run edit "$work/refused.css"
+check "edit of a file the reader refuses exits 1 with its place" test "$rc" -eq 1 -a "$err" = "$work/refused.css:2:1: \"}\" closes no block"
+
 # tree: node lines MARK TAB LABEL, declarations one TAB deeper, a TAB more per level.
 run tree "$data/hand-written.css"
 check "tree exits 0" test "$rc" -eq 0

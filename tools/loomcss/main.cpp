@@ -13,7 +13,9 @@
 #include "TreeDump.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -330,6 +332,37 @@ int main(int argc, char **argv)
 
     const QString path = args[0];
     prepareHeapFor(QFileInfo(path).size());
+    if (command == QLatin1String("edit") && sets.isEmpty()) {
+        // Nothing to change: a standard sheet that the reader takes is written as its own
+        // bytes (what Save writes for it), without building its tree.
+        try {
+            QFile file(path);
+            const TextFile::Loaded loaded = TextFile::load(path, TextFile::LineBreaks::Keep);
+            StyleSheetReader::ReadError readError;
+            DocumentForm read = DocumentForm::Editor;
+            if (!StyleSheetReader::checkText(loaded.text, &readError, read)) {
+                readFailure(path, readError);
+                return 1;
+            }
+            if (read == DocumentForm::Standard && file.open(QIODevice::ReadOnly)) {
+                const QByteArray bytes = file.readAll();
+                if (output.isEmpty()) {
+                    write(stdout, bytes);
+                } else if (output != path) {
+                    QSaveFile copy(output);
+                    if (!copy.open(QIODevice::WriteOnly) || copy.write(bytes) != bytes.size() ||
+                        !copy.commit()) {
+                        error(output + QLatin1String(": ") + copy.errorString());
+                        return 1;
+                    }
+                }
+                return 0;
+            }
+        } catch (const Failure &failure) {
+            error(path + QLatin1String(": ") + failure.message());
+            return 1;
+        }
+    }
     StyleSheetReader::ReadError readError;
     if (!StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError)) {
         readFailure(path, readError);
