@@ -171,7 +171,7 @@ struct Checker
                 fail("a declaration without its place in the text", label);
             if (attribute.picture < KindNone || attribute.picture > KindFont)
                 fail("value kind out of range", label);
-            if (attribute.nameLength > attribute.text.size())
+            if (!attribute.sourceChars && attribute.nameLength > attribute.text.size())
                 fail("name longer than the declaration", label);
             // Only name=value, kept as written, can have an empty name; it has a value.
             if (attribute.name().isEmpty() && !attribute.hasValue())

@@ -150,7 +150,8 @@ public:
     // Whether the write changes nothing (such a step is left out of the history).
     bool changesNothing() const
     {
-        return m_before.text == m_after.text && m_before.nameLength == m_after.nameLength;
+        return m_before.name() == m_after.name() && m_before.value() == m_after.value() &&
+               m_before.hasValue() == m_after.hasValue();
     }
 
 protected:

@@ -55,8 +55,16 @@ QString AttributeNode::label(DocumentForm form) const
 
 AttributeNode AttributeNode::clone() const
 {
+    // A copy holds its own text: an undo step may outlive the source it was read from.
     AttributeNode copy;
-    copy.text = text;
+    if (sourceChars) {
+        copy.text.reserve(name().size() + value().size());
+        copy.text.append(name());
+        if (hasValue())
+            copy.text.append(value());
+    } else {
+        copy.text = text;
+    }
     copy.nameLength = nameLength;
     copy.picture = picture;
     copy.line = line;
@@ -368,6 +376,7 @@ void StyleSheetModel::setAttributeValue(ElementNode *node, int attribute, const 
     const QString name = target.name().toString();
     target.text = name + value;
     target.nameLength = qint32(name.size());
+    target.sourceChars = nullptr;
     target.edit = std::max(target.edit, SourceEdit::Value);
     touch(node);
     emitChanged(attributeIndex(node, attribute));

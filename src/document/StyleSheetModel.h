@@ -44,11 +44,23 @@ struct AttributeNode
 
     QStringView name() const
     {
+        if (sourceChars)
+            return QStringView(sourceChars + nameStart, nameLength);
         return nameLength < 0 ? QStringView(text) : QStringView(text).first(nameLength);
     }
     QStringView value() const
     {
+        if (sourceChars)
+            return QStringView(sourceChars + valueStart, valueEnd - valueStart);
         return nameLength < 0 ? QStringView() : QStringView(text).sliced(nameLength);
+    }
+    // Name and value as the document's source text holds them, kept there instead of in
+    // a text of its own (a declaration of a standard sheet whose name and value read as
+    // written); `source` is that text's characters, which live as long as the node.
+    void keepInSource(const QChar *source)
+    {
+        sourceChars = source;
+        text = QString();
     }
     bool hasValue() const { return nameLength >= 0; }
     // name "=" value in the editor's form, name ": " value in standard CSS.
@@ -83,6 +95,8 @@ struct AttributeNode
     qint32 sourceEnd = 0;
     bool semicolon = false; // the source ends it with ";"
     SourceEdit edit = SourceEdit::None;
+    // The source's characters when name and value are read from there (see keepInSource).
+    const QChar *sourceChars = nullptr;
 };
 
 struct ElementNode;

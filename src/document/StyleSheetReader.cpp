@@ -938,6 +938,12 @@ private:
             attribute.valueStart = qint32(significantStart(separator + 1, m_items.size(), afterSeparator));
             attribute.valueEnd = qint32(significantEnd(separator + 1, m_items.size(), afterSeparator));
         }
+        // A name and value that read as written stay in the source, not in a copy.
+        if (m_keep && attribute.hasValue() && position + attribute.name().size() <= m_text.size() &&
+            attribute.name() == m_text.sliced(position, attribute.name().size()) &&
+            attribute.value() ==
+                m_text.sliced(attribute.valueStart, attribute.valueEnd - attribute.valueStart))
+            attribute.keepInSource(m_text.data());
         attribute.semicolon = stop.type == TokenType::Semicolon;
         attribute.sourceEnd = qint32(attribute.semicolon ? sameLineComments(stop.end()) : end);
         itemStart = attribute.sourceEnd;
@@ -1236,6 +1242,25 @@ bool StyleSheetReader::readContent(Document &document, Catalogue &catalogue, con
     }
     content.elements = parser.takeNodes();
     content.endComments = parser.takeEndComments();
+    if (!content.source.isStandard()) {
+        // Without a kept source every declaration holds its own text.
+        std::vector<ElementNode *> nodes;
+        for (auto &node : content.elements)
+            nodes.push_back(node.get());
+        while (!nodes.empty()) {
+            ElementNode *node = nodes.back();
+            nodes.pop_back();
+            for (AttributeNode &attribute : node->attributes)
+                if (attribute.sourceChars) {
+                    AttributeNode own = attribute.clone();
+                    own.comments = std::move(attribute.comments);
+                    own.finding = std::move(attribute.finding);
+                    attribute = std::move(own);
+                }
+            for (auto &child : node->children)
+                nodes.push_back(child.get());
+        }
+    }
     return true;
 }
 
