@@ -164,3 +164,25 @@ relabel_row() {
     type_text "$id" "$label"
     press "$id" Return
 }
+
+# locate_editors <window id>: sets EDITORS_X and defines click_at X Y (a click at window
+# coordinates) and select_declaration NAME (the element tree's own search selects the
+# first label that starts with NAME; the root row is clicked first to give the tree the
+# focus). The value editors sit in the Edit Settings group at the window's right edge;
+# in window coordinates its editors start 19 pixels into the last 148 pixels, their tops
+# at 46 (colour button), 90 (font list), 142 (spin edit), 186 (choice list) and 234
+# (file field).
+locate_editors() {
+    EDITOR_WINDOW=$1
+    eval "$(xdotool getwindowgeometry --shell "$EDITOR_WINDOW")"
+    EDITORS_X=$((WIDTH - 148))
+}
+click_at() {
+    xdotool mousemove --window "$EDITOR_WINDOW" "$1" "$2" click 1
+    sleep 0.3
+}
+select_declaration() {
+    click_at 60 35
+    type_text "$EDITOR_WINDOW" "$1"
+    sleep 0.5
+}

@@ -21,24 +21,7 @@ start_app "$SHEET"
 id=$(wait_window "${TITLE_PREFIX}$SHEET")
 sleep 0.5
 
-# The value editors sit in the Edit Settings group at the window's right edge; in
-# window coordinates its editors start 19 pixels into the last 148 pixels, their tops
-# at 46 (colour button), 90 (font list), 142 (spin edit), 186 (choice list) and 234
-# (file field).
-eval "$(xdotool getwindowgeometry --shell "$id")"
-EDITORS_X=$((WIDTH - 148))
-click_at() {
-    xdotool mousemove --window "$id" "$1" "$2" click 1
-    sleep 0.3
-}
-
-# select_declaration <name>: the element tree's own search selects the first label
-# that starts with the name (the root row is clicked first to give the tree the focus).
-select_declaration() {
-    click_at 60 35
-    type_text "$id" "$1"
-    sleep 0.5
-}
+locate_editors "$id"
 
 # Colour: the button's palette opens below it; the keys move through its swatches and
 # Enter picks one.

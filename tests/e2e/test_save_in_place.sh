@@ -13,18 +13,7 @@ start_app "$SHEET"
 id=$(wait_window "${TITLE_PREFIX}$SHEET")
 sleep 0.5
 
-# The value editors at the window's right edge (see test_edit_kinds.sh).
-eval "$(xdotool getwindowgeometry --shell "$id")"
-EDITORS_X=$((WIDTH - 148))
-click_at() {
-    xdotool mousemove --window "$id" "$1" "$2" click 1
-    sleep 0.3
-}
-select_declaration() {
-    click_at 60 35
-    type_text "$id" "$1"
-    sleep 0.5
-}
+locate_editors "$id"
 
 # A length: font-size: 2em stepped up by the spin edit's arrow.
 select_declaration font-size

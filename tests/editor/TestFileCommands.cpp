@@ -98,6 +98,15 @@ class TestFileCommands : public QObject
 {
     Q_OBJECT
 
+    // The stored setting of the form new documents take.
+    static void storeNewDocumentForm(const QString &form)
+    {
+        RegistryStore registry;
+        registry
+            .openKey(RegistryStore::Root::CurrentUser, QStringLiteral("\\Software\\Loomwright 99\\Documents"))
+            .writeString(QStringLiteral("NewDocumentForm"), form);
+    }
+
 private slots:
     void initTestCase() { prepareApplication(); }
 
@@ -327,12 +336,7 @@ private slots:
     // own form; what the tree builds in one is CSS a browser reads.
     void newDocumentsAreStandardCss()
     {
-        {
-            RegistryStore registry;
-            RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser,
-                                               QStringLiteral("\\Software\\Loomwright 99\\Documents"));
-            key.writeString(QStringLiteral("NewDocumentForm"), QStringLiteral("standard"));
-        }
+        storeNewDocumentForm(QStringLiteral("standard"));
         const auto standard = startMainWindow({}, std::nullopt);
         QVERIFY(standard);
         QCOMPARE(int(standard->document().form()), int(DocumentForm::Standard));
@@ -340,12 +344,7 @@ private slots:
                                       QStringLiteral("color"), 1);
         QCOMPARE(StyleSheetWriter::styleSheetText(standard->document()),
                  QStringLiteral("body {\n  color: initial;\n}\n"));
-        {
-            RegistryStore registry;
-            RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser,
-                                               QStringLiteral("\\Software\\Loomwright 99\\Documents"));
-            key.writeString(QStringLiteral("NewDocumentForm"), QStringLiteral("editor"));
-        }
+        storeNewDocumentForm(QStringLiteral("editor"));
         const auto editor = startMainWindow({}, std::nullopt);
         QVERIFY(editor);
         QCOMPARE(int(editor->document().form()), int(DocumentForm::Editor));
