@@ -162,6 +162,16 @@ struct Checker
 {
     DocumentForm form;
     bool equalsPossible; // the text holds "=", so a declaration may keep its line breaks
+    // A standard sheet's top-level rule for one of the catalogue's selectors shows the
+    // picture of that selector's node.
+    int pictureOf(const ElementNode &node, const ElementNode *parent) const
+    {
+        if (node.kind == NodeKind::Rule && !parent && form == DocumentForm::Standard)
+            for (const auto &[label, picture] : editor->fixedNodes)
+                if (label.compare(node.label, Qt::CaseInsensitive) == 0)
+                    return picture;
+        return expectedPicture(node);
+    }
 
     void checkDeclarations(const ElementNode &node) const
     {
@@ -198,7 +208,7 @@ struct Checker
             fail("a node's parent is not the node it stands in", node.label);
         if (node.row != row)
             fail("a node's row is not where it stands", node.label);
-        if (node.picture != expectedPicture(node))
+        if (node.picture != pictureOf(node, parent) && node.picture != expectedPicture(node))
             fail("a node without its kind's picture", node.label);
         if (node.line < 1 || node.column < 1)
             fail("a node without its place in the text", node.label);
