@@ -198,6 +198,26 @@ private:
     bool m_editedBefore;
 };
 
+// The root's label edited in place (it is not part of the style sheet, but an edit the
+// user can take back like any other).
+class RelabelRootCommand : public EditCommand
+{
+public:
+    RelabelRootCommand(Document &document, QString after)
+        : EditCommand(document, QStringLiteral("Edit of %1").arg(document.elements().rootLabel())),
+          m_before(document.elements().rootLabel()), m_after(std::move(after))
+    {
+    }
+
+protected:
+    void apply(bool forward) override { model().relabelRoot(forward ? m_after : m_before); }
+    QModelIndex focusIndex(bool) const override { return model().rootIndex(); }
+
+private:
+    QString m_before;
+    QString m_after;
+};
+
 // New Element: a node appended under the root (a rule, "New Element" unless named).
 class NewElementCommand : public EditCommand
 {
@@ -505,10 +525,8 @@ bool DocumentEdits::editLabel(Document &document, const QModelIndex &index, cons
     StyleSheetModel &model = document.elements();
     switch (levelOf(document, index)) {
     case StyleSheetModel::RootLevel:
-        if (text != model.rootLabel()) {
-            model.relabelRoot(text); // the root's label is not part of the style sheet
-            document.setModified(true);
-        }
+        if (text != model.rootLabel())
+            document.undoStack().push(new RelabelRootCommand(document, text));
         return true;
     case StyleSheetModel::ElementLevel: {
         ElementNode *node = model.nodeOf(index);

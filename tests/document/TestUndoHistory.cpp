@@ -86,6 +86,9 @@ private slots:
         QTest::newRow("declaration label") << editor << Edit([](Document &d) {
             DocumentEdits::editLabel(d, at(d, {"P", "margin=5"}), QStringLiteral("padding=1"));
         }) << "Edit of margin=5";
+        QTest::newRow("root label") << editor << Edit([](Document &d) {
+            DocumentEdits::editLabel(d, d.elements().rootIndex(), QStringLiteral("Sheet"));
+        }) << "Edit of Elements";
         QTest::newRow("selector label") << editor << Edit([](Document &d) {
             DocumentEdits::editLabel(d, at(d, {".note"}), QStringLiteral(".memo"));
         }) << "Edit of .note";
@@ -99,11 +102,15 @@ private slots:
         QFETCH(QString, text);
         QFETCH(Edit, edit);
         QFETCH(QString, stepName);
+        // The tree as the view shows it, its root's label included.
+        const auto shown = [](const Document &d) {
+            return d.elements().rootLabel() + QLatin1Char('\n') + TreeDump::tree(d);
+        };
         Document document;
         QAbstractItemModelTester tester(&document.elements(),
                                         QAbstractItemModelTester::FailureReportingMode::QtTest);
         start(document, text);
-        const QString treeBefore = TreeDump::tree(document);
+        const QString treeBefore = shown(document);
         const QString textBefore = StyleSheetWriter::styleSheetText(document);
         QModelIndex focused;
         document.setFocusListener([&focused](const QModelIndex &index) { focused = index; });
@@ -112,13 +119,13 @@ private slots:
         QVERIFY(document.isModified());
         QCOMPARE(document.undoStack().count(), 1);
         QCOMPARE(document.undoStack().undoText(), stepName);
-        const QString treeAfter = TreeDump::tree(document);
+        const QString treeAfter = shown(document);
         const QString textAfter = StyleSheetWriter::styleSheetText(document);
         const int nodesAfter = document.elements().elementCount();
         QVERIFY(treeAfter != treeBefore || stepName == QLatin1String("New Element"));
 
         document.undoStack().undo();
-        QCOMPARE(TreeDump::tree(document), treeBefore);
+        QCOMPARE(shown(document), treeBefore);
         QCOMPARE(StyleSheetWriter::styleSheetText(document), textBefore);
         QVERIFY(!document.isModified());
         if (stepName != QLatin1String("Switch to Standard CSS"))
@@ -126,7 +133,7 @@ private slots:
 
         document.undoStack().redo();
         QCOMPARE(document.elements().elementCount(), nodesAfter);
-        QCOMPARE(TreeDump::tree(document), treeAfter);
+        QCOMPARE(shown(document), treeAfter);
         QCOMPARE(StyleSheetWriter::styleSheetText(document), textAfter);
         QVERIFY(document.isModified());
     }
