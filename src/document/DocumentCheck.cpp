@@ -80,10 +80,19 @@ DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &nod
     return finding;
 }
 
-void DocumentCheck::checkTree(const ElementNodes &nodes, DeclarationCheck::Form form,
+void DocumentCheck::checkTree(const ElementNodes &top, DeclarationCheck::Form form,
                               std::vector<Finding> &out) const
 {
-    for (const auto &node : nodes) {
+    // Every node in file order, at any depth: a stack of the lists being gone through
+    // and the next node of each, not calls within calls.
+    std::vector<std::pair<const ElementNodes *, size_t>> lists{{&top, 0}};
+    while (!lists.empty()) {
+        const ElementNodes &nodes = *lists.back().first;
+        if (lists.back().second == nodes.size()) {
+            lists.pop_back();
+            continue;
+        }
+        const auto &node = nodes[lists.back().second++];
         if (!node->attributes.empty()) {
             gather(*node);
             m_check.checkBlock(m_block, contextOf(*node), form, m_findings);
@@ -96,7 +105,8 @@ void DocumentCheck::checkTree(const ElementNodes &nodes, DeclarationCheck::Form 
                                std::move(m_findings[i].reason)});
             }
         }
-        checkTree(node->children, form, out);
+        if (!node->children.empty())
+            lists.push_back({&node->children, 0});
     }
 }
 

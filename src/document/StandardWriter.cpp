@@ -4,9 +4,13 @@
 #include "StyleSheetModel.h"
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 namespace {
+
+// Blocks made here are indented one unit a level up to this depth, and no further.
+constexpr size_t MaxIndentLevels = 20;
 
 bool isBlank(QChar c)
 {
@@ -163,12 +167,21 @@ private:
         return m_unit;
     }
 
-    bool findUnit(const ElementNodes &nodes)
+    // Goes through the nodes at any depth in file order, by a stack of the lists being
+    // gone through and the next node of each.
+    bool findUnit(const ElementNodes &top)
     {
-        for (const auto &node : nodes) {
-            if (!node->hasSource())
+        std::vector<std::pair<const ElementNodes *, size_t>> lists{{&top, 0}};
+        while (!lists.empty()) {
+            const ElementNodes &nodes = *lists.back().first;
+            if (lists.back().second == nodes.size()) {
+                lists.pop_back();
                 continue;
-            for (const AttributeNode &attribute : node->attributes) {
+            }
+            const ElementNode &node = *nodes[lists.back().second++];
+            if (!node.hasSource())
+                continue;
+            for (const AttributeNode &attribute : node.attributes) {
                 if (!attribute.hasSource())
                     continue;
                 QString line = lineBefore(attribute.nameStart);
@@ -178,14 +191,14 @@ private:
                 while (i < line.size() && isLineBreak(line[i]))
                     ++i;
                 const QString indent = line.sliced(i);
-                const QString outer = indentOf(*node);
+                const QString outer = indentOf(node);
                 if (indent.size() > outer.size() && indent.startsWith(outer)) {
                     m_unit = indent.sliced(outer.size());
                     return true;
                 }
             }
-            if (findUnit(node->children))
-                return true;
+            if (!node.children.empty())
+                lists.push_back({&node.children, 0});
         }
         return false;
     }
@@ -250,13 +263,91 @@ private:
         }
     }
 
+    // A block read from the file that is being written piece by piece: where its merge of
+    // declarations and child nodes stands.
+    struct ReadBlock
+    {
+        explicit ReadBlock(const ElementNode &block) : node(&block), attributeKey(block.innerStart) {}
+        const ElementNode *node;
+        size_t a = 0; // the next declaration
+        size_t c = 0; // the next child node
+        qint64 attributeKey;
+        bool semicolonOwed = false; // the last item written was a declaration without ";"
+        bool wroteNew = false;
+        QString separator; // what stands before a new item, found when first needed
+    };
+
     // A node read from the file: copied whole when nothing in it changed, else piece by
-    // piece, each declaration and child node in file order, new ones where they go.
-    void writeNode(const ElementNode &node)
+    // piece, each declaration and child node in file order, new ones where they go. The
+    // blocks being written stand on a stack of their own, not one call per level.
+    void writeNode(const ElementNode &top)
+    {
+        if (!writeReadHead(top))
+            return;
+        std::vector<ReadBlock> open;
+        open.push_back(ReadBlock(top));
+        while (!open.empty()) {
+            ReadBlock &block = open.back();
+            const ElementNode &node = *block.node;
+            const auto &attributes = node.attributes;
+            const auto &children = node.children;
+            if (block.a == attributes.size() && block.c == children.size()) {
+                writeReadTail(block);
+                open.pop_back();
+                continue;
+            }
+            // Declarations and child nodes merged in file order: each read item by where it
+            // stood; a new declaration after the declaration before it, a new node at the end.
+            const qint64 nextAttribute =
+                block.a < attributes.size()
+                    ? (attributes[block.a].hasSource() ? attributes[block.a].sourceStart : block.attributeKey)
+                    : LLONG_MAX;
+            const qint64 nextChild =
+                block.c < children.size()
+                    ? (children[block.c]->hasSource() ? children[block.c]->sourceStart : qint64(INT_MAX))
+                    : LLONG_MAX;
+            if (block.semicolonOwed)
+                m_out += QLatin1Char(';');
+            block.semicolonOwed = false;
+            if (nextAttribute <= nextChild) {
+                const AttributeNode &attribute = attributes[block.a++];
+                block.attributeKey = nextAttribute;
+                if (attribute.hasSource()) {
+                    writeDeclaration(attribute);
+                    block.semicolonOwed = !attribute.semicolon;
+                } else {
+                    writeNewDeclaration(attribute, separatorOf(block));
+                    block.wroteNew = true;
+                }
+                continue;
+            }
+            const ElementNode &child = *children[block.c++];
+            if (child.hasSource()) {
+                if (writeReadHead(child))
+                    open.push_back(ReadBlock(child)); // `block` is gone now
+                continue;
+            }
+            const QString before = separatorOf(block);
+            block.wroteNew = true;
+            generate(child, indentAfterBreak(before), before,
+                     !before.contains(u'\n') && !before.contains(u'\r'));
+        }
+    }
+
+    const QString &separatorOf(ReadBlock &block)
+    {
+        if (block.separator.isEmpty())
+            block.separator = itemSeparator(*block.node);
+        return block.separator;
+    }
+
+    // A read node's text up to its block's content; true when its content is still to be
+    // written (it was changed, and it has a block).
+    bool writeReadHead(const ElementNode &node)
     {
         if (!node.touched) {
             m_out += source(node.sourceStart, node.sourceEnd);
-            return;
+            return false;
         }
         m_out += source(node.sourceStart, node.labelStart);
         if (node.labelEdited)
@@ -265,61 +356,20 @@ private:
             m_out += source(node.labelStart, node.labelEnd);
         if (node.kind == NodeKind::Statement) {
             m_out += source(node.labelEnd, node.sourceEnd);
-            return;
+            return false;
         }
         m_out += source(node.labelEnd, node.innerStart);
+        return true;
+    }
 
-        // Declarations and child nodes merged in file order: each read item by where it
-        // stood; a new declaration after the declaration before it, a new node at the end.
-        const auto &attributes = node.attributes;
-        const auto &children = node.children;
-        size_t a = 0;
-        size_t c = 0;
-        qint64 attributeKey = node.innerStart;
-        bool semicolonOwed = false; // the last item written was a declaration without ";"
-        bool wroteNew = false;
-        QString separator;
-        const auto separatorOf = [&]() -> const QString & {
-            if (separator.isEmpty())
-                separator = itemSeparator(node);
-            return separator;
-        };
-        while (a < attributes.size() || c < children.size()) {
-            const qint64 nextAttribute =
-                a < attributes.size() ? (attributes[a].hasSource() ? attributes[a].sourceStart : attributeKey)
-                                      : LLONG_MAX;
-            const qint64 nextChild =
-                c < children.size() ? (children[c]->hasSource() ? children[c]->sourceStart : qint64(INT_MAX))
-                                    : LLONG_MAX;
-            if (semicolonOwed)
-                m_out += QLatin1Char(';');
-            semicolonOwed = false;
-            if (nextAttribute <= nextChild) {
-                const AttributeNode &attribute = attributes[a++];
-                attributeKey = nextAttribute;
-                if (attribute.hasSource()) {
-                    writeDeclaration(attribute);
-                    semicolonOwed = !attribute.semicolon;
-                } else {
-                    writeNewDeclaration(attribute, separatorOf());
-                    wroteNew = true;
-                }
-            } else {
-                const ElementNode &child = *children[c++];
-                if (child.hasSource()) {
-                    writeNode(child);
-                } else {
-                    const QString &before = separatorOf();
-                    generate(child, indentAfterBreak(before), before,
-                             !before.contains(u'\n') && !before.contains(u'\r'));
-                    wroteNew = true;
-                }
-            }
-        }
+    // What stands after a read block's last item: its tail and "}".
+    void writeReadTail(ReadBlock &block)
+    {
+        const ElementNode &node = *block.node;
         const QStringView tail = source(node.tailStart, node.innerEnd);
-        if (wroteNew && node.tailStart == node.innerStart) {
+        if (block.wroteNew && node.tailStart == node.innerStart) {
             // A block that was empty: its "}" goes where its items' style puts it.
-            const QString &before = separatorOf();
+            const QString &before = separatorOf(block);
             if (before == QLatin1String(" ")) {
                 if (tail.isEmpty())
                     m_out += QLatin1Char(' ');
@@ -352,44 +402,80 @@ private:
         m_out += QLatin1Char(';');
     }
 
-    // A node made here (or of a document without a standard text), written whole in the
-    // file's style: `indent` is its own indentation, `before` what stands before it.
-    void generate(const ElementNode &node, const QString &indent, const QString &before, bool oneLine)
+    // A block made here that is being written: what stands before each of its items.
+    struct NewBlock
     {
+        NewBlock(const ElementNode &block, const QString &ownIndent) : node(&block), indent(ownIndent) {}
+        const ElementNode *node;
+        QString indent;    // the node's own indentation
+        QString inner;     // its items'
+        QString separator; // before each item
+        size_t c = 0;      // the next child node
+        bool any = false;  // something was written in the block
+    };
+
+    // A node made here (or of a document without a standard text), written whole in the
+    // file's style: `indent` is its own indentation, `before` what stands before it. The
+    // blocks being written stand on a stack of their own, not one call per level; past
+    // MaxIndentLevels levels the indentation grows no further, so that a deep sheet is
+    // written in a size linear in its content.
+    void generate(const ElementNode &top, const QString &indent, const QString &before, bool oneLine)
+    {
+        std::vector<NewBlock> open;
+        NewBlock first(top, indent);
+        if (!generateHead(first, before, oneLine, 0))
+            return;
+        open.push_back(std::move(first));
+        while (!open.empty()) {
+            NewBlock &block = open.back();
+            const ElementNode &node = *block.node;
+            if (block.c < node.children.size()) {
+                block.any = true;
+                NewBlock child(*node.children[block.c++], block.inner);
+                const QString separator = block.separator; // `block` goes with the push
+                if (generateHead(child, separator, oneLine, open.size()))
+                    open.push_back(std::move(child));
+                continue;
+            }
+            if (node.endComments)
+                for (const QString &comment : *node.endComments) {
+                    m_out += block.separator;
+                    m_out += comment;
+                    block.any = true;
+                }
+            if (block.any)
+                m_out += oneLine ? QStringLiteral(" ") : m_lineBreak + block.indent;
+            m_out += QLatin1Char('}');
+            open.pop_back();
+        }
+    }
+
+    // A new node's comments, label and declarations; true when it has a block whose
+    // child nodes and "}" are still to be written. `level`: blocks around it made here.
+    bool generateHead(NewBlock &block, const QString &before, bool oneLine, size_t level)
+    {
+        const ElementNode &node = *block.node;
         m_out += before;
         if (node.comments)
             for (const QString &comment : *node.comments) {
                 m_out += comment;
-                m_out += oneLine ? QString(QLatin1Char(' ')) : m_lineBreak + indent;
+                m_out += oneLine ? QString(QLatin1Char(' ')) : m_lineBreak + block.indent;
             }
         m_out += node.label;
         if (node.kind == NodeKind::Statement) {
             m_out += QLatin1Char(';');
-            return;
+            return false;
         }
         if (Css::endsInHexEscape(node.label))
             m_out += QLatin1Char(' ');
         m_out += QLatin1String(" {");
-        const QString inner = oneLine ? QString() : indent + unit();
-        const QString separator = oneLine ? QStringLiteral(" ") : m_lineBreak + inner;
-        bool any = false;
+        block.inner = oneLine ? QString() : level < MaxIndentLevels ? block.indent + unit() : block.indent;
+        block.separator = oneLine ? QStringLiteral(" ") : m_lineBreak + block.inner;
         for (const AttributeNode &attribute : node.attributes) {
-            writeNewDeclaration(attribute, separator);
-            any = true;
+            writeNewDeclaration(attribute, block.separator);
+            block.any = true;
         }
-        for (const auto &child : node.children) {
-            generate(*child, inner, separator, oneLine);
-            any = true;
-        }
-        if (node.endComments)
-            for (const QString &comment : *node.endComments) {
-                m_out += separator;
-                m_out += comment;
-                any = true;
-            }
-        if (any)
-            m_out += oneLine ? QStringLiteral(" ") : m_lineBreak + indent;
-        m_out += QLatin1Char('}');
+        return true;
     }
 
     const StyleSheetModel &m_model;

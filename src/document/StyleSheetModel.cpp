@@ -121,6 +121,20 @@ QString DocumentSource::lineBreakOf(QStringView text)
     return QStringLiteral("\n");
 }
 
+ElementNode::~ElementNode()
+{
+    ElementNodes rest = std::move(children);
+    while (!rest.empty()) {
+        std::unique_ptr<ElementNode> node = std::move(rest.back());
+        rest.pop_back();
+        if (!node)
+            continue; // moved elsewhere
+        for (auto &child : node->children)
+            rest.push_back(std::move(child));
+        node->children.clear();
+    }
+}
+
 void appendComment(std::unique_ptr<QStringList> &list, QString comment)
 {
     if (!list)
@@ -235,14 +249,21 @@ void StyleSheetModel::setForm(DocumentForm form)
     emitAllDeclarationsChanged(m_elements);
 }
 
-void StyleSheetModel::emitAllDeclarationsChanged(const ElementNodes &nodes)
+void StyleSheetModel::emitAllDeclarationsChanged(const ElementNodes &top)
 {
-    for (const auto &node : nodes) {
-        if (!node->attributes.empty())
-            emit dataChanged(attributeIndex(node.get(), 0),
-                             attributeIndex(node.get(), int(node->attributes.size()) - 1),
-                             {Qt::DisplayRole, Qt::EditRole});
-        emitAllDeclarationsChanged(node->children);
+    // Nodes at any depth, by a stack of the lists still to go through.
+    std::vector<const ElementNodes *> lists{&top};
+    while (!lists.empty()) {
+        const ElementNodes &nodes = *lists.back();
+        lists.pop_back();
+        for (const auto &node : nodes) {
+            if (!node->attributes.empty())
+                emit dataChanged(attributeIndex(node.get(), 0),
+                                 attributeIndex(node.get(), int(node->attributes.size()) - 1),
+                                 {Qt::DisplayRole, Qt::EditRole});
+            if (!node->children.empty())
+                lists.push_back(&node->children);
+        }
     }
 }
 
@@ -570,15 +591,21 @@ void StyleSheetModel::setFinding(const ElementNode *constNode, int attribute, co
         countFinding(node, delta);
 }
 
-void StyleSheetModel::clearFindings(ElementNodes &nodes)
+void StyleSheetModel::clearFindings(ElementNodes &top)
 {
-    for (auto &node : nodes) {
-        if (node->findings == 0)
-            continue;
-        node->findings = 0;
-        for (AttributeNode &attribute : node->attributes)
-            attribute.finding.reset();
-        clearFindings(node->children);
+    // Only nodes that count findings hold some; a stack of lists, not calls, goes down.
+    std::vector<ElementNodes *> lists{&top};
+    while (!lists.empty()) {
+        ElementNodes &nodes = *lists.back();
+        lists.pop_back();
+        for (auto &node : nodes) {
+            if (node->findings == 0)
+                continue;
+            node->findings = 0;
+            for (AttributeNode &attribute : node->attributes)
+                attribute.finding.reset();
+            lists.push_back(&node->children);
+        }
     }
 }
 

@@ -107,6 +107,13 @@ using ElementNodes = std::vector<std::unique_ptr<ElementNode>>;
 // nodes, in file order.
 struct ElementNode
 {
+    ElementNode() = default;
+    ElementNode(const ElementNode &) = delete;
+    ElementNode &operator=(const ElementNode &) = delete;
+    // Takes the nodes under it apart one by one, so that a tree of any depth is freed
+    // without a destructor call per level on the stack.
+    ~ElementNode();
+
     NodeKind kind = NodeKind::Rule;
     QString label; // the selector; or the at-rule's name and prelude ("@media print")
     int picture = 0;

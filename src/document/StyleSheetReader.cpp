@@ -186,18 +186,23 @@ public:
     // the text).
     explicit Parser(QStringView text) : m_events(noEvents()), m_text(text), m_tokens(text), m_keep(false) {}
 
+    // Reads the whole text. Blocks are read with a stack of their own, not by calls
+    // within calls, so that a file nested however deep cannot exhaust the program's
+    // stack; past MaxDepth open blocks the file is refused.
     void parse()
     {
-        std::unique_ptr<QStringList> pending;
-        // Where the next item's span begins: the end of the one before.
-        qsizetype itemStart = 0;
+        m_open.clear();
+        m_open.push_back(Open{});
         for (;;) {
+            if (m_open.size() > 1) {
+                readBlockItem();
+                continue;
+            }
+            Open &sheet = m_open.back();
             const Token token = m_tokens.next();
             switch (token.type) {
             case TokenType::EndOfFile:
-                m_endComments = std::move(pending);
-                m_tailStart = itemStart;
-                arrange();
+                finishSheet();
                 return;
             case TokenType::Whitespace:
             case TokenType::Cdo:
@@ -210,17 +215,13 @@ public:
                     continue;
                 break;
             case TokenType::Comment:
-                appendComment(pending, commentText(token));
+                appendComment(sheet.pending, commentText(token));
                 continue;
             case TokenType::CloseCurly:
                 throw Malformed{token.start, QStringLiteral("\"}\" closes no block")};
-            case TokenType::AtKeyword: {
-                auto node = parseAtRule(token, nullptr, std::move(pending), itemStart);
-                itemStart = node->sourceEnd;
-                if (m_keep)
-                    m_topLevel.push_back(std::move(node));
+            case TokenType::AtKeyword:
+                readAtRule(token);
                 continue;
-            }
             default:
                 break;
             }
@@ -229,18 +230,10 @@ public:
             const Token stop = collect(token, Collect::TopLevelPrelude);
             if (stop.type == TokenType::EndOfFile) {
                 // Text without "{" after the last rule is ignored (and kept as it stands).
-                m_endComments = std::move(pending);
-                m_tailStart = itemStart;
-                arrange();
+                finishSheet();
                 return;
             }
-            auto node = makeNode(NodeKind::Rule, selectorText(pending), token.start);
-            node->comments = std::move(pending);
-            placeHead(*node, itemStart, token.start, stop);
-            parseBlock(*node);
-            itemStart = node->sourceEnd;
-            if (m_keep)
-                m_topLevel.push_back(std::move(node));
+            openRule(token, stop);
         }
     }
 
@@ -751,12 +744,15 @@ private:
         return c == QLatin1Char('\n') || c == QLatin1Char('\r') || c == QLatin1Char('\f');
     }
 
-    // An at-rule: its prelude, then ";" (a statement) or a block.
-    // The comments before it and those in its prelude stand before the node.
-    std::unique_ptr<ElementNode> parseAtRule(const Token &atKeyword, const ElementNode *parent,
-                                             std::unique_ptr<QStringList> comments, qsizetype itemStart)
+    // An at-rule in the innermost open block (or the sheet): its prelude, then ";" (a
+    // statement, placed at once) or a block, which is opened. The comments before it and
+    // those in its prelude stand before the node.
+    void readAtRule(const Token &atKeyword)
     {
         processEvents();
+        const bool inBlock = m_open.size() > 1;
+        std::unique_ptr<QStringList> comments = std::move(m_open.back().pending);
+        const qsizetype itemStart = m_open.back().itemStart;
         ++m_atRules;
         const QStringView name = Css::tokenText(m_text, atKeyword);
         const Token stop = collect(m_tokens.next(), Collect::AtPrelude);
@@ -773,7 +769,7 @@ private:
         const qsizetype labelEnd = significantEnd(0, m_items.size(), atKeyword.end());
         if (stop.type != TokenType::OpenCurly) {
             if (stop.type == TokenType::CloseCurly) {
-                if (!parent)
+                if (!inBlock)
                     throw Malformed{stop.start, QStringLiteral("\"}\" closes no block")};
                 m_tokens.setPosition(stop.start); // it closes the block the statement stands in
             }
@@ -784,7 +780,8 @@ private:
             node->labelEnd = qint32(labelEnd);
             node->sourceEnd = qint32(stop.type == TokenType::Semicolon ? stop.end() : labelEnd);
             node->innerStart = node->tailStart = node->innerEnd = node->sourceEnd;
-            return node;
+            place(std::move(node));
+            return;
         }
         const NodeKind kind = isRuleBlockName(name)          ? NodeKind::Block
                               : isDeclarationBlockName(name) ? NodeKind::AtRule
@@ -795,13 +792,8 @@ private:
         node->labelStart = qint32(atKeyword.start);
         node->labelEnd = qint32(labelEnd);
         node->innerStart = qint32(stop.end());
-        parseBlock(*node);
         // An unknown at-rule is placed by what its block holds.
-        if (!isRuleBlockName(name) && !isDeclarationBlockName(name) && !node->attributes.empty()) {
-            node->kind = NodeKind::AtRule;
-            node->picture = AtRulePicture;
-        }
-        return node;
+        openBlock(std::move(node), stop, !isRuleBlockName(name) && !isDeclarationBlockName(name));
     }
 
     static void addEndComments(ElementNode &node, std::unique_ptr<QStringList> comments)
@@ -812,62 +804,106 @@ private:
             appendComment(node.endComments, std::move(comment));
     }
 
-    // The content of a block up to its "}" (or the end of the text, which closes it):
-    // declarations, nested rules and at-rules in file order.
-    void parseBlock(ElementNode &node)
+    // A rule whose prelude was collected up to its "{" (`stop`): opened, in the innermost
+    // open block or the sheet.
+    void openRule(const Token &first, const Token &stop)
     {
-        std::unique_ptr<QStringList> pending;
-        qsizetype itemStart = node.innerStart;
-        // The block ends at its "}", or where the text ends.
-        const auto close = [&](const Token &token) {
-            addEndComments(node, std::move(pending));
-            node.tailStart = qint32(itemStart);
-            node.innerEnd = qint32(token.start);
-            node.sourceEnd = qint32(token.end());
-        };
-        for (;;) {
-            const Token token = m_tokens.next();
-            switch (token.type) {
-            case TokenType::EndOfFile:
-            case TokenType::CloseCurly:
-                close(token);
-                return;
-            case TokenType::Whitespace:
-            case TokenType::Semicolon:
-                continue;
-            case TokenType::Delim:
-                if (isDelim(m_text, token, '\\'))
-                    continue; // stands for nothing, as at the top level
-                break;
-            case TokenType::Comment:
-                appendComment(pending, commentText(token));
-                continue;
-            case TokenType::AtKeyword: {
-                auto child = parseAtRule(token, &node, std::move(pending), itemStart);
-                itemStart = child->sourceEnd;
-                addChild(node, std::move(child));
-                continue;
-            }
-            default:
-                break;
-            }
-            processEvents();
-            const Token stop = collect(token, Collect::Item);
-            if (stop.type == TokenType::OpenCurly) {
-                auto child = makeNode(NodeKind::Rule, selectorText(pending), token.start);
-                child->comments = std::move(pending);
-                placeHead(*child, itemStart, token.start, stop);
-                parseBlock(*child);
-                itemStart = child->sourceEnd;
-                addChild(node, std::move(child));
-                continue;
-            }
-            addDeclaration(node, pending, token.start, itemStart, stop);
-            if (stop.type == TokenType::CloseCurly || stop.type == TokenType::EndOfFile) {
-                close(stop);
-                return;
-            }
+        Open &outer = m_open.back();
+        auto node = makeNode(NodeKind::Rule, selectorText(outer.pending), first.start);
+        node->comments = std::move(outer.pending);
+        placeHead(*node, outer.itemStart, first.start, stop);
+        openBlock(std::move(node), stop, false);
+    }
+
+    // Makes `node`, whose "{" is `brace`, the innermost open block; refused past MaxDepth.
+    void openBlock(std::unique_ptr<ElementNode> node, const Token &brace, bool placedByContent)
+    {
+        if (m_open.size() > size_t(StyleSheetReader::MaxDepth))
+            throw Malformed{brace.start,
+                            QStringLiteral("blocks nested deeper than %1").arg(StyleSheetReader::MaxDepth)};
+        Open open;
+        open.itemStart = node->innerStart;
+        open.node = std::move(node);
+        open.placedByContent = placedByContent;
+        m_open.push_back(std::move(open));
+    }
+
+    // Places a node read whole in the innermost open block, or the sheet.
+    void place(std::unique_ptr<ElementNode> node)
+    {
+        Open &outer = m_open.back();
+        outer.itemStart = node->sourceEnd;
+        if (!outer.node) {
+            if (m_keep)
+                m_topLevel.push_back(std::move(node));
+            return;
         }
+        addChild(*outer.node, std::move(node));
+    }
+
+    // The innermost open block ends at its "}", or where the text ends; it is placed in
+    // the block around it.
+    void closeBlock(const Token &token)
+    {
+        Open open = std::move(m_open.back());
+        m_open.pop_back();
+        ElementNode &node = *open.node;
+        addEndComments(node, std::move(open.pending));
+        node.tailStart = qint32(open.itemStart);
+        node.innerEnd = qint32(token.start);
+        node.sourceEnd = qint32(token.end());
+        if (open.placedByContent && !node.attributes.empty()) {
+            node.kind = NodeKind::AtRule;
+            node.picture = AtRulePicture;
+        }
+        place(std::move(open.node));
+    }
+
+    // The end of the text, outside every block.
+    void finishSheet()
+    {
+        m_endComments = std::move(m_open.back().pending);
+        m_tailStart = m_open.back().itemStart;
+        m_open.clear();
+        arrange();
+    }
+
+    // The next item of the innermost open block: a declaration, a nested rule or
+    // at-rule, or its end.
+    void readBlockItem()
+    {
+        Open &open = m_open.back();
+        const Token token = m_tokens.next();
+        switch (token.type) {
+        case TokenType::EndOfFile:
+        case TokenType::CloseCurly:
+            closeBlock(token);
+            return;
+        case TokenType::Whitespace:
+        case TokenType::Semicolon:
+            return;
+        case TokenType::Delim:
+            if (isDelim(m_text, token, '\\'))
+                return; // stands for nothing, as at the top level
+            break;
+        case TokenType::Comment:
+            appendComment(open.pending, commentText(token));
+            return;
+        case TokenType::AtKeyword:
+            readAtRule(token);
+            return;
+        default:
+            break;
+        }
+        processEvents();
+        const Token stop = collect(token, Collect::Item);
+        if (stop.type == TokenType::OpenCurly) {
+            openRule(token, stop);
+            return;
+        }
+        addDeclaration(*open.node, open.pending, token.start, open.itemStart, stop);
+        if (stop.type == TokenType::CloseCurly || stop.type == TokenType::EndOfFile)
+            closeBlock(stop);
     }
 
     void addChild(ElementNode &parent, std::unique_ptr<ElementNode> child) const
@@ -960,27 +996,39 @@ private:
     // Marks a declaration read in the name=value form while the form is undecided.
     static constexpr qint32 EqualsMark = 1 << 16;
 
-    void settle(ElementNodes &nodes, bool standard)
+    void settle(ElementNodes &top, bool standard)
     {
-        for (auto &node : nodes) {
-            for (AttributeNode &attribute : node->attributes) {
-                if (!(attribute.picture & EqualsMark))
-                    continue;
-                attribute.picture &= ~EqualsMark;
-                if (!standard)
-                    continue;
-                const QString name = collapsedBlanks(attribute.name());
-                const QString value = collapsedBlanks(attribute.value());
-                AttributeNode settled = name.isEmpty() || value.isEmpty()
-                                            ? AttributeNode::nameOnly(attribute.label(DocumentForm::Editor))
-                                            : AttributeNode(name, value);
-                settled.picture = kindOf(settled.hasValue() ? settled.name() : QStringView());
-                settled.line = attribute.line;
-                settled.column = attribute.column;
-                settled.comments = std::move(attribute.comments);
-                attribute = std::move(settled);
+        // Every node at any depth, by a stack of lists still to go through.
+        std::vector<ElementNodes *> lists{&top};
+        while (!lists.empty()) {
+            ElementNodes &nodes = *lists.back();
+            lists.pop_back();
+            for (auto &node : nodes) {
+                settleNode(*node, standard);
+                if (!node->children.empty())
+                    lists.push_back(&node->children);
             }
-            settle(node->children, standard);
+        }
+    }
+
+    void settleNode(ElementNode &node, bool standard)
+    {
+        for (AttributeNode &attribute : node.attributes) {
+            if (!(attribute.picture & EqualsMark))
+                continue;
+            attribute.picture &= ~EqualsMark;
+            if (!standard)
+                continue;
+            const QString name = collapsedBlanks(attribute.name());
+            const QString value = collapsedBlanks(attribute.value());
+            AttributeNode settled = name.isEmpty() || value.isEmpty()
+                                        ? AttributeNode::nameOnly(attribute.label(DocumentForm::Editor))
+                                        : AttributeNode(name, value);
+            settled.picture = kindOf(settled.hasValue() ? settled.name() : QStringView());
+            settled.line = attribute.line;
+            settled.column = attribute.column;
+            settled.comments = std::move(attribute.comments);
+            attribute = std::move(settled);
         }
     }
 
@@ -1173,8 +1221,18 @@ private:
     QStringView m_text;
     Css::Tokenizer m_tokens;
     ElementNodes m_nodes;
-    ElementNodes m_topLevel; // the top-level nodes in file order, placed when the text is read
-    ElementNodes m_leading;  // leading statements, placed when the text is read
+    // A block being read: its node (none for the sheet itself), the comments waiting for
+    // its next item, and where that item's span begins (the end of the one before).
+    struct Open
+    {
+        std::unique_ptr<ElementNode> node;
+        std::unique_ptr<QStringList> pending;
+        qsizetype itemStart = 0;
+        bool placedByContent = false; // an unknown at-rule, made one with declarations when it holds some
+    };
+    std::vector<Open> m_open; // the sheet, then the blocks open in it, innermost last
+    ElementNodes m_topLevel;  // the top-level nodes in file order, placed when the text is read
+    ElementNodes m_leading;   // leading statements, placed when the text is read
     qsizetype m_tailStart = 0;
     std::unique_ptr<QStringList> m_endComments;
     int m_fixed = 0;

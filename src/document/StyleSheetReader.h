@@ -17,6 +17,11 @@ class Document;
 // name: value makes it standard CSS, name=value the editor's own.
 namespace StyleSheetReader {
 
+// The most blocks a file may hold one inside another; a block nested deeper refuses the
+// file ("blocks nested deeper than 2000", at its "{"). Every part of the editor handles
+// this depth without running out of stack.
+inline constexpr int MaxDepth = 2000;
+
 // The message of every failed read.
 extern const QString FailureMessage; // "Invalid or corrupt style sheet file"
 
@@ -39,8 +44,8 @@ using ProcessEvents = std::function<void()>;
 // Reads `path`. On success the document holds the file's rules, its current file name
 // is `path` exactly as given, its encoding the file's and its form the file's; returns
 // true. On failure (unreadable file, a "}" that closes no block, a colon-form
-// declaration without name or value) nothing changes at all, `error` (when given) says
-// why, and it returns false. The modified flag is never changed.
+// declaration without name or value, blocks nested deeper than MaxDepth) nothing changes at all, `error`
+// (when given) says why, and it returns false. The modified flag is never changed.
 bool readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
                     const ProcessEvents &processEvents = {}, ReadError *error = nullptr);
 

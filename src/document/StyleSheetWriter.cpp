@@ -4,9 +4,23 @@
 #include "Document.h"
 #include "StandardWriter.h"
 
+#include <algorithm>
+#include <utility>
+#include <vector>
+
 namespace {
 
 const QLatin1String LineBreak("\r\n");
+
+// Nested blocks are indented by two spaces a level up to this depth, and no further:
+// a deeply nested sheet is written in about the size it was read in, not in a size
+// that grows with the square of its depth.
+constexpr int MaxIndentLevels = 20;
+
+int indentAt(size_t depth)
+{
+    return 2 * int(std::min(depth, size_t(MaxIndentLevels)));
+}
 
 // Whether a statement is the at-rule `name` (name and prelude, or the name alone).
 bool isStatement(const ElementNode &node, QLatin1String name)
@@ -36,7 +50,7 @@ public:
         // copy the text again and again and touch up to twice its memory.
         qsizetype size = 0;
         for (const auto &node : model.elements())
-            size += sizeOf(*node, 0);
+            size += sizeOfTree(*node);
         if (const QStringList *comments = model.endComments())
             size += sizeOf(comments, 0);
         m_text.reserve(size);
@@ -44,13 +58,13 @@ public:
         // it in their order.
         for (const auto &node : model.elements())
             if (isStatement(*node, QLatin1String("@charset")))
-                writeNode(*node, 0);
+                writeTree(*node);
         for (const auto &node : model.elements())
             if (isLeadingStatement(*node) && !isStatement(*node, QLatin1String("@charset")))
-                writeNode(*node, 0);
+                writeTree(*node);
         for (const auto &node : model.elements())
             if (!isLeadingStatement(*node))
-                writeNode(*node, 0);
+                writeTree(*node);
         if (const QStringList *comments = model.endComments())
             for (const QString &comment : *comments)
                 line(0) += comment;
@@ -81,8 +95,21 @@ private:
         for (const AttributeNode &attribute : node.attributes)
             size += attribute.name().size() + attribute.value().size() + separator + 2 +
                     sizeOf(attribute.comments.get(), 0);
-        for (const auto &child : node.children)
-            size += sizeOf(*child, indent + 2);
+        return size;
+    }
+
+    // The size of a node and every node under it (a stack, not a call per level).
+    qsizetype sizeOfTree(const ElementNode &top) const
+    {
+        qsizetype size = 0;
+        std::vector<std::pair<const ElementNode *, size_t>> nodes{{&top, 0}};
+        while (!nodes.empty()) {
+            const auto [node, depth] = nodes.back();
+            nodes.pop_back();
+            size += sizeOf(*node, indentAt(depth));
+            for (const auto &child : node->children)
+                nodes.push_back({child.get(), depth + 1});
+        }
         return size;
     }
 
@@ -138,8 +165,11 @@ private:
         text += QLatin1String(" {");
     }
 
-    void writeNode(const ElementNode &node, int indent)
+    // Writes a node's comments and the node, whole when it holds no child nodes, else its
+    // head and declarations; true when its child nodes and "}" are still to be written.
+    bool writeHead(const ElementNode &node, size_t depth)
     {
+        const int indent = indentAt(depth);
         writeComments(node.comments.get(), indent);
         if (node.kind == NodeKind::Statement) {
             QString &text = line(indent);
@@ -148,14 +178,9 @@ private:
             if (node.endComments)
                 for (const QString &comment : *node.endComments)
                     text += QLatin1Char(' ') + comment;
-            return;
+            return false;
         }
         if (node.children.empty()) {
-            // Rules without declarations say nothing and are left out under the root
-            // (the catalogue's offer); anywhere else, and with comments, they stay.
-            if (node.attributes.empty() && node.kind == NodeKind::Rule && indent == 0 && !node.endComments &&
-                !node.comments)
-                return;
             QString &text = line(indent);
             appendHead(text, node.label);
             if (!node.attributes.empty())
@@ -164,15 +189,40 @@ private:
                 for (const QString &comment : *node.endComments)
                     text += (text.endsWith(QLatin1Char('{')) ? QString() : QStringLiteral(" ")) + comment;
             text += QLatin1Char('}');
-            return;
+            return false;
         }
         appendHead(line(indent), node.label);
         if (!node.attributes.empty())
-            appendDeclarations(line(indent + 2), node);
-        for (const auto &child : node.children)
-            writeNode(*child, indent + 2);
-        writeComments(node.endComments.get(), indent + 2);
-        line(indent) += QLatin1Char('}');
+            appendDeclarations(line(indentAt(depth + 1)), node);
+        return true;
+    }
+
+    // A top-level node and every node under it, in file order. The blocks being written
+    // stand on a stack of their own (with the next child of each), so that a sheet of any
+    // depth is written without a call per level.
+    void writeTree(const ElementNode &top)
+    {
+        // Rules without declarations say nothing and are left out under the root (the
+        // catalogue's offer); anywhere else, and with comments, they stay.
+        if (top.kind == NodeKind::Rule && top.attributes.empty() && top.children.empty() &&
+            !top.endComments && !top.comments)
+            return;
+        if (!writeHead(top, 0))
+            return;
+        std::vector<std::pair<const ElementNode *, size_t>> open{{&top, 0}};
+        while (!open.empty()) {
+            const ElementNode &node = *open.back().first;
+            const size_t depth = open.size() - 1;
+            if (open.back().second == node.children.size()) {
+                writeComments(node.endComments.get(), indentAt(depth + 1));
+                line(indentAt(depth)) += QLatin1Char('}');
+                open.pop_back();
+                continue;
+            }
+            const ElementNode &child = *node.children[open.back().second++];
+            if (writeHead(child, depth + 1))
+                open.push_back({&child, 0});
+        }
     }
 
     DocumentForm m_form;

@@ -2,6 +2,9 @@
 
 #include "Document.h"
 
+#include <utility>
+#include <vector>
+
 QString TreeDump::escaped(const QString &label)
 {
     QString out;
@@ -53,13 +56,9 @@ QString kindMark(const ElementNode &node)
     return QString::number(node.picture);
 }
 
-void dumpNode(QString &out, const ElementNode &node, int depth, DocumentForm form)
+// A node's head: its comments, label and declarations.
+void dumpHead(QString &out, const ElementNode &node, int depth, DocumentForm form)
 {
-    // Rules without declarations under the root are the catalogue's offer, not part of
-    // the style sheet.
-    if (depth == 0 && node.kind == NodeKind::Rule && node.attributes.empty() && node.children.empty() &&
-        !node.comments && !node.endComments)
-        return;
     dumpComments(out, node.comments.get(), depth);
     const QString indent(depth, QLatin1Char('\t'));
     out += indent + kindMark(node) + QLatin1Char('\t') + TreeDump::escaped(node.label) + QLatin1Char('\n');
@@ -68,9 +67,32 @@ void dumpNode(QString &out, const ElementNode &node, int depth, DocumentForm for
         out += indent + QLatin1Char('\t') + QString::number(attribute.picture) + QLatin1Char('\t') +
                TreeDump::escaped(attribute.label(form)) + QLatin1Char('\n');
     }
-    for (const auto &child : node.children)
-        dumpNode(out, *child, depth + 1, form);
-    dumpComments(out, node.endComments.get(), depth + 1);
+}
+
+// A top-level node and every node under it, in file order. The nodes being gone
+// through stand on a stack of their own (with the next child of each), so that a tree of
+// any depth is dumped without a call per level.
+void dumpNode(QString &out, const ElementNode &top, DocumentForm form)
+{
+    // Rules without declarations under the root are the catalogue's offer, not part of
+    // the style sheet.
+    if (top.kind == NodeKind::Rule && top.attributes.empty() && top.children.empty() && !top.comments &&
+        !top.endComments)
+        return;
+    dumpHead(out, top, 0, form);
+    std::vector<std::pair<const ElementNode *, size_t>> open{{&top, 0}};
+    while (!open.empty()) {
+        const ElementNode &node = *open.back().first;
+        const int depth = int(open.size()) - 1;
+        if (open.back().second == node.children.size()) {
+            dumpComments(out, node.endComments.get(), depth + 1);
+            open.pop_back();
+            continue;
+        }
+        const ElementNode &child = *node.children[open.back().second++];
+        dumpHead(out, child, depth + 1, form);
+        open.push_back({&child, 0});
+    }
 }
 
 } // namespace
@@ -79,7 +101,7 @@ QString TreeDump::tree(const Document &document)
 {
     QString out;
     for (const auto &element : document.elements().elements())
-        dumpNode(out, *element, 0, document.form());
+        dumpNode(out, *element, document.form());
     dumpComments(out, document.elements().endComments(), 0);
     return out;
 }

@@ -97,11 +97,17 @@ void CheckMarks::checkNode(const ElementNode *node)
         m_model.setFinding(node, int(i), m_findings[i] ? m_findings[i].reason : QString());
 }
 
-void CheckMarks::checkNodes(const ElementNode *node)
+void CheckMarks::checkNodes(const ElementNode *top)
 {
-    checkNode(node);
-    for (const auto &child : node->children)
-        checkNodes(child.get());
+    // The node and every node under it, by a stack rather than calls within calls.
+    std::vector<const ElementNode *> nodes{top};
+    while (!nodes.empty()) {
+        const ElementNode *node = nodes.back();
+        nodes.pop_back();
+        checkNode(node);
+        for (auto i = node->children.rbegin(); i != node->children.rend(); ++i)
+            nodes.push_back(i->get());
+    }
 }
 
 // The declaration of `name` before row `before`: the one an edit at `before` may now
