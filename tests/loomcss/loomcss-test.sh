@@ -91,6 +91,21 @@ run tree "$work/brace.css"
 check "a malformed file exits 1" test "$rc" -eq 1
 check "a malformed file is reported with its place" test "$err" = "$work/brace.css:2:41: \"}\" closes no block"
 check "a malformed file prints nothing" test -z "$out"
+# Nesting: 20,000 @media blocks (300 KB) are refused at the "{" too deep, by every
+# command, without a crash; 1,000 levels of rules inside rules are read and formatted
+# back byte for byte.
+for i in $(seq 20000); do printf '@media screen{'; done >"$work/deep.css"
+for command in tree format check; do
+    run "$command" "$work/deep.css"
+    check "$command refuses 20,000 nested blocks at the block too deep" \
+        test "$rc" -eq 1 -a "$err" = "$work/deep.css:1:28014: blocks nested deeper than 2000" -a -z "$out"
+done
+{ for i in $(seq 1000); do printf 'a{'; done; printf 'color:red'; for i in $(seq 1000); do printf '}'; done; } >"$work/deep-rules.css"
+run format "$work/deep-rules.css"
+check "format writes 1,000 nested rules back as they were" cmp -s "$work/out" "$work/deep-rules.css"
+run format --form=editor "$work/deep-rules.css"
+check "the editor's form indents 20 levels at most" \
+    test "$rc" -eq 0 -a "$(awk '{ match($0, /^ */); if (RLENGTH > m) m = RLENGTH } END { print m }' "$work/out")" -eq 40
 run format "$work/missing.css"
 check "a missing file exits 1 with the system's reason" \
     test "$rc" -eq 1 -a "${err#"$work/missing.css: "}" != "$err" -a "${err%No such file or directory}" != "$err"
