@@ -31,3 +31,11 @@ QString AttributeLabel::quote(QStringView value)
 {
     return QLatin1Char('"') + value.toString() + QLatin1Char('"');
 }
+
+bool AttributeLabel::endsInEscape(QStringView text)
+{
+    qsizetype backslashes = 0;
+    while (backslashes < text.size() && text[text.size() - 1 - backslashes] == QLatin1Char('\\'))
+        ++backslashes;
+    return backslashes % 2 == 1;
+}

@@ -19,4 +19,9 @@ QString unquote(QStringView value);
 // The value enclosed in double quotes, inner quotes left as they are.
 QString quote(QStringView value);
 
+// Whether the text ends in a backslash that escapes nothing yet (an odd run of them):
+// whatever is written after it (";", "}", ": ", " {") would be escaped by it, and read
+// back as part of the text.
+bool endsInEscape(QStringView text);
+
 } // namespace AttributeLabel

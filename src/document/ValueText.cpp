@@ -586,5 +586,19 @@ QString ValueText::labelProblem(QStringView label, bool declaration)
     }
     if (!open.isEmpty())
         return QStringLiteral("The %1 has a \"%2\" that is not closed.").arg(what, open.back());
+    // A backslash at the end would escape what is written after the label, which would
+    // then be read back as part of it (`color: red\` swallows the next declaration).
+    if (AttributeLabel::endsInEscape(label))
+        return QStringLiteral("The %1 ends in \"\\\", which would escape what follows it.").arg(what);
+    if (declaration) {
+        // Likewise a name that ends in one escapes the ":" or "=" after it.
+        const qsizetype colon = label.indexOf(QLatin1Char(':'));
+        const qsizetype equals = label.indexOf(QLatin1Char('='));
+        for (const qsizetype separator : {colon, equals})
+            if (separator > 0 && AttributeLabel::endsInEscape(label.first(separator)))
+                return QStringLiteral(
+                           "The declaration's name ends in \"\\\", which would escape the \"%1\" after it.")
+                    .arg(label[separator]);
+    }
     return {};
 }

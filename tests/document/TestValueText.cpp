@@ -533,6 +533,24 @@ private slots:
             << "background: url(a.png" << true << "The declaration has a \"url(\" that is not closed.";
         QTest::newRow("unclosed bracket")
             << "a[href" << false << "The selector has a \"[\" that is not closed.";
+        // A backslash at the end escapes what the writer puts after the label.
+        QTest::newRow("declaration ending in a backslash")
+            << "color: red\\" << true
+            << "The declaration ends in \"\\\", which would escape what follows it.";
+        QTest::newRow("declaration ending in three backslashes")
+            << "content: a\\\\\\" << true
+            << "The declaration ends in \"\\\", which would escape what follows it.";
+        QTest::newRow("declaration ending in an escaped backslash") << "content: a\\\\" << true << "";
+        QTest::newRow("declaration ending in a hex escape") << "content: \\31" << true << "";
+        QTest::newRow("selector ending in a backslash")
+            << "a\\" << false << "The selector ends in \"\\\", which would escape what follows it.";
+        QTest::newRow("name ending in a backslash")
+            << "color\\: red" << true
+            << "The declaration's name ends in \"\\\", which would escape the \":\" after it.";
+        QTest::newRow("editor form name ending in a backslash")
+            << "color\\=red" << true
+            << "The declaration's name ends in \"\\\", which would escape the \"=\" after it.";
+        QTest::newRow("escaped colon in a selector") << "a\\:b" << false << "";
     }
     void labelProblem()
     {
