@@ -13,15 +13,21 @@
 // - a failed read changes nothing, not even the form, and says where it failed;
 // - the code window's check of the same text takes it or refuses it as the read
 //   does, at the same place and for the same reason;
-// - the writer's text reads back into the same tree and the same form.
+// - a text read in standard CSS is written back as the same text, and encoded as the
+//   same bytes it was decoded from (line breaks kept);
+// - the writer's text reads back into the same tree and the same form;
+// - after one value edit, the writer's text reads back into the edited tree, and undo
+//   gives the text written before the edit again (in standard CSS: the input's bytes).
 #include "Catalogue.h"
 #include "CssTokenizer.h"
 #include "Document.h"
+#include "DocumentEdits.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
 #include "TextFile.h"
 #include "TreeDump.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -256,6 +262,51 @@ struct Checker
     }
 };
 
+// The first declaration with a value, in file order, at any depth.
+std::pair<const ElementNode *, int> firstValue(const StyleSheetModel &model)
+{
+    std::vector<const ElementNode *> nodes;
+    for (int i = model.elementCount() - 1; i >= 0; --i)
+        nodes.push_back(&model.element(i));
+    while (!nodes.empty()) {
+        const ElementNode *node = nodes.back();
+        nodes.pop_back();
+        for (size_t i = 0; i < node->attributes.size(); ++i)
+            if (node->attributes[i].hasValue())
+                return {node, int(i)};
+        for (auto child = node->children.rbegin(); child != node->children.rend(); ++child)
+            nodes.push_back(child->get());
+    }
+    return {nullptr, -1};
+}
+
+// One value edit, as a value editor makes it, on the first declaration with a value:
+// what is written then reads back into the edited tree, and undo gives `written` again.
+void checkValueEdit(Document &document, const QString &written, size_t seed)
+{
+    const auto [node, row] = firstValue(document.elements());
+    if (!node)
+        return;
+    const QString values[] = {DocumentEdits::numberValue(7),
+                              DocumentEdits::quotedValue(QStringLiteral("a b")), QStringLiteral("#123456")};
+    const QModelIndex index = document.elements().attributeIndex(node, row);
+    if (!DocumentEdits::writeValue(document, index, values[seed % 3]))
+        fail("a value edit was not written", node->attributes[size_t(row)].label(document.form()));
+    const QString edited = StyleSheetWriter::styleSheetText(document);
+    Document again;
+    editor->start(again);
+    StyleSheetReader::ReadError againError;
+    if (!StyleSheetReader::readText(again, editor->catalogue, edited, {}, &againError))
+        fail("the text after a value edit failed to read",
+             againError.describe() + QStringLiteral("\n") + edited);
+    if (TreeDump::tree(again) != TreeDump::tree(document))
+        fail("the text after a value edit read back differently", edited);
+    document.undoStack().undo();
+    if (StyleSheetWriter::styleSheetText(document) != written)
+        fail("undoing the value edit did not give the text before it",
+             StyleSheetWriter::styleSheetText(document));
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
@@ -267,8 +318,11 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray bytes = QByteArray::fromRawData(reinterpret_cast<const char *>(data), qsizetype(size));
-    const QString text = TextFile::decode(bytes).text;
+    const TextFile::Loaded loaded = TextFile::decode(bytes, TextFile::LineBreaks::Keep);
+    const QString &text = loaded.text;
     Document &document = editor->document;
+    // The edits of the input before are no part of this one's history.
+    document.undoStack().clear();
     const QString before = TreeDump::tree(document);
     const DocumentForm formBefore = document.form();
     const bool equalsPossible = text.contains(QLatin1Char('='));
@@ -303,6 +357,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     Checker{document.form(), equalsPossible}.check(document);
     const QString written = StyleSheetWriter::styleSheetText(document);
+    if (document.form() == DocumentForm::Standard) {
+        if (written != text)
+            fail("a standard sheet was not written back as it was read", written);
+        if (TextFile::encode(written, loaded.encoding, loaded.byteOrderMark) != bytes)
+            fail("a standard sheet was not written back as the same bytes", written);
+    }
     Document again;
     editor->start(again);
     StyleSheetReader::ReadError againError;
@@ -312,5 +372,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         fail("the writer's text read back differently", written);
     if (again.form() != document.form())
         fail(formName(document.form()), QStringLiteral("form read back as another form: ") + written);
+    checkValueEdit(document, written, size);
+    document.undoStack().clear();
     return 0;
 }

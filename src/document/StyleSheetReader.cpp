@@ -724,6 +724,18 @@ private:
         }
     }
 
+    // A text quoted in a reason, on one line: each line break (CR LF, CR, LF or FF, as a
+    // comment in it may hold) becomes a space, so that the reason reads the same whatever
+    // line breaks the file has (the code window's check sees LF alone).
+    static QString oneLine(QString text)
+    {
+        text.replace(QLatin1String("\r\n"), QLatin1String(" "));
+        for (QChar &c : text)
+            if (isLineBreak(c))
+                c = QLatin1Char(' ');
+        return text;
+    }
+
     // Whether the character at `at` is escaped by the backslashes before it.
     static bool isEscaped(QStringView text, qsizetype at)
     {
@@ -941,11 +953,11 @@ private:
             const QString name = buildText(0, separator, pending);
             const QString value = buildText(separator + 1, m_items.size(), pending);
             if (name.isEmpty())
-                throw Malformed{
-                    position,
-                    QStringLiteral("the declaration \"%1\" has no name").arg(QStringLiteral(":") + value)};
+                throw Malformed{position, QStringLiteral("the declaration \"%1\" has no name")
+                                              .arg(oneLine(QStringLiteral(":") + value))};
             if (value.isEmpty() && !name.startsWith(QLatin1String("--")))
-                throw Malformed{position, QStringLiteral("the declaration \"%1:\" has no value").arg(name)};
+                throw Malformed{position,
+                                QStringLiteral("the declaration \"%1:\" has no value").arg(oneLine(name))};
             attribute = AttributeNode(name, value);
         } else {
             // The editor's own form: the text as written, trimmed at both ends only.
@@ -1025,8 +1037,8 @@ private:
                                         ? AttributeNode::nameOnly(attribute.label(DocumentForm::Editor))
                                         : AttributeNode(name, value);
             settled.picture = kindOf(settled.hasValue() ? settled.name() : QStringView());
-            settled.line = attribute.line;
-            settled.column = attribute.column;
+            // It keeps its place in the text: unedited, it is written as it stands there.
+            settled.takePlaceOf(attribute, SourceEdit::None);
             settled.comments = std::move(attribute.comments);
             attribute = std::move(settled);
         }

@@ -128,6 +128,15 @@ private slots:
                                   << QString(sheet).replace(QLatin1String("a:hover, H1 {"),
                                                             QLatin1String("a:focus {"));
 
+        // A name=value declaration in a standard sheet keeps its own text when another
+        // declaration of its rule is edited (it was written anew, " f=;").
+        QTest::newRow("name=value declaration beside an edit")
+            << QStringLiteral("a{b:c;d:e;f=}") << QStringList{QStringLiteral("value|0|0|7")}
+            << QStringLiteral("a{b:7;d:e;f=}");
+        QTest::newRow("name = value declaration beside an edit")
+            << QStringLiteral("a { b: c; h: i; f = g }\n") << QStringList{QStringLiteral("value|0|0|7")}
+            << QStringLiteral("a { b: 7; h: i; f = g }\n");
+
         const QString crlf = QStringLiteral("a {\r\n\tcolor: red;\r\n}\r\n");
         QTest::newRow("CR LF file, tab indentation")
             << crlf << QStringList{QStringLiteral("add|0|margin|0"), QStringLiteral("rule|-|b|color|blue")}
