@@ -44,8 +44,9 @@ using ProcessEvents = std::function<void()>;
 // Reads `path`. On success the document holds the file's rules, its current file name
 // is `path` exactly as given, its encoding the file's and its form the file's; returns
 // true. On failure (unreadable file, a "}" that closes no block, a colon-form
-// declaration without name or value, blocks nested deeper than MaxDepth) nothing changes at all, `error`
-// (when given) says why, and it returns false. The modified flag is never changed.
+// declaration without name or value, blocks nested deeper than MaxDepth) nothing
+// changes at all, `error` (when given) says why, and it returns false. The modified
+// flag is never changed.
 bool readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
                     const ProcessEvents &processEvents = {}, ReadError *error = nullptr);
 
