@@ -280,6 +280,14 @@ std::pair<const ElementNode *, int> firstValue(const StyleSheetModel &model)
     return {nullptr, -1};
 }
 
+// The text as the code window holds it: every line break (CR LF, CR, LF) an LF.
+QString codeWindowText(const QString &text)
+{
+    return QString(text)
+        .replace(QLatin1String("\r\n"), QLatin1String("\n"))
+        .replace(QLatin1Char('\r'), QLatin1Char('\n'));
+}
+
 // A tree dump without its comment lines.
 QString withoutComments(const QString &dump)
 {
@@ -347,8 +355,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     // The code window's check of the same text, with the line breaks it gives (LF),
     // reaches the same verdict at the same place.
     StyleSheetReader::ReadError checkError;
-    const bool checked = StyleSheetReader::checkText(
-        QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")), &checkError);
+    const bool checked = StyleSheetReader::checkText(codeWindowText(text), &checkError);
     if (checked != read)
         fail(read ? "the check refused a text the reader takes" : "the check took a text the reader refuses",
              checked ? error.describe() : checkError.describe());
@@ -363,7 +370,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (error.reason.isEmpty())
             fail("a failed read without a reason");
         if (!error.catalogue) {
-            const qsizetype lines = text.count(QLatin1Char('\n')) + 1;
+            const qsizetype lines = codeWindowText(text).count(QLatin1Char('\n')) + 1;
             if (error.line < 1 || error.column < 1 || error.line > lines)
                 fail("a failed read without its place", error.describe());
         }

@@ -260,8 +260,11 @@ public:
             m_line = 1;
             m_lineStart = 0;
         }
+        // A line ends at LF, CR LF or a CR alone, as the code window shows the text.
         for (qsizetype i = m_linePosition; i < position; ++i) {
-            if (m_text[i] == QLatin1Char('\n')) {
+            if (m_text[i] == QLatin1Char('\n') ||
+                (m_text[i] == QLatin1Char('\r') &&
+                 (i + 1 == m_text.size() || m_text[i + 1] != QLatin1Char('\n')))) {
                 ++m_line;
                 m_lineStart = i + 1;
             }
