@@ -83,31 +83,21 @@ DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &nod
 void DocumentCheck::checkTree(const ElementNodes &top, DeclarationCheck::Form form,
                               std::vector<Finding> &out) const
 {
-    // Every node in file order, at any depth: a stack of the lists being gone through
-    // and the next node of each, not calls within calls.
-    std::vector<std::pair<const ElementNodes *, size_t>> lists{{&top, 0}};
-    while (!lists.empty()) {
-        const ElementNodes &nodes = *lists.back().first;
-        if (lists.back().second == nodes.size()) {
-            lists.pop_back();
-            continue;
+    // Every node in file order, at any depth.
+    forEachNode(top, [&](const ElementNode &node) {
+        if (node.attributes.empty())
+            return true;
+        gather(node);
+        m_check.checkBlock(m_block, contextOf(node), form, m_findings);
+        for (size_t i = 0; i < m_findings.size(); ++i) {
+            const AttributeNode &attribute = node.attributes[i];
+            if (!m_findings[i] || (saysDropped(m_findings[i].kind) && guardedBySupports(node, attribute)))
+                continue;
+            out.push_back({&node, int(i), attribute.line, attribute.column, m_findings[i].kind,
+                           std::move(m_findings[i].reason)});
         }
-        const auto &node = nodes[lists.back().second++];
-        if (!node->attributes.empty()) {
-            gather(*node);
-            m_check.checkBlock(m_block, contextOf(*node), form, m_findings);
-            for (size_t i = 0; i < m_findings.size(); ++i) {
-                const AttributeNode &attribute = node->attributes[i];
-                if (!m_findings[i] ||
-                    (saysDropped(m_findings[i].kind) && guardedBySupports(*node, attribute)))
-                    continue;
-                out.push_back({node.get(), int(i), attribute.line, attribute.column, m_findings[i].kind,
-                               std::move(m_findings[i].reason)});
-            }
-        }
-        if (!node->children.empty())
-            lists.push_back({&node->children, 0});
-    }
+        return true;
+    });
 }
 
 std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleSheetModel &model) const

@@ -39,12 +39,17 @@ DocumentSession::DiskState DocumentSession::stateOf(const QString &path)
 
 void DocumentSession::watch(const QString &path)
 {
+    watch(path, stateOf(path));
+}
+
+void DocumentSession::watch(const QString &path, const DiskState &state)
+{
     if (!m_path.isEmpty()) {
         m_watcher->removePath(m_path);
         m_watcher->removePath(QFileInfo(m_path).absolutePath());
     }
     m_path = path;
-    m_state = stateOf(path);
+    m_state = state;
     m_lastTold.reset();
     if (path.isEmpty())
         return;
@@ -55,13 +60,12 @@ void DocumentSession::watch(const QString &path)
 bool DocumentSession::open(const QString &path, const StyleSheetReader::ProcessEvents &processEvents,
                            StyleSheetReader::ReadError *error)
 {
+    // Looked at before the read: a change between the look and the read counts as one
+    // made after the read.
     const DiskState before = stateOf(path);
     if (!StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, processEvents, error))
         return false;
-    watch(path);
-    // A change between the look and the read counts as one made after the read.
-    if (!(before == m_state))
-        m_state = before;
+    watch(path, before);
     return true;
 }
 

@@ -56,6 +56,7 @@ private:
     };
     static DiskState stateOf(const QString &path);
     void watch(const QString &path);
+    void watch(const QString &path, const DiskState &state);
     void fileNoticed();
 
     Document &m_document;

@@ -167,20 +167,13 @@ private:
         return m_unit;
     }
 
-    // Goes through the nodes at any depth in file order, by a stack of the lists being
-    // gone through and the next node of each.
-    bool findUnit(const ElementNodes &top)
+    // The first declaration read on a line of its own decides the unit.
+    void findUnit(const ElementNodes &top)
     {
-        std::vector<std::pair<const ElementNodes *, size_t>> lists{{&top, 0}};
-        while (!lists.empty()) {
-            const ElementNodes &nodes = *lists.back().first;
-            if (lists.back().second == nodes.size()) {
-                lists.pop_back();
-                continue;
-            }
-            const ElementNode &node = *nodes[lists.back().second++];
-            if (!node.hasSource())
-                continue;
+        bool found = false;
+        forEachNode(top, [&](const ElementNode &node) {
+            if (found || !node.hasSource())
+                return false;
             for (const AttributeNode &attribute : node.attributes) {
                 if (!attribute.hasSource())
                     continue;
@@ -194,13 +187,12 @@ private:
                 const QString outer = indentOf(node);
                 if (indent.size() > outer.size() && indent.startsWith(outer)) {
                     m_unit = indent.sliced(outer.size());
-                    return true;
+                    found = true;
+                    return false;
                 }
             }
-            if (!node.children.empty())
-                lists.push_back({&node.children, 0});
-        }
-        return false;
+            return true;
+        });
     }
 
     // What stands before a new top-level node: the blanks before the last top-level

@@ -251,20 +251,12 @@ void StyleSheetModel::setForm(DocumentForm form)
 
 void StyleSheetModel::emitAllDeclarationsChanged(const ElementNodes &top)
 {
-    // Nodes at any depth, by a stack of the lists still to go through.
-    std::vector<const ElementNodes *> lists{&top};
-    while (!lists.empty()) {
-        const ElementNodes &nodes = *lists.back();
-        lists.pop_back();
-        for (const auto &node : nodes) {
-            if (!node->attributes.empty())
-                emit dataChanged(attributeIndex(node.get(), 0),
-                                 attributeIndex(node.get(), int(node->attributes.size()) - 1),
-                                 {Qt::DisplayRole, Qt::EditRole});
-            if (!node->children.empty())
-                lists.push_back(&node->children);
-        }
-    }
+    forEachNode(top, [this](const ElementNode &node) {
+        if (!node.attributes.empty())
+            emit dataChanged(attributeIndex(&node, 0), attributeIndex(&node, int(node.attributes.size()) - 1),
+                             {Qt::DisplayRole, Qt::EditRole});
+        return true;
+    });
 }
 
 void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments)
@@ -593,20 +585,15 @@ void StyleSheetModel::setFinding(const ElementNode *constNode, int attribute, co
 
 void StyleSheetModel::clearFindings(ElementNodes &top)
 {
-    // Only nodes that count findings hold some; a stack of lists, not calls, goes down.
-    std::vector<ElementNodes *> lists{&top};
-    while (!lists.empty()) {
-        ElementNodes &nodes = *lists.back();
-        lists.pop_back();
-        for (auto &node : nodes) {
-            if (node->findings == 0)
-                continue;
-            node->findings = 0;
-            for (AttributeNode &attribute : node->attributes)
-                attribute.finding.reset();
-            lists.push_back(&node->children);
-        }
-    }
+    // Only nodes that count findings hold some.
+    forEachNode(top, [](ElementNode &node) {
+        if (node.findings == 0)
+            return false;
+        node.findings = 0;
+        for (AttributeNode &attribute : node.attributes)
+            attribute.finding.reset();
+        return true;
+    });
 }
 
 void StyleSheetModel::replaceFindings(std::vector<FindingMark> marks)

@@ -161,6 +161,24 @@ struct DocumentSource
     static QString lineBreakOf(QStringView text);
 };
 
+// Calls `visit` for every node of `top` and the nodes they hold, at any depth, in file
+// order (a node before the nodes it holds), by a stack of its own rather than a call per
+// level; where `visit` gives false, the nodes that node holds are passed over.
+template<typename Visit> void forEachNode(const ElementNodes &top, Visit &&visit)
+{
+    std::vector<std::pair<const ElementNodes *, size_t>> lists{{&top, 0}};
+    while (!lists.empty()) {
+        auto &[nodes, next] = lists.back();
+        if (next == nodes->size()) {
+            lists.pop_back();
+            continue;
+        }
+        ElementNode &node = *(*nodes)[next++];
+        if (visit(node) && !node.children.empty())
+            lists.push_back({&node.children, 0});
+    }
+}
+
 // Adds a comment to a list that may not exist yet.
 void appendComment(std::unique_ptr<QStringList> &list, QString comment);
 

@@ -1013,17 +1013,10 @@ private:
 
     void settle(ElementNodes &top, bool standard)
     {
-        // Every node at any depth, by a stack of lists still to go through.
-        std::vector<ElementNodes *> lists{&top};
-        while (!lists.empty()) {
-            ElementNodes &nodes = *lists.back();
-            lists.pop_back();
-            for (auto &node : nodes) {
-                settleNode(*node, standard);
-                if (!node->children.empty())
-                    lists.push_back(&node->children);
-            }
-        }
+        forEachNode(top, [&](ElementNode &node) {
+            settleNode(node, standard);
+            return true;
+        });
     }
 
     void settleNode(ElementNode &node, bool standard)
@@ -1317,22 +1310,16 @@ bool StyleSheetReader::readContent(Document &document, Catalogue &catalogue, con
     content.endComments = parser.takeEndComments();
     if (!content.source.isStandard()) {
         // Without a kept source every declaration holds its own text.
-        std::vector<ElementNode *> nodes;
-        for (auto &node : content.elements)
-            nodes.push_back(node.get());
-        while (!nodes.empty()) {
-            ElementNode *node = nodes.back();
-            nodes.pop_back();
-            for (AttributeNode &attribute : node->attributes)
+        forEachNode(content.elements, [](ElementNode &node) {
+            for (AttributeNode &attribute : node.attributes)
                 if (attribute.sourceChars) {
                     AttributeNode own = attribute.clone();
                     own.comments = std::move(attribute.comments);
                     own.finding = std::move(attribute.finding);
                     attribute = std::move(own);
                 }
-            for (auto &child : node->children)
-                nodes.push_back(child.get());
-        }
+            return true;
+        });
     }
     return true;
 }

@@ -99,15 +99,12 @@ void CheckMarks::checkNode(const ElementNode *node)
 
 void CheckMarks::checkNodes(const ElementNode *top)
 {
-    // The node and every node under it, by a stack rather than calls within calls.
-    std::vector<const ElementNode *> nodes{top};
-    while (!nodes.empty()) {
-        const ElementNode *node = nodes.back();
-        nodes.pop_back();
-        checkNode(node);
-        for (auto i = node->children.rbegin(); i != node->children.rend(); ++i)
-            nodes.push_back(i->get());
-    }
+    // The node and every node under it, in file order.
+    checkNode(top);
+    forEachNode(top->children, [this](const ElementNode &node) {
+        checkNode(&node);
+        return true;
+    });
 }
 
 // The declaration of `name` before row `before`: the one an edit at `before` may now
