@@ -722,11 +722,13 @@ bool ValueText::hexUpperCase(QStringView text, bool fallback, int limit)
     qsizetype i = text.indexOf(QLatin1Char('#'));
     while (i >= 0 && upper + lower < limit) {
         qsizetype end = i + 1;
-        while (end < text.size() && end - i <= 9 && isxdigit(text[end].unicode() < 0x80 ? text[end].unicode() : 0))
+        while (end < text.size() && end - i <= 9 &&
+               isxdigit(text[end].unicode() < 0x80 ? text[end].unicode() : 0))
             ++end;
         const qsizetype digits = end - i - 1;
-        const bool nameGoesOn = end < text.size() && (text[end].isLetterOrNumber() || text[end] == QLatin1Char('-') ||
-                                                      text[end] == QLatin1Char('_'));
+        const bool nameGoesOn =
+            end < text.size() &&
+            (text[end].isLetterOrNumber() || text[end] == QLatin1Char('-') || text[end] == QLatin1Char('_'));
         if ((digits == 3 || digits == 4 || digits == 6 || digits == 8) && !nameGoesOn) {
             if (const std::optional<bool> isUpper = hexLettersUpper(text.sliced(i + 1, digits)))
                 ++(*isUpper ? upper : lower);

@@ -1,3 +1,5 @@
+#include "ColourTool.h"
+#include "DeclarationSwatchDelegate.h"
 #include "DialogAnswerer.h"
 #include "DocumentEdits.h"
 #include "EditorFixture.h"
@@ -6,19 +8,24 @@
 #include "TCSpinEdit.h"
 #include "TMainForm.h"
 #include "TZEBColorButton.h"
+#include "TZEBColorButtonPalette.h"
 #include "TestRegistry.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace EditorFixture;
 
@@ -255,6 +262,207 @@ private slots:
         form->ColorButton->setColor(colour);
         QCOMPARE(onlyLabelOfP(*form), labelAfter);
         QVERIFY(form->document().isModified());
+    }
+
+    // In standard CSS a pick writes the colour in the value's own form, with its alpha
+    // and the rest of the value; Save writes that text and nothing else changes.
+    void colourButtonKeepsTheForm_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<uint>("picked");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("oklch") << "oklch(70% 0.1 200)" << 0x000000FFu << "oklch(0.62796 0.25768 29.234)";
+        QTest::newRow("short hex with alpha") << "#0af8" << 0x00332211u << "#1238";
+        QTest::newRow("hsl with alpha") << "hsl(200 50% 50% / .5)" << 0x000000FFu << "hsl(0 100% 50% / 0.5)";
+        QTest::newRow("p3 after other parts") << "1px solid color(display-p3 1 0 0)" << 0x00008000u
+                                              << "1px solid color(display-p3 0.216037 0.494182 0.131513)";
+        QTest::newRow("name: hex in the file's case") << "red" << 0x00EFCDABu << "#abcdef";
+    }
+    void colourButtonKeepsTheForm()
+    {
+        QFETCH(QString, value);
+        QFETCH(uint, picked);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        const QByteArray sheet = "a { border-color: #fff #eee }\nP { color: " + value.toUtf8() + " }\n";
+        const auto form = clickedOn(dir, QStringLiteral("color: ") + value, sheet);
+        QVERIFY(form);
+        QVERIFY(form->ColorButton->isEnabled());
+        QVERIFY(form->ColorButton->hasColor());
+        QVERIFY(!form->document().isModified()); // the click alone writes nothing
+        form->ColorButton->setColor(picked);
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("color: ") + written);
+        QCOMPARE(form->ColorInfo->colourText(), written);
+        form->FinishClick();
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("sheet.css"))),
+                 "a { border-color: #fff #eee }\nP { color: " + written.toUtf8() + " }\n");
+    }
+
+    // The button's menu writes the colour in another form as one step of the history,
+    // which undoes to the exact text; the form written is the one checked.
+    void colourFormMenu()
+    {
+        QTemporaryDir dir;
+        const QString value = QStringLiteral("hsl(200 50% 50% / .5)");
+        const auto form =
+            clickedOn(dir, QStringLiteral("color: ") + value, "P { color: " + value.toUtf8() + " }");
+        QVERIFY(form);
+        form->ColorButton->setColor(0x000000FFu); // a pick first: its own step
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("color: hsl(0 100% 50% / 0.5)"));
+        QMenu *menu = form->ColorInfo->formMenu();
+        const auto actionFor = [menu](ValueText::ColourForm wanted) -> QAction * {
+            for (QAction *action : menu->actions())
+                if (action->data().toInt() == int(wanted))
+                    return action;
+            return nullptr;
+        };
+        QVERIFY(actionFor(ValueText::ColourForm::Hsl)->isChecked());
+        QVERIFY(actionFor(ValueText::ColourForm::Oklch)->isEnabled());
+
+        // The menu opens on the button as the user opens it.
+        form->ColorButton->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(menu->isVisible());
+        menu->setActiveAction(actionFor(ValueText::ColourForm::Oklch));
+        QTest::keyClick(menu, Qt::Key_Return);
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("color: oklch(0.62796 0.25768 29.234 / 0.5)"));
+        QVERIFY(actionFor(ValueText::ColourForm::Oklch)->isChecked());
+
+        actionFor(ValueText::ColourForm::DisplayP3)->trigger();
+        QCOMPARE(onlyLabelOfP(*form),
+                 QStringLiteral("color: color(display-p3 0.917488 0.200287 0.138561 / 0.5)"));
+
+        QUndoStack &history = form->document().undoStack();
+        history.undo();
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("color: oklch(0.62796 0.25768 29.234 / 0.5)"));
+        history.undo();
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("color: hsl(0 100% 50% / 0.5)"));
+        history.undo();
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("color: ") + value);
+        QVERIFY(!form->document().isModified());
+    }
+
+    // A value without a fixed colour shows "no colour" (not black), writes nothing on
+    // its click, and offers no form; a pick then writes the colour.
+    void noColour_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("afterPick");
+        QTest::newRow("inherit") << "inherit"
+                                 << "#00FF00";
+        QTest::newRow("currentcolor") << "currentcolor"
+                                      << "#00FF00";
+        QTest::newRow("var()") << "var(--accent)"
+                               << "#00FF00";
+    }
+    void noColour()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, afterPick);
+        QTemporaryDir dir;
+        const auto form =
+            clickedOn(dir, QStringLiteral("color: ") + value, "P { color: " + value.toUtf8() + " }");
+        QVERIFY(form);
+        QVERIFY(form->ColorButton->isEnabled());
+        QVERIFY(!form->ColorButton->hasColor());
+        QVERIFY(!form->document().isModified());
+        QCOMPARE(form->ColorInfo->info()->text(), QStringLiteral("No colour"));
+        for (QAction *action : form->ColorInfo->formMenu()->actions())
+            QVERIFY(!action->isEnabled());
+        // The swatch is struck through on white, not black.
+        const QImage shot = form->ColorButton->grab().toImage();
+        const QRect swatch = TZEBColorButton::swatchRect(form->ColorButton->size(), false);
+        QCOMPARE(QColor(shot.pixel(swatch.left() + 3, swatch.top() + 2)), QColor(Qt::white));
+        // Black picked on "no colour" is a change like any other.
+        form->ColorButton->setColor(0x0000FF00u);
+        QCOMPARE(onlyLabelOfP(*form), QStringLiteral("color: ") + afterPick);
+        QVERIFY(form->ColorButton->hasColor());
+    }
+
+    // Beside the button: the WCAG contrast on the background the user picks (white at
+    // first) with its marks; a P3 colour outside sRGB says so, also in the colour
+    // dialog's title.
+    void contrastAndGamut()
+    {
+        QTemporaryDir dir;
+        const auto form = clickedOn(dir, QStringLiteral("color: #767676"), "P { color: #767676 }");
+        QVERIFY(form);
+        ColourTool *info = form->ColorInfo;
+        QVERIFY(std::abs(info->contrast() - 4.54) < 0.01);
+        QCOMPARE(info->info()->text(), QStringLiteral("4.54:1\nAA \u2713 AAA \u2717\nLarge \u2713 \u2713"));
+        QVERIFY(!info->outsideSrgb());
+
+        // A black background, chosen in the real colour dialog.
+        DialogAnswerer answer;
+        answer.on<QColorDialog>([](QColorDialog *dialog) {
+            dialog->setCurrentColor(Qt::black);
+            dialog->accept();
+        });
+        QTest::mouseClick(info->backgroundButton(), Qt::LeftButton);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(info->background(), QColor(Qt::black));
+        QVERIFY(std::abs(info->contrast() - 4.623) < 0.015); // colorjs.io: 4.623
+
+        clickNode(*form, QModelIndex());
+        const QTemporaryDir other;
+        const auto p3 = clickedOn(other, QStringLiteral("color: color(display-p3 1 0 0)"),
+                                  "P { color: color(display-p3 1 0 0) }");
+        QVERIFY(p3);
+        QVERIFY(p3->ColorInfo->outsideSrgb());
+        QVERIFY(p3->ColorInfo->info()->text().endsWith(QStringLiteral("\nOutside sRGB")));
+        QCOMPARE(p3->ColorButton->color(), 0x000C0BFFu); // as the screen shows it: #ff0b0c
+        // The palette opens at the colour; its "Other" dialog names it and says so.
+        QTest::mouseClick(p3->ColorButton, Qt::LeftButton);
+        TZEBColorButtonPalette *palette = p3->ColorButton->paletteWindow();
+        QVERIFY(palette);
+        QCOMPARE(palette->otherColor(), 0x000C0BFFu);
+        QVERIFY(palette->GetColorHintText(QPoint(0, 0))
+                    .contains(QStringLiteral("color(display-p3 1 0 0) (outside sRGB)")));
+        DialogAnswerer title;
+        title.on<QColorDialog>([](QColorDialog *dialog) {
+            QVERIFY(dialog->windowTitle().contains(
+                QStringLiteral("color(display-p3 1 0 0) (outside sRGB, shown as #ff0b0c)")));
+            QCOMPARE(dialog->currentColor(), QColor(0xff, 0x0b, 0x0c));
+            DialogAnswerer::cancel(dialog);
+        });
+        palette->btnOther()->click();
+        QVERIFY2(title.done(), qPrintable(title.report()));
+        QVERIFY(!p3->document().isModified());
+    }
+
+    // A colour declaration shows a swatch of its colour in its row of the element
+    // tree; light-dark() both sides; a row without a colour none.
+    void elementTreeSwatches()
+    {
+        QTemporaryDir dir;
+        const auto form =
+            clickedOn(dir, QStringLiteral("margin: 1px"),
+                      "P { color: oklch(0.7 0.1 30); background-color: light-dark(#fff, #000); margin: 1px; "
+                      "border-color: var(--c) }");
+        QVERIFY(form);
+        ElementsTreeView *tree = form->Elements;
+        auto *delegate = qobject_cast<DeclarationSwatchDelegate *>(tree->itemDelegate());
+        QVERIFY(delegate);
+        const QImage shot = tree->viewport()->grab().toImage();
+        const auto swatchOf = [&](const QString &label) {
+            const QModelIndex index = findNode(*form, QStringLiteral("P"), label);
+            QStyleOptionViewItem option;
+            option.initFrom(tree->viewport());
+            option.rect = tree->visualRect(index);
+            option.widget = tree;
+            option.font = tree->font();
+            option.fontMetrics = QFontMetrics(tree->font());
+            return delegate->swatchRect(option, index);
+        };
+        const QRect single = swatchOf(QStringLiteral("color: oklch(0.7 0.1 30)"));
+        QVERIFY(!single.isEmpty());
+        QCOMPARE(QColor(shot.pixel(single.center())), QColor(0xd5, 0x86, 0x79)); // oklch(0.7 0.1 30) in sRGB
+        const QRect both = swatchOf(QStringLiteral("background-color: light-dark(#fff, #000)"));
+        QVERIFY(!both.isEmpty());
+        QCOMPARE(QColor(shot.pixel(both.topLeft() + QPoint(2, 2))), QColor(Qt::white));
+        QCOMPARE(QColor(shot.pixel(both.bottomRight() - QPoint(3, 3))), QColor(Qt::black));
+        QVERIFY(swatchOf(QStringLiteral("margin: 1px")).isEmpty());
+        QVERIFY(swatchOf(QStringLiteral("border-color: var(--c)")).isEmpty());
     }
 
     void inPlaceLabelEdits_data()
