@@ -19,13 +19,8 @@ ColourSwatch::Colours declarationColours(const QModelIndex &index)
 
 } // namespace
 
-QRect DeclarationSwatchDelegate::swatchRect(const QStyleOptionViewItem &option,
-                                            const QModelIndex &index) const
+QRect DeclarationSwatchDelegate::swatchRect(const QStyleOptionViewItem &item) const
 {
-    if (!declarationColours(index).isValid())
-        return {};
-    QStyleOptionViewItem item = option;
-    initStyleOption(&item, index);
     const QWidget *widget = item.widget;
     const QStyle *style = widget ? widget->style() : QApplication::style();
     const QRect text = style->subElementRect(QStyle::SE_ItemViewItemText, &item, widget);
@@ -41,7 +36,9 @@ void DeclarationSwatchDelegate::paint(QPainter *painter, const QStyleOptionViewI
     const ColourSwatch::Colours colours = declarationColours(index);
     if (!colours.isValid())
         return;
-    const QRect box = swatchRect(option, index);
+    QStyleOptionViewItem item = option;
+    initStyleOption(&item, index);
+    const QRect box = swatchRect(item);
     painter->save();
     painter->setClipRect(option.rect);
     ColourSwatch::paint(*painter, QRectF(box).adjusted(0, 0, -1, -1), colours,

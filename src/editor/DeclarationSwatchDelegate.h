@@ -14,6 +14,7 @@ public:
     void paint(QPainter *painter, const QStyleOptionViewItem &option,
                const QModelIndex &index) const override;
 
-    // Where the swatch of a row stands (empty for a row without one), for tests.
-    QRect swatchRect(const QStyleOptionViewItem &option, const QModelIndex &index) const;
+private:
+    // Where the swatch of a row stands: after its label's text.
+    QRect swatchRect(const QStyleOptionViewItem &option) const;
 };
