@@ -53,13 +53,13 @@ ColourTool::ColourTool(TZEBColorButton *button, QPoint infoAt)
     QFont small = m_info->font();
     small.setPointSizeF(std::max(6.0, small.pointSizeF() - 2));
     m_info->setFont(small);
-    m_info->setGeometry(infoAt.x(), infoAt.y(), 72, 52);
+    m_info->setGeometry(infoAt.x(), infoAt.y(), 58, 46);
     m_info->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_info->setTextFormat(Qt::PlainText);
 
     // The background the contrast is measured on: a small square at the ratio's right.
     m_backgroundButton->setObjectName(QStringLiteral("ContrastBackground"));
-    m_backgroundButton->setGeometry(infoAt.x() + 58, infoAt.y(), 13, 13);
+    m_backgroundButton->setGeometry(infoAt.x() + 58, infoAt.y() + 1, 11, 11);
     m_backgroundButton->setAutoRaise(false);
     connect(m_backgroundButton, &QToolButton::clicked, this, &ColourTool::chooseBackground);
 

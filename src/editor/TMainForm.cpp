@@ -280,7 +280,7 @@ QWidget *TMainForm::createEditSettings()
     ColorButton->setOtherColor(WidgetColors::ButtonFace);
     ColorButton->setOtherBtnCaption(QStringLiteral("&Other"));
     place(ColorButton, 40, 45, 22);
-    ColorInfo = new ColourTool(ColorButton, QPoint(62, 14));
+    ColorInfo = new ColourTool(ColorButton, QPoint(62, 21));
 
     caption(QStringLiteral("Font:"), 68);
     FontCombo = new QComboBox(group);
