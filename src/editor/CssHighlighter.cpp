@@ -50,6 +50,38 @@ bool endsInEscape(QStringView line)
     return backslashes % 2 == 1;
 }
 
+int hexDigit(QChar c)
+{
+    const char16_t u = c.unicode();
+    if (u >= '0' && u <= '9')
+        return u - '0';
+    if ((u >= 'a' && u <= 'f') || (u >= 'A' && u <= 'F'))
+        return (u | 0x20) - 'a' + 10;
+    return -1;
+}
+
+// #rgb, #rgba, #rrggbb, #rrggbbaa, read directly: hex colours are the most common colour
+// texts by far, and every line painted reads its own.
+ColourSwatch::Colours hexColour(QStringView digits)
+{
+    int v[8];
+    for (qsizetype i = 0; i < digits.size() && i < 8; ++i)
+        if ((v[i] = hexDigit(digits[i])) < 0)
+            return {};
+    switch (digits.size()) {
+    case 3:
+    case 4:
+        return {QColor(v[0] * 17, v[1] * 17, v[2] * 17, digits.size() == 4 ? v[3] * 17 : 255), {}};
+    case 6:
+    case 8:
+        return {QColor(v[0] * 16 + v[1], v[2] * 16 + v[3], v[4] * 16 + v[5],
+                       digits.size() == 8 ? v[6] * 16 + v[7] : 255),
+                {}};
+    default:
+        return {};
+    }
+}
+
 // What the swatch of a colour text shows; invalid for a text that is no colour, or a
 // colour without a fixed value (currentcolor, system colours). Colour texts are ASCII.
 ColourSwatch::Colours colourOf(QStringView text)
@@ -401,7 +433,7 @@ void LineScanner::token(QStringView line, qsizetype start, qsizetype length, int
         if (m_position == DeclarationValue) {
             add(start, length, Kind::Number);
             if (m_swatches)
-                swatch(start, length, colourOf(text));
+                swatch(start, length, hexColour(text.sliced(1)));
             return;
         }
         add(start, length, inPlace(Kind::Value));

@@ -1103,14 +1103,13 @@ void TMainForm::ColorButtonColorChange()
     // The colour dialog behind "Other" starts at the button's colour, also after a
     // colour was picked from the palette.
     ColorButton->setOtherColor(ColorButton->color());
-    const uint32_t picked = WidgetColors::resolve(ColorButton->color());
-    const QString hex = QString::fromLatin1(ColorToHex(ColorButton->color()));
+    const QString hex = QString::fromLatin1(ColorToHex(ColorButton->color())); // #RRGGBB
+    const uint rgb = hex.mid(1).toUInt(nullptr, 16);
     const bool standard = m_document.form() == DocumentForm::Standard;
     writeEditorValue(KindColor, [&](QStringView old) -> std::optional<QString> {
         // Standard CSS keeps the colour's form, its alpha and the rest of the value.
         if (standard)
-            return ValueText::colourPicked(old, int(picked & 0xFF), int((picked >> 8) & 0xFF),
-                                           int((picked >> 16) & 0xFF),
+            return ValueText::colourPicked(old, int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF),
                                            ValueText::hexUpperCase(m_document.elements().source().text));
         return ValueText::colourValue(hex, old, m_document.form());
     });
