@@ -11,6 +11,8 @@
 //                  window's event loop was kept busy meanwhile)
 //   statesAll      the end states of every line worked out (done a slice at a time
 //                  from the event loop in the window)
+//   coloursAll     every line read for its colours and swatches, as the lines in view
+//                  are when painted: the whole sheet's worth of that work
 #include "Catalogue.h"
 #include "CodeCheck.h"
 #include "CodeEditor.h"
@@ -204,6 +206,35 @@ void statesAll(benchmark::State &state)
     }
 }
 BENCHMARK(statesAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
+
+void coloursAll(benchmark::State &state)
+{
+    const QStringView text = fixture->text;
+    size_t swatches = 0;
+    for (auto _ : state) {
+        QElapsedTimer clock;
+        clock.start();
+        CssColouring::LineScanner scanner;
+        std::vector<CssColouring::Span> spans;
+        std::vector<CssColouring::Swatch> found;
+        swatches = 0;
+        for (qsizetype start = 0; start <= text.size();) {
+            qsizetype end = text.indexOf(QLatin1Char('\n'), start);
+            if (end < 0)
+                end = text.size();
+            spans.clear();
+            found.clear();
+            scanner.scan(text.sliced(start, end - start), &spans, &found);
+            swatches += found.size();
+            start = end + 1;
+        }
+        state.SetIterationTime(msSince(clock) / 1e3);
+    }
+    state.counters["swatches"] = double(swatches);
+    if (swatches == 0)
+        state.SkipWithError("no colours in the sheet");
+}
+BENCHMARK(coloursAll)->Unit(benchmark::kMillisecond)->UseManualTime()->Iterations(3);
 
 } // namespace
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 
 using Css::Token;
@@ -537,6 +538,270 @@ QString ValueText::colourValue(QStringView hex, QStringView oldValue, DocumentFo
 QString ValueText::colourPreset(QStringView value, DocumentForm form)
 {
     return AttributeLabel::unquote(form == DocumentForm::Standard ? withoutTail(value) : value);
+}
+
+// ---- Colours in their own form ----------------------------------------------------
+
+namespace {
+
+bool parseColour(QStringView text, ColorsText &out)
+{
+    const QByteArray bytes = text.toUtf8();
+    return ColorsParse(bytes.constData(), size_t(bytes.size()), &out) == 1;
+}
+
+// The end of the bracket that closes one just opened (the text's end when none does).
+qsizetype closingEnd(Css::Tokenizer &tokens, qsizetype textEnd)
+{
+    int depth = 1;
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        if (opensBracket(token.type))
+            ++depth;
+        else if (closesBracket(token.type) && --depth == 0)
+            return token.end();
+    }
+    return textEnd;
+}
+
+ColorsValue srgbOf(int r, int g, int b)
+{
+    ColorsValue colour{};
+    colour.kind = COLORS_KIND_VALUE;
+    colour.space = COLORS_SRGB;
+    colour.c[0] = std::clamp(r, 0, 255) / 255.0;
+    colour.c[1] = std::clamp(g, 0, 255) / 255.0;
+    colour.c[2] = std::clamp(b, 0, 255) / 255.0;
+    colour.alpha = 1;
+    return colour;
+}
+
+QString formatted(const ColorsValue &colour, int32_t form, uint32_t options)
+{
+    char buffer[160];
+    const size_t length = ColorsFormat(&colour, form, -1, options, buffer, sizeof buffer);
+    if (length == 0 || length >= sizeof buffer)
+        return {};
+    return QString::fromLatin1(buffer, qsizetype(length));
+}
+
+// The letters of a hex colour's text decide its case: upper, lower, or none (digits only).
+std::optional<bool> hexLettersUpper(QStringView digits)
+{
+    for (const QChar c : digits) {
+        if (c >= QLatin1Char('A') && c <= QLatin1Char('F'))
+            return true;
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('f'))
+            return false;
+    }
+    return std::nullopt;
+}
+
+// `colour` written as the colour text `old` is: its form, its space for color(), a hex's
+// length and case, rgb()'s and hsl()'s commas. Names, system colours and currentcolor
+// hold no other colour: they become a hex colour.
+QString inOwnForm(QStringView oldText, const ColorsText &old, const ColorsValue &colour, bool upperHex)
+{
+    const uint32_t commas = (old.flags & COLORS_FLAG_COMMAS) ? COLORS_WRITE_COMMAS : 0u;
+    switch (old.form) {
+    case COLORS_FORM_HEX: {
+        const bool upper = hexLettersUpper(oldText.sliced(1)).value_or(upperHex);
+        const uint32_t shortForm = (old.detail == 3 || old.detail == 4) ? COLORS_WRITE_SHORT : 0u;
+        return formatted(colour, COLORS_FORM_HEX, (upper ? COLORS_WRITE_UPPERCASE : 0u) | shortForm);
+    }
+    case COLORS_FORM_RGB:
+    case COLORS_FORM_HSL:
+        return formatted(colour, old.form, commas);
+    case COLORS_FORM_HWB:
+    case COLORS_FORM_LAB:
+    case COLORS_FORM_LCH:
+    case COLORS_FORM_OKLAB:
+    case COLORS_FORM_OKLCH:
+        return formatted(colour, old.form, 0);
+    case COLORS_FORM_COLOR: {
+        ColorsValue inSpace{};
+        if (!ColorsConvert(&colour, old.color.space, &inSpace))
+            return {};
+        inSpace.alpha = colour.alpha;
+        inSpace.missing = colour.missing & COLORS_MISSING_ALPHA;
+        return formatted(inSpace, COLORS_FORM_COLOR, 0);
+    }
+    default: {
+        ColorsValue opaque = colour;
+        opaque.alpha = 1;
+        opaque.missing = 0;
+        return formatted(opaque, COLORS_FORM_HEX, upperHex ? COLORS_WRITE_UPPERCASE : 0u);
+    }
+    }
+}
+
+QString replaced(QStringView value, const ValueText::ColourPart &part, const QString &text)
+{
+    QString result = value.toString();
+    result.replace(part.start, part.length, text);
+    return result;
+}
+
+} // namespace
+
+ValueText::ColourPart ValueText::firstColour(QStringView value, ColourSearch search)
+{
+    Css::Tokenizer tokens(value);
+    for (Token token = tokens.next(); token.type != TokenType::EndOfFile; token = tokens.next()) {
+        ColourPart part;
+        switch (token.type) {
+        case TokenType::Hash:
+        case TokenType::Ident:
+            if (parseColour(Css::tokenText(value, token), part.colour)) {
+                part.found = true;
+                part.start = token.start;
+                part.length = token.length;
+                return part;
+            }
+            break;
+        case TokenType::Function: {
+            const QStringView name = Css::tokenText(value, token).chopped(1);
+            if (isKeyword(name, {"var", "env", "attr", "url"})) {
+                skipToClose(tokens);
+                break;
+            }
+            const bool mix = isKeyword(name, {"light-dark", "color-mix"});
+            if (mix && search == ColourSearch::Plain)
+                break; // the colours inside come next
+            if (mix || isKeyword(name, {"rgb", "rgba", "hsl", "hsla", "hwb", "lab", "lch", "oklab", "oklch",
+                                        "color"})) {
+                const qsizetype end = closingEnd(tokens, value.size());
+                if (parseColour(value.sliced(token.start, end - token.start), part.colour)) {
+                    part.found = true;
+                    part.start = token.start;
+                    part.length = end - token.start;
+                    return part;
+                }
+            }
+            // Any other function (a gradient, a shadow's filter, calc()) is searched inside.
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return {};
+}
+
+std::optional<ValueText::ColourForm> ValueText::formOf(const ColorsText &colour)
+{
+    switch (colour.form) {
+    case COLORS_FORM_HEX:
+        return ColourForm::Hex;
+    case COLORS_FORM_RGB:
+        return ColourForm::Rgb;
+    case COLORS_FORM_HSL:
+        return ColourForm::Hsl;
+    case COLORS_FORM_HWB:
+        return ColourForm::Hwb;
+    case COLORS_FORM_LAB:
+        return ColourForm::Lab;
+    case COLORS_FORM_LCH:
+        return ColourForm::Lch;
+    case COLORS_FORM_OKLAB:
+        return ColourForm::Oklab;
+    case COLORS_FORM_OKLCH:
+        return ColourForm::Oklch;
+    case COLORS_FORM_COLOR:
+        if (colour.color.space == COLORS_DISPLAY_P3)
+            return ColourForm::DisplayP3;
+        return std::nullopt;
+    default:
+        return std::nullopt;
+    }
+}
+
+bool ValueText::hexUpperCase(QStringView text, bool fallback, int limit)
+{
+    int upper = 0;
+    int lower = 0;
+    qsizetype i = text.indexOf(QLatin1Char('#'));
+    while (i >= 0 && upper + lower < limit) {
+        qsizetype end = i + 1;
+        while (end < text.size() && end - i <= 9 &&
+               isxdigit(text[end].unicode() < 0x80 ? text[end].unicode() : 0))
+            ++end;
+        const qsizetype digits = end - i - 1;
+        const bool nameGoesOn =
+            end < text.size() &&
+            (text[end].isLetterOrNumber() || text[end] == QLatin1Char('-') || text[end] == QLatin1Char('_'));
+        if ((digits == 3 || digits == 4 || digits == 6 || digits == 8) && !nameGoesOn) {
+            if (const std::optional<bool> isUpper = hexLettersUpper(text.sliced(i + 1, digits)))
+                ++(*isUpper ? upper : lower);
+        }
+        i = text.indexOf(QLatin1Char('#'), end);
+    }
+    return upper == lower ? fallback : upper > lower;
+}
+
+QString ValueText::colourPicked(QStringView value, int r, int g, int b, bool upperHex)
+{
+    ColorsValue picked = srgbOf(r, g, b);
+    const ColourPart part = firstColour(value, ColourSearch::Plain);
+    if (!part.found)
+        return formatted(picked, COLORS_FORM_HEX, upperHex ? COLORS_WRITE_UPPERCASE : 0u) +
+               tailOf(value).toString();
+    if (part.colour.color.kind == COLORS_KIND_VALUE) {
+        picked.alpha = part.colour.color.alpha;
+        picked.missing = part.colour.color.missing & COLORS_MISSING_ALPHA;
+    }
+    const QString text = inOwnForm(value.sliced(part.start, part.length), part.colour, picked, upperHex);
+    return text.isEmpty() ? value.toString() : replaced(value, part, text);
+}
+
+QString ValueText::colourInForm(QStringView value, ColourForm form, bool upperHex)
+{
+    const ColourPart part = firstColour(value, ColourSearch::Plain);
+    if (!part.found || part.colour.color.kind != COLORS_KIND_VALUE)
+        return value.toString();
+    const ColorsValue &colour = part.colour.color;
+    QString text;
+    switch (form) {
+    case ColourForm::Hex:
+        text = formatted(colour, COLORS_FORM_HEX, upperHex ? COLORS_WRITE_UPPERCASE : 0u);
+        break;
+    case ColourForm::DisplayP3: {
+        ColorsValue p3{};
+        if (ColorsConvert(&colour, COLORS_DISPLAY_P3, &p3)) {
+            p3.alpha = colour.alpha;
+            p3.missing = colour.missing & COLORS_MISSING_ALPHA;
+            text = formatted(p3, COLORS_FORM_COLOR, 0);
+        }
+        break;
+    }
+    default:
+        text = formatted(colour, COLORS_FORM_RGB + (int(form) - int(ColourForm::Rgb)), 0);
+        break;
+    }
+    return text.isEmpty() ? value.toString() : replaced(value, part, text);
+}
+
+double ValueText::contrastRatio(const ColorsValue &colour, const ColorsValue &background)
+{
+    ColorsValue front{};
+    ColorsValue back{};
+    if (!ColorsToScreen(&colour, &front) || !ColorsToScreen(&background, &back))
+        return 0;
+    const double alpha = (colour.missing & COLORS_MISSING_ALPHA) ? 0.0 : std::clamp(colour.alpha, 0.0, 1.0);
+    const auto luminance = [](const double channels[3]) {
+        const double weights[3] = {0.2126, 0.7152, 0.0722};
+        double sum = 0;
+        for (int i = 0; i < 3; ++i) {
+            const double c = std::clamp(channels[i], 0.0, 1.0);
+            sum += weights[i] * (c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
+        }
+        return sum;
+    };
+    double blended[3];
+    for (int i = 0; i < 3; ++i)
+        blended[i] = alpha * std::clamp(front.c[i], 0.0, 1.0) + (1 - alpha) * std::clamp(back.c[i], 0.0, 1.0);
+    const double a = luminance(blended);
+    const double b = luminance(back.c);
+    return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
 }
 
 // ---- Labels edited in place -------------------------------------------------------

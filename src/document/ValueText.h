@@ -1,9 +1,11 @@
 #pragma once
 
+#include "ColorValue.h"
 #include "StyleSheetModel.h"
 
 #include <QString>
 #include <QStringView>
+#include <optional>
 
 // What each value editor writes into a declaration's value, and what it shows when a
 // declaration is clicked. Pure text functions: the value in, the new value out.
@@ -130,6 +132,65 @@ QString colourAlpha(QStringView value);
 // The text handed to the colour library to preset the colour button: the value
 // without its enclosing quotes (and, in standard form, without an "!important").
 QString colourPreset(QStringView value, DocumentForm form);
+
+// ---- Colours in their own form ----------------------------------------------------
+// In a standard-CSS document the colour button edits one colour of a value and writes
+// it in the form the author gave it: an oklch() stays an oklch(), `#0af8` a four-digit
+// hex, `hsl(… / .5)` an hsl() with its alpha, and the rest of the value
+// (`1px solid …`, a gradient's other stops, an "!important") stays as written.
+
+// A colour written in a value: its text and what the colour library reads in it.
+struct ColourPart
+{
+    bool found = false;
+    qsizetype start = 0;  // where the colour's text begins in the value
+    qsizetype length = 0; // its characters
+    ColorsText colour{};  // kind COLORS_KIND_CURRENTCOLOR for currentcolor and mixes of it
+};
+
+// Which colour texts firstColour takes whole.
+enum class ColourSearch {
+    // light-dark() and color-mix() as one colour each (the swatches show them whole).
+    Whole,
+    // The first colour inside them instead (the colour button edits one colour).
+    Plain,
+};
+
+// The first colour of a value: a hex colour, a colour name (also `transparent`,
+// `currentcolor` and the system colours) or a colour function, also inside other
+// functions (gradients, shadows, filters). Strings, url(), var(), env() and attr() are
+// never searched. Not found for a value without one (`inherit`, `var(--c)`).
+ColourPart firstColour(QStringView value, ColourSearch search = ColourSearch::Whole);
+
+// The forms the colour button's menu switches a colour to.
+enum class ColourForm { Hex, Rgb, Hsl, Hwb, Lab, Lch, Oklab, Oklch, DisplayP3 };
+
+// The form a colour text is written in, as the menu names it; nullopt for a name, a
+// system colour, currentcolor, color-mix(), light-dark() and color() in another space.
+std::optional<ColourForm> formOf(const ColorsText &colour);
+
+// Upper case when most hex-colour letters of `text` are upper case (the file's style for
+// new hex colours), lower case when most are lower; `fallback` when it has none. Reads
+// no further than the first `limit` hex colours that hold letters.
+bool hexUpperCase(QStringView text, bool fallback = true, int limit = 200);
+
+// The value after a pick of the sRGB colour r g b (0..255) on the colour button: its
+// first colour (ColourSearch::Plain) written again in its own form with the new
+// colour and its old alpha. A name, system colour or currentcolor becomes a hex colour;
+// a relative colour becomes a plain one of its function. A value without a colour
+// becomes the hex colour (its "!important" kept). Hex colours take the case of the
+// colour they replace when it has letters, else `upperHex`.
+QString colourPicked(QStringView value, int r, int g, int b, bool upperHex);
+
+// The value with its first colour (ColourSearch::Plain) written in `form`; the value
+// unchanged when it has no colour with a fixed value. hex, rgb(), hsl() and hwb() hold
+// only sRGB: a colour outside it is written as the screen shows it.
+QString colourInForm(QStringView value, ColourForm form, bool upperHex);
+
+// WCAG 2.x contrast ratio (1 to 21) of a colour on an opaque background: both as the
+// screen shows them (gamut-mapped into sRGB), the colour's alpha blended over the
+// background first. 0 when either has no fixed value.
+double contrastRatio(const ColorsValue &colour, const ColorsValue &background);
 
 // ---- Labels edited in place -------------------------------------------------------
 // Why a label typed into the element tree would not read back as one declaration

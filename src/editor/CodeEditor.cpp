@@ -1,6 +1,7 @@
 #include "CodeEditor.h"
 
 #include "CodeCompleter.h"
+#include "ColourSwatch.h"
 #include "CssHighlighter.h"
 
 #include <QFontDatabase>
@@ -230,9 +231,7 @@ void CodeEditor::paintEvent(QPaintEvent *event)
                 const qreal x =
                     offset.x() + layout->position().x() + line.cursorToX(end) - space + (space - size) / 2;
                 const QRectF box(x, bounds.top() + line.y() + (line.height() - size) / 2, size, size);
-                painter.fillRect(box, swatch.color);
-                painter.setPen(frame);
-                painter.drawRect(box);
+                ColourSwatch::paint(painter, box, {swatch.color, swatch.dark}, frame);
             }
         }
         if (block == last)

@@ -1,6 +1,6 @@
 #include "CssHighlighter.h"
 
-#include "Colors.h"
+#include "ColourSwatch.h"
 #include "CssTokenizer.h"
 
 #include <QElapsedTimer>
@@ -60,8 +60,9 @@ int hexDigit(QChar c)
     return -1;
 }
 
-// #rgb, #rgba, #rrggbb, #rrggbbaa; invalid for anything else.
-QColor hexColour(QStringView digits)
+// #rgb, #rgba, #rrggbb, #rrggbbaa, read directly: hex colours are the most common colour
+// texts by far, and every line painted reads its own.
+ColourSwatch::Colours hexColour(QStringView digits)
 {
     int v[8];
     for (qsizetype i = 0; i < digits.size() && i < 8; ++i)
@@ -70,28 +71,37 @@ QColor hexColour(QStringView digits)
     switch (digits.size()) {
     case 3:
     case 4:
-        return QColor(v[0] * 17, v[1] * 17, v[2] * 17, digits.size() == 4 ? v[3] * 17 : 255);
+        return {QColor(v[0] * 17, v[1] * 17, v[2] * 17, digits.size() == 4 ? v[3] * 17 : 255), {}};
     case 6:
     case 8:
-        return QColor(v[0] * 16 + v[1], v[2] * 16 + v[3], v[4] * 16 + v[5],
-                      digits.size() == 8 ? v[6] * 16 + v[7] : 255);
+        return {QColor(v[0] * 16 + v[1], v[2] * 16 + v[3], v[4] * 16 + v[5],
+                       digits.size() == 8 ? v[6] * 16 + v[7] : 255),
+                {}};
     default:
         return {};
     }
 }
 
-// A colour text the colour library knows (names in any case, rgb(), hsl()...).
-QColor colourOf(QStringView text)
+// What the swatch of a colour text shows; invalid for a text that is no colour, or a
+// colour without a fixed value (currentcolor, system colours). Colour texts are ASCII.
+ColourSwatch::Colours colourOf(QStringView text)
 {
-    if (text.size() > 64 || text.compare(QLatin1String("transparent"), Qt::CaseInsensitive) == 0)
+    char bytes[256];
+    if (text.size() >= qsizetype(sizeof bytes))
         return {};
-    const uint32_t colour = StrToColor(text.toLatin1().constData());
-    if (colour == COLORS_NONE || (colour & 0x80000000u))
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80)
+            return {};
+        bytes[i] = char(c);
+    }
+    ColorsText colour;
+    if (!ColorsParse(bytes, size_t(text.size()), &colour))
         return {};
-    return QColor(int(colour & 0xff), int((colour >> 8) & 0xff), int((colour >> 16) & 0xff));
+    return ColourSwatch::coloursOf(colour);
 }
 
-QColor namedColour(QStringView name)
+ColourSwatch::Colours namedColour(QStringView name)
 {
     if (name.size() < 3 || name.size() > 20)
         return {};
@@ -103,10 +113,28 @@ QColor namedColour(QStringView name)
 
 bool isColourFunction(QStringView name)
 {
-    for (const char *known : {"rgb(", "rgba(", "hsl(", "hsla("})
+    for (const char *known : {"rgb(", "rgba(", "hsl(", "hsla(", "hwb(", "lab(", "lch(", "oklab(", "oklch(",
+                              "color(", "color-mix(", "light-dark("})
         if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
             return true;
     return false;
+}
+
+// The position after the ")" that closes the bracket open at `from`, on the same line;
+// -1 when the line does not close it.
+qsizetype closingParen(QStringView line, qsizetype from)
+{
+    int depth = 1;
+    for (qsizetype i = from; i < line.size(); ++i) {
+        const char16_t c = line[i].unicode();
+        if (c == '(')
+            ++depth;
+        else if (c == ')' && --depth == 0)
+            return i + 1;
+        else if (c == '"' || c == '\'' || c == ';' || c == '{' || c == '}')
+            return -1;
+    }
+    return -1;
 }
 
 } // namespace
@@ -185,10 +213,10 @@ void LineScanner::add(qsizetype start, qsizetype length, Kind kind)
     m_spans->push_back({int(start), int(length), kind});
 }
 
-void LineScanner::swatch(qsizetype start, qsizetype length, const QColor &color)
+void LineScanner::swatch(qsizetype start, qsizetype length, const ColourSwatch::Colours &colours)
 {
-    if (m_swatches && color.isValid())
-        m_swatches->push_back({int(start), int(length), color});
+    if (m_swatches && colours.isValid())
+        m_swatches->push_back({int(start), int(length), colours.light, colours.dark});
 }
 
 void LineScanner::beginStatement()
@@ -364,14 +392,15 @@ void LineScanner::token(QStringView line, qsizetype start, qsizetype length, int
             if (TokenType(type) == TokenType::Function) {
                 m_inUrl = text.compare(QLatin1String("url("), Qt::CaseInsensitive) == 0;
                 add(start, length, m_inUrl ? Kind::Url : Kind::Value);
-                if (isColourFunction(text)) {
-                    const qsizetype close = line.indexOf(QLatin1Char(')'), start + length);
-                    if (close > 0)
-                        swatch(start, close + 1 - start, colourOf(line.sliced(start, close + 1 - start)));
+                if (m_swatches && isColourFunction(text)) {
+                    const qsizetype end = closingParen(line, start + length);
+                    if (end > 0)
+                        swatch(start, end - start, colourOf(line.sliced(start, end - start)));
                 }
             } else {
                 add(start, length, Kind::Value);
-                swatch(start, length, namedColour(text));
+                if (m_swatches)
+                    swatch(start, length, namedColour(text));
             }
             return;
         }
@@ -403,7 +432,8 @@ void LineScanner::token(QStringView line, qsizetype start, qsizetype length, int
         }
         if (m_position == DeclarationValue) {
             add(start, length, Kind::Number);
-            swatch(start, length, hexColour(text.sliced(1)));
+            if (m_swatches)
+                swatch(start, length, hexColour(text.sliced(1)));
             return;
         }
         add(start, length, inPlace(Kind::Value));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ColourSwatch.h"
+
 #include <QColor>
 #include <QObject>
 #include <QString>
@@ -44,12 +46,13 @@ struct Span
     Kind kind = Kind::None;
 };
 
-// A colour written in a value: a hex colour or a colour name.
+// A colour written in a value: a hex colour, a colour name or a colour function.
 struct Swatch
 {
     int start = 0;
     int length = 0;
     QColor color;
+    QColor dark; // light-dark(): its dark side (`color` is the light one); else invalid
 };
 
 // Where a caret stands, for completion.
@@ -93,7 +96,7 @@ private:
     void push(bool declarations);
     void pop();
     bool inDeclarationList() const;
-    void swatch(qsizetype start, qsizetype length, const QColor &color);
+    void swatch(qsizetype start, qsizetype length, const ColourSwatch::Colours &colours);
 
     Lexical m_lexical = Normal;
     Position m_position = Start;

@@ -1,5 +1,7 @@
 #include "ElementsTreeView.h"
 
+#include "DeclarationSwatchDelegate.h"
+
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -12,6 +14,8 @@ ElementsTreeView::ElementsTreeView(QWidget *parent) : QTreeView(parent)
     setAcceptDrops(true);
     setDropIndicatorShown(false);
     setDragDropMode(QAbstractItemView::DropOnly);
+    // A colour declaration shows a swatch of its colour after its label.
+    setItemDelegate(new DeclarationSwatchDelegate(this));
 }
 
 void ElementsTreeView::reset()

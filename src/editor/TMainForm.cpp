@@ -4,6 +4,7 @@
 #include "ButtonRow.h"
 #include "CheckMarks.h"
 #include "Colors.h"
+#include "ColourTool.h"
 #include "DocumentEdits.h"
 #include "DocumentSession.h"
 #include "ElementsTreeView.h"
@@ -279,6 +280,7 @@ QWidget *TMainForm::createEditSettings()
     ColorButton->setOtherColor(WidgetColors::ButtonFace);
     ColorButton->setOtherBtnCaption(QStringLiteral("&Other"));
     place(ColorButton, 40, 45, 22);
+    ColorInfo = new ColourTool(ColorButton, QPoint(62, 21));
 
     caption(QStringLiteral("Font:"), 68);
     FontCombo = new QComboBox(group);
@@ -866,6 +868,7 @@ void TMainForm::disableEditors()
     for (QWidget *editor :
          std::initializer_list<QWidget *>{ColorButton, FileEdit, FontCombo, Numbers, OptionsCombo, Browse})
         editor->setEnabled(false);
+    ColorInfo->clear();
     m_presetNode = QPersistentModelIndex();
 }
 
@@ -929,14 +932,25 @@ void TMainForm::clickStep()
     m_presetting = true;
     switch (preset.kind) {
     case KindColor: {
-        // Text that is no colour (inherit, var(), a typo) leaves the button's colour
-        // as it is, so the value is not overwritten by whatever colour it held.
-        const uint32_t color = StrToColor(ValueText::colourPreset(value, form).toUtf8().constData());
+        // Standard CSS: the value's first colour in any form. The editor's own form
+        // reads the colours it always has. Text without a colour (inherit, var(),
+        // currentcolor, a typo) shows "no colour" and writes nothing.
+        uint32_t color = COLORS_NONE;
+        if (form == DocumentForm::Standard) {
+            const ValueText::ColourPart part = ValueText::firstColour(value, ValueText::ColourSearch::Plain);
+            if (part.found)
+                color = ColorsToBgr(&part.colour.color);
+        } else {
+            color = StrToColor(ValueText::colourPreset(value, form).toUtf8().constData());
+        }
         if (color != COLORS_NONE) {
             ColorButton->setColor(color);
             // The colour dialog behind "Other" starts at the value's colour.
             ColorButton->setOtherColor(color);
+        } else {
+            ColorButton->setNoColor();
         }
+        ColorInfo->showValue(value, form == DocumentForm::Standard);
         break;
     }
     case KindUrl:
@@ -1038,6 +1052,20 @@ void TMainForm::DeleteProperty1Click()
 void TMainForm::connectEditors()
 {
     connect(ColorButton, &TZEBColorButton::OnColorChange, this, &TMainForm::ColorButtonColorChange);
+    // A form chosen in the colour button's menu is a step of its own in the history.
+    connect(ColorInfo, &ColourTool::formChosen, this, [this](ValueText::ColourForm colourForm) {
+        const auto nextSession = [this] {
+            m_editSession = m_editSession == std::numeric_limits<int>::max() ? 1 : m_editSession + 1;
+        };
+        nextSession();
+        writeEditorValue(KindColor, [&](QStringView old) -> std::optional<QString> {
+            return ValueText::colourInForm(old, colourForm,
+                                           ValueText::hexUpperCase(m_document.elements().source().text));
+        });
+        nextSession();
+        if (const AttributeNode *attribute = m_document.elements().attributeOf(m_presetNode))
+            ColorInfo->showValue(attribute->value(), m_document.form() == DocumentForm::Standard);
+    });
     // The drop-down boxes: typing and picking an entry, never the program's own settings.
     connect(FontCombo->lineEdit(), &QLineEdit::textEdited, this, &TMainForm::FontComboChange);
     connect(FontCombo, &QComboBox::textActivated, this, &TMainForm::FontComboChange);
@@ -1075,10 +1103,18 @@ void TMainForm::ColorButtonColorChange()
     // The colour dialog behind "Other" starts at the button's colour, also after a
     // colour was picked from the palette.
     ColorButton->setOtherColor(ColorButton->color());
-    const QString hex = QString::fromLatin1(ColorToHex(ColorButton->color()));
+    const QString hex = QString::fromLatin1(ColorToHex(ColorButton->color())); // #RRGGBB
+    const uint rgb = hex.mid(1).toUInt(nullptr, 16);
+    const bool standard = m_document.form() == DocumentForm::Standard;
     writeEditorValue(KindColor, [&](QStringView old) -> std::optional<QString> {
+        // Standard CSS keeps the colour's form, its alpha and the rest of the value.
+        if (standard)
+            return ValueText::colourPicked(old, int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF),
+                                           ValueText::hexUpperCase(m_document.elements().source().text));
         return ValueText::colourValue(hex, old, m_document.form());
     });
+    if (const AttributeNode *attribute = m_document.elements().attributeOf(m_presetNode))
+        ColorInfo->showValue(attribute->value(), standard);
 }
 
 void TMainForm::FontComboChange()

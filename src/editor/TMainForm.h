@@ -31,6 +31,7 @@ class QTreeView;
 class RecoveryGuard;
 class TCSpinEdit;
 class TZEBColorButton;
+class ColourTool;
 
 // The main window: the style sheet as the `Elements` tree, the attribute catalogue as
 // the `Properties` tree, the value editors, and the bottom row of file commands. It
@@ -141,6 +142,8 @@ public:
 
     // Value editors (all disabled until an attribute node is clicked)
     TZEBColorButton *ColorButton = nullptr;
+    // Beside the colour button: contrast, outside-sRGB note and the button's form menu.
+    ColourTool *ColorInfo = nullptr;
     QComboBox *FontCombo = nullptr;
     TCSpinEdit *Numbers = nullptr;
     QComboBox *OptionsCombo = nullptr;

@@ -65,9 +65,10 @@ TZEBColorButton::~TZEBColorButton()
 
 void TZEBColorButton::setColor(uint32_t color)
 {
-    if (color == m_color)
+    if (color == m_color && m_hasColor)
         return;
     m_color = color;
+    m_hasColor = true;
     m_paletteIndex = 0;
     for (int k = 1; k <= PaletteSize && k <= m_paletteColors.count(); ++k)
         if (m_paletteColors.at(k) == color) {
@@ -76,6 +77,14 @@ void TZEBColorButton::setColor(uint32_t color)
         }
     update();
     emit OnColorChange(this);
+}
+
+void TZEBColorButton::setNoColor()
+{
+    if (!m_hasColor)
+        return;
+    m_hasColor = false;
+    update();
 }
 
 void TZEBColorButton::setPaletteIndex(int index)
@@ -247,7 +256,13 @@ void TZEBColorButton::paintEvent(QPaintEvent *)
     const QRect swatch = swatchRect(size(), down);
     const QRect outline = swatch.adjusted(0, 0, -1, -1); // a stroked QRect covers one pixel more
     p.setPen(frame);
-    if (isEnabled()) {
+    if (isEnabled() && !m_hasColor) {
+        // No colour: an empty square struck through, never black.
+        p.setBrush(Qt::white);
+        p.drawRect(outline);
+        p.setPen(QPen(QColor(0xd0, 0, 0), 1));
+        p.drawLine(outline.bottomLeft() + QPoint(1, -1), outline.topRight() + QPoint(-1, 1));
+    } else if (isEnabled()) {
         p.setBrush(WidgetColors::toQColor(m_color));
         p.drawRect(outline);
     } else {
@@ -351,6 +366,7 @@ void TZEBColorButton::openPalette()
     palette->setPaletteColors(m_paletteColors);
     palette->setCustomColors(m_customColors);
     palette->setOnGetColorHintText(m_onGetColorHintText);
+    palette->setDialogNote(m_dialogNote);
     palette->SetStartColor(m_color);
 
     m_palette = palette;

@@ -37,8 +37,18 @@ public:
 
     uint32_t color() const { return m_color; }
     // A different colour is stored, the palette index follows it (the first palette
-    // cell exactly equal, or 0), the button redraws and OnColorChange fires.
+    // cell exactly equal, or 0), the button redraws and OnColorChange fires. After
+    // setNoColor every colour counts as different.
     void setColor(uint32_t color);
+    // "No colour": the swatch shows an empty square struck through instead of Color
+    // (for a value whose colour is inherited, currentcolor or a variable). Fires nothing;
+    // the next setColor or pick shows a colour again.
+    void setNoColor();
+    bool hasColor() const { return m_hasColor; }
+    // A line the colour dialog behind "Other" shows in its title (what the colour is,
+    // that it lies outside sRGB); empty for none.
+    QString dialogNote() const { return m_dialogNote; }
+    void setDialogNote(const QString &note) { m_dialogNote = note; }
     // 0 when Color is not one of the palette's, else its 1-based single index.
     int paletteIndex() const { return m_paletteIndex; }
     // Color becomes palette colour index, or OtherColor for 0; OnColorChange fires.
@@ -115,6 +125,8 @@ private:
     void PaletteClosed();
 
     uint32_t m_color = 0;
+    bool m_hasColor = true;
+    QString m_dialogNote;
     int m_paletteIndex = 0;
     uint32_t m_otherColor = 0;
     TColorArrayClass m_paletteColors;

@@ -358,6 +358,8 @@ void TZEBColorButtonPalette::btnOtherClick()
             QColorDialog::setCustomColor(dialogCustomIndex(x, y),
                                          WidgetColors::toQColor(m_customColors.cell(x, y)));
     dialog->setCurrentColor(WidgetColors::toQColor(m_otherColor));
+    if (!m_dialogNote.isEmpty())
+        dialog->setWindowTitle(dialog->windowTitle() + QStringLiteral(" \u2014 ") + m_dialogNote);
     QPointer<TZEBColorButtonPalette> self(this);
     const int result = dialog->exec();
     if (!self)

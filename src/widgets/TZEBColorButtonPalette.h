@@ -65,6 +65,8 @@ public:
     void setShowColorHints(bool show);
     void setOtherButtonCaption(const QString &caption);
     void setOnGetColorHintText(HintTextHandler handler) { m_onGetColorHintText = std::move(handler); }
+    // Added to the colour dialog's title when not empty.
+    void setDialogNote(const QString &note) { m_dialogNote = note; }
 
     QPushButton *btnOther() const { return m_btnOther; }
     QPoint framedSquare() const { return m_framedSquare; }
@@ -113,4 +115,5 @@ private:
     bool m_showColorHints = true;
     QPushButton *m_btnOther;
     HintTextHandler m_onGetColorHintText;
+    QString m_dialogNote;
 };

@@ -2,6 +2,9 @@
 #include "ValueText.h"
 
 #include <QTest>
+#include <array>
+#include <cmath>
+#include <cstring>
 #include <limits>
 
 namespace {
@@ -12,6 +15,26 @@ DocumentForm formOf(bool standard)
 }
 
 const QString Sheet = QStringLiteral("/home/user/site/style.css");
+
+// The sRGB colour (0..255 each) the colour library reads in a text; -1s for no colour.
+std::array<int, 3> srgbOf(const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    ColorsText read{};
+    ColorsValue srgb{};
+    if (!ColorsParse(bytes.constData(), size_t(bytes.size()), &read) ||
+        !ColorsConvert(&read.color, COLORS_SRGB, &srgb))
+        return {-1, -1, -1};
+    return {int(std::lround(srgb.c[0] * 255)), int(std::lround(srgb.c[1] * 255)),
+            int(std::lround(srgb.c[2] * 255))};
+}
+
+ColorsValue colourOf(const char *text)
+{
+    ColorsText read{};
+    ColorsParse(text, strlen(text), &read);
+    return read.color;
+}
 
 } // namespace
 
@@ -500,6 +523,210 @@ private slots:
         QFETCH(bool, standard);
         QFETCH(QString, expected);
         QCOMPARE(ValueText::colourValue(hex, oldValue, formOf(standard)), expected);
+    }
+
+    // The colour found in a value, and the one the colour button edits (inside
+    // light-dark() and color-mix()).
+    void firstColour_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("whole");
+        QTest::addColumn<QString>("plain");
+        QTest::newRow("border") << "1px solid red"
+                                << "red"
+                                << "red";
+        QTest::newRow("shadow list: the first") << "0 0 1px rgb(0 0 0 / .2), 0 0 2px red"
+                                                << "rgb(0 0 0 / .2)"
+                                                << "rgb(0 0 0 / .2)";
+        QTest::newRow("gradient") << "linear-gradient(to right, oklch(0.5 0.1 20) 10%, #fff)"
+                                  << "oklch(0.5 0.1 20)"
+                                  << "oklch(0.5 0.1 20)";
+        QTest::newRow("light-dark") << "light-dark(#fff, oklch(0.2 0 0))"
+                                    << "light-dark(#fff, oklch(0.2 0 0))"
+                                    << "#fff";
+        QTest::newRow("color-mix") << "color-mix(in oklch, red 40%, blue)"
+                                   << "color-mix(in oklch, red 40%, blue)"
+                                   << "red";
+        QTest::newRow("relative colour whole") << "oklch(from #0af l c calc(h + 30)) !important"
+                                               << "oklch(from #0af l c calc(h + 30))"
+                                               << "oklch(from #0af l c calc(h + 30))";
+        QTest::newRow("var() fallback not searched") << "var(--a, red) blue"
+                                                     << "blue"
+                                                     << "blue";
+        QTest::newRow("strings and urls not searched") << "\"red\" url(#fff) url(\"#000\") teal"
+                                                       << "teal"
+                                                       << "teal";
+        QTest::newRow("function of var() is no colour") << "rgb(var(--r) 0 0) green"
+                                                        << "green"
+                                                        << "green";
+        QTest::newRow("currentcolor") << "2px currentColor"
+                                      << "currentColor"
+                                      << "currentColor";
+        QTest::newRow("not colours") << "#12345 oklch(1 2) rgb(1 2 3 4) color(foo 1 2 3) solid"
+                                     << ""
+                                     << "";
+        QTest::newRow("inherit") << "inherit"
+                                 << ""
+                                 << "";
+        QTest::newRow("var()") << "var(--c)"
+                               << ""
+                               << "";
+    }
+    void firstColour()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, whole);
+        QFETCH(QString, plain);
+        for (const auto &[search, expected] : {std::pair{ValueText::ColourSearch::Whole, whole},
+                                               std::pair{ValueText::ColourSearch::Plain, plain}}) {
+            const ValueText::ColourPart part = ValueText::firstColour(value, search);
+            QCOMPARE(part.found, !expected.isEmpty());
+            if (part.found)
+                QCOMPARE(value.sliced(part.start, part.length), expected);
+        }
+    }
+
+    // A pick on the colour button writes the colour in the form the value gives it.
+    void colourPicked_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("r");
+        QTest::addColumn<int>("g");
+        QTest::addColumn<int>("b");
+        QTest::addColumn<bool>("upperHex");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("oklch") << "oklch(70% 0.1 200)" << 255 << 0 << 0 << true
+                               << "oklch(0.62796 0.25768 29.234)";
+        QTest::newRow("short hex with alpha, short") << "#0af8" << 0x11 << 0x22 << 0x33 << true << "#1238";
+        QTest::newRow("short hex with alpha, long") << "#0af8" << 0xab << 0x34 << 0x56 << true << "#ab345688";
+        QTest::newRow("hsl with alpha")
+            << "hsl(200 50% 50% / .5)" << 255 << 0 << 0 << true << "hsl(0 100% 50% / 0.5)";
+        QTest::newRow("border in display-p3") << "1px solid color(display-p3 1 0 0)" << 0 << 128 << 0 << true
+                                              << "1px solid color(display-p3 0.216037 0.494182 0.131513)";
+        QTest::newRow("rgba with commas")
+            << "rgba(0,0,0,.5)" << 16 << 32 << 48 << true << "rgba(16, 32, 48, 0.5)";
+        QTest::newRow("lab, important kept")
+            << "lab(50 0 0) !important" << 255 << 0 << 0 << false << "lab(54.291 80.805 69.891) !important";
+        QTest::newRow("hex keeps its upper case") << "#AABBCC" << 0xab << 0xcd << 0xef << false << "#ABCDEF";
+        QTest::newRow("hex keeps its lower case") << "#aabbcc" << 0xab << 0xcd << 0xef << true << "#abcdef";
+        QTest::newRow("hex of digits takes the file's case")
+            << "#123456" << 0xab << 0xcd << 0xef << false << "#abcdef";
+        QTest::newRow("six digits stay six") << "#123456" << 0x11 << 0x22 << 0x33 << true << "#112233";
+        QTest::newRow("name becomes hex")
+            << "red !important" << 0 << 255 << 0 << true << "#00FF00 !important";
+        QTest::newRow("transparent becomes opaque hex")
+            << "transparent" << 0 << 255 << 0 << false << "#00ff00";
+        QTest::newRow("currentcolor in a shadow")
+            << "0 0 2px currentcolor" << 255 << 0 << 0 << false << "0 0 2px #ff0000";
+        QTest::newRow("gradient: first stop only")
+            << "linear-gradient(oklch(0.5 0.1 20), #fff)" << 255 << 0 << 0 << true
+            << "linear-gradient(oklch(0.62796 0.25768 29.234), #fff)";
+        QTest::newRow("light-dark: light side")
+            << "light-dark(#fff, #000)" << 0x11 << 0x22 << 0x33 << true << "light-dark(#123, #000)";
+        QTest::newRow("relative colour becomes plain") << "oklch(from #0af l c calc(h + 30))" << 255 << 0 << 0
+                                                       << true << "oklch(0.62796 0.25768 29.234)";
+        QTest::newRow("inherit becomes the colour") << "inherit" << 255 << 0 << 0 << true << "#FF0000";
+        QTest::newRow("var() becomes the colour")
+            << "var(--c) !important" << 255 << 0 << 0 << true << "#FF0000 !important";
+    }
+    void colourPicked()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, r);
+        QFETCH(int, g);
+        QFETCH(int, b);
+        QFETCH(bool, upperHex);
+        QFETCH(QString, expected);
+        const QString written = ValueText::colourPicked(value, r, g, b, upperHex);
+        QCOMPARE(written, expected);
+        // The colour written reads back as the colour picked.
+        const ValueText::ColourPart part = ValueText::firstColour(written, ValueText::ColourSearch::Plain);
+        QVERIFY(part.found);
+        const std::array<int, 3> back = srgbOf(written.sliced(part.start, part.length));
+        for (int i = 0; i < 3; ++i)
+            QVERIFY2(std::abs(back[size_t(i)] - std::array{r, g, b}[size_t(i)]) <= 1, qPrintable(written));
+    }
+
+    // The menu's forms: the colour and its alpha kept, the rest of the value as written.
+    void colourInForm_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("expected");
+        using F = ValueText::ColourForm;
+        QTest::newRow("hsl to oklch, alpha kept")
+            << "hsl(200 50% 50% / .5)" << int(F::Oklch) << "oklch(0.63514 0.10315 233.501 / 0.5)";
+        QTest::newRow("name to display-p3") << "1px solid red" << int(F::DisplayP3)
+                                            << "1px solid color(display-p3 0.917488 0.200287 0.138561)";
+        QTest::newRow("p3 outside sRGB to hex: mapped")
+            << "color(display-p3 1 0 0)" << int(F::Hex) << "#ff0b0c";
+        QTest::newRow("hex with alpha to rgb") << "#0af8" << int(F::Rgb) << "rgb(0 170 255 / 0.5333)";
+        QTest::newRow("oklch to lab")
+            << "oklch(70% 0.1 200) !important" << int(F::Lab) << "lab(66.171 -31.36 -12.905) !important";
+        QTest::newRow("currentcolor unchanged") << "currentcolor" << int(F::Hex) << "currentcolor";
+        QTest::newRow("no colour unchanged") << "var(--c)" << int(F::Oklch) << "var(--c)";
+    }
+    void colourInForm()
+    {
+        QFETCH(QString, value);
+        QFETCH(int, form);
+        QFETCH(QString, expected);
+        QCOMPARE(ValueText::colourInForm(value, ValueText::ColourForm(form), false), expected);
+    }
+
+    void hexUpperCase_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("fallback");
+        QTest::addColumn<bool>("upper");
+        QTest::newRow("lower") << "a { color: #abc; background: #FFF; border-color: #0a0b0c }" << true
+                               << false;
+        QTest::newRow("upper") << "a { color: #ABC } b { color: #12345F }" << false << true;
+        QTest::newRow("digits only: fallback") << "a { color: #123 }" << false << false;
+        QTest::newRow("ids are no colours") << "#header, #Fade1 { color: #ABCDEF }" << false << true;
+        QTest::newRow("none: fallback") << "a { color: red }" << true << true;
+    }
+    void hexUpperCase()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, fallback);
+        QFETCH(bool, upper);
+        QCOMPARE(ValueText::hexUpperCase(text, fallback), upper);
+    }
+
+    // WCAG 2.x ratios as colorjs.io's contrast(..., "WCAG21") gives them (the colour
+    // gamut-mapped into sRGB, a translucent one mixed over the background in sRGB).
+    void contrastRatio_data()
+    {
+        QTest::addColumn<QString>("colour");
+        QTest::addColumn<QString>("background");
+        QTest::addColumn<double>("ratio");
+        QTest::newRow("black on white") << "#000"
+                                        << "#fff" << 21.0;
+        QTest::newRow("white on white") << "white"
+                                        << "#fff" << 1.0;
+        QTest::newRow("white on black, either way round") << "#fff"
+                                                          << "#000" << 21.0;
+        QTest::newRow("#767676 on white: just AA") << "#767676"
+                                                   << "#fff" << 4.542;
+        QTest::newRow("#777 on white: just not") << "#777"
+                                                 << "#fff" << 4.478;
+        QTest::newRow("half-transparent black on white") << "rgb(0 0 0 / .5)"
+                                                         << "#fff" << 3.977;
+        QTest::newRow("oklch") << "oklch(0.5 0 0)"
+                               << "white" << 6.0;
+        QTest::newRow("p3 red outside sRGB, as shown") << "color(display-p3 1 0 0)"
+                                                       << "white" << 3.957;
+    }
+    void contrastRatio()
+    {
+        QFETCH(QString, colour);
+        QFETCH(QString, background);
+        QFETCH(double, ratio);
+        const double measured = ValueText::contrastRatio(colourOf(colour.toUtf8().constData()),
+                                                         colourOf(background.toUtf8().constData()));
+        QVERIFY2(std::abs(measured - ratio) < 0.015, qPrintable(QString::number(measured)));
+        QCOMPARE(ValueText::contrastRatio(colourOf("currentcolor"), colourOf("#fff")), 0.0);
     }
 
     void labelProblem_data()

@@ -256,6 +256,67 @@ private slots:
         QCOMPARE(swatches[3].color, QColor(0, 128, 255));
     }
 
+    // Every colour form gets its swatch, with the colour as the screen shows it; a value
+    // of several colours one for each, light-dark() one with both sides; colours
+    // without a fixed value none.
+    void swatchesForEveryForm_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("colourText"); // empty: no swatch
+        QTest::addColumn<QColor>("colour");
+        QTest::addColumn<QColor>("dark");
+        QTest::newRow("oklch") << "oklch(70% 0.1 200)"
+                               << "oklch(70% 0.1 200)" << QColor(64, 177, 183) << QColor();
+        QTest::newRow("hex with alpha") << "#0af8"
+                                        << "#0af8" << QColor(0, 170, 255, 136) << QColor();
+        QTest::newRow("hsl with alpha") << "hsl(200 50% 50% / .5)"
+                                        << "hsl(200 50% 50% / .5)" << QColor(64, 149, 191, 128) << QColor();
+        QTest::newRow("p3 outside sRGB: mapped")
+            << "1px solid color(display-p3 1 0 0)"
+            << "color(display-p3 1 0 0)" << QColor(255, 11, 12) << QColor();
+        QTest::newRow("lab") << "lab(50 0 0)"
+                             << "lab(50 0 0)" << QColor(119, 119, 119) << QColor();
+        QTest::newRow("hwb") << "hwb(0 0% 0%)"
+                             << "hwb(0 0% 0%)" << QColor(255, 0, 0) << QColor();
+        QTest::newRow("color-mix, nested")
+            << "color-mix(in srgb, rgb(255 0 0) 50%, blue)"
+            << "color-mix(in srgb, rgb(255 0 0) 50%, blue)" << QColor(128, 0, 128) << QColor();
+        QTest::newRow("light-dark both")
+            << "light-dark(#fff, #000)"
+            << "light-dark(#fff, #000)" << QColor(Qt::white) << QColor(Qt::black);
+        QTest::newRow("relative") << "oklch(from #0af l c h)"
+                                  << "oklch(from #0af l c h)" << QColor(0, 170, 255) << QColor();
+        QTest::newRow("transparent") << "transparent"
+                                     << "transparent" << QColor(0, 0, 0, 0) << QColor();
+        QTest::newRow("currentcolor: none") << "currentcolor"
+                                            << "" << QColor() << QColor();
+        QTest::newRow("var(): none") << "var(--c)"
+                                     << "" << QColor() << QColor();
+        QTest::newRow("not a colour: none") << "oklch(1 2)"
+                                            << "" << QColor() << QColor();
+        QTest::newRow("system colour: none") << "Canvas"
+                                             << "" << QColor() << QColor();
+    }
+    void swatchesForEveryForm()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, colourText);
+        QFETCH(QColor, colour);
+        QFETCH(QColor, dark);
+        const QString line = QStringLiteral("a { x: ") + value + QStringLiteral("; }");
+        std::vector<CssColouring::Swatch> swatches;
+        CssColouring::LineScanner scanner;
+        scanner.scan(line, nullptr, &swatches);
+        if (colourText.isEmpty()) {
+            QCOMPARE(swatches.size(), size_t(0));
+            return;
+        }
+        QVERIFY(!swatches.empty());
+        QCOMPARE(line.sliced(swatches[0].start, swatches[0].length), colourText);
+        QCOMPARE(swatches[0].color, colour);
+        QCOMPARE(swatches[0].dark, dark);
+    }
+
     // Only lines that are shown get colours; lines far below get theirs when they are
     // scrolled to, from the states of the lines above them.
     void coloursFollowTheView()

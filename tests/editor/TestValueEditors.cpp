@@ -1,3 +1,5 @@
+#include "ColourTool.h"
+#include "DeclarationSwatchDelegate.h"
 #include "DialogAnswerer.h"
 #include "DocumentEdits.h"
 #include "EditorFixture.h"
@@ -6,19 +8,25 @@
 #include "TCSpinEdit.h"
 #include "TMainForm.h"
 #include "TZEBColorButton.h"
+#include "TZEBColorButtonPalette.h"
 #include "TestRegistry.h"
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QColorDialog>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QToolButton>
 
 using namespace EditorFixture;
 
@@ -36,6 +44,25 @@ std::unique_ptr<TMainForm> clickedOn(const QTemporaryDir &dir, const QString &la
     clickNode(*form, findNode(*form, QStringLiteral("P"), label));
     form->document().setModified(false);
     return form;
+}
+
+// A main window with the standard sheet `sheet` open and the declaration `label` of its
+// rule `.c` clicked.
+std::unique_ptr<TMainForm> clickedOnC(const QTemporaryDir &dir, const QString &label, const QByteArray &sheet)
+{
+    const QString path = dir.filePath(QStringLiteral("sheet.css"));
+    writeFile(path, sheet);
+    auto form = startMainWindow(path);
+    if (!form)
+        return nullptr;
+    clickNode(*form, findNode(*form, QStringLiteral(".c"), label));
+    return form;
+}
+
+QString onlyLabelOfC(TMainForm &form)
+{
+    const QStringList labels = attributeLabels(form, QStringLiteral(".c"));
+    return labels.size() == 1 ? labels.first() : labels.join(QLatin1Char('|'));
 }
 
 QString onlyLabelOfP(TMainForm &form)
@@ -255,6 +282,220 @@ private slots:
         form->ColorButton->setColor(colour);
         QCOMPARE(onlyLabelOfP(*form), labelAfter);
         QVERIFY(form->document().isModified());
+    }
+
+    // In standard CSS a pick writes the colour in the value's own form, with its alpha
+    // and the rest of the value; Save writes that text and nothing else changes.
+    void colourButtonKeepsTheForm_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<uint>("picked");
+        QTest::addColumn<QString>("written");
+        QTest::newRow("oklch") << "oklch(70% 0.1 200)" << 0x000000FFu << "oklch(0.62796 0.25768 29.234)";
+        QTest::newRow("short hex with alpha") << "#0af8" << 0x00332211u << "#1238";
+        QTest::newRow("hsl with alpha") << "hsl(200 50% 50% / .5)" << 0x000000FFu << "hsl(0 100% 50% / 0.5)";
+        QTest::newRow("p3 after other parts") << "1px solid color(display-p3 1 0 0)" << 0x00008000u
+                                              << "1px solid color(display-p3 0.216037 0.494182 0.131513)";
+        QTest::newRow("name: hex in the file's case") << "red" << 0x00EFCDABu << "#abcdef";
+    }
+    void colourButtonKeepsTheForm()
+    {
+        QFETCH(QString, value);
+        QFETCH(uint, picked);
+        QFETCH(QString, written);
+        QTemporaryDir dir;
+        const QByteArray sheet = "a { border-color: #fff #eee }\n.c { color: " + value.toUtf8() + " }\n";
+        const auto form = clickedOnC(dir, QStringLiteral("color: ") + value, sheet);
+        QVERIFY(form);
+        QVERIFY(form->ColorButton->isEnabled());
+        QVERIFY(form->ColorButton->hasColor());
+        QVERIFY(!form->document().isModified()); // the click alone writes nothing
+        form->ColorButton->setColor(picked);
+        QCOMPARE(onlyLabelOfC(*form), QStringLiteral("color: ") + written);
+        QVERIFY(written.endsWith(form->ColorInfo->colourText())); // the colour the button edits
+        form->FinishClick();
+        QCOMPARE(readFile(dir.filePath(QStringLiteral("sheet.css"))),
+                 "a { border-color: #fff #eee }\n.c { color: " + written.toUtf8() + " }\n");
+    }
+
+    // The button's menu writes the colour in another form as one step of the history,
+    // which undoes to the exact text; the form written is the one checked.
+    void colourFormMenu()
+    {
+        QTemporaryDir dir;
+        const QString value = QStringLiteral("hsl(200 50% 50% / .5)");
+        const auto form =
+            clickedOnC(dir, QStringLiteral("color: ") + value, ".c { color: " + value.toUtf8() + " }");
+        QVERIFY(form);
+        form->ColorButton->setColor(0x000000FFu); // a pick first: its own step
+        QCOMPARE(onlyLabelOfC(*form), QStringLiteral("color: hsl(0 100% 50% / 0.5)"));
+        QMenu *menu = form->ColorInfo->formMenu();
+        const auto actionFor = [menu](ValueText::ColourForm wanted) -> QAction * {
+            for (QAction *action : menu->actions())
+                if (action->data().toInt() == int(wanted))
+                    return action;
+            return nullptr;
+        };
+        QVERIFY(actionFor(ValueText::ColourForm::Hsl)->isChecked());
+        QVERIFY(actionFor(ValueText::ColourForm::Oklch)->isEnabled());
+
+        // The menu opens on the button as the user opens it.
+        form->ColorButton->customContextMenuRequested(QPoint(5, 5));
+        QTRY_VERIFY(menu->isVisible());
+        menu->setActiveAction(actionFor(ValueText::ColourForm::Oklch));
+        QTest::keyClick(menu, Qt::Key_Return);
+        QTRY_VERIFY(!menu->isVisible());
+        QCOMPARE(onlyLabelOfC(*form), QStringLiteral("color: oklch(0.62796 0.25768 29.234 / 0.5)"));
+        QVERIFY(actionFor(ValueText::ColourForm::Oklch)->isChecked());
+
+        actionFor(ValueText::ColourForm::DisplayP3)->trigger();
+        QCOMPARE(onlyLabelOfC(*form),
+                 QStringLiteral("color: color(display-p3 0.91749 0.200306 0.138575 / 0.5)"));
+
+        QUndoStack &history = form->document().undoStack();
+        history.undo();
+        QCOMPARE(onlyLabelOfC(*form), QStringLiteral("color: oklch(0.62796 0.25768 29.234 / 0.5)"));
+        history.undo();
+        QCOMPARE(onlyLabelOfC(*form), QStringLiteral("color: hsl(0 100% 50% / 0.5)"));
+        history.undo();
+        QCOMPARE(onlyLabelOfC(*form), QStringLiteral("color: ") + value);
+        QVERIFY(!form->document().isModified());
+    }
+
+    // A value without a fixed colour shows "no colour" (not black), writes nothing on
+    // its click, and offers no form; a pick then writes the colour.
+    void noColour_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("afterPick");
+        QTest::newRow("inherit") << "inherit"
+                                 << "#00FF00";
+        QTest::newRow("currentcolor") << "currentcolor"
+                                      << "#00FF00";
+        QTest::newRow("var()") << "var(--accent)"
+                               << "#00FF00";
+    }
+    void noColour()
+    {
+        QFETCH(QString, value);
+        QFETCH(QString, afterPick);
+        QTemporaryDir dir;
+        const auto form =
+            clickedOnC(dir, QStringLiteral("color: ") + value, ".c { color: " + value.toUtf8() + " }");
+        QVERIFY(form);
+        QVERIFY(form->ColorButton->isEnabled());
+        QVERIFY(!form->ColorButton->hasColor());
+        QVERIFY(!form->document().isModified());
+        QCOMPARE(form->ColorInfo->info()->text(), QStringLiteral("No colour"));
+        for (QAction *action : form->ColorInfo->formMenu()->actions())
+            QVERIFY(!action->isEnabled());
+        // The swatch is struck through on white, not black.
+        const QImage shot = form->ColorButton->grab().toImage();
+        const QRect swatch = TZEBColorButton::swatchRect(form->ColorButton->size(), false);
+        QCOMPARE(QColor(shot.pixel(swatch.left() + 3, swatch.top() + 2)), QColor(Qt::white));
+        // Black picked on "no colour" is a change like any other.
+        form->ColorButton->setColor(0x0000FF00u);
+        QCOMPARE(onlyLabelOfC(*form), QStringLiteral("color: ") + afterPick);
+        QVERIFY(form->ColorButton->hasColor());
+    }
+
+    // Beside the button: the WCAG contrast on the background the user picks (white at
+    // first) with its marks for normal and large text.
+    void contrastOnAChosenBackground()
+    {
+        QTemporaryDir dir;
+        const auto form = clickedOnC(dir, QStringLiteral("color: #767676"), ".c { color: #767676 }");
+        QVERIFY(form);
+        ColourTool *info = form->ColorInfo;
+        QVERIFY(std::abs(info->contrast() - 4.542) < 0.015); // colorjs.io: 4.542
+        QCOMPARE(info->info()->text(), QStringLiteral("4.54:1\nAA \u2713 AAA \u2717\nLarge \u2713 \u2713"));
+        QVERIFY(!info->outsideSrgb());
+
+        // A black background, chosen in the real colour dialog.
+        DialogAnswerer answer;
+        answer.on<QColorDialog>([](QColorDialog *dialog) {
+            dialog->setCurrentColor(Qt::black);
+            dialog->accept();
+        });
+        QTest::mouseClick(info->backgroundButton(), Qt::LeftButton);
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QCOMPARE(info->background(), QColor(Qt::black));
+        QVERIFY(std::abs(info->contrast() - 4.623) < 0.015); // colorjs.io: 4.623
+        QVERIFY(info->info()->text().startsWith(QStringLiteral("4.62:1\n")));
+        QVERIFY(!form->document().isModified());
+    }
+
+    // A P3 colour outside sRGB says so beside the button, in the palette's hint for it
+    // and in the title of the colour dialog, which starts at the colour the screen shows.
+    void outsideSrgbSaysSo()
+    {
+        QTemporaryDir dir;
+        const auto form = clickedOnC(dir, QStringLiteral("color: color(display-p3 1 0 0)"),
+                                     ".c { color: color(display-p3 1 0 0) }");
+        QVERIFY(form);
+        QVERIFY(form->ColorInfo->outsideSrgb());
+        QVERIFY(form->ColorInfo->info()->text().endsWith(QStringLiteral("\nOutside sRGB")));
+        QCOMPARE(form->ColorButton->color(), 0x000C0BFFu); // #ff0b0c
+        QTest::mouseClick(form->ColorButton, Qt::LeftButton, {}, QPoint(8, 8));
+        QTRY_VERIFY(form->ColorButton->paletteWindow());
+        TZEBColorButtonPalette *palette = form->ColorButton->paletteWindow();
+        QCOMPARE(palette->otherColor(), 0x000C0BFFu);
+        QVERIFY(palette->GetColorHintText(QPoint(0, 0))
+                    .endsWith(QStringLiteral("\ncolor(display-p3 1 0 0) (outside sRGB)")));
+        QString title;
+        QColor started;
+        DialogAnswerer answer;
+        answer.on<QColorDialog>([&](QColorDialog *dialog) {
+            title = dialog->windowTitle();
+            started = dialog->currentColor();
+            DialogAnswerer::cancel(dialog);
+        });
+        palette->btnOther()->click();
+        QVERIFY2(answer.done(), qPrintable(answer.report()));
+        QVERIFY2(title.endsWith(QStringLiteral("color(display-p3 1 0 0) (outside sRGB, shown as #ff0b0c)")),
+                 qPrintable(title));
+        QCOMPARE(started, QColor(0xff, 0x0b, 0x0c));
+        form->ColorButton->paletteWindow()->close();
+        QVERIFY(!form->document().isModified());
+    }
+
+    // A colour declaration shows a swatch of its colour in its row of the element
+    // tree; light-dark() both sides; a row without a colour none.
+    void elementTreeSwatches()
+    {
+        QTemporaryDir dir;
+        const auto form = clickedOnC(dir, QStringLiteral("margin: 1px"),
+                                     ".c { color: oklch(0.7 0.1 30); color: light-dark(#f00, #00f); "
+                                     "margin: 1px; border-color: var(--c) }");
+        QVERIFY(form);
+        ElementsTreeView *tree = form->Elements;
+        QVERIFY(qobject_cast<DeclarationSwatchDelegate *>(tree->itemDelegate()));
+        tree->setCurrentIndex(QModelIndex()); // no row drawn selected
+        const QImage shot = tree->viewport()->grab().toImage();
+        // The pixels of a colour in the row of a declaration.
+        const auto pixelsIn = [&](const QString &label, const QColor &colour) {
+            const QRect row = tree->visualRect(findNode(*form, QStringLiteral(".c"), label));
+            int count = 0;
+            for (int y = row.top(); y <= row.bottom(); ++y)
+                for (int x = 0; x < shot.width(); ++x)
+                    count += QColor(shot.pixel(x, y)) == colour;
+            return count;
+        };
+        const QColor oklch(0xd5, 0x86, 0x79); // oklch(0.7 0.1 30) in sRGB
+        QVERIFY(pixelsIn(QStringLiteral("color: oklch(0.7 0.1 30)"), oklch) >= 16);
+        const QString both = QStringLiteral("color: light-dark(#f00, #00f)");
+        QVERIFY(pixelsIn(both, Qt::red) >= 8);
+        QVERIFY(pixelsIn(both, Qt::blue) >= 8);
+        // Rows without a colour are drawn exactly as a plain delegate draws them.
+        QStyledItemDelegate plain;
+        tree->setItemDelegate(&plain);
+        const QImage plainShot = tree->viewport()->grab().toImage();
+        const auto rowOf = [&](const QImage &image, const QString &label) {
+            return image.copy(tree->visualRect(findNode(*form, QStringLiteral(".c"), label)));
+        };
+        for (const QString &label : {QStringLiteral("margin: 1px"), QStringLiteral("border-color: var(--c)")})
+            QCOMPARE(rowOf(shot, label), rowOf(plainShot, label));
+        QVERIFY(rowOf(shot, both) != rowOf(plainShot, both));
     }
 
     void inPlaceLabelEdits_data()
