@@ -391,6 +391,9 @@ struct ConditionReader
             }
         }
         const MediaFeature *feature = findFeature(name);
+        if (!feature && (written.startsWith(u"min-") || written.startsWith(u"max-")) &&
+            findFeature(QStringView(written).sliced(4)))
+            return fail(QStringLiteral("%1 takes no min- or max-").arg(written.sliced(4)));
         if (!feature)
             return unknownFeature(written);
         if (t.atEnd()) {

@@ -285,7 +285,9 @@ struct SelectorCheck::Reader
         } else if (!check.m_names.contains(written) &&
                    !(!element && !function && isLegacyPseudoElement(name))) {
             const QString kind = element ? QStringLiteral("pseudo-element") : QStringLiteral("pseudo-class");
-            const QString close = closestName(written, check.m_list);
+            // The same name with or without its parentheses first: ":not" for ":not()".
+            const QString other = function ? written.chopped(2) : written + QStringLiteral("()");
+            const QString close = check.m_names.contains(other) ? other : closestName(written, check.m_list);
             return fail(close.isEmpty()
                             ? QStringLiteral("unknown %1 %2").arg(kind, written)
                             : QStringLiteral("unknown %1 %2 (did you mean %3?)").arg(kind, written, close));
