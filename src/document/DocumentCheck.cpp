@@ -325,6 +325,25 @@ void DocumentCheck::checkTree(const ElementNodes &nodes, Walk &walk) const
             gather(*node);
             m_check.checkBlock(m_block, contextOf(*node), walk.form, m_findings);
             const bool keyframe = isKeyframes(node->parent);
+            // Which later shorthand of the same rule overrides each declaration (-1: none).
+            std::vector<QString> names;
+            std::vector<int> overriddenBy;
+            if (walk.hints.contains(Kind::ShorthandOverride)) {
+                names.reserve(node->attributes.size());
+                for (const AttributeNode &attribute : node->attributes)
+                    names.push_back(attribute.name().trimmed().toString().toLower());
+                overriddenBy.assign(names.size(), -1);
+                for (size_t j = 1; j < names.size(); ++j) {
+                    const auto found = shorthands().constFind(names[j]);
+                    if (found == shorthands().cend())
+                        continue;
+                    for (size_t i = 0; i < j; ++i)
+                        if (overriddenBy[i] < 0 && found->contains(names[i]))
+                            overriddenBy[i] = int(j);
+                }
+            } else {
+                overriddenBy.assign(node->attributes.size(), -1);
+            }
             for (size_t i = 0; i < m_findings.size(); ++i) {
                 const AttributeNode &attribute = node->attributes[i];
                 if (m_findings[i] && saysDropped(m_findings[i].kind) && guardedBySupports(*node, attribute))
@@ -337,20 +356,15 @@ void DocumentCheck::checkTree(const ElementNodes &nodes, Walk &walk) const
                         m_findings[i] = {Kind::ImportantInKeyframes,
                                          QStringLiteral("ignored by browsers: !important inside @keyframes")};
                 }
-                if (!m_findings[i] && hintsOn && walk.hints.contains(Kind::ShorthandOverride)) {
-                    const QString longhand = attribute.name().trimmed().toString().toLower();
-                    for (size_t j = i + 1; j < node->attributes.size() && !m_findings[i]; ++j) {
-                        const AttributeNode &later = node->attributes[j];
-                        const QString shorthand = later.name().trimmed().toString().toLower();
-                        const auto found = shorthands().constFind(shorthand);
-                        if (found != shorthands().cend() && found->contains(longhand))
-                            m_findings[i] = {
-                                Kind::ShorthandOverride,
-                                later.line > 0
-                                    ? QStringLiteral("%1 on line %2 overrides %3")
-                                          .arg(shorthand, QString::number(later.line), longhand)
-                                    : QStringLiteral("the later %1 overrides %2").arg(shorthand, longhand)};
-                    }
+                if (!m_findings[i] && overriddenBy[i] >= 0) {
+                    const AttributeNode &later = node->attributes[size_t(overriddenBy[i])];
+                    const QString &shorthand = names[size_t(overriddenBy[i])];
+                    m_findings[i] = {
+                        Kind::ShorthandOverride,
+                        later.line > 0
+                            ? QStringLiteral("%1 on line %2 overrides %3")
+                                  .arg(shorthand, QString::number(later.line), names[i])
+                            : QStringLiteral("the later %1 overrides %2").arg(shorthand, names[i])};
                 }
                 if (!m_findings[i] && hintsOn && walk.hints.contains(Kind::UndefinedVariable) &&
                     !walk.customProperties.isEmpty()) {
