@@ -257,6 +257,10 @@ struct ConditionReader
     ConditionKind kind;
     const SelectorCheck &selectors;
     QString error;
+    int depth = 0; // parentheses around the condition being read
+    // Conditions nested deeper than any sheet writes them are left to the browser, so
+    // that no text can exhaust the stack.
+    static constexpr int MaxDepth = 64;
 
     bool fail(const QString &message)
     {
@@ -339,8 +343,15 @@ struct ConditionReader
         if (inner.atEnd())
             return fail(QStringLiteral("empty parentheses"));
         const Token &first = inner.token();
-        if (first.type == TokenType::OpenParen || first.type == TokenType::Function || inner.word() == u"not")
-            return condition(inner, true);
+        if (first.type == TokenType::OpenParen || first.type == TokenType::Function ||
+            inner.word() == u"not") {
+            if (depth >= MaxDepth)
+                return true;
+            ++depth;
+            const bool read = condition(inner, true);
+            --depth;
+            return read;
+        }
         if (kind == ConditionKind::Media)
             return mediaFeature(inner);
         // A declaration or anything else ("general enclosed") is read: it is only false.

@@ -32,6 +32,7 @@ QStringView vendorOf(QStringView name)
 // error; remembers the vendor prefixes each selector of the list uses.
 struct SelectorCheck::Reader
 {
+    static constexpr int MaxDepth = 32;
     const SelectorCheck &check;
     QStringView text;
     std::vector<Token> tokens;
@@ -40,6 +41,7 @@ struct SelectorCheck::Reader
     // Per selector of the top-level list: the vendor prefixes it uses, and one name.
     std::vector<QStringList> vendors;
     QString vendorName;
+    int depth = 0; // functional pseudo-classes around these tokens
 
     bool atEnd() const { return at >= tokens.size(); }
     const Token &token() const { return tokens[at]; }
@@ -74,7 +76,7 @@ struct SelectorCheck::Reader
     // The tokens of [from, to): the argument of a functional pseudo-class.
     Reader sub(size_t from, size_t to) const
     {
-        Reader r{check, text, {}, 0, {}, {}, {}};
+        Reader r{check, text, {}, 0, {}, {}, {}, depth + 1};
         r.tokens.assign(tokens.begin() + qsizetype(from), tokens.begin() + qsizetype(to));
         return r;
     }
@@ -301,7 +303,9 @@ struct SelectorCheck::Reader
                 return fail(QStringLiteral("%1 needs an argument").arg(written));
             // :not() and :has() take selector lists that must be valid; :is() and
             // :where() forgive what they cannot read; other arguments are not judged.
-            if (vendor.isEmpty() && (name == u"not" || name == u"has")) {
+            // Arguments nested deeper than any sheet writes them are left to the browser,
+            // so that no text can exhaust the stack.
+            if (vendor.isEmpty() && (name == u"not" || name == u"has") && depth < MaxDepth) {
                 inner.at = 0;
                 if (!inner.list(name == u"has", false))
                     return fail(QStringLiteral("in %1: %2").arg(written, inner.error));
@@ -334,7 +338,7 @@ void SelectorCheck::addName(const QString &name)
 
 SelectorCheck::Result SelectorCheck::check(QStringView selectors, bool nested) const
 {
-    Reader reader{*this, selectors, {}, 0, {}, {}, {}};
+    Reader reader{*this, selectors, {}, 0, {}, {}, {}, 0};
     Css::Tokenizer tokenizer(selectors);
     for (Token t = tokenizer.next(); t.type != TokenType::EndOfFile; t = tokenizer.next())
         if (t.type != TokenType::Comment)

@@ -176,6 +176,25 @@ QString trimmedSelector(QStringView label)
     return label.toString().simplified();
 }
 
+// Calls `visit` for every node at any depth, in file order (each node before its child
+// nodes): a stack of the lists being gone through, not calls within calls, so that a
+// sheet of any depth is walked without running out of stack.
+template<typename Visit> void forEachNode(const ElementNodes &top, Visit visit)
+{
+    std::vector<std::pair<const ElementNodes *, size_t>> lists{{&top, 0}};
+    while (!lists.empty()) {
+        const ElementNodes &nodes = *lists.back().first;
+        if (lists.back().second == nodes.size()) {
+            lists.pop_back();
+            continue;
+        }
+        const auto &node = nodes[lists.back().second++];
+        visit(*node);
+        if (!node->children.empty())
+            lists.push_back({&node->children, 0});
+    }
+}
+
 } // namespace
 
 // What one run of checkDocument carries through the tree.
@@ -306,11 +325,12 @@ DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &nod
     return finding;
 }
 
-void DocumentCheck::checkTree(const ElementNodes &nodes, Walk &walk) const
+void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
 {
     using Kind = DeclarationCheck::Kind;
     const bool hintsOn = !walk.hints.isEmpty();
-    for (const auto &node : nodes) {
+    forEachNode(top, [&](const ElementNode &item) {
+        const ElementNode *node = &item;
         // In the editor's own form the catalogue's rules stand in the tree without
         // declarations; they are not written, so not judged.
         const bool written = walk.form == DeclarationCheck::Form::Standard || !node->attributes.empty() ||
@@ -318,8 +338,7 @@ void DocumentCheck::checkTree(const ElementNodes &nodes, Walk &walk) const
         if (walk.options.nodes && written) {
             DeclarationCheck::Finding own = checkNodeItself(*node);
             if (own)
-                walk.out.push_back(
-                    {node.get(), -1, node->line, node->column, own.kind, std::move(own.reason)});
+                walk.out.push_back({node, -1, node->line, node->column, own.kind, std::move(own.reason)});
         }
         if (!node->attributes.empty()) {
             gather(*node);
@@ -382,12 +401,11 @@ void DocumentCheck::checkTree(const ElementNodes &nodes, Walk &walk) const
                 }
                 if (!m_findings[i])
                     continue;
-                walk.out.push_back({node.get(), int(i), attribute.line, attribute.column, m_findings[i].kind,
+                walk.out.push_back({node, int(i), attribute.line, attribute.column, m_findings[i].kind,
                                     std::move(m_findings[i].reason)});
             }
         }
-        checkTree(node->children, walk);
-    }
+    });
 }
 
 // @charset, @import and @namespace count only at the start of a sheet: @charset first,
@@ -430,46 +448,54 @@ void DocumentCheck::checkStatements(const ElementNodes &nodes, std::vector<Findi
     }
 }
 
-// The hints over the nodes of one context: an empty rule, the same selector twice.
-void DocumentCheck::checkHints(const ElementNode *parent, const ElementNodes &nodes, Walk &walk) const
+// The hints over the nodes of each context: an empty rule, the same selector twice. The
+// contexts are gone through from a list of those still to do, not calls within calls.
+void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
 {
     using Kind = DeclarationCheck::Kind;
+    std::vector<std::pair<const ElementNode *, const ElementNodes *>> contexts{{nullptr, &top}};
     QHash<QString, const ElementNode *> selectors;
-    for (const auto &node : nodes) {
-        if (node->kind == NodeKind::Rule && node->hasSource()) {
-            if (walk.hints.contains(Kind::EmptyRule) && node->attributes.empty() && node->children.empty())
-                walk.out.push_back({node.get(), -1, node->line, node->column, Kind::EmptyRule,
-                                    QStringLiteral("an empty rule")});
-            if (walk.hints.contains(Kind::DuplicateSelector) && !isKeyframes(parent)) {
-                const QString key = trimmedSelector(node->label);
-                const auto seen = selectors.constFind(key);
-                if (seen != selectors.cend())
-                    walk.out.push_back({node.get(), -1, node->line, node->column, Kind::DuplicateSelector,
-                                        (*seen)->line > 0
-                                            ? QStringLiteral("the same selector as line %1 in this context")
-                                                  .arg((*seen)->line)
-                                            : QStringLiteral("the same selector as an earlier rule in "
-                                                             "this context")});
-                else
-                    selectors.insert(key, node.get());
+    while (!contexts.empty()) {
+        const auto [parent, nodes] = contexts.back();
+        contexts.pop_back();
+        selectors.clear();
+        for (const auto &node : *nodes) {
+            if (node->kind == NodeKind::Rule && node->hasSource()) {
+                if (walk.hints.contains(Kind::EmptyRule) && node->attributes.empty() &&
+                    node->children.empty())
+                    walk.out.push_back({node.get(), -1, node->line, node->column, Kind::EmptyRule,
+                                        QStringLiteral("an empty rule")});
+                if (walk.hints.contains(Kind::DuplicateSelector) && !isKeyframes(parent)) {
+                    const QString key = trimmedSelector(node->label);
+                    const auto seen = selectors.constFind(key);
+                    if (seen != selectors.cend())
+                        walk.out.push_back(
+                            {node.get(), -1, node->line, node->column, Kind::DuplicateSelector,
+                             (*seen)->line > 0
+                                 ? QStringLiteral("the same selector as line %1 in this context")
+                                       .arg((*seen)->line)
+                                 : QStringLiteral("the same selector as an earlier rule in this context")});
+                    else
+                        selectors.insert(key, node.get());
+                }
             }
+            if (!node->children.empty())
+                contexts.push_back({node.get(), &node->children});
         }
-        checkHints(node.get(), node->children, walk);
     }
 }
 
 namespace {
 
-void collectCustomProperties(const ElementNodes &nodes, QSet<QString> &names)
+void collectCustomProperties(const ElementNodes &top, QSet<QString> &names)
 {
-    for (const auto &node : nodes) {
-        for (const AttributeNode &attribute : node->attributes)
+    forEachNode(top, [&names](const ElementNode &node) {
+        for (const AttributeNode &attribute : node.attributes)
             if (attribute.name().trimmed().startsWith(u"--"))
                 names.insert(attribute.name().trimmed().toString());
-        if (node->kind == NodeKind::AtRule && AtRuleCheck::nameOf(node->label) == u"property")
-            names.insert(AtRuleCheck::preludeOf(node->label).toString());
-        collectCustomProperties(node->children, names);
-    }
+        if (node.kind == NodeKind::AtRule && AtRuleCheck::nameOf(node.label) == u"property")
+            names.insert(AtRuleCheck::preludeOf(node.label).toString());
+    });
 }
 
 } // namespace
@@ -492,6 +518,6 @@ std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleShee
     if (options.nodes)
         checkStatements(model.elements(), out);
     if (!walk.hints.isEmpty())
-        checkHints(nullptr, model.elements(), walk);
+        checkHints(model.elements(), walk);
     return out;
 }

@@ -79,9 +79,9 @@ private:
     void gather(const ElementNode &node) const;
     // An unknown descriptor of an at-rule with declarations (@font-face...).
     DeclarationCheck::Finding descriptorFinding(const ElementNode &node, int attribute) const;
-    void checkTree(const ElementNodes &nodes, Walk &walk) const;
+    void checkTree(const ElementNodes &top, Walk &walk) const;
     void checkStatements(const ElementNodes &nodes, std::vector<Finding> &out) const;
-    void checkHints(const ElementNode *parent, const ElementNodes &nodes, Walk &walk) const;
+    void checkHints(const ElementNodes &top, Walk &walk) const;
 
     DeclarationCheck m_check;
     SelectorCheck m_selectors;
