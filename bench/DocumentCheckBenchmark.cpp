@@ -81,6 +81,26 @@ void BM_CheckRealSheet(benchmark::State &state)
 }
 BENCHMARK(BM_CheckRealSheet)->Unit(benchmark::kMillisecond);
 
+// The two checks the window makes after a read: the tree's marks (declarations alone)
+// and the problems list (everything, hints included).
+void BM_WindowChecksRealSheet(benchmark::State &state)
+{
+    Editor &e = editor();
+    const QString text = realSheet();
+    read(e, text, state);
+    DocumentCheck::Options marks;
+    marks.nodes = false;
+    DocumentCheck::Options problems;
+    problems.hints = DocumentCheck::allHints();
+    size_t findings = 0;
+    for (auto _ : state) {
+        findings = e.check.checkDocument(e.document.elements(), marks).size();
+        findings += e.check.checkDocument(e.document.elements(), problems).size();
+    }
+    setCounters(state, text, findings);
+}
+BENCHMARK(BM_WindowChecksRealSheet)->Unit(benchmark::kMillisecond);
+
 // A fresh check, as loomcss makes one per run: the syntaxes are read and compiled anew.
 void BM_FirstCheckRealSheet(benchmark::State &state)
 {

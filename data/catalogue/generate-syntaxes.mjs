@@ -85,3 +85,21 @@ const write = (file, header, rows) => {
 };
 write('property-syntaxes.csv', 'Property,Syntax', ordered.map((n) => [n, clean(properties[n].syntax)]));
 write('named-syntaxes.csv', 'Name,Syntax', [...reached].sort().map((n) => [n, clean(syntaxes[n].syntax)]));
+
+// selector-names.csv (Name,Syntax): the pseudo-classes and pseudo-elements mdn-data lists
+// (":hover", ":nth-child()", "::before"), functional ones with "()", for the selector
+// check; vendor ones are left out (the check accepts every vendor name).
+const selectors = load('selectors.json');
+const pseudoNames = Object.keys(selectors)
+  .filter((n) => /^::?[a-z]/.test(n))
+  .sort();
+write('selector-names.csv', 'Name,Syntax', pseudoNames.map((n) => [n, clean(selectors[n].syntax)]));
+
+// descriptor-syntaxes.csv (Descriptor,Syntax): the descriptors of the at-rules that take
+// declarations, as "@font-face font-display", with their value syntaxes.
+const atRules = load('at-rules.json');
+const descriptorRows = [];
+for (const rule of Object.keys(atRules).sort())
+  for (const name of Object.keys(atRules[rule].descriptors ?? {}).sort())
+    descriptorRows.push([`${rule} ${name}`, clean(atRules[rule].descriptors[name].syntax)]);
+write('descriptor-syntaxes.csv', 'Descriptor,Syntax', descriptorRows);

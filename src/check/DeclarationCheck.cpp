@@ -383,3 +383,42 @@ void DeclarationCheck::checkBlock(std::span<const Declaration> block, Context co
                                           block[std::size_t(later)], owns[std::size_t(later)]);
     }
 }
+
+const char *DeclarationCheck::kindName(Kind kind)
+{
+    switch (kind) {
+    case Kind::None:
+        break;
+    case Kind::UnknownProperty:
+        return "unknown";
+    case Kind::InvalidValue:
+        return "invalid";
+    case Kind::QuotedValue:
+        return "quoted";
+    case Kind::Overridden:
+        return "overridden";
+    case Kind::InvalidSelector:
+        return "selector";
+    case Kind::VendorSelector:
+        return "vendor-selector";
+    case Kind::UnknownAtRule:
+        return "unknown-at-rule";
+    case Kind::InvalidPrelude:
+        return "prelude";
+    case Kind::UnknownDescriptor:
+        return "descriptor";
+    case Kind::IgnoredStatement:
+        return "ignored-statement";
+    case Kind::ShorthandOverride:
+        return "shorthand-override";
+    case Kind::DuplicateSelector:
+        return "duplicate-selector";
+    case Kind::EmptyRule:
+        return "empty-rule";
+    case Kind::ImportantInKeyframes:
+        return "important-in-keyframes";
+    case Kind::UndefinedVariable:
+        return "undefined-variable";
+    }
+    return "none";
+}

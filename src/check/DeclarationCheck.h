@@ -24,7 +24,24 @@ public:
         InvalidValue,    // the value does not match the property's syntax
         QuotedValue,     // editor's form: display="flex", which is valid unquoted
         Overridden,      // "overridden by line 14"
+        // What stands around declarations (the document's check finds these):
+        InvalidSelector,   // "a browser drops this whole rule: unknown pseudo-class :hovr"
+        VendorSelector,    // a vendor pseudo-class in a list: the other engines drop the rule
+        UnknownAtRule,     // "@medai"
+        InvalidPrelude,    // an @media, @supports, @import... prelude a browser cannot read
+        UnknownDescriptor, // a name that @font-face, @property... do not take
+        IgnoredStatement,  // "ignored by browsers: @import after rules"
+        // Hints: lighter marks, each of which can be switched off.
+        ShorthandOverride, // "padding on line 3 overrides padding-top"
+        DuplicateSelector, // the same selector twice in one context
+        EmptyRule,
+        ImportantInKeyframes,
+        UndefinedVariable, // var(--x) without fallback, --x defined nowhere in the sheet
     };
+    // Whether a kind is a hint rather than something a browser drops or overrides.
+    static bool isHint(Kind kind) { return kind >= Kind::ShorthandOverride; }
+    // The kind's short name in reports ("unknown", "selector", "empty-rule"...).
+    static const char *kindName(Kind kind);
 
     struct Finding
     {

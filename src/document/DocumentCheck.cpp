@@ -3,6 +3,8 @@
 #include "CssTokenizer.h"
 
 #include <QDir>
+#include <QHash>
+#include <QSet>
 
 namespace {
 
@@ -28,11 +30,230 @@ bool guardedBySupports(const ElementNode &node, const AttributeNode &attribute)
     return false;
 }
 
+bool isKeyframes(const ElementNode *node)
+{
+    if (!node || node->kind != NodeKind::Block)
+        return false;
+    const QString name = AtRuleCheck::nameOf(node->label);
+    return name == u"keyframes" || (name.startsWith(u'-') && name.endsWith(u"-keyframes"));
+}
+
+// Whether a rule stands inside a style rule, at any depth (where its selectors are
+// relative to that rule's).
+bool isNested(const ElementNode &node)
+{
+    for (const ElementNode *up = node.parent; up; up = up->parent)
+        if (up->kind == NodeKind::Rule)
+            return true;
+    return false;
+}
+
+// A keyframe's selectors: from, to or a percentage from 0% to 100%, separated by commas.
+QString keyframeSelectorProblem(QStringView selectors)
+{
+    for (QStringView part : selectors.split(u',')) {
+        part = part.trimmed();
+        const QString word = part.toString().toLower();
+        if (word == u"from" || word == u"to")
+            continue;
+        Css::Tokenizer tokenizer(part);
+        const Css::Token token = tokenizer.next();
+        if (token.type == Css::TokenType::Percentage && token.length == part.size()) {
+            const double percent = Css::numberValue(part, token);
+            if (percent >= 0 && percent <= 100)
+                continue;
+        }
+        return QStringLiteral(
+                   "a browser drops this keyframe: %1 is not from, to or a percentage from 0%% to 100%%")
+            .arg(part.isEmpty() ? QStringLiteral("an empty selector") : part.toString())
+            .replace(QStringLiteral("%%"), QStringLiteral("%"));
+    }
+    return {};
+}
+
+// The longhands each common shorthand sets: a shorthand written after one of them in
+// the same rule overrides it.
+const QHash<QString, QStringList> &shorthands()
+{
+    static const QHash<QString, QStringList> table = [] {
+        QHash<QString, QStringList> t;
+        const auto sides = [](const QString &before, const QString &after) {
+            QStringList list;
+            for (const char *side : {"top", "right", "bottom", "left"})
+                list << before + QLatin1String(side) + after;
+            return list;
+        };
+        t[QStringLiteral("margin")] = sides(QStringLiteral("margin-"), {});
+        t[QStringLiteral("padding")] = sides(QStringLiteral("padding-"), {});
+        t[QStringLiteral("inset")] = {QStringLiteral("top"), QStringLiteral("right"),
+                                      QStringLiteral("bottom"), QStringLiteral("left")};
+        t[QStringLiteral("border-width")] = sides(QStringLiteral("border-"), QStringLiteral("-width"));
+        t[QStringLiteral("border-style")] = sides(QStringLiteral("border-"), QStringLiteral("-style"));
+        t[QStringLiteral("border-color")] = sides(QStringLiteral("border-"), QStringLiteral("-color"));
+        t[QStringLiteral("border")] =
+            t[QStringLiteral("border-width")] + t[QStringLiteral("border-style")] +
+            t[QStringLiteral("border-color")] +
+            QStringList{QStringLiteral("border-width"), QStringLiteral("border-style"),
+                        QStringLiteral("border-color")};
+        for (const char *side : {"top", "right", "bottom", "left"}) {
+            const QString name = QStringLiteral("border-") + QLatin1String(side);
+            t[name] = {name + QStringLiteral("-width"), name + QStringLiteral("-style"),
+                       name + QStringLiteral("-color")};
+        }
+        t[QStringLiteral("border-radius")] = {
+            QStringLiteral("border-top-left-radius"), QStringLiteral("border-top-right-radius"),
+            QStringLiteral("border-bottom-right-radius"), QStringLiteral("border-bottom-left-radius")};
+        const auto prefixed = [](const QString &prefix, std::initializer_list<const char *> parts) {
+            QStringList list;
+            for (const char *part : parts)
+                list << prefix + QLatin1String(part);
+            return list;
+        };
+        t[QStringLiteral("background")] =
+            prefixed(QStringLiteral("background-"), {"color", "image", "repeat", "position", "position-x",
+                                                     "position-y", "size", "attachment", "origin", "clip"});
+        t[QStringLiteral("font")] =
+            prefixed(QStringLiteral("font-"), {"style", "variant", "weight", "stretch", "size", "family"}) +
+            QStringList{QStringLiteral("line-height")};
+        t[QStringLiteral("flex")] = prefixed(QStringLiteral("flex-"), {"grow", "shrink", "basis"});
+        t[QStringLiteral("outline")] = prefixed(QStringLiteral("outline-"), {"color", "style", "width"});
+        t[QStringLiteral("list-style")] =
+            prefixed(QStringLiteral("list-style-"), {"type", "position", "image"});
+        t[QStringLiteral("transition")] = prefixed(
+            QStringLiteral("transition-"), {"property", "duration", "timing-function", "delay", "behavior"});
+        t[QStringLiteral("animation")] = prefixed(
+            QStringLiteral("animation-"), {"name", "duration", "timing-function", "delay", "iteration-count",
+                                           "direction", "fill-mode", "play-state"});
+        t[QStringLiteral("overflow")] = {QStringLiteral("overflow-x"), QStringLiteral("overflow-y")};
+        t[QStringLiteral("gap")] = {QStringLiteral("row-gap"), QStringLiteral("column-gap")};
+        t[QStringLiteral("text-decoration")] =
+            prefixed(QStringLiteral("text-decoration-"), {"line", "style", "color", "thickness"});
+        t[QStringLiteral("place-items")] = {QStringLiteral("align-items"), QStringLiteral("justify-items")};
+        t[QStringLiteral("place-content")] = {QStringLiteral("align-content"),
+                                              QStringLiteral("justify-content")};
+        t[QStringLiteral("place-self")] = {QStringLiteral("align-self"), QStringLiteral("justify-self")};
+        t[QStringLiteral("columns")] = {QStringLiteral("column-width"), QStringLiteral("column-count")};
+        return t;
+    }();
+    return table;
+}
+
+bool isImportant(QStringView value)
+{
+    value = value.trimmed();
+    const QStringView word = u"important";
+    if (!value.endsWith(word, Qt::CaseInsensitive))
+        return false;
+    value = value.chopped(word.size()).trimmed();
+    return value.endsWith(u'!');
+}
+
+// The custom properties a var() without fallback in a value names.
+void unfallenVariables(QStringView value, QStringList &names)
+{
+    if (!value.contains(u"var(", Qt::CaseInsensitive))
+        return;
+    Css::Tokenizer tokenizer(value);
+    for (Css::Token t = tokenizer.next(); t.type != Css::TokenType::EndOfFile; t = tokenizer.next()) {
+        if (t.type != Css::TokenType::Function ||
+            Css::tokenText(value, t).compare(u"var(", Qt::CaseInsensitive) != 0)
+            continue;
+        Css::Token name = tokenizer.next();
+        while (name.type == Css::TokenType::Whitespace || name.type == Css::TokenType::Comment)
+            name = tokenizer.next();
+        if (name.type != Css::TokenType::Ident)
+            continue;
+        Css::Token after = tokenizer.next();
+        while (after.type == Css::TokenType::Whitespace || after.type == Css::TokenType::Comment)
+            after = tokenizer.next();
+        if (after.type == Css::TokenType::CloseParen)
+            names << Css::tokenText(value, name).toString();
+    }
+}
+
+QString trimmedSelector(QStringView label)
+{
+    return label.toString().simplified();
+}
+
 } // namespace
+
+// What one run of checkDocument carries through the tree.
+struct DocumentCheck::Walk
+{
+    const Options &options;
+    DeclarationCheck::Form form;
+    std::vector<Finding> &out;
+    QSet<DeclarationCheck::Kind> hints;
+    QSet<QString> customProperties; // defined in the sheet (for var() hints)
+};
+
+std::vector<DeclarationCheck::Kind> DocumentCheck::allHints()
+{
+    using Kind = DeclarationCheck::Kind;
+    return {Kind::ShorthandOverride, Kind::DuplicateSelector, Kind::EmptyRule, Kind::ImportantInKeyframes,
+            Kind::UndefinedVariable};
+}
 
 void DocumentCheck::open(const QString &folder)
 {
-    m_check.open(QDir(folder).filePath(QStringLiteral("syntax.db")));
+    const QString path = QDir(folder).filePath(QStringLiteral("syntax.db"));
+    m_check.open(path);
+    m_selectors.open(path);
+    m_atRules.open(path);
+}
+
+DeclarationCheck::Finding DocumentCheck::descriptorFinding(const ElementNode &node, int attribute) const
+{
+    if (node.kind != NodeKind::AtRule || contextOf(node) != DeclarationCheck::Context::Descriptors)
+        return {};
+    const AttributeNode &declaration = node.attributes[size_t(attribute)];
+    if (!declaration.hasValue())
+        return {};
+    const AtRuleCheck::Result result =
+        m_atRules.checkDescriptor(AtRuleCheck::nameOf(node.label), declaration.name());
+    if (!result)
+        return {};
+    return {DeclarationCheck::Kind::UnknownDescriptor, result.reason};
+}
+
+DeclarationCheck::Finding DocumentCheck::checkNodeItself(const ElementNode &node) const
+{
+    using Kind = DeclarationCheck::Kind;
+    if (node.kind == NodeKind::Rule) {
+        if (isKeyframes(node.parent)) {
+            const QString problem = keyframeSelectorProblem(node.label);
+            return problem.isEmpty() ? DeclarationCheck::Finding{}
+                                     : DeclarationCheck::Finding{Kind::InvalidSelector, problem};
+        }
+        if (m_selectors.isEmpty())
+            return {};
+        const SelectorCheck::Result result = m_selectors.check(node.label, isNested(node));
+        if (!result)
+            return {};
+        return {result.problem == SelectorCheck::Problem::Vendor ? Kind::VendorSelector
+                                                                 : Kind::InvalidSelector,
+                result.reason};
+    }
+    const QString name = AtRuleCheck::nameOf(node.label);
+    if (node.parent && node.kind == NodeKind::Statement &&
+        (name == u"import" || name == u"namespace" || name == u"charset"))
+        return {Kind::IgnoredStatement, QStringLiteral("ignored by browsers: @%1 inside a block").arg(name)};
+    const AtRuleCheck::Result result = m_atRules.checkAtRule(node.label, node.kind == NodeKind::Statement);
+    if (result)
+        return {result.problem == AtRuleCheck::Problem::UnknownAtRule ? Kind::UnknownAtRule
+                                                                      : Kind::InvalidPrelude,
+                result.reason};
+    if (node.kind == NodeKind::AtRule) {
+        std::vector<std::pair<QString, QString>> descriptors;
+        for (const AttributeNode &attribute : node.attributes)
+            descriptors.emplace_back(attribute.name().trimmed().toString().toLower(),
+                                     attribute.value().toString());
+        const AtRuleCheck::Result required = m_atRules.checkRequired(name, descriptors);
+        if (required)
+            return {Kind::InvalidPrelude, required.reason};
+    }
+    return {};
 }
 
 DeclarationCheck::Context DocumentCheck::contextOf(const ElementNode &node)
@@ -65,9 +286,12 @@ void DocumentCheck::checkNode(const ElementNode &node, DocumentForm form,
 {
     gather(node);
     m_check.checkBlock(m_block, contextOf(node), formOf(form), findings);
-    for (size_t i = 0; i < findings.size(); ++i)
+    for (size_t i = 0; i < findings.size(); ++i) {
         if (saysDropped(findings[i].kind) && guardedBySupports(node, node.attributes[i]))
             findings[i] = {};
+        if (!findings[i])
+            findings[i] = descriptorFinding(node, int(i));
+    }
 }
 
 DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &node, int attribute,
@@ -77,32 +301,206 @@ DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &nod
     DeclarationCheck::Finding finding = m_check.checkOne(m_block, attribute, contextOf(node), formOf(form));
     if (saysDropped(finding.kind) && guardedBySupports(node, node.attributes[size_t(attribute)]))
         return {};
+    if (!finding)
+        return descriptorFinding(node, attribute);
     return finding;
 }
 
-void DocumentCheck::checkTree(const ElementNodes &top, DeclarationCheck::Form form,
-                              std::vector<Finding> &out) const
+void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
 {
-    // Every node in file order, at any depth.
-    forEachNode(top, [&](const ElementNode &node) {
-        if (node.attributes.empty())
-            return true;
-        gather(node);
-        m_check.checkBlock(m_block, contextOf(node), form, m_findings);
-        for (size_t i = 0; i < m_findings.size(); ++i) {
-            const AttributeNode &attribute = node.attributes[i];
-            if (!m_findings[i] || (saysDropped(m_findings[i].kind) && guardedBySupports(node, attribute)))
-                continue;
-            out.push_back({&node, int(i), attribute.line, attribute.column, m_findings[i].kind,
-                           std::move(m_findings[i].reason)});
+    using Kind = DeclarationCheck::Kind;
+    const bool hintsOn = !walk.hints.isEmpty();
+    forEachNode(top, [&](const ElementNode &item) {
+        const ElementNode *node = &item;
+        // In the editor's own form the catalogue's rules stand in the tree without
+        // declarations; they are not written, so not judged.
+        const bool written = walk.form == DeclarationCheck::Form::Standard || !node->attributes.empty() ||
+                             node->kind != NodeKind::Rule;
+        if (walk.options.nodes && written) {
+            DeclarationCheck::Finding own = checkNodeItself(*node);
+            if (own)
+                walk.out.push_back({node, -1, node->line, node->column, own.kind, std::move(own.reason)});
+        }
+        if (!node->attributes.empty()) {
+            gather(*node);
+            m_check.checkBlock(m_block, contextOf(*node), walk.form, m_findings);
+            const bool keyframe = isKeyframes(node->parent);
+            // Which later shorthand of the same rule overrides each declaration (-1: none).
+            std::vector<QString> names;
+            std::vector<int> overriddenBy;
+            if (walk.hints.contains(Kind::ShorthandOverride)) {
+                names.reserve(node->attributes.size());
+                for (const AttributeNode &attribute : node->attributes)
+                    names.push_back(attribute.name().trimmed().toString().toLower());
+                overriddenBy.assign(names.size(), -1);
+                for (size_t j = 1; j < names.size(); ++j) {
+                    const auto found = shorthands().constFind(names[j]);
+                    if (found == shorthands().cend())
+                        continue;
+                    for (size_t i = 0; i < j; ++i)
+                        if (overriddenBy[i] < 0 && found->contains(names[i]))
+                            overriddenBy[i] = int(j);
+                }
+            } else {
+                overriddenBy.assign(node->attributes.size(), -1);
+            }
+            for (size_t i = 0; i < m_findings.size(); ++i) {
+                const AttributeNode &attribute = node->attributes[i];
+                if (m_findings[i] && saysDropped(m_findings[i].kind) && guardedBySupports(*node, attribute))
+                    m_findings[i] = {};
+                if (!m_findings[i])
+                    m_findings[i] = descriptorFinding(*node, int(i));
+                if (!m_findings[i] && hintsOn) {
+                    if (keyframe && walk.hints.contains(Kind::ImportantInKeyframes) &&
+                        isImportant(attribute.value()))
+                        m_findings[i] = {Kind::ImportantInKeyframes,
+                                         QStringLiteral("ignored by browsers: !important inside @keyframes")};
+                }
+                if (!m_findings[i] && overriddenBy[i] >= 0) {
+                    const AttributeNode &later = node->attributes[size_t(overriddenBy[i])];
+                    const QString &shorthand = names[size_t(overriddenBy[i])];
+                    m_findings[i] = {
+                        Kind::ShorthandOverride,
+                        later.line > 0
+                            ? QStringLiteral("%1 on line %2 overrides %3")
+                                  .arg(shorthand, QString::number(later.line), names[i])
+                            : QStringLiteral("the later %1 overrides %2").arg(shorthand, names[i])};
+                }
+                if (!m_findings[i] && hintsOn && walk.hints.contains(Kind::UndefinedVariable) &&
+                    !walk.customProperties.isEmpty()) {
+                    QStringList names;
+                    unfallenVariables(attribute.value(), names);
+                    for (const QString &name : names)
+                        if (!walk.customProperties.contains(name)) {
+                            m_findings[i] = {
+                                Kind::UndefinedVariable,
+                                QStringLiteral("%1 is defined nowhere in this sheet and var() has no "
+                                               "fallback")
+                                    .arg(name)};
+                            break;
+                        }
+                }
+                if (!m_findings[i])
+                    continue;
+                walk.out.push_back({node, int(i), attribute.line, attribute.column, m_findings[i].kind,
+                                    std::move(m_findings[i].reason)});
+            }
         }
         return true;
     });
 }
 
+// @charset, @import and @namespace count only at the start of a sheet: @charset first,
+// then @import (among @layer statements), then @namespace. Later ones are ignored.
+void DocumentCheck::checkStatements(const ElementNodes &nodes, std::vector<Finding> &out) const
+{
+    bool first = true;
+    bool otherRule = false; // a rule or an at-rule that ends the place of @import
+    bool namespaces = false;
+    for (const auto &node : nodes) {
+        // The catalogue's rules without declarations are not written: they end nothing.
+        if (node->kind == NodeKind::Rule && !node->hasSource() && node->attributes.empty() &&
+            node->children.empty())
+            continue;
+        const QString name = AtRuleCheck::nameOf(node->label);
+        const bool statement = node->kind == NodeKind::Statement;
+        QString problem;
+        if (statement && name == u"charset") {
+            if (!first)
+                problem = QStringLiteral("ignored by browsers: @charset after the start of the sheet");
+        } else if (statement && name == u"import") {
+            if (otherRule || namespaces)
+                problem = QStringLiteral("ignored by browsers: @import after rules");
+        } else if (statement && name == u"namespace") {
+            if (otherRule)
+                problem = QStringLiteral("ignored by browsers: @namespace after rules");
+            namespaces = true;
+        } else if (statement && name == u"layer") {
+            // @layer statements may stand before @import, and anywhere else.
+        } else if (node->kind == NodeKind::Rule || !name.isEmpty()) {
+            // An unknown at-rule is dropped as it is read: it ends nothing.
+            if (node->kind == NodeKind::Rule || !m_atRules.checkAtRule(node->label, statement) ||
+                m_atRules.checkAtRule(node->label, statement).problem != AtRuleCheck::Problem::UnknownAtRule)
+                otherRule = true;
+        }
+        first = false;
+        if (!problem.isEmpty())
+            out.push_back({node.get(), -1, node->line, node->column, DeclarationCheck::Kind::IgnoredStatement,
+                           problem});
+    }
+}
+
+// The hints over the nodes of each context: an empty rule, the same selector twice. The
+// contexts are gone through from a list of those still to do, not calls within calls.
+void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
+{
+    using Kind = DeclarationCheck::Kind;
+    std::vector<std::pair<const ElementNode *, const ElementNodes *>> contexts{{nullptr, &top}};
+    QHash<QString, const ElementNode *> selectors;
+    while (!contexts.empty()) {
+        const auto [parent, nodes] = contexts.back();
+        contexts.pop_back();
+        selectors.clear();
+        for (const auto &node : *nodes) {
+            if (node->kind == NodeKind::Rule && node->hasSource()) {
+                if (walk.hints.contains(Kind::EmptyRule) && node->attributes.empty() &&
+                    node->children.empty())
+                    walk.out.push_back({node.get(), -1, node->line, node->column, Kind::EmptyRule,
+                                        QStringLiteral("an empty rule")});
+                if (walk.hints.contains(Kind::DuplicateSelector) && !isKeyframes(parent)) {
+                    const QString key = trimmedSelector(node->label);
+                    const auto seen = selectors.constFind(key);
+                    if (seen != selectors.cend())
+                        walk.out.push_back(
+                            {node.get(), -1, node->line, node->column, Kind::DuplicateSelector,
+                             (*seen)->line > 0
+                                 ? QStringLiteral("the same selector as line %1 in this context")
+                                       .arg((*seen)->line)
+                                 : QStringLiteral("the same selector as an earlier rule in this context")});
+                    else
+                        selectors.insert(key, node.get());
+                }
+            }
+            if (!node->children.empty())
+                contexts.push_back({node.get(), &node->children});
+        }
+    }
+}
+
+namespace {
+
+void collectCustomProperties(const ElementNodes &top, QSet<QString> &names)
+{
+    forEachNode(top, [&names](const ElementNode &node) {
+        for (const AttributeNode &attribute : node.attributes)
+            if (attribute.name().trimmed().startsWith(u"--"))
+                names.insert(attribute.name().trimmed().toString());
+        if (node.kind == NodeKind::AtRule && AtRuleCheck::nameOf(node.label) == u"property")
+            names.insert(AtRuleCheck::preludeOf(node.label).toString());
+        return true;
+    });
+}
+
+} // namespace
+
 std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleSheetModel &model) const
 {
+    return checkDocument(model, Options());
+}
+
+std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleSheetModel &model,
+                                                                 const Options &options) const
+{
     std::vector<Finding> out;
-    checkTree(model.elements(), formOf(model.form()), out);
+    Walk walk{options, formOf(model.form()), out, {}, {}};
+    for (DeclarationCheck::Kind kind : options.hints)
+        walk.hints.insert(kind);
+    if (walk.hints.contains(DeclarationCheck::Kind::UndefinedVariable))
+        collectCustomProperties(model.elements(), walk.customProperties);
+    checkTree(model.elements(), walk);
+    if (options.nodes)
+        checkStatements(model.elements(), out);
+    if (!walk.hints.isEmpty())
+        checkHints(model.elements(), walk);
     return out;
 }

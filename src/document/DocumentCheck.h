@@ -1,6 +1,8 @@
 #pragma once
 
+#include "AtRuleCheck.h"
 #include "DeclarationCheck.h"
+#include "SelectorCheck.h"
 #include "StyleSheetModel.h"
 
 #include <QString>
@@ -19,6 +21,12 @@
 // declaration of the same property in its node (which it may now override or no longer
 // override); a deletion, that of the previous one of the deleted property.
 //
+// Beyond declarations, the document's check reads what stands around them: each rule's
+// selectors, each at-rule's name and prelude, the descriptors of @font-face and its kin,
+// and the statements that browsers take only at the start (@charset, @import,
+// @namespace). Those findings belong to a node (attribute -1). Hints, lighter marks a
+// user may switch off kind by kind, come only when asked for.
+//
 // One check is used from one thread at a time.
 class DocumentCheck
 {
@@ -26,7 +34,7 @@ public:
     struct Finding
     {
         const ElementNode *node = nullptr;
-        int attribute = 0; // the declaration's position in its node
+        int attribute = 0; // the declaration's position in its node; -1: the node itself
         int line = 0;      // the declaration's place in its file; 0 when made in the editor
         int column = 0;
         DeclarationCheck::Kind kind = DeclarationCheck::Kind::None;
@@ -41,9 +49,24 @@ public:
     static DeclarationCheck::Context contextOf(const ElementNode &node);
     static DeclarationCheck::Form formOf(DocumentForm form);
 
-    // Every declaration that has a finding, in tree order (each node's declarations,
-    // then its child nodes).
+    // What the document's check reports beside the declarations' own findings.
+    struct Options
+    {
+        bool nodes = true; // selectors, at-rules, descriptors, statements
+        // The hint kinds reported (DeclarationCheck::isHint); none by default.
+        std::vector<DeclarationCheck::Kind> hints;
+    };
+    static std::vector<DeclarationCheck::Kind> allHints();
+
+    // Every finding, in tree order (each node's own, its declarations', then its child
+    // nodes').
     std::vector<Finding> checkDocument(const StyleSheetModel &model) const;
+    std::vector<Finding> checkDocument(const StyleSheetModel &model, const Options &options) const;
+    // The finding of a node itself (selector, at-rule, prelude); Kind::None when fine.
+    // The order of statements needs the whole document: checkDocument tells it.
+    DeclarationCheck::Finding checkNodeItself(const ElementNode &node) const;
+    SelectorCheck &selectors() { return m_selectors; }
+    AtRuleCheck &atRules() { return m_atRules; }
     // The finding of each declaration of a node, in order (Kind::None when fine).
     void checkNode(const ElementNode &node, DocumentForm form,
                    std::vector<DeclarationCheck::Finding> &findings) const;
@@ -52,10 +75,17 @@ public:
                                                DocumentForm form) const;
 
 private:
+    struct Walk;
     void gather(const ElementNode &node) const;
-    void checkTree(const ElementNodes &nodes, DeclarationCheck::Form form, std::vector<Finding> &out) const;
+    // An unknown descriptor of an at-rule with declarations (@font-face...).
+    DeclarationCheck::Finding descriptorFinding(const ElementNode &node, int attribute) const;
+    void checkTree(const ElementNodes &top, Walk &walk) const;
+    void checkStatements(const ElementNodes &nodes, std::vector<Finding> &out) const;
+    void checkHints(const ElementNodes &top, Walk &walk) const;
 
     DeclarationCheck m_check;
+    SelectorCheck m_selectors;
+    AtRuleCheck m_atRules{m_selectors};
     mutable std::vector<DeclarationCheck::Declaration> m_block;
     mutable std::vector<DeclarationCheck::Finding> m_findings;
 };

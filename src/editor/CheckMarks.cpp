@@ -74,7 +74,9 @@ void CheckMarks::checkAll()
     m_icons.clear(); // a rebuilt element list may bring other pictures
     if (m_model.elementCount() == 0 || !ready())
         return;
-    std::vector<DocumentCheck::Finding> findings = m_check.checkDocument(m_model);
+    DocumentCheck::Options options;
+    options.nodes = false; // the tree marks declarations; the problems list shows the rest
+    std::vector<DocumentCheck::Finding> findings = m_check.checkDocument(m_model, options);
     std::vector<StyleSheetModel::FindingMark> marks;
     marks.reserve(findings.size());
     for (DocumentCheck::Finding &finding : findings)

@@ -13,6 +13,7 @@
 #include "FileDialogs.h"
 #include "Messages.h"
 #include "PendingMessages.h"
+#include "ProblemsPane.h"
 #include "PropertiesTreeView.h"
 #include "RecoveryGuard.h"
 #include "RegistryStore.h"
@@ -200,16 +201,27 @@ void TMainForm::createLayout()
     top->addWidget(Splitter1, 1);
     top->addWidget(rightPanel);
 
+    // Every finding of the check, below the trees; choosing one selects its node.
+    Problems = new ProblemsPane(m_document.elements(), [this] { return m_catalogueFolder; });
+    connect(Problems, &ProblemsPane::chosen, this, [this](const QModelIndex &index) {
+        Elements->scrollTo(index);
+        Elements->setCurrentIndex(index);
+    });
+
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     outer->addLayout(top, 1);
+    outer->addWidget(Problems);
     outer->addWidget(createBottomPanel());
     // One line that tells what happened to the file without asking (read again after
-    // another program changed it).
+    // another program changed it), and the number of problems.
     StatusNote = new QLabel;
     StatusNote->setObjectName(QStringLiteral("StatusNote"));
-    outer->addWidget(StatusNote);
+    auto *status = new QHBoxLayout;
+    status->addWidget(StatusNote, 1);
+    status->addWidget(Problems->countLabel());
+    outer->addLayout(status);
 
     ElementsPopup = new QMenu(this);
     // Undo and Redo name the step they take back or do again; their keys work in the

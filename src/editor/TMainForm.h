@@ -18,6 +18,7 @@
 
 class AttributeListModel;
 class ElementsTreeView;
+class ProblemsPane;
 class PropertiesTreeView;
 class QAction;
 class QComboBox;
@@ -152,7 +153,8 @@ public:
 
     // Bottom row
     QPushButton *Close = nullptr;
-    QLabel *StatusNote = nullptr; // what happened to the file without a question
+    QLabel *StatusNote = nullptr;     // what happened to the file without a question
+    ProblemsPane *Problems = nullptr; // every finding of the check
     QPushButton *New = nullptr;
     QPushButton *Open = nullptr;
     QPushButton *Finish = nullptr;

@@ -95,10 +95,13 @@ check "a malformed file prints nothing" test -z "$out"
 # command, without a crash; 1,000 levels of rules inside rules are read and formatted
 # back byte for byte.
 for i in $(seq 20000); do printf '@media screen{'; done >"$work/deep.css"
+# (check, like every tool a CI job runs, tells an unreadable file by exit status 2.)
 for command in tree format check; do
     run "$command" "$work/deep.css"
+    unreadable=1
+    [ "$command" = check ] && unreadable=2
     check "$command refuses 20,000 nested blocks at the block too deep" \
-        test "$rc" -eq 1 -a "$err" = "$work/deep.css:1:28014: blocks nested deeper than 2000" -a -z "$out"
+        test "$rc" -eq "$unreadable" -a "$err" = "$work/deep.css:1:28014: blocks nested deeper than 2000" -a -z "$out"
 done
 { for i in $(seq 1000); do printf 'a{'; done; printf 'color:red'; for i in $(seq 1000); do printf '}'; done; } >"$work/deep-rules.css"
 run format "$work/deep-rules.css"
@@ -128,6 +131,7 @@ printf '%s\n' \
 run check "$work/check.css"
 check "check exits 1 with findings" test "$rc" -eq 1
 check "check prints each finding with its place, in file order" test "$out" = "$(printf '%s\n' \
+    "$work/check.css:1:65: warning: unknown descriptor colr in @font-face" \
     "$work/check.css:2:5: warning: unknown property colr (did you mean color?)" \
     "$work/check.css:5:5: warning: overridden by line 7" \
     "$work/check.css:6:5: warning: 'flexx' is not a valid value for display" \
@@ -135,10 +139,10 @@ check "check prints each finding with its place, in file order" test "$out" = "$
     "$work/check.css:11:16: warning: 'red' is not a valid value for margin")"
 check "check writes nothing on standard error" test -z "$err"
 run check --quiet "$work/check.css"
-check "check --quiet prints the count" test "$rc" -eq 1 -a "$out" = 5
+check "check --quiet prints the count" test "$rc" -eq 1 -a "$out" = 6
 run check --tab "$work/check.css"
 check "check --tab prints kind and property" \
-    test "$(sed -n 2p "$work/out")" = "$(printf '%s\t5\t5\toverridden\tcolor\toverridden by line 7' "$work/check.css")"
+    test "$(sed -n 3p "$work/out")" = "$(printf '%s\t5\t5\toverridden\tcolor\toverridden by line 7' "$work/check.css")"
 printf 'P {color=red; display="flex"; width="10px"; font-family="Arial"}' >"$work/editor.css"
 run check "$work/editor.css"
 check "check reads the editor's form as written" test "$out" = "$(printf '%s\n' \
@@ -147,12 +151,34 @@ check "check reads the editor's form as written" test "$out" = "$(printf '%s\n' 
 run check "$data/hand-written.css"
 check "check exits 0 without findings" test "$rc" -eq 0 -a -z "$out" -a -z "$err"
 run check --quiet "$data/hand-written.css" "$work/missing.css" "$work/check.css"
-check "check reports an unreadable file and checks the others" \
-    test "$rc" -eq 1 -a "$out" = 5 -a "${err#"$work/missing.css: "}" != "$err"
+check "check reports an unreadable file, checks the others and exits 2" \
+    test "$rc" -eq 2 -a "$out" = 6 -a "${err#"$work/missing.css: "}" != "$err"
 run check
 check "check without a file exits 2" test "$rc" -eq 2
 run check --quiet --tab "$work/check.css"
 check "check with two outputs exits 2" test "$rc" -eq 2
+run check --format=xml "$work/check.css"
+check "check with an unknown format exits 2" test "$rc" -eq 2
+
+# The formats for tools and CI, on a sheet with a rule a browser drops and a hint.
+printf '%s\n' 'a:hovr { color: red }' '.e {}' '.n, .m { top: 0 }' >"$work/formats.css"
+run check "$work/formats.css"
+check "check reports what stands around declarations" \
+    test "$rc" -eq 1 -a "$out" = "$work/formats.css:1:1: warning: a browser drops this whole rule: unknown pseudo-class :hovr (did you mean :hover?)"
+run check --hints "$work/formats.css"
+check "check --hints adds hints as notes" test "$(sed -n 2p "$work/out")" = "$work/formats.css:2:1: note: an empty rule"
+run check --format=json --hints "$work/formats.css"
+check "check --format=json writes one object per finding" test "$rc" -eq 1 -a "$out" = "$(printf '%s\n' '[' \
+    "{\"column\":1,\"file\":\"$work/formats.css\",\"kind\":\"selector\",\"line\":1,\"message\":\"a browser drops this whole rule: unknown pseudo-class :hovr (did you mean :hover?)\",\"property\":\"a:hovr\",\"severity\":\"warning\"}," \
+    "{\"column\":1,\"file\":\"$work/formats.css\",\"kind\":\"empty-rule\",\"line\":2,\"message\":\"an empty rule\",\"property\":\".e\",\"severity\":\"hint\"}" ']')"
+run check --format=json "$data/hand-written.css"
+check "check --format=json without findings writes an empty array and exits 0" test "$rc" -eq 0 -a "$out" = "[]"
+printf 'a:hovr, b { color: red }\n' >"$work/with,comma.css"
+run check --format=github "$work/with,comma.css"
+check "check --format=github writes workflow annotations, the file name escaped" \
+    test "$rc" -eq 1 -a "$out" = "::warning file=$work/with%2Ccomma.css,line=1,col=1,title=selector::a browser drops this whole rule: unknown pseudo-class :hovr (did you mean :hover?)"
+run check --format=github --format=gcc "$work/formats.css"
+check "check with two formats exits 2" test "$rc" -eq 2
 run check --verbose "$work/check.css"
 check "check with an unknown option exits 2" test "$rc" -eq 2
 

@@ -174,7 +174,8 @@ void fillSyntaxTable(TableFile &table, const QDir &source, const QString &fileNa
     std::printf("syntax.db: %zu rows in %s\n", csv.records().size(), qPrintable(tableName));
 }
 
-// syntax.db: the value syntaxes of the properties and the named syntaxes they use.
+// syntax.db: the value syntaxes of the properties and the named syntaxes they use, the
+// pseudo-classes and pseudo-elements, and the descriptors of the at-rules.
 std::unique_ptr<TableFile> buildSyntax(const QDir &source, const QDir &output)
 {
     auto table = std::make_unique<TableFile>(output.filePath(QStringLiteral("syntax.db")));
@@ -182,6 +183,10 @@ std::unique_ptr<TableFile> buildSyntax(const QDir &source, const QDir &output)
                     QStringLiteral("properties"));
     fillSyntaxTable(*table, source, QStringLiteral("named-syntaxes.csv"), QStringLiteral("Name"),
                     QStringLiteral("syntaxes"));
+    fillSyntaxTable(*table, source, QStringLiteral("selector-names.csv"), QStringLiteral("Name"),
+                    QStringLiteral("selectors"));
+    fillSyntaxTable(*table, source, QStringLiteral("descriptor-syntaxes.csv"), QStringLiteral("Descriptor"),
+                    QStringLiteral("descriptors"));
     return table;
 }
 

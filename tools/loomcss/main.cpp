@@ -1,6 +1,7 @@
 // loomcss: reads style sheets as the editor does (catalogue tables beside this program,
 // element list, pseudo-class nodes) and prints what the editor makes of them.
 #include "Catalogue.h"
+#include "CheckCommand.h"
 #include "ColorCommand.h"
 #include "CssPatch.h"
 #include "Document.h"
@@ -32,7 +33,7 @@ namespace {
 const char Usage[] =
     "Usage: loomcss tree FILE\n"
     "       loomcss format [--form=standard|editor] FILE\n"
-    "       loomcss check [--quiet | --tab] FILE...\n"
+    "       loomcss check [--format=gcc|json|github | --tab | --quiet] [--hints] FILE...\n"
     "       loomcss edit FILE [--set CSS]... [-o OUT | --in-place]\n"
     "       loomcss color [--to FORM] [--precision N] COLOR...\n"
     "  tree    print the document as the editor holds it, one line per node, indented\n"
@@ -46,19 +47,36 @@ const char Usage[] =
     "  format  print the bytes that Save would write for the style sheet, in the form it\n"
     "          was read in (standard CSS for name: value files, the editor's own name=value\n"
     "          form otherwise), or in the form given with --form\n"
-    "  check   check every declaration as a browser would take it, and print one line per\n"
-    "          finding, in file order: FILE:LINE:COLUMN: warning: REASON. Findings are an\n"
-    "          unknown property (with the closest known name), a value that does not match\n"
-    "          the property's syntax, a value the editor's own form quotes where CSS wants\n"
-    "          it bare (display=\"flex\"), and a declaration that the next one of the same\n"
-    "          property in its rule overrides (unless it is that one's fallback). Values\n"
-    "          with var(), env() or attr(), custom and vendor-prefixed properties, hacks\n"
-    "          (*zoom, _height) and at-rule descriptors (@font-face...) are not reported.\n"
-    "          --quiet prints only the number of findings; --tab prints per finding\n"
-    "          FILE TAB LINE TAB COLUMN TAB KIND TAB PROPERTY TAB REASON, KIND one of\n"
-    "          unknown, invalid, quoted, overridden. Exit status 0 without findings, 1\n"
-    "          with findings or when a file cannot be read (FILE: reason on standard\n"
-    "          error; the other files are still checked), 2 for wrong arguments.\n"
+    "  check   check every file as a browser would take it, and report each finding in\n"
+    "          file order. Findings: an unknown property (with the closest known name), a\n"
+    "          value that does not match the property's syntax, a value the editor's own\n"
+    "          form quotes where CSS wants it bare (display=\"flex\"), a declaration that\n"
+    "          the next one of the same property in its rule overrides (unless it is that\n"
+    "          one's fallback); a selector a browser cannot read or with an unknown\n"
+    "          pseudo-class or pseudo-element (the whole rule is dropped), a vendor\n"
+    "          pseudo-class in a selector list (the other engines drop the rule); an\n"
+    "          unknown at-rule, an @media, @supports, @container, @layer, @import,\n"
+    "          @namespace or @keyframes prelude that cannot be read, an unknown descriptor\n"
+    "          of @font-face, @counter-style, @property..., an @property without its\n"
+    "          required descriptors, and @charset, @import or @namespace after rules\n"
+    "          (ignored). Values with var(), env() or attr(), custom and vendor-prefixed\n"
+    "          names and hacks (*zoom, _height) are not reported. --hints adds lighter\n"
+    "          marks: a shorthand after its longhand in a rule, the same selector twice\n"
+    "          in one context, an empty rule, !important inside @keyframes, var(--x)\n"
+    "          without fallback when the sheet defines custom properties but not --x.\n"
+    "          --format=gcc (the default): FILE:LINE:COLUMN: warning: REASON (note: for\n"
+    "          hints); --format=json: a JSON array, one object per finding with file,\n"
+    "          line, column, kind, severity (warning or hint), property (or the selector\n"
+    "          or at-rule) and message; --format=github: workflow annotations\n"
+    "          ::warning file=FILE,line=LINE,col=COLUMN,title=KIND::REASON (::notice for\n"
+    "          hints); --tab: FILE TAB LINE TAB COLUMN TAB KIND TAB PROPERTY TAB REASON;\n"
+    "          --quiet: only the number of findings. KIND is one of unknown, invalid,\n"
+    "          quoted, overridden, selector, vendor-selector, unknown-at-rule, prelude,\n"
+    "          descriptor, ignored-statement, shorthand-override, duplicate-selector,\n"
+    "          empty-rule, important-in-keyframes, undefined-variable. Exit status 0\n"
+    "          without findings, 1 with findings, 2 when a file cannot be read (FILE:\n"
+    "          reason on standard error; the other files are still checked) or for\n"
+    "          wrong arguments.\n"
     "  edit    read FILE as the editor's Open does, apply each --set through the editor's\n"
     "          own edits, and write what the editor's Save would write: to standard output,\n"
     "          to OUT (-o), or back to FILE (--in-place, replaced whole only when written\n"
@@ -111,99 +129,6 @@ void readFailure(const QString &path, const StyleSheetReader::ReadError &readErr
                   .arg(readError.reason));
     else
         error(path + QLatin1String(": ") + readError.reason);
-}
-
-const char *kindName(DeclarationCheck::Kind kind)
-{
-    switch (kind) {
-    case DeclarationCheck::Kind::UnknownProperty:
-        return "unknown";
-    case DeclarationCheck::Kind::InvalidValue:
-        return "invalid";
-    case DeclarationCheck::Kind::QuotedValue:
-        return "quoted";
-    case DeclarationCheck::Kind::Overridden:
-        return "overridden";
-    case DeclarationCheck::Kind::None:
-        break;
-    }
-    return "none";
-}
-
-enum class CheckOutput { Lines, Quiet, Tab };
-
-// The options of loomcss check before its files; false for an unknown or repeated one.
-bool takeCheckOptions(QStringList &args, CheckOutput &output)
-{
-    output = CheckOutput::Lines;
-    while (!args.isEmpty() && args[0].startsWith(QLatin1String("--"))) {
-        const QString option = args.takeFirst();
-        if (option == QLatin1String("--quiet") && output == CheckOutput::Lines)
-            output = CheckOutput::Quiet;
-        else if (option == QLatin1String("--tab") && output == CheckOutput::Lines)
-            output = CheckOutput::Tab;
-        else
-            return false;
-    }
-    return !args.isEmpty();
-}
-
-// loomcss check: every file read as the editor reads it, then every declaration checked.
-int runCheck(const QStringList &files, CheckOutput output, Catalogue &catalogue, Document &document,
-             const QString &folder)
-{
-    DocumentCheck check;
-    try {
-        check.open(folder);
-    } catch (const Failure &failure) {
-        error(failure.message());
-        return 1;
-    }
-    qsizetype count = 0;
-    bool unreadable = false;
-    for (const QString &path : files) {
-        StyleSheetReader::ReadError readError;
-        if (!StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError)) {
-            readFailure(path, readError);
-            unreadable = true;
-            continue;
-        }
-        std::vector<DocumentCheck::Finding> findings = check.checkDocument(document.elements());
-        // File order: the tree puts the rules of catalogue elements first.
-        std::stable_sort(findings.begin(), findings.end(), [](const auto &a, const auto &b) {
-            return a.line != b.line ? a.line < b.line : a.column < b.column;
-        });
-        count += qsizetype(findings.size());
-        if (output == CheckOutput::Quiet)
-            continue;
-        // Written a piece at a time: the lines of many findings are never held whole.
-        QString text;
-        const auto flush = [&text] {
-            write(stdout, text.toUtf8());
-            text.resize(0);
-        };
-        for (const DocumentCheck::Finding &finding : findings) {
-            text += path;
-            if (output == CheckOutput::Tab) {
-                const AttributeNode &attribute = finding.node->attributes[size_t(finding.attribute)];
-                text += QLatin1Char('\t') + QString::number(finding.line) + QLatin1Char('\t') +
-                        QString::number(finding.column) + QLatin1Char('\t') +
-                        QLatin1String(kindName(finding.kind)) + QLatin1Char('\t');
-                text += attribute.name().trimmed();
-                text += QLatin1Char('\t') + finding.reason + QLatin1Char('\n');
-            } else {
-                text += QLatin1Char(':') + QString::number(finding.line) + QLatin1Char(':') +
-                        QString::number(finding.column) + QLatin1String(": warning: ") + finding.reason +
-                        QLatin1Char('\n');
-            }
-            if (text.size() >= 1 << 16)
-                flush();
-        }
-        flush();
-    }
-    if (output == CheckOutput::Quiet)
-        write(stdout, QByteArray::number(count) + '\n');
-    return unreadable || count > 0 ? 1 : 0;
 }
 
 } // namespace
@@ -300,14 +225,14 @@ int main(int argc, char **argv)
         (args.size() != 1 || (command != QLatin1String("tree") && command != QLatin1String("format") &&
                               command != QLatin1String("edit"))))
         return usageError();
-    CheckOutput checkOutput = CheckOutput::Lines;
-    if (checking && !takeCheckOptions(args, checkOutput))
+    CheckOptions checkOptions;
+    if (checking && !checkOptions.take(args))
         return usageError();
 
     const QString folder = QCoreApplication::applicationDirPath();
     if (!Catalogue::tablesPresent(folder)) {
         error(Catalogue::MissingTablesMessage);
-        return 1;
+        return checking ? 2 : 1;
     }
     Catalogue catalogue;
     ImageList images;
@@ -325,7 +250,7 @@ int main(int argc, char **argv)
         for (const QString &path : args)
             largest = std::max(largest, QFileInfo(path).size());
         prepareHeapFor(largest);
-        const int status = runCheck(args, checkOutput, catalogue, document, folder);
+        const int status = runCheckCommand(args, checkOptions, catalogue, document, folder);
         // As below: the output is flushed, the system reclaims the document at once.
         std::_Exit(std::ferror(stdout) ? 1 : status);
     }

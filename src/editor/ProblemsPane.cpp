@@ -1,0 +1,276 @@
+#include "ProblemsPane.h"
+
+#include "Failure.h"
+#include "RegistryStore.h"
+#include "StyleSheetModel.h"
+
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QSortFilterProxyModel>
+#include <QStandardItemModel>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <QVBoxLayout>
+
+namespace {
+
+// Where the hint kinds the user keeps on are stored: "Hints" lists their short names,
+// comma-separated ("shorthand-override,empty-rule"); without the value all are on.
+const QString CheckKey = QStringLiteral("\\Software\\Loomwright 99\\Check");
+const QString HintsValue = QStringLiteral("Hints");
+
+enum Column { KindColumn, LineColumn, LabelColumn, ReasonColumn };
+constexpr int PathRole = Qt::UserRole + 1;      // the node's path in the tree
+constexpr int AttributeRole = Qt::UserRole + 2; // the declaration's row, -1 for the node
+
+} // namespace
+
+QString ProblemsPane::kindTitle(DeclarationCheck::Kind kind)
+{
+    using Kind = DeclarationCheck::Kind;
+    switch (kind) {
+    case Kind::None:
+        break;
+    case Kind::UnknownProperty:
+        return QStringLiteral("Unknown property");
+    case Kind::InvalidValue:
+        return QStringLiteral("Invalid value");
+    case Kind::QuotedValue:
+        return QStringLiteral("Quoted value");
+    case Kind::Overridden:
+        return QStringLiteral("Overridden");
+    case Kind::InvalidSelector:
+        return QStringLiteral("Selector");
+    case Kind::VendorSelector:
+        return QStringLiteral("Vendor selector");
+    case Kind::UnknownAtRule:
+        return QStringLiteral("Unknown at-rule");
+    case Kind::InvalidPrelude:
+        return QStringLiteral("At-rule prelude");
+    case Kind::UnknownDescriptor:
+        return QStringLiteral("Unknown descriptor");
+    case Kind::IgnoredStatement:
+        return QStringLiteral("Ignored statement");
+    case Kind::ShorthandOverride:
+        return QStringLiteral("Hint: shorthand after longhand");
+    case Kind::DuplicateSelector:
+        return QStringLiteral("Hint: same selector twice");
+    case Kind::EmptyRule:
+        return QStringLiteral("Hint: empty rule");
+    case Kind::ImportantInKeyframes:
+        return QStringLiteral("Hint: !important in @keyframes");
+    case Kind::UndefinedVariable:
+        return QStringLiteral("Hint: undefined variable");
+    }
+    return {};
+}
+
+ProblemsPane::ProblemsPane(StyleSheetModel &model, Folder folder, QWidget *parent)
+    : QDockWidget(QStringLiteral("Problems"), parent), m_model(model), m_folder(std::move(folder))
+{
+    setObjectName(QStringLiteral("Problems"));
+    setFeatures(QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetMovable);
+
+    auto *body = new QWidget;
+    auto *layout = new QVBoxLayout(body);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(2);
+    auto *bar = new QHBoxLayout;
+    bar->addWidget(new QLabel(QStringLiteral("Show:")));
+    m_kinds = new QComboBox;
+    m_kinds->setObjectName(QStringLiteral("ProblemKinds"));
+    m_kinds->addItem(QStringLiteral("All kinds"));
+    for (int k = int(DeclarationCheck::Kind::UnknownProperty);
+         k <= int(DeclarationCheck::Kind::UndefinedVariable); ++k)
+        m_kinds->addItem(kindTitle(DeclarationCheck::Kind(k)));
+    bar->addWidget(m_kinds);
+    m_hintsButton = new QToolButton;
+    m_hintsButton->setObjectName(QStringLiteral("ProblemHints"));
+    m_hintsButton->setText(QStringLiteral("Hints"));
+    m_hintsButton->setPopupMode(QToolButton::InstantPopup);
+    auto *hintsMenu = new QMenu(m_hintsButton);
+    readHintSettings();
+    for (DeclarationCheck::Kind kind : DocumentCheck::allHints()) {
+        QAction *action = hintsMenu->addAction(kindTitle(kind).mid(6)); // without "Hint: "
+        action->setCheckable(true);
+        action->setChecked(m_hints.contains(kind));
+        connect(action, &QAction::toggled, this, [this, kind](bool on) {
+            if (on)
+                m_hints.insert(kind);
+            else
+                m_hints.remove(kind);
+            writeHintSettings();
+            refresh();
+        });
+    }
+    m_hintsButton->setMenu(hintsMenu);
+    bar->addWidget(m_hintsButton);
+    bar->addStretch(1);
+    layout->addLayout(bar);
+
+    m_rows = new QStandardItemModel(0, 4, this);
+    m_rows->setHorizontalHeaderLabels(
+        {QStringLiteral("Kind"), QStringLiteral("Line"), QStringLiteral("Label"), QStringLiteral("Reason")});
+    m_sorted = new QSortFilterProxyModel(this);
+    m_sorted->setSourceModel(m_rows);
+    m_sorted->setFilterKeyColumn(KindColumn);
+    m_view = new QTreeView;
+    m_view->setObjectName(QStringLiteral("ProblemList"));
+    m_view->setModel(m_sorted);
+    m_view->setRootIsDecorated(false);
+    m_view->setUniformRowHeights(true);
+    m_view->setSortingEnabled(true);
+    m_view->sortByColumn(LineColumn, Qt::AscendingOrder);
+    m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_view->header()->setStretchLastSection(true);
+    m_view->setColumnWidth(
+        KindColumn,
+        m_view->fontMetrics().horizontalAdvance(QStringLiteral("Hint: !important in @keyframes")) + 12);
+    m_view->setColumnWidth(LineColumn,
+                           m_view->fontMetrics().horizontalAdvance(QStringLiteral("000000")) + 12);
+    m_view->setColumnWidth(LabelColumn, m_view->fontMetrics().horizontalAdvance(QLatin1Char('x')) * 32);
+    layout->addWidget(m_view, 1);
+    setWidget(body);
+
+    m_count = new QLabel;
+    m_count->setObjectName(QStringLiteral("ProblemCount"));
+
+    m_timer = new QTimer(this);
+    m_timer->setSingleShot(true);
+    m_timer->setInterval(150);
+    connect(m_timer, &QTimer::timeout, this, &ProblemsPane::refresh);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &ProblemsPane::scheduleRefresh);
+    connect(&m_model, &QAbstractItemModel::rowsInserted, this, &ProblemsPane::scheduleRefresh);
+    connect(&m_model, &QAbstractItemModel::rowsRemoved, this, &ProblemsPane::scheduleRefresh);
+    connect(&m_model, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex &, const QModelIndex &, const QList<int> &roles) {
+                // The check marks' own announcements change no text.
+                if (roles.isEmpty() || roles.contains(Qt::DisplayRole))
+                    scheduleRefresh();
+            });
+    connect(m_kinds, &QComboBox::currentIndexChanged, this, &ProblemsPane::applyFilter);
+    connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            &ProblemsPane::rowChosen);
+    connect(m_view, &QAbstractItemView::activated, this, &ProblemsPane::rowChosen);
+    refresh();
+}
+
+void ProblemsPane::scheduleRefresh()
+{
+    m_timer->start();
+}
+
+void ProblemsPane::refresh()
+{
+    m_timer->stop();
+    if (m_state == State::Closed) {
+        try {
+            m_check.open(m_folder());
+            m_state = State::Open;
+        } catch (const Failure &) {
+            // Without the syntaxes there is nothing to check against: an empty list.
+            m_state = State::Unavailable;
+        }
+    }
+    std::vector<DocumentCheck::Finding> findings;
+    if (m_state == State::Open && m_model.elementCount() > 0) {
+        DocumentCheck::Options options;
+        options.hints.assign(m_hints.cbegin(), m_hints.cend());
+        findings = m_check.checkDocument(m_model, options);
+    }
+    // The rows are replaced whole; the sort and the filter stay as the user set them.
+    m_view->setUpdatesEnabled(false);
+    m_rows->removeRows(0, m_rows->rowCount());
+    m_rows->setRowCount(int(findings.size()));
+    int hints = 0;
+    const DocumentForm form = m_model.form();
+    for (size_t i = 0; i < findings.size(); ++i) {
+        const DocumentCheck::Finding &finding = findings[i];
+        const int row = int(i);
+        auto *kind = new QStandardItem(kindTitle(finding.kind));
+        const std::vector<int> path = StyleSheetModel::pathOf(finding.node);
+        kind->setData(QVariant::fromValue(QList<int>(path.begin(), path.end())), PathRole);
+        kind->setData(finding.attribute, AttributeRole);
+        auto *line = new QStandardItem;
+        line->setData(finding.line, Qt::DisplayRole);
+        const QString label = finding.attribute >= 0
+                                  ? finding.node->attributes[size_t(finding.attribute)].label(form)
+                                  : finding.node->label;
+        m_rows->setItem(row, KindColumn, kind);
+        m_rows->setItem(row, LineColumn, line);
+        m_rows->setItem(row, LabelColumn, new QStandardItem(label.simplified()));
+        m_rows->setItem(row, ReasonColumn, new QStandardItem(finding.reason));
+        if (DeclarationCheck::isHint(finding.kind))
+            ++hints;
+    }
+    m_view->setUpdatesEnabled(true);
+    m_problems = int(findings.size()) - hints;
+    m_count->setText(hints > 0 ? QStringLiteral("Problems: %1, hints: %2").arg(m_problems).arg(hints)
+                               : QStringLiteral("Problems: %1").arg(m_problems));
+    emit countChanged(m_problems);
+}
+
+void ProblemsPane::applyFilter()
+{
+    const int chosen = m_kinds->currentIndex();
+    if (chosen <= 0)
+        m_sorted->setFilterFixedString(QString());
+    else
+        m_sorted->setFilterRegularExpression(QRegularExpression(
+            QLatin1Char('^') + QRegularExpression::escape(m_kinds->currentText()) + QLatin1Char('$')));
+}
+
+void ProblemsPane::rowChosen(const QModelIndex &current)
+{
+    if (!current.isValid())
+        return;
+    const QModelIndex kind = m_sorted->mapToSource(current.siblingAtColumn(KindColumn));
+    const QList<int> list = kind.data(PathRole).value<QList<int>>();
+    const ElementNode *node = m_model.nodeAt(std::vector<int>(list.begin(), list.end()));
+    if (!node)
+        return;
+    const int attribute = kind.data(AttributeRole).toInt();
+    const QModelIndex index = attribute >= 0 && attribute < int(node->attributes.size())
+                                  ? m_model.attributeIndex(node, attribute)
+                                  : m_model.nodeIndex(node);
+    if (index.isValid())
+        emit chosen(index);
+}
+
+void ProblemsPane::readHintSettings()
+{
+    m_hints.clear();
+    QString stored;
+    bool present = false;
+    try {
+        RegistryStore registry;
+        const RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser, CheckKey);
+        present = key.value(HintsValue).isValid();
+        stored = key.readString(HintsValue);
+    } catch (const Failure &) {
+        // Unreadable settings: the hints stay as they start.
+    }
+    for (DeclarationCheck::Kind kind : DocumentCheck::allHints())
+        if (!present || stored.split(u',').contains(QLatin1String(DeclarationCheck::kindName(kind))))
+            m_hints.insert(kind);
+}
+
+void ProblemsPane::writeHintSettings() const
+{
+    QStringList names;
+    for (DeclarationCheck::Kind kind : DocumentCheck::allHints())
+        if (m_hints.contains(kind))
+            names << QLatin1String(DeclarationCheck::kindName(kind));
+    try {
+        RegistryStore registry;
+        RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser, CheckKey);
+        key.writeString(HintsValue, names.join(u','));
+    } catch (const Failure &) {
+        // The choice holds for this run.
+    }
+}

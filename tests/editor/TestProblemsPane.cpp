@@ -1,0 +1,114 @@
+#include "DocumentEdits.h"
+#include "EditorFixture.h"
+#include "ElementsTreeView.h"
+#include "ProblemsPane.h"
+#include "StyleSheetModel.h"
+#include "TMainForm.h"
+#include "TestRegistry.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+
+using namespace EditorFixture;
+
+namespace {
+
+// Two problems of declarations, one of a selector, one of an at-rule, and one hint (the
+// empty rule).
+const QByteArray Sheet = "P {colr: red; display: flexx}\n"
+                         "a:hovr {color: red}\n"
+                         "@medai screen { .x {top: 0} }\n"
+                         ".empty {}\n";
+
+// The labels of the list's rows as shown (after sorting and filtering), column by column.
+QStringList column(QTreeView *view, int column)
+{
+    QStringList out;
+    for (int row = 0; row < view->model()->rowCount(); ++row)
+        out << view->model()->index(row, column).data().toString();
+    return out;
+}
+
+} // namespace
+
+// The problems pane of the main window: its rows after a read, after an edit, filtered
+// by kind; choosing a row selects the node in the element tree; the count in the status
+// line.
+class TestProblemsPane : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { prepareApplication(); }
+
+    void listsFollowsAndChooses()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, Sheet);
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        auto *pane = form->findChild<ProblemsPane *>();
+        QVERIFY(pane);
+        auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+        QVERIFY(view);
+
+        // After the read, in line order.
+        QTRY_COMPARE(column(view, 1),
+                     (QStringList{QStringLiteral("1"), QStringLiteral("1"), QStringLiteral("2"),
+                                  QStringLiteral("3"), QStringLiteral("4")}));
+        QCOMPARE(column(view, 0),
+                 (QStringList{QStringLiteral("Unknown property"), QStringLiteral("Invalid value"),
+                              QStringLiteral("Selector"), QStringLiteral("Unknown at-rule"),
+                              QStringLiteral("Hint: empty rule")}));
+        QCOMPARE(column(view, 2), (QStringList{QStringLiteral("colr: red"), QStringLiteral("display: flexx"),
+                                               QStringLiteral("a:hovr"), QStringLiteral("@medai screen"),
+                                               QStringLiteral(".empty")}));
+        QCOMPARE(pane->problemCount(), 4);
+        QCOMPARE(pane->countLabel()->text(), QStringLiteral("Problems: 4, hints: 1"));
+        QVERIFY(form->isAncestorOf(pane->countLabel()));
+
+        // Sorted by another column at the user's click on its header.
+        view->sortByColumn(0, Qt::AscendingOrder);
+        QCOMPARE(column(view, 0).first(), QStringLiteral("Hint: empty rule"));
+        view->sortByColumn(1, Qt::AscendingOrder);
+
+        // Filtered by kind.
+        auto *kinds = pane->findChild<QComboBox *>(QStringLiteral("ProblemKinds"));
+        QVERIFY(kinds);
+        kinds->setCurrentIndex(kinds->findText(QStringLiteral("Selector")));
+        QCOMPARE(column(view, 2), QStringList{QStringLiteral("a:hovr")});
+        kinds->setCurrentIndex(0);
+        QCOMPARE(view->model()->rowCount(), 5);
+
+        // Choosing a row selects its node: a declaration, then a rule.
+        view->setCurrentIndex(view->model()->index(1, 0));
+        QCOMPARE(form->Elements->currentIndex(),
+                 findNode(*form, QStringLiteral("P"), QStringLiteral("display: flexx")));
+        view->setCurrentIndex(view->model()->index(2, 0));
+        QCOMPARE(form->Elements->currentIndex(), findNode(*form, QStringLiteral("a:hovr")));
+
+        // An edit that mends a value: its row goes a moment later, the count follows.
+        QVERIFY(DocumentEdits::writeValue(
+            form->document(), findNode(*form, QStringLiteral("P"), QStringLiteral("display: flexx")),
+            QStringLiteral("flex")));
+        QTRY_COMPARE(pane->problemCount(), 3);
+        QVERIFY(!column(view, 2).contains(QStringLiteral("display: flexx")));
+        // Undo brings it back.
+        form->document().undoStack().undo();
+        QTRY_COMPARE(pane->problemCount(), 4);
+        // A row chosen after a node before it went away selects the right node still.
+        DocumentEdits::deleteProperty(form->document(),
+                                      findNode(*form, QStringLiteral("P"), QStringLiteral("colr: red")));
+        QTRY_COMPARE(pane->problemCount(), 3);
+        view->setCurrentIndex(view->model()->index(0, 0));
+        QCOMPARE(form->Elements->currentIndex(),
+                 findNode(*form, QStringLiteral("P"), QStringLiteral("display: flexx")));
+    }
+};
+
+LW_TEST_CLASS(TestProblemsPane)
+#include "TestProblemsPane.moc"
