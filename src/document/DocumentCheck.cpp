@@ -217,42 +217,49 @@ DeclarationCheck::Finding DocumentCheck::descriptorFinding(const ElementNode &no
     return {DeclarationCheck::Kind::UnknownDescriptor, result.reason};
 }
 
-DeclarationCheck::Finding DocumentCheck::checkNodeItself(const ElementNode &node) const
+DeclarationCheck::Finding DocumentCheck::checkLabel(const ElementNode &node, QStringView label) const
 {
     using Kind = DeclarationCheck::Kind;
     if (node.kind == NodeKind::Rule) {
         if (isKeyframes(node.parent)) {
-            const QString problem = keyframeSelectorProblem(node.label);
+            const QString problem = keyframeSelectorProblem(label);
             return problem.isEmpty() ? DeclarationCheck::Finding{}
                                      : DeclarationCheck::Finding{Kind::InvalidSelector, problem};
         }
         if (m_selectors.isEmpty())
             return {};
-        const SelectorCheck::Result result = m_selectors.check(node.label, isNested(node));
+        const SelectorCheck::Result result = m_selectors.check(label, isNested(node));
         if (!result)
             return {};
         return {result.problem == SelectorCheck::Problem::Vendor ? Kind::VendorSelector
                                                                  : Kind::InvalidSelector,
                 result.reason};
     }
-    const QString name = AtRuleCheck::nameOf(node.label);
+    const QString name = AtRuleCheck::nameOf(label);
     if (node.parent && node.kind == NodeKind::Statement &&
         (name == u"import" || name == u"namespace" || name == u"charset"))
         return {Kind::IgnoredStatement, QStringLiteral("ignored by browsers: @%1 inside a block").arg(name)};
-    const AtRuleCheck::Result result = m_atRules.checkAtRule(node.label, node.kind == NodeKind::Statement);
+    const AtRuleCheck::Result result = m_atRules.checkAtRule(label, node.kind == NodeKind::Statement);
     if (result)
         return {result.problem == AtRuleCheck::Problem::UnknownAtRule ? Kind::UnknownAtRule
                                                                       : Kind::InvalidPrelude,
                 result.reason};
-    if (node.kind == NodeKind::AtRule) {
-        std::vector<std::pair<QString, QString>> descriptors;
-        for (const AttributeNode &attribute : node.attributes)
-            descriptors.emplace_back(attribute.name().trimmed().toString().toLower(),
-                                     attribute.value().toString());
-        const AtRuleCheck::Result required = m_atRules.checkRequired(name, descriptors);
-        if (required)
-            return {Kind::InvalidPrelude, required.reason};
-    }
+    return {};
+}
+
+DeclarationCheck::Finding DocumentCheck::checkNodeItself(const ElementNode &node) const
+{
+    DeclarationCheck::Finding own = checkLabel(node, node.label);
+    if (own || node.kind != NodeKind::AtRule)
+        return own;
+    std::vector<std::pair<QString, QString>> descriptors;
+    for (const AttributeNode &attribute : node.attributes)
+        descriptors.emplace_back(attribute.name().trimmed().toString().toLower(),
+                                 attribute.value().toString());
+    const AtRuleCheck::Result required =
+        m_atRules.checkRequired(AtRuleCheck::nameOf(node.label), descriptors);
+    if (required)
+        return {DeclarationCheck::Kind::InvalidPrelude, required.reason};
     return {};
 }
 

@@ -65,6 +65,9 @@ public:
     // The finding of a node itself (selector, at-rule, prelude); Kind::None when fine.
     // The order of statements needs the whole document: checkDocument tells it.
     DeclarationCheck::Finding checkNodeItself(const ElementNode &node) const;
+    // The finding of `label` as the selector or at-rule of `node`, where it stands (what a
+    // label edit would make of it); the descriptors it holds are not judged.
+    DeclarationCheck::Finding checkLabel(const ElementNode &node, QStringView label) const;
     SelectorCheck &selectors() { return m_selectors; }
     AtRuleCheck &atRules() { return m_atRules; }
     // The finding of each declaration of a node, in order (Kind::None when fine).

@@ -3,8 +3,10 @@
 #include "AttributeLabel.h"
 #include "Catalogue.h"
 #include "Document.h"
+#include "DocumentCheck.h"
 #include "Failure.h"
 #include "Strings.h"
+#include "Structure.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
 #include "ValueText.h"
@@ -275,6 +277,7 @@ protected:
             node->kind = m_kind;
             node->label = m_label;
             node->picture = m_picture;
+            node->made = true;
             model().insertNode(parentNode(), m_row, std::move(node));
         } else {
             model().takeNode(parentNode(), m_row);
@@ -294,6 +297,101 @@ private:
     int m_row;
     QString m_label;
     int m_picture;
+};
+
+// A declaration or a node dragged to another place in the tree. What is moved is
+// written anew where it lands, in the file's style (its old text stays behind, gone);
+// undo puts the very node back where it stood, with its text.
+class MoveCommand : public EditCommand
+{
+public:
+    // A declaration: from row `fromRow` of `from` to row `toRow` of `to` (counted before
+    // the move). A node: from row `fromRow` of `from` to row `toRow` of `to` (nullptr: the
+    // top level).
+    MoveCommand(Document &document, const QString &text, bool declaration, ElementNode *from, int fromRow,
+                ElementNode *to, int toRow)
+        : EditCommand(document, text), m_declaration(declaration),
+          m_fromPath(from ? StyleSheetModel::pathOf(from) : std::vector<int>()), m_fromRow(fromRow), m_to(to),
+          m_toRow(toRow)
+    {
+        if (from == to && fromRow < toRow)
+            --m_toRow; // the row it lands on, counted once it is out
+    }
+
+protected:
+    void apply(bool forward) override
+    {
+        StyleSheetModel &elements = model();
+        ElementNode *from = nodeAt(m_fromPath);
+        if (forward) {
+            take(from, m_fromRow);
+            if (!m_toKnown) {
+                m_toKnown = true;
+                m_toPath = m_to ? StyleSheetModel::pathOf(m_to) : std::vector<int>();
+            }
+            ElementNode *to = nodeAt(m_toPath);
+            if (m_declaration) {
+                const AttributeNode &kept = m_attribute;
+                AttributeNode moved(kept.name(), kept.value(), kept.picture);
+                if (kept.comments)
+                    moved.comments = std::make_unique<QStringList>(*kept.comments);
+                elements.insertAttribute(to, m_toRow, std::move(moved));
+            } else {
+                m_spans = m_node->sourceStart;
+                m_made = m_node->made;
+                m_node->sourceStart = -1; // written anew where it lands, where it stands
+                m_node->made = true;
+                elements.insertNode(to, m_toRow, std::move(m_node));
+            }
+        } else {
+            ElementNode *to = nodeAt(m_toPath);
+            if (m_declaration) {
+                elements.takeAttribute(to, m_toRow);
+                elements.insertAttribute(from, m_fromRow, m_attribute.clone());
+            } else {
+                m_node = elements.takeNode(to, m_toRow);
+                m_node->sourceStart = m_spans;
+                m_node->made = m_made;
+                elements.insertNode(from, m_fromRow, std::move(m_node));
+            }
+        }
+    }
+
+    QModelIndex focusIndex(bool forward) const override
+    {
+        ElementNode *parent = nodeAt(forward ? m_toPath : m_fromPath);
+        const int row = forward ? m_toRow : m_fromRow;
+        if (m_declaration)
+            return model().attributeIndex(parent, row);
+        return model().nodeIndex(parent ? parent->children[size_t(row)].get() : &model().element(row));
+    }
+
+private:
+    ElementNode *nodeAt(const std::vector<int> &path) const
+    {
+        return path.empty() ? nullptr : model().nodeAt(path);
+    }
+
+    void take(ElementNode *from, int row)
+    {
+        if (m_declaration) {
+            m_attribute = model().takeAttribute(from, row);
+        } else {
+            m_node = model().takeNode(from, row);
+        }
+    }
+
+    bool m_declaration;
+    std::vector<int> m_fromPath;
+    int m_fromRow;
+    ElementNode *m_to; // until the first move: its path is known once the node is out
+    std::vector<int> m_toPath;
+    int m_toRow;
+    bool m_toKnown = false;
+    AttributeNode m_attribute;           // the declaration as it stood
+    std::unique_ptr<ElementNode> m_node; // the node between its take and its insertion
+    qint32 m_spans = -1;                 // the node's place in the source as it stood
+    bool m_made = false;
 };
 
 // The document's form switched: its text in the other form, read back. The content it
@@ -380,8 +478,8 @@ QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex 
         return {};
     StyleSheetModel &model = document.elements();
     ElementNode *node = model.nodeOf(target);
-    if (!node->takesDeclarations())
-        return {}; // a block or a statement holds no declarations
+    if (!Structure::declarationsRefusal(*node).isEmpty())
+        return {}; // a block of rules or a statement holds no declarations
     // Standard CSS has no declaration without a value (a browser drops it, and the file
     // would not read back): a dropped property starts as `initial`, which every property
     // takes, until its editor gives it a value.
@@ -423,7 +521,7 @@ QModelIndex DocumentEdits::newProperty(Document &document, const QModelIndex &se
     default:
         break;
     }
-    if (!node || !node->takesDeclarations())
+    if (!node || !Structure::declarationsRefusal(*node).isEmpty())
         return {};
     std::vector<AttributeNode> added;
     added.push_back(AttributeNode::nameOnly(NewPropertyLabel));
@@ -440,21 +538,115 @@ QModelIndex DocumentEdits::newRule(Document &document, const QModelIndex &contex
                                    int picture, NodeKind kind)
 {
     StyleSheetModel &model = document.elements();
-    ElementNode *parent = nullptr;
-    if (levelOf(document, context) == StyleSheetModel::ElementLevel) {
+    ElementNode *selected = nullptr;
+    const int level = levelOf(document, context);
+    if (level == StyleSheetModel::ElementLevel || level == StyleSheetModel::AttributeLevel) {
         ElementNode *node = model.nodeOf(context);
+        // The catalogue's own nodes hold no nested rules.
         const bool catalogueNode = !node->parent && node->row < document.fixedElementCount();
-        if (node->kind == NodeKind::Block || (node->kind == NodeKind::Rule && !catalogueNode))
-            parent = node;
+        if (!catalogueNode)
+            selected = node;
     }
+    const QString label = selector.isEmpty() && kind == NodeKind::Rule ? QString() : selector;
+    ElementNode *parent = Structure::placeFor(selected, kind, label);
     if (kind == NodeKind::Block)
         picture = BlockPicture;
     else if (kind == NodeKind::AtRule)
         picture = AtRulePicture;
-    auto *command = new NewRuleCommand(document, parent, selector, picture, kind);
+    auto *command = new NewRuleCommand(
+        document, parent, label.isEmpty() ? Structure::newRuleLabel(parent) : label, picture, kind);
     document.undoStack().push(command);
     ElementNode *made = parent ? parent->children.back().get() : &model.element(model.elementCount() - 1);
     return model.nodeIndex(made);
+}
+
+QString DocumentEdits::declarationsRefusal(const Document &document, const QModelIndex &selected)
+{
+    const int level = levelOf(document, selected);
+    if (level != StyleSheetModel::ElementLevel && level != StyleSheetModel::AttributeLevel)
+        return {};
+    return Structure::declarationsRefusal(*document.elements().nodeOf(selected));
+}
+
+QModelIndex DocumentEdits::move(Document &document, const QModelIndex &source, const QModelIndex &target,
+                                DropPlace place, QString &refusal)
+{
+    refusal.clear();
+    StyleSheetModel &model = document.elements();
+    const int sourceLevel = levelOf(document, source);
+    const int targetLevel = levelOf(document, target);
+    if (sourceLevel == StyleSheetModel::AttributeLevel) {
+        ElementNode *from = model.nodeOf(source);
+        if (targetLevel != StyleSheetModel::ElementLevel && targetLevel != StyleSheetModel::AttributeLevel) {
+            refusal = QStringLiteral("A declaration goes into a rule: drop it on one.");
+            return {};
+        }
+        ElementNode *to = model.nodeOf(target);
+        int row = int(to->attributes.size());
+        if (targetLevel == StyleSheetModel::AttributeLevel)
+            row = place == DropPlace::Before ? target.row() : target.row() + 1;
+        refusal = Structure::declarationsRefusal(*to);
+        if (!refusal.isEmpty())
+            return {};
+        if (to == from && (row == source.row() || row == source.row() + 1))
+            return {};
+        const QString text = QStringLiteral("Move of %1").arg(nameOf(from->attributes[size_t(source.row())]));
+        document.undoStack().beginMacro(text);
+        ElementNode *rule = ruleFor(document, to);
+        if (rule != to)
+            row = 0;
+        document.undoStack().push(new MoveCommand(document, text, true, from, source.row(), rule, row));
+        document.undoStack().endMacro();
+        document.setModified(true);
+        return model.attributeIndex(rule, row > source.row() && rule == from ? row - 1 : row);
+    }
+    if (sourceLevel != StyleSheetModel::ElementLevel)
+        return {};
+    ElementNode *node = model.nodeOf(source);
+    const int fixed = document.fixedElementCount();
+    if (document.form() != DocumentForm::Standard) {
+        refusal = QStringLiteral("In the editor's own form rules stand at the catalogue's places: switch to "
+                                 "Standard CSS to move them.");
+        return {};
+    }
+    if (!node->parent && node->row < fixed) {
+        refusal = QStringLiteral("The catalogue's nodes stay where they are: drop a property on one to make "
+                                 "its rule.");
+        return {};
+    }
+    ElementNode *parent = nullptr;
+    int row = model.elementCount();
+    if (targetLevel == StyleSheetModel::ElementLevel) {
+        ElementNode *on = model.nodeOf(target);
+        if (place == DropPlace::Into) {
+            parent = on;
+            row = int(on->children.size());
+        } else {
+            parent = on->parent;
+            row = on->row + (place == DropPlace::After ? 1 : 0);
+        }
+    } else if (targetLevel == StyleSheetModel::AttributeLevel) {
+        parent = model.nodeOf(target);
+        row = int(parent->children.size());
+    }
+    if (!parent)
+        row = std::max(row, fixed);
+    for (const ElementNode *around = parent; around; around = around->parent)
+        if (around == node) {
+            refusal = QStringLiteral("A node cannot go inside itself.");
+            return {};
+        }
+    refusal = Structure::placeRefusal(parent, node->kind, node->label);
+    if (!refusal.isEmpty())
+        return {};
+    if (node->parent == parent && (row == node->row || row == node->row + 1))
+        return {};
+    const bool later = node->parent == parent && row > node->row;
+    document.undoStack().push(new MoveCommand(document, QStringLiteral("Move of %1").arg(node->label), false,
+                                              node->parent, node->row, parent, row));
+    document.setModified(true);
+    const int landed = later ? row - 1 : row;
+    return model.nodeIndex(parent ? parent->children[size_t(landed)].get() : &model.element(landed));
 }
 
 bool DocumentEdits::deletePropertyEnabled(const QModelIndex &selected)
@@ -551,6 +743,29 @@ bool DocumentEdits::editLabel(Document &document, const QModelIndex &index, cons
     default:
         return false;
     }
+}
+
+QString DocumentEdits::labelRefusal(const Document &document, const QModelIndex &index, const QString &text,
+                                    const DocumentCheck *check)
+{
+    const int level = levelOf(document, index);
+    if (level != StyleSheetModel::ElementLevel && level != StyleSheetModel::AttributeLevel)
+        return {};
+    const QString problem = ValueText::labelProblem(text, level == StyleSheetModel::AttributeLevel);
+    if (!problem.isEmpty() || level == StyleSheetModel::AttributeLevel ||
+        document.form() != DocumentForm::Standard)
+        return problem;
+    const ElementNode &node = *document.elements().nodeOf(index);
+    const QString kind = Structure::kindRefusal(node, text);
+    if (!kind.isEmpty() || !check)
+        return kind;
+    const DeclarationCheck::Finding finding = check->checkLabel(node, text);
+    if (!finding || finding.kind == DeclarationCheck::Kind::VendorSelector)
+        return {};
+    QString reason = finding.reason;
+    if (!reason.isEmpty())
+        reason[0] = reason[0].toUpper();
+    return reason + QLatin1Char('.');
 }
 
 void DocumentEdits::setForm(Document &document, Catalogue &catalogue, DocumentForm form)

@@ -9,6 +9,7 @@
 
 class Catalogue;
 class Document;
+class DocumentCheck;
 
 // The changes that the user makes through the element tree and the value editors, in
 // the product's terms: the one door through which the user's edits reach the document.
@@ -34,13 +35,33 @@ QModelIndex dropOnElements(Document &document, const QModelIndex &target, const 
 // element node and sets the modified flag. Returns the new node.
 QModelIndex newElement(Document &document);
 
-// A new rule `selector` (with the picture given), empty: at the end of the block or
-// rule `context` is (any rule but the catalogue's own nodes takes nested rules), else at the end of the
-// sheet. One step. Returns the new node.
-// `kind` makes an at-rule block or an at-rule with declarations instead (its prelude as
-// the selector), with its picture.
+// "New Rule" and "New At-rule": a new node `selector` (with the picture given), empty,
+// at the end of the node `context` is (or holds the selected declaration), when CSS
+// lets that node hold it; else of the nearest node around it that can; else at the end
+// of the sheet (Structure::placeFor). The catalogue's own nodes hold no nested rules.
+// An empty `selector` for a rule gives the label a new rule starts with there
+// (Structure::newRuleLabel). `kind` makes an at-rule block or an at-rule with
+// declarations instead (its label as the selector), with its picture. One step.
+// Returns the new node.
 QModelIndex newRule(Document &document, const QModelIndex &context, const QString &selector, int picture = 0,
                     NodeKind kind = NodeKind::Rule);
+
+// Why the node `selected` is (or holds, for a declaration) takes no declarations, for the
+// user to read; empty when it takes them, and for the root or no selection.
+QString declarationsRefusal(const Document &document, const QModelIndex &selected);
+
+// A drag in the element tree: the declaration or node `source` dropped on `target`
+// (invalid: empty space, the end of the sheet). `Into` puts it at the end of the target
+// node (a declaration dropped on a declaration goes after it); `Before` and `After` put a
+// node beside the target node, and a declaration beside the target declaration. A
+// declaration goes only into a node that takes declarations, a node only where CSS lets
+// it stand (Structure); nodes move only in standard-CSS documents, where the catalogue's
+// own nodes stay where they are. One step; what moved is written anew where it lands.
+// Returns the moved item, or invalid with `refusal` saying why nothing moved (empty when
+// the drop leaves everything where it was).
+enum class DropPlace { Before, After, Into };
+QModelIndex move(Document &document, const QModelIndex &source, const QModelIndex &target, DropPlace place,
+                 QString &refusal);
 
 // "New Property": appends "New Property" (picture 0, no value) to the selected element,
 // to the element of the selected attribute, or with the root selected to the first
@@ -70,6 +91,15 @@ bool writeValue(Document &document, const QModelIndex &selected, const QString &
 // document's form (split again at its separator). Gives false for an index that is
 // not part of the document.
 bool editLabel(Document &document, const QModelIndex &index, const QString &text);
+
+// Why `text` cannot become the label of the node `index`, as a sentence for the user;
+// empty when it can. Any label: it must read back as one declaration or one selector
+// (ValueText::labelProblem). In a standard-CSS document a node's label must also keep
+// the node what it is (Structure::kindRefusal) and, with a `check` at hand, read as a
+// selector or at-rule prelude that a browser keeps where the node stands (vendor
+// selectors are taken: each engine keeps its own).
+QString labelRefusal(const Document &document, const QModelIndex &index, const QString &text,
+                     const DocumentCheck *check);
 
 // Pushes the step that replaces a declaration (unless it changes nothing and merges
 // into no session).

@@ -39,7 +39,8 @@ public:
         m_oneLine = m_usable && rulesAreOneLine(nodes);
         const ElementNode *previous = nullptr;
         // Nodes made here that stand before the sheet's own (the catalogue's, given
-        // declarations) go after them, at the end of the sheet.
+        // declarations) go after them, at the end of the sheet; those the user made or
+        // moved there stay.
         std::vector<const ElementNode *> later;
         bool anyRead = false;
         for (const auto &node : nodes)
@@ -47,6 +48,10 @@ public:
         bool seenRead = false;
         for (const auto &node : nodes) {
             if (m_usable && node->hasSource()) {
+                // A node the user put before the sheet's first one: the read node after
+                // it starts on a line of its own.
+                if (previous && !previous->hasSource() && !startsOnNewLine(*node))
+                    m_out += ruleGap();
                 writeNode(*node);
                 previous = node.get();
                 seenRead = true;
@@ -54,7 +59,7 @@ public:
             }
             if (!worthWriting(*node))
                 continue;
-            if (anyRead && !seenRead) {
+            if (anyRead && !seenRead && !node->made) {
                 later.push_back(node.get());
                 continue;
             }
@@ -88,11 +93,12 @@ private:
     }
 
     // Rules without declarations, nodes or comments say nothing and are left out under
-    // the root when they were made here (the catalogue's offer, a fresh New Element).
+    // the root when they were made here (the catalogue's offer, a fresh New Element);
+    // a rule the user made with New Rule is theirs, and written.
     static bool worthWriting(const ElementNode &node)
     {
-        return node.kind != NodeKind::Rule || !node.attributes.empty() || !node.children.empty() ||
-               node.comments || node.endComments;
+        return node.kind != NodeKind::Rule || node.made || !node.attributes.empty() ||
+               !node.children.empty() || node.comments || node.endComments;
     }
 
     // Whether the file writes its rules on one line each: its last top-level rule with
@@ -193,6 +199,33 @@ private:
             }
             return true;
         });
+    }
+
+    bool startsOnNewLine(const ElementNode &node) const
+    {
+        for (QChar c : source(node.sourceStart, node.labelStart))
+            if (isLineBreak(c))
+                return true;
+        return false;
+    }
+
+    // What stands between two top-level rules in the file: the blanks before its second
+    // top-level node read, when they hold a line break; else a blank line.
+    QString ruleGap() const
+    {
+        bool first = true;
+        for (const auto &node : m_model.elements()) {
+            if (!node->hasSource())
+                continue;
+            if (!first) {
+                const QString gap = linesBefore(node->labelStart);
+                if (!gap.isEmpty())
+                    return gap;
+                break;
+            }
+            first = false;
+        }
+        return m_lineBreak + m_lineBreak;
     }
 
     // What stands before a new top-level node: the blanks before the last top-level

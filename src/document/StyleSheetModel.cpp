@@ -795,8 +795,11 @@ Qt::ItemFlags StyleSheetModel::flags(const QModelIndex &index) const
 {
     if (!index.isValid())
         return Qt::ItemIsDropEnabled;
-    const Qt::ItemFlags flags =
+    Qt::ItemFlags flags =
         Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable | Qt::ItemIsDropEnabled;
+    // Declarations and nodes are dragged to other places of the tree; the root stays.
+    if (levelOf(index) != RootLevel)
+        flags |= Qt::ItemIsDragEnabled;
     // A declaration and a statement are leaves: saying so spares the view a record of
     // its expanded state for every declaration when the whole tree is expanded.
     if (levelOf(index) == AttributeLevel)

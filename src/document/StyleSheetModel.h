@@ -139,6 +139,7 @@ struct ElementNode
     qint32 sourceEnd = 0;
     bool labelEdited = false;
     bool touched = false; // something in it changed since it was read
+    bool made = false;    // made or moved by the user in the tree: written where it stands, even empty
 
     bool hasSource() const { return sourceStart >= 0; }
 

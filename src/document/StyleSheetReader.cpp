@@ -4,6 +4,7 @@
 #include "CssTokenizer.h"
 #include "Document.h"
 #include "Failure.h"
+#include "Structure.h"
 #include "StyleSheetWriter.h"
 #include "TextFile.h"
 
@@ -111,40 +112,6 @@ ElementNodes fixedNodes(const Document &document)
         nodes.push_back(std::move(node));
     }
     return nodes;
-}
-
-// At-rules whose block holds rules, and those whose block holds declarations; any
-// other at-rule with a block is placed by what its block holds.
-bool isRuleBlockName(QStringView name)
-{
-    static const char *const names[] = {"@media",    "@supports", "@container",      "@layer",
-                                        "@document", "@scope",    "@starting-style", "@keyframes"};
-    if (name.size() > 2 && name[1] == QLatin1Char('-')) {
-        // Vendor forms: @-webkit-keyframes, @-moz-document...
-        const qsizetype dash = name.indexOf(QLatin1Char('-'), 2);
-        if (dash > 0)
-            return isRuleBlockName(QString(QLatin1Char('@')).append(name.sliced(dash + 1)));
-    }
-    for (const char *known : names)
-        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
-}
-
-bool isDeclarationBlockName(QStringView name)
-{
-    static const char *const names[] = {"@font-face",
-                                        "@page",
-                                        "@property",
-                                        "@counter-style",
-                                        "@viewport",
-                                        "@-ms-viewport",
-                                        "@font-feature-values",
-                                        "@font-palette-values"};
-    for (const char *known : names)
-        if (name.compare(QLatin1String(known), Qt::CaseInsensitive) == 0)
-            return true;
-    return false;
 }
 
 // Whether a statement is the at-rule `name` (with or without a prelude).
@@ -798,9 +765,9 @@ private:
             place(std::move(node));
             return;
         }
-        const NodeKind kind = isRuleBlockName(name)          ? NodeKind::Block
-                              : isDeclarationBlockName(name) ? NodeKind::AtRule
-                                                             : NodeKind::Block;
+        const NodeKind kind = Structure::isRuleBlockName(name)          ? NodeKind::Block
+                              : Structure::isDeclarationBlockName(name) ? NodeKind::AtRule
+                                                                        : NodeKind::Block;
         auto node = makeNode(kind, std::move(label), atKeyword.start);
         node->comments = std::move(comments);
         node->sourceStart = qint32(itemStart);
@@ -808,7 +775,8 @@ private:
         node->labelEnd = qint32(labelEnd);
         node->innerStart = qint32(stop.end());
         // An unknown at-rule is placed by what its block holds.
-        openBlock(std::move(node), stop, !isRuleBlockName(name) && !isDeclarationBlockName(name));
+        openBlock(std::move(node), stop,
+                  !Structure::isRuleBlockName(name) && !Structure::isDeclarationBlockName(name));
     }
 
     static void addEndComments(ElementNode &node, std::unique_ptr<QStringList> comments)
