@@ -32,6 +32,9 @@ public:
     // The icon with the warning sign drawn over a kind picture's icon.
     QIcon markedIcon(int picture);
     static QIcon warningSign();
+    // The check the marks come from, for the labels typed into the tree; none when the
+    // value syntaxes cannot be read.
+    const DocumentCheck *check() { return ready() ? &m_check : nullptr; }
 
 private:
     bool ready();

@@ -4,7 +4,10 @@
 #include "StyleSheetModel.h"
 
 #include <QApplication>
+#include <QLineEdit>
 #include <QPainter>
+#include <QPersistentModelIndex>
+#include <QToolTip>
 
 namespace {
 
@@ -44,4 +47,28 @@ void DeclarationSwatchDelegate::paint(QPainter *painter, const QStyleOptionViewI
     ColourSwatch::paint(*painter, QRectF(box).adjusted(0, 0, -1, -1), colours,
                         option.palette.color(QPalette::Text));
     painter->restore();
+}
+
+QWidget *DeclarationSwatchDelegate::createEditor(QWidget *parent, const QStyleOptionViewItem &option,
+                                                 const QModelIndex &index) const
+{
+    QWidget *editor = QStyledItemDelegate::createEditor(parent, option, index);
+    auto *line = qobject_cast<QLineEdit *>(editor);
+    if (!line || !m_check)
+        return editor;
+    const QPalette plain = line->palette();
+    const QPersistentModelIndex node(index);
+    connect(line, &QLineEdit::textEdited, line, [line, node, plain, check = m_check](const QString &text) {
+        const QString problem = node.isValid() ? check(node, text) : QString();
+        QPalette palette = plain;
+        if (!problem.isEmpty())
+            palette.setColor(QPalette::Text, QColor(0xb0, 0x00, 0x20));
+        line->setPalette(palette);
+        line->setToolTip(problem);
+        if (problem.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(line->mapToGlobal(QPoint(0, line->height())), problem, line);
+    });
+    return editor;
 }

@@ -2,6 +2,7 @@
 
 #include "DeclarationSwatchDelegate.h"
 
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QDragMoveEvent>
 #include <QDropEvent>
@@ -13,9 +14,17 @@ ElementsTreeView::ElementsTreeView(QWidget *parent) : QTreeView(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setAcceptDrops(true);
     setDropIndicatorShown(false);
-    setDragDropMode(QAbstractItemView::DropOnly);
+    // The tree's own rules and declarations are dragged to other places in it; the
+    // catalogue's nodes are dropped on it.
+    setDragEnabled(true);
+    setDragDropMode(QAbstractItemView::DragDrop);
     // A colour declaration shows a swatch of its colour after its label.
     setItemDelegate(new DeclarationSwatchDelegate(this));
+}
+
+void ElementsTreeView::setLabelCheck(std::function<QString(const QModelIndex &, const QString &)> check)
+{
+    static_cast<DeclarationSwatchDelegate *>(itemDelegate())->setLabelCheck(std::move(check));
 }
 
 void ElementsTreeView::reset()
@@ -35,6 +44,9 @@ void ElementsTreeView::dragEnterEvent(QDragEnterEvent *event)
     if (event->mimeData()->hasFormat(CatalogueDrag::MimeType)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
+    } else if (ownDrag(event)) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
     } else {
         event->ignore();
     }
@@ -48,6 +60,9 @@ void ElementsTreeView::dragMoveEvent(QDragMoveEvent *event)
     if (event->mimeData()->hasFormat(CatalogueDrag::MimeType)) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
+    } else if (ownDrag(event)) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
     } else {
         event->ignore();
     }
@@ -57,6 +72,14 @@ void ElementsTreeView::dropEvent(QDropEvent *event)
 {
     stopAutoScroll();
     setState(NoState);
+    if (ownDrag(event)) {
+        event->setDropAction(Qt::MoveAction);
+        event->accept();
+        const QPoint at = event->position().toPoint();
+        const QModelIndex target = indexAt(at);
+        emit itemMoved(m_dragged, target, placeAt(target, at));
+        return;
+    }
     const auto node = CatalogueDrag::fromMimeData(event->mimeData());
     if (!node) {
         event->ignore();
@@ -65,6 +88,44 @@ void ElementsTreeView::dropEvent(QDropEvent *event)
     event->setDropAction(Qt::CopyAction);
     event->accept();
     emit catalogueNodeDropped(indexAt(event->position().toPoint()), *node);
+}
+
+bool ElementsTreeView::ownDrag(const QDropEvent *event) const
+{
+    return event->source() == this && m_dragged.isValid() && event->mimeData()->hasFormat(TreeItemMimeType);
+}
+
+DocumentEdits::DropPlace ElementsTreeView::placeAt(const QModelIndex &target, QPoint at) const
+{
+    using Place = DocumentEdits::DropPlace;
+    if (!target.isValid())
+        return Place::Into;
+    const QRect row = visualRect(target);
+    const int y = at.y() - row.top();
+    // On a declaration: before it in its upper half, after it in its lower one. On a
+    // node: before or after it near its edges, into it in between.
+    if (target.flags().testFlag(Qt::ItemNeverHasChildren) &&
+        m_dragged.flags().testFlag(Qt::ItemNeverHasChildren))
+        return y < row.height() / 2 ? Place::Before : Place::After;
+    if (y < row.height() / 4)
+        return Place::Before;
+    if (y >= row.height() - row.height() / 4)
+        return Place::After;
+    return Place::Into;
+}
+
+void ElementsTreeView::startDrag(Qt::DropActions)
+{
+    const QModelIndex item = currentIndex();
+    if (!item.isValid() || !item.parent().isValid())
+        return; // the root stays
+    m_dragged = item;
+    auto *drag = new QDrag(this);
+    auto *data = new QMimeData;
+    data->setData(TreeItemMimeType, item.data(Qt::DisplayRole).toString().toUtf8());
+    drag->setMimeData(data);
+    drag->exec(Qt::MoveAction);
+    m_dragged = QPersistentModelIndex();
 }
 
 void ElementsTreeView::expandNodes(const QModelIndexList &nodes)

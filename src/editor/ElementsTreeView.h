@@ -1,9 +1,12 @@
 #pragma once
 
 #include "CatalogueDrag.h"
+#include "DocumentEdits.h"
 
 #include <QModelIndex>
+#include <QPersistentModelIndex>
 #include <QTreeView>
+#include <functional>
 
 // The element tree (`Elements`). Accepts a drag of a catalogue node anywhere over it and
 // reports the drop with the node under the drop point (invalid for empty space); what
@@ -23,8 +26,13 @@ public:
     // below it, which for each of tens of thousands of nodes takes seconds.
     void expandNodes(const QModelIndexList &nodes);
 
+    // Why a label typed into the tree would be refused, shown as it is typed.
+    void setLabelCheck(std::function<QString(const QModelIndex &, const QString &)> check);
+
 signals:
     void catalogueNodeDropped(const QModelIndex &target, const CatalogueDrag::Node &node);
+    // A declaration or node of the tree (`item`) dropped on `target` (invalid: empty space).
+    void itemMoved(const QModelIndex &item, const QModelIndex &target, DocumentEdits::DropPlace place);
     void currentNodeChanged(const QModelIndex &current);
 
 protected:
@@ -32,4 +40,13 @@ protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dragMoveEvent(QDragMoveEvent *event) override;
     void dropEvent(QDropEvent *event) override;
+    void startDrag(Qt::DropActions supportedActions) override;
+
+private:
+    static constexpr const char *TreeItemMimeType = "application/x-loomwright-tree-item";
+    bool ownDrag(const QDropEvent *event) const;
+    // Where a drop at `at` over `target` puts the dragged item.
+    DocumentEdits::DropPlace placeAt(const QModelIndex &target, QPoint at) const;
+
+    QPersistentModelIndex m_dragged; // the item being dragged, while its drag runs
 };

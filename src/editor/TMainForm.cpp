@@ -17,6 +17,7 @@
 #include "PropertiesTreeView.h"
 #include "RecoveryGuard.h"
 #include "RegistryStore.h"
+#include "Structure.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
 #include "TCSpinEdit.h"
@@ -126,7 +127,7 @@ TMainForm::TMainForm(QWidget *parent)
     m_attributeList->setDecorationProvider(
         [this](int picture) { return m_attributeIcons.decoration(picture); });
     // Declarations a browser would drop are marked in the tree, after every read and edit.
-    new CheckMarks(
+    m_marks = new CheckMarks(
         m_document.elements(), [this] { return m_catalogueFolder; },
         [this](int picture) { return m_elementIcons.decoration(picture); }, this);
 
@@ -236,7 +237,30 @@ void TMainForm::createLayout()
     }
     ElementsPopup->addSeparator();
     NewElement1 = ElementsPopup->addAction(QStringLiteral("New &Element"));
+    NewRule1 = ElementsPopup->addAction(QStringLiteral("New &Rule"));
+    NewRule1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+    NewAtRule1 = ElementsPopup->addMenu(QStringLiteral("New &At-rule"));
+    for (const Structure::AtRuleOffer &offer : Structure::atRuleOffers()) {
+        QAction *action = NewAtRule1->addAction(offer.name);
+        connect(action, &QAction::triggered, this, [this, offer] { newAtRule(offer.label, offer.kind); });
+    }
+    // Ctrl+Shift+R opens the at-rules' menu at the selected node, for the keyboard.
+    auto *atRuleKey = new QAction(this);
+    atRuleKey->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    atRuleKey->setShortcutContext(Qt::WindowShortcut);
+    connect(atRuleKey, &QAction::triggered, this, [this] {
+        QRect place = Elements->visualRect(Elements->currentIndex());
+        if (!place.isValid())
+            place = QRect(0, 0, 1, 1);
+        NewAtRule1->popup(Elements->viewport()->mapToGlobal(place.bottomLeft()));
+    });
+    addAction(atRuleKey);
     NewProperty1 = ElementsPopup->addAction(QStringLiteral("New &Property"));
+    NewProperty1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    for (QAction *action : {NewRule1, NewProperty1}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+    }
     DeleteProperty1 = ElementsPopup->addAction(QStringLiteral("&Delete Property"));
     DeleteProperty1->setShortcut(QKeySequence(Qt::Key_Delete));
     // The menu's Del works while the element tree has the keyboard focus.
@@ -791,26 +815,57 @@ void TMainForm::connectTrees()
     // A click that leaves the current node in place runs the click steps as well.
     Elements->viewport()->installEventFilter(this);
     connect(Elements, &ElementsTreeView::catalogueNodeDropped, this, &TMainForm::ElementsDragDrop);
+    // A rule or declaration dragged within the tree moves there, where CSS lets it stand.
+    connect(Elements, &ElementsTreeView::itemMoved, this,
+            [this](const QModelIndex &item, const QModelIndex &target, DocumentEdits::DropPlace place) {
+                QString refusal;
+                QModelIndex moved;
+                ExceptionBox::guard(
+                    this, [&] { moved = DocumentEdits::move(m_document, item, target, place, refusal); });
+                if (moved.isValid()) {
+                    Elements->scrollTo(moved);
+                    Elements->setCurrentIndex(moved);
+                } else if (!refusal.isEmpty()) {
+                    showRefusal(refusal);
+                }
+            });
     connect(Elements, &QWidget::customContextMenuRequested, this, [this](const QPoint &position) {
         ElementsPopupPopup();
         ElementsPopup->popup(Elements->viewport()->mapToGlobal(position));
     });
     connect(NewElement1, &QAction::triggered, this, &TMainForm::NewElement1Click);
     connect(NewProperty1, &QAction::triggered, this, &TMainForm::NewProperty1Click);
+    connect(NewRule1, &QAction::triggered, this, &TMainForm::NewRule1Click);
+    // A New command's label edit left without a change takes the new node away again.
+    connect(
+        Elements->itemDelegate(), &QAbstractItemDelegate::closeEditor, this,
+        [this](QWidget *, QAbstractItemDelegate::EndEditHint hint) { newNodeEditClosed(hint); },
+        Qt::QueuedConnection);
     connect(DeleteProperty1, &QAction::triggered, this, &TMainForm::DeleteProperty1Click);
     connect(StandardCss1, &QAction::triggered, this, &TMainForm::StandardCss1Click);
     // A label edited in place is a change of the style sheet, made through the
     // document's door like every other edit (the catalogue's labels are not part of it).
+    Elements->setLabelCheck(
+        [this](const QModelIndex &index, const QString &text) { return labelRefusal(index, text); });
     m_document.elements().setEditHandler([this](const QModelIndex &index, const QString &text) {
-        // A label that would not read back as one declaration or one selector is
-        // refused, and the old label stays.
-        const int level = StyleSheetModel::levelOf(index);
-        if (level != StyleSheetModel::RootLevel) {
-            const QString problem = ValueText::labelProblem(text, level == StyleSheetModel::AttributeLevel);
-            if (!problem.isEmpty()) {
+        // A label that would not read back as what the node is (one declaration, one
+        // selector or at-rule a browser keeps) is refused with the reason; the edit
+        // opens again on the typed text for the user to mend it.
+        const QString problem = labelRefusal(index, text);
+        if (!problem.isEmpty()) {
+            const QPersistentModelIndex node(index);
+            m_labelRefusalOpen = true;
+            QTimer::singleShot(0, this, [this, node, text, problem] {
                 Messages::labelRefused(this, problem);
-                return false;
-            }
+                m_labelRefusalOpen = false;
+                if (!node.isValid())
+                    return;
+                Elements->setCurrentIndex(node);
+                Elements->edit(node);
+                if (auto *editor = qobject_cast<QLineEdit *>(Elements->indexWidget(node)))
+                    editor->setText(text);
+            });
+            return false;
         }
         bool done = false;
         ExceptionBox::guard(this, [&] { done = DocumentEdits::editLabel(m_document, index, text); });
@@ -988,6 +1043,11 @@ void TMainForm::clickStep()
 
 void TMainForm::ElementsDragDrop(const QModelIndex &target, const CatalogueDrag::Node &node)
 {
+    const QString refusal = DocumentEdits::declarationsRefusal(m_document, target);
+    if (!refusal.isEmpty()) {
+        showRefusal(refusal);
+        return;
+    }
     ExceptionBox::guard(this, [&] {
         DocumentEdits::dropOnElements(m_document, target, node.label, node.kind,
                                       node.isChoice() ? node.choiceParentLabel : QString());
@@ -1045,12 +1105,74 @@ void TMainForm::refreshUnusedElements()
 
 void TMainForm::NewElement1Click()
 {
-    ExceptionBox::guard(this, [this] { DocumentEdits::newElement(m_document); });
+    QModelIndex made;
+    ExceptionBox::guard(this, [&] { made = DocumentEdits::newElement(m_document); });
+    showNewNode(made);
 }
 
 void TMainForm::NewProperty1Click()
 {
-    ExceptionBox::guard(this, [this] { DocumentEdits::newProperty(m_document, selectedNode()); });
+    const QString refusal = DocumentEdits::declarationsRefusal(m_document, selectedNode());
+    if (!refusal.isEmpty()) {
+        showRefusal(refusal);
+        return;
+    }
+    QModelIndex made;
+    ExceptionBox::guard(this, [&] { made = DocumentEdits::newProperty(m_document, selectedNode()); });
+    showNewNode(made);
+}
+
+void TMainForm::NewRule1Click()
+{
+    QModelIndex made;
+    ExceptionBox::guard(this, [&] { made = DocumentEdits::newRule(m_document, selectedNode(), QString()); });
+    showNewNode(made);
+}
+
+void TMainForm::newAtRule(const QString &label, NodeKind kind)
+{
+    QModelIndex made;
+    ExceptionBox::guard(this,
+                        [&] { made = DocumentEdits::newRule(m_document, selectedNode(), label, 0, kind); });
+    showNewNode(made);
+}
+
+void TMainForm::showNewNode(const QModelIndex &index)
+{
+    if (!index.isValid())
+        return;
+    for (QModelIndex around = index.parent(); around.isValid(); around = around.parent())
+        Elements->expand(around);
+    Elements->scrollTo(index);
+    Elements->setCurrentIndex(index);
+    Elements->setFocus(Qt::OtherFocusReason);
+    m_newNode = index;
+    m_newNodeLabel = index.data(Qt::EditRole).toString();
+    m_newNodeStep = m_document.undoStack().index();
+    Elements->edit(index);
+}
+
+void TMainForm::newNodeEditClosed(QAbstractItemDelegate::EndEditHint hint)
+{
+    if (!m_newNode.isValid() || m_labelRefusalOpen || Elements->indexWidget(m_newNode))
+        return; // no new node, or its edit opens again after a refusal
+    const QPersistentModelIndex node = m_newNode;
+    m_newNode = QPersistentModelIndex();
+    QUndoStack &history = m_document.undoStack();
+    if (hint == QAbstractItemDelegate::RevertModelCache &&
+        node.data(Qt::EditRole).toString() == m_newNodeLabel && history.index() == m_newNodeStep) {
+        ExceptionBox::guard(this, [&] { history.undo(); });
+    }
+}
+
+QString TMainForm::labelRefusal(const QModelIndex &index, const QString &text)
+{
+    return DocumentEdits::labelRefusal(m_document, index, text, m_marks->check());
+}
+
+void TMainForm::showRefusal(const QString &reason)
+{
+    QTimer::singleShot(0, this, [this, reason] { Messages::labelRefused(this, reason); });
 }
 
 void TMainForm::DeleteProperty1Click()

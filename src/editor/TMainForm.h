@@ -8,6 +8,7 @@
 #include "PictureIcons.h"
 #include "ValueKind.h"
 
+#include <QAbstractItemDelegate>
 #include <QLabel>
 #include <QPersistentModelIndex>
 #include <QString>
@@ -17,6 +18,7 @@
 #include <optional>
 
 class AttributeListModel;
+class CheckMarks;
 class ElementsTreeView;
 class ProblemsPane;
 class PropertiesTreeView;
@@ -96,6 +98,11 @@ public:
     void NewElement1Click();
     void NewProperty1Click();
     void DeleteProperty1Click();
+    // "New Rule" and the at-rules of "New At-rule": a node in the selected block or
+    // rule where CSS lets it stand, else at the end of the sheet; selected, in view,
+    // with its label in edit (see showNewNode).
+    void NewRule1Click();
+    void newAtRule(const QString &label, NodeKind kind);
     // "Standard CSS": switches the document between standard CSS (name: value) and the
     // editor's own form (name=value); an edit, so the next Save writes the chosen form.
     void StandardCss1Click();
@@ -136,6 +143,8 @@ public:
     QAction *Undo1 = nullptr;
     QAction *Redo1 = nullptr;
     QAction *NewElement1 = nullptr;
+    QAction *NewRule1 = nullptr;
+    QMenu *NewAtRule1 = nullptr; // one entry per at-rule; Ctrl+Shift+R opens it at the tree
     QAction *NewProperty1 = nullptr;
     QAction *DeleteProperty1 = nullptr;
     QAction *StandardCss1 = nullptr;
@@ -188,6 +197,14 @@ private:
     // Empties and disables every value editor (a new or newly read document).
     void clearEditors();
     void refreshUnusedElements();
+    // A node just made by a New command: its parent opened, selected, in view, its
+    // label in edit. Left with its first label unchanged (Escape), the node goes again.
+    void showNewNode(const QModelIndex &index);
+    void newNodeEditClosed(QAbstractItemDelegate::EndEditHint hint);
+    // Why a label typed into the tree is refused (empty when it is taken).
+    QString labelRefusal(const QModelIndex &index, const QString &text);
+    // A refusal of an edit of the tree's structure, shown once the current event is done.
+    void showRefusal(const QString &reason);
     void readDocumentSettings();
     // The code window on a file the reader refused, at the refused place.
     void editRefusedFile(const QString &path, int line, int column);
@@ -238,8 +255,15 @@ private:
     QTimer *m_unusedRefresh = nullptr;      // one refresh of the hidden nodes per burst of changes
     QPersistentModelIndex m_currentAtPress; // the current node when a click began
     QPersistentModelIndex m_presetNode;     // the node the enabled editor was preset from
-    int m_editSession = 0;                  // the writes of one selection merge into one step
-    bool m_presetting = false;              // a click is presetting the editors
+    // A node made by a New command whose first label edit is open, with its first label
+    // and the history's index right after it was made.
+    QPersistentModelIndex m_newNode;
+    QString m_newNodeLabel;
+    int m_newNodeStep = -1;
+    bool m_labelRefusalOpen = false; // a refused label's box is up, its edit to open again
+    CheckMarks *m_marks = nullptr;
+    int m_editSession = 0;     // the writes of one selection merge into one step
+    bool m_presetting = false; // a click is presetting the editors
     // After the file name in the title: the encoding a save changed the document to.
     QString m_titleNote;
     // Declared last, so that it goes before the document it follows.

@@ -373,15 +373,18 @@ private slots:
         QCOMPARE(form->selectedNode(), root);
         const int elementCount = elements.elementCount();
 
-        // With the root selected, the new property goes under the first element.
+        // With the root selected, the new property goes under the first element; it is
+        // selected with its label in edit (which another selection closes, keeping it).
         form->NewProperty1->trigger();
+        QCOMPARE(form->selectedNode(), elements.attributeIndex(0, 0));
+        QVERIFY(form->Elements->indexWidget(form->selectedNode()));
+        form->Elements->setCurrentIndex(root);
         QCOMPARE(elements.rowCount(root), elementCount);
         QCOMPARE(elements.element(0).attributes.size(), size_t(1));
         QCOMPARE(elements.element(0).attributes[0].label(DocumentForm::Editor),
                  QStringLiteral("New Property"));
         QCOMPARE(elements.element(0).attributes[0].picture, 0);
         QVERIFY(form->document().isModified());
-        QCOMPARE(form->selectedNode(), root);
 
         form->document().setModified(false);
         form->NewElement1->trigger();
@@ -389,7 +392,7 @@ private slots:
         QCOMPARE(elements.element(elementCount).label, QStringLiteral("New Element"));
         QCOMPARE(elements.element(elementCount).picture, 0);
         QVERIFY(form->document().isModified());
-        QCOMPARE(form->selectedNode(), root);
+        QCOMPARE(form->selectedNode(), elements.elementIndex(elementCount));
 
         // A click on the new property (no "=", picture 0) enables no editor.
         clickNode(*form, elements.attributeIndex(0, 0));

@@ -262,7 +262,7 @@ private slots:
         QCOMPARE(form.Close->x(), 1);
 
         const QList<QAction *> items = form.ElementsPopup->actions();
-        QCOMPARE(items.size(), 9);
+        QCOMPARE(items.size(), 11);
         QCOMPARE(items.at(0)->text(), QStringLiteral("&Undo"));
         QCOMPARE(items.at(0)->shortcut(), QKeySequence(QKeySequence::Undo));
         QCOMPARE(items.at(1)->text(), QStringLiteral("&Redo"));
@@ -270,15 +270,20 @@ private slots:
                                                                 QKeySequence(QStringLiteral("Ctrl+Y"))}));
         QVERIFY(items.at(2)->isSeparator());
         QCOMPARE(items.at(3)->text(), QStringLiteral("New &Element"));
-        QCOMPARE(items.at(4)->text(), QStringLiteral("New &Property"));
-        QCOMPARE(items.at(5)->text(), QStringLiteral("&Delete Property"));
-        QCOMPARE(items.at(5)->shortcut(), QKeySequence(Qt::Key_Delete));
-        QVERIFY(items.at(6)->isSeparator());
-        QCOMPARE(items.at(7)->text(), QStringLiteral("&Standard CSS"));
-        QVERIFY(items.at(7)->isCheckable());
-        QCOMPARE(items.at(8)->text(), QStringLiteral("Sho&w Unused Elements"));
-        QVERIFY(items.at(8)->isCheckable());
-        QVERIFY(items.at(8)->isChecked());
+        QCOMPARE(items.at(4)->text(), QStringLiteral("New &Rule"));
+        QCOMPARE(items.at(4)->shortcut(), QKeySequence(QStringLiteral("Ctrl+R")));
+        QCOMPARE(items.at(5)->text(), QStringLiteral("New &At-rule"));
+        QVERIFY(items.at(5)->menu());
+        QCOMPARE(items.at(6)->text(), QStringLiteral("New &Property"));
+        QCOMPARE(items.at(6)->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+P")));
+        QCOMPARE(items.at(7)->text(), QStringLiteral("&Delete Property"));
+        QCOMPARE(items.at(7)->shortcut(), QKeySequence(Qt::Key_Delete));
+        QVERIFY(items.at(8)->isSeparator());
+        QCOMPARE(items.at(9)->text(), QStringLiteral("&Standard CSS"));
+        QVERIFY(items.at(9)->isCheckable());
+        QCOMPARE(items.at(10)->text(), QStringLiteral("Sho&w Unused Elements"));
+        QVERIFY(items.at(10)->isCheckable());
+        QVERIFY(items.at(10)->isChecked());
     }
 
     void dialogs()
