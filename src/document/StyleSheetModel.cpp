@@ -27,13 +27,18 @@ AttributeNode AttributeNode::fromLabel(QStringView label, DocumentForm form, int
     const QChar own = form == DocumentForm::Editor ? QLatin1Char('=') : QLatin1Char(':');
     const QChar other = form == DocumentForm::Editor ? QLatin1Char(':') : QLatin1Char('=');
     qsizetype at = label.indexOf(own);
-    if (at < 0)
+    // A label typed as CSS writes it ("padding: 16px") into the editor's form is taken
+    // as CSS reads it: the blanks around name and value are not part of them.
+    bool css = form == DocumentForm::Standard;
+    if (at < 0) {
         at = label.indexOf(other);
+        css = css || at >= 0;
+    }
     if (at < 0)
         return nameOnly(form == DocumentForm::Standard ? label.trimmed() : label, picture);
     QStringView name = label.first(at);
     QStringView value = label.sliced(at + 1);
-    if (form == DocumentForm::Standard) {
+    if (css) {
         name = name.trimmed();
         value = value.trimmed();
     }

@@ -160,6 +160,39 @@ private slots:
     }
 
     // Drops add duplicates: the same attribute twice gives two nodes.
+    // A declaration label typed in either form: the form's own separator splits it as
+    // that form reads it; CSS typed into the editor's form loses the blanks CSS ignores.
+    void labelTypedInEitherForm_data()
+    {
+        QTest::addColumn<int>("form");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("editorLabel");
+        QTest::addColumn<QString>("standardLabel");
+
+        const int editor = int(DocumentForm::Editor);
+        const int standard = int(DocumentForm::Standard);
+        QTest::newRow("CSS into the editor's form") << editor << "padding: 16px"
+                                                    << "padding=16px"
+                                                    << "padding: 16px";
+        QTest::newRow("editor's form keeps its value") << editor << "content= x"
+                                                       << "content= x"
+                                                       << "content:  x";
+        QTest::newRow("standard") << standard << " margin :  0 auto "
+                                  << "margin=0 auto"
+                                  << "margin: 0 auto";
+    }
+
+    void labelTypedInEitherForm()
+    {
+        QFETCH(int, form);
+        QFETCH(QString, typed);
+        QFETCH(QString, editorLabel);
+        QFETCH(QString, standardLabel);
+        const AttributeNode node = AttributeNode::fromLabel(typed, DocumentForm(form));
+        QCOMPARE(node.label(DocumentForm::Editor), editorLabel);
+        QCOMPARE(node.label(DocumentForm::Standard), standardLabel);
+    }
+
     void dropAllowsDuplicates()
     {
         Fixture f;
