@@ -37,6 +37,13 @@ void Document::resetHistory(bool modified)
     setModified(modified);
 }
 
+void Document::markSaved()
+{
+    m_undoStack.setClean();
+    m_modifiedAtClean = false;
+    setModified(false);
+}
+
 void Document::applyElementList(const Catalogue::ElementList &list)
 {
     ElementNodes nodes;

@@ -44,12 +44,17 @@ public:
     void setModifiedObserver(std::function<void(bool)> listener) { m_modifiedObserver = std::move(listener); }
 
     // The history of the user's edits. Each edit is one step (DocumentEdits pushes
-    // them); undoing back to where the history began gives the modified flag it had
-    // then, and any other step leaves the document modified.
+    // them); undoing or redoing back to the history's clean state (where it began, or
+    // the last save) gives the modified flag of that state, and any other step leaves
+    // the document modified.
     QUndoStack &undoStack() { return m_undoStack; }
     // Starts a fresh history at the document as it is (New, Open, a read-back from the
     // code window); `modified` is the flag that goes with this state.
     void resetHistory(bool modified);
+    // The document as it stands is what its file now holds (a save succeeded): it is no
+    // longer modified, and the history's clean state moves here, so that an undo past
+    // this step makes it modified again and a redo back to it clears the flag.
+    void markSaved();
     // Sets the modified flag from where the history stands (done after every step; a
     // step that merges away to nothing does not report itself).
     void followHistory();

@@ -466,6 +466,42 @@ ElementNode *ruleFor(Document &document, ElementNode *node)
     return &model.element(position);
 }
 
+// A node of the sheet taken out with everything in it (Del on a rule or block); undo
+// puts the same node back at its place.
+class DeleteNodeCommand : public EditCommand
+{
+public:
+    DeleteNodeCommand(Document &document, const ElementNode *node)
+        : EditCommand(document, QStringLiteral("Deletion of %1").arg(node->label)),
+          m_parentPath(node->parent ? StyleSheetModel::pathOf(node->parent) : std::vector<int>()),
+          m_row(node->row)
+    {
+    }
+
+protected:
+    ElementNode *parentNode() const { return m_parentPath.empty() ? nullptr : model().nodeAt(m_parentPath); }
+
+    void apply(bool forward) override
+    {
+        if (forward)
+            m_taken = model().takeNode(parentNode(), m_row);
+        else
+            model().insertNode(parentNode(), m_row, std::move(m_taken));
+    }
+    QModelIndex focusIndex(bool forward) const override
+    {
+        ElementNode *parent = parentNode();
+        if (forward)
+            return parent ? model().nodeIndex(parent) : model().rootIndex();
+        return model().nodeIndex(parent ? parent->children[size_t(m_row)].get() : &model().element(m_row));
+    }
+
+private:
+    std::vector<int> m_parentPath;
+    int m_row;
+    std::unique_ptr<ElementNode> m_taken;
+};
+
 } // namespace
 
 QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex &target,
@@ -654,6 +690,35 @@ bool DocumentEdits::deletePropertyEnabled(const QModelIndex &selected)
     return levelOf(selected) == StyleSheetModel::AttributeLevel;
 }
 
+DocumentEdits::Deletion DocumentEdits::deletionFor(const Document &document, const QModelIndex &selected)
+{
+    const int level = levelOf(document, selected);
+    if (level == StyleSheetModel::AttributeLevel)
+        return Deletion::Declaration;
+    if (level != StyleSheetModel::ElementLevel)
+        return Deletion::None;
+    const ElementNode *node = document.elements().nodeOf(selected);
+    const bool catalogueNode = !node->parent && node->row < document.fixedElementCount();
+    if (!catalogueNode)
+        return Deletion::Rule;
+    return node->attributes.empty() ? Deletion::None : Deletion::Declarations;
+}
+
+void DocumentEdits::deleteSelected(Document &document, const QModelIndex &selected)
+{
+    switch (deletionFor(document, selected)) {
+    case Deletion::None:
+        return;
+    case Deletion::Declaration:
+    case Deletion::Declarations:
+        deleteProperty(document, selected);
+        return;
+    case Deletion::Rule:
+        document.undoStack().push(new DeleteNodeCommand(document, document.elements().nodeOf(selected)));
+        return;
+    }
+}
+
 void DocumentEdits::deleteProperty(Document &document, const QModelIndex &selected)
 {
     document.setModified(true);
@@ -701,8 +766,9 @@ void DocumentEdits::pushReplace(Document &document, ElementNode *node, int row, 
     // A write that changes nothing is a step only when it ends a session's typing.
     QUndoStack &history = document.undoStack();
     const QUndoCommand *top = history.index() > 0 ? history.command(history.index() - 1) : nullptr;
+    // The history never merges into the step a save marked clean.
     const bool merges =
-        top && top->id() == ReplaceAttributeCommand::Id &&
+        top && history.index() != history.cleanIndex() && top->id() == ReplaceAttributeCommand::Id &&
         static_cast<const ReplaceAttributeCommand *>(top)->takes(session, StyleSheetModel::pathOf(node), row);
     if (command->changesNothing() && !merges) {
         delete command;

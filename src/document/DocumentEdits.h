@@ -77,6 +77,15 @@ bool deletePropertyEnabled(const QModelIndex &selected);
 // Sets the modified flag in every case.
 void deleteProperty(Document &document, const QModelIndex &selected);
 
+// What the Del key deletes with `selected`: the declaration; a rule or block of the
+// sheet with everything in it; the declarations of one of the catalogue's own nodes
+// (the node itself stays, as the catalogue's nodes always do); or nothing (the root, a
+// catalogue node without declarations, no selection).
+enum class Deletion { None, Declaration, Rule, Declarations };
+Deletion deletionFor(const Document &document, const QModelIndex &selected);
+// Del: deletes what deletionFor names, as one step of the history.
+void deleteSelected(Document &document, const QModelIndex &selected);
+
 // Writes an editor's value into the selected attribute node: its label becomes its
 // prefix (up to and including the first "=") followed by `valueText`, which the caller
 // gives in the editor's form (numberValue, quotedValue, or a colour's text as is).
