@@ -1,7 +1,12 @@
 #include "FileDialogs.h"
 
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPointer>
+#include <QTimer>
 
 QStringList FileDialogs::nameFilters(const QString &filter)
 {
@@ -65,7 +70,32 @@ QString FileDialogs::choose(QFileDialog *dialog, const QString &fileName)
         // must not be offered for a different document.
         nameBox->clear();
     }
-    if (dialog->exec() != QDialog::Accepted)
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    const int result = dialog->exec();
+    closePopups(dialog);
+    // The window system may hand the activation on after the dialog has gone (or, with
+    // no window manager, to no window at all): the widget takes it back now and once
+    // the events of the closing have been handled.
+    const auto giveBack = [focus] {
+        if (focus && focus->isVisible() && focus->isEnabled() && !QApplication::activeModalWidget()) {
+            focus->activateWindow();
+            focus->setFocus(Qt::OtherFocusReason);
+        }
+    };
+    giveBack();
+    if (focus)
+        QTimer::singleShot(0, focus, giveBack);
+    if (result != QDialog::Accepted)
         return {};
     return dialog->selectedFiles().value(0);
+}
+
+void FileDialogs::closePopups(QFileDialog *dialog)
+{
+    // The name box's completion list is a window of its own: the dialog closing while
+    // it shows leaves it on screen, holding the arrow keys, unless it is closed too.
+    const QList<QCompleter *> completers = dialog->findChildren<QCompleter *>();
+    for (QCompleter *completer : completers)
+        if (QAbstractItemView *popup = completer->popup(); popup && popup->isVisible())
+            popup->hide();
 }

@@ -26,6 +26,11 @@ QFileDialog *saveDialog(QWidget *parent, const QString &title, const QString &fi
 // Shows the dialog modally, proposing `fileName` (an empty text proposes no name, not
 // the one chosen last time). Gives the chosen file's full path, or the empty text when
 // the user cancelled.
+// Afterwards no window of the dialog stays on screen, and the widget that had the
+// keyboard before has it again.
 QString choose(QFileDialog *dialog, const QString &fileName = {});
+
+// Hides the dialog's own popups (the name box's completion list).
+void closePopups(QFileDialog *dialog);
 
 } // namespace FileDialogs
