@@ -33,6 +33,8 @@
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QDialogButtonBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -40,9 +42,13 @@
 #include <QFrame>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
@@ -50,6 +56,7 @@
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QStyle>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeView>
 #include <QUndoStack>
@@ -132,12 +139,14 @@ TMainForm::TMainForm(QWidget *parent)
         [this](int picture) { return m_elementIcons.decoration(picture); }, this);
 
     createLayout();
+    createActions();
+    createMenuBar();
     createDialogs();
     Elements->setModel(&m_document.elements());
     Properties->setModel(m_attributeList);
     connectTrees();
     connectEditors();
-    createShortcuts();
+    watchFocus();
     m_document.setModifiedObserver([this](bool) { updateTitle(); });
     m_recovery = std::make_unique<RecoveryGuard>(m_document, this);
     m_session = new DocumentSession(m_document, m_catalogue, this);
@@ -224,54 +233,6 @@ void TMainForm::createLayout()
     status->addWidget(Problems->countLabel());
     outer->addLayout(status);
 
-    ElementsPopup = new QMenu(this);
-    // Undo and Redo name the step they take back or do again; their keys work in the
-    // whole window.
-    Undo1 = ElementsPopup->addAction(QStringLiteral("&Undo"));
-    Undo1->setShortcut(QKeySequence::Undo);
-    Redo1 = ElementsPopup->addAction(QStringLiteral("&Redo"));
-    Redo1->setShortcuts({QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
-    for (QAction *action : {Undo1, Redo1}) {
-        action->setShortcutContext(Qt::WindowShortcut);
-        addAction(action);
-    }
-    ElementsPopup->addSeparator();
-    NewElement1 = ElementsPopup->addAction(QStringLiteral("New &Element"));
-    NewRule1 = ElementsPopup->addAction(QStringLiteral("New &Rule"));
-    NewRule1->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
-    NewAtRule1 = ElementsPopup->addMenu(QStringLiteral("New &At-rule"));
-    for (const Structure::AtRuleOffer &offer : Structure::atRuleOffers()) {
-        QAction *action = NewAtRule1->addAction(offer.name);
-        connect(action, &QAction::triggered, this, [this, offer] { newAtRule(offer.label, offer.kind); });
-    }
-    // Ctrl+Shift+R opens the at-rules' menu at the selected node, for the keyboard.
-    auto *atRuleKey = new QAction(this);
-    atRuleKey->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
-    atRuleKey->setShortcutContext(Qt::WindowShortcut);
-    connect(atRuleKey, &QAction::triggered, this, [this] {
-        QRect place = Elements->visualRect(Elements->currentIndex());
-        if (!place.isValid())
-            place = QRect(0, 0, 1, 1);
-        NewAtRule1->popup(Elements->viewport()->mapToGlobal(place.bottomLeft()));
-    });
-    addAction(atRuleKey);
-    NewProperty1 = ElementsPopup->addAction(QStringLiteral("New &Property"));
-    NewProperty1->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
-    for (QAction *action : {NewRule1, NewProperty1}) {
-        action->setShortcutContext(Qt::WindowShortcut);
-        addAction(action);
-    }
-    DeleteProperty1 = ElementsPopup->addAction(QStringLiteral("&Delete Property"));
-    DeleteProperty1->setShortcut(QKeySequence(Qt::Key_Delete));
-    // The menu's Del works while the element tree has the keyboard focus.
-    DeleteProperty1->setShortcutContext(Qt::WidgetShortcut);
-    Elements->addAction(DeleteProperty1);
-    ElementsPopup->addSeparator();
-    StandardCss1 = ElementsPopup->addAction(QStringLiteral("&Standard CSS"));
-    StandardCss1->setCheckable(true);
-    ShowUnusedElements1 = ElementsPopup->addAction(QStringLiteral("Sho&w Unused Elements"));
-    ShowUnusedElements1->setCheckable(true);
-    ShowUnusedElements1->setChecked(true);
     Elements->setContextMenuPolicy(Qt::CustomContextMenu);
 }
 
@@ -373,22 +334,123 @@ QWidget *TMainForm::createBottomPanel()
     return row;
 }
 
-void TMainForm::createShortcuts()
+QAction *TMainForm::makeCommand(const QString &text, const QList<QKeySequence> &keys)
 {
-    // The keys of the bottom row's commands; the buttons keep their Alt letters.
-    const auto add = [this](QKeyCombination keys, void (TMainForm::*handler)()) {
-        auto *action = new QAction(this);
-        action->setShortcut(QKeySequence(keys));
-        action->setShortcutContext(Qt::WindowShortcut);
-        connect(action, &QAction::triggered, this, handler);
-        addAction(action);
+    auto *action = new QAction(text, this);
+    // The command's name in the Keyboard Shortcuts list, also when its text names a step
+    // (Undo, Redo) or what it deletes.
+    action->setIconText(QString(text).remove(QLatin1Char('&')).remove(QStringLiteral("...")));
+    action->setShortcuts(keys);
+    // The key works wherever the focus is in the window (see eventFilter for the text
+    // fields); the menus and buttons show the same action, so no key is bound twice.
+    action->setShortcutContext(Qt::WindowShortcut);
+    addAction(action);
+    return action;
+}
+
+void TMainForm::createActions()
+{
+    const auto key = [](QKeyCombination keys) { return QList<QKeySequence>{QKeySequence(keys)}; };
+    New1 = makeCommand(QStringLiteral("&New"), key(Qt::CTRL | Qt::Key_N));
+    Open1 = makeCommand(QStringLiteral("&Open..."), key(Qt::CTRL | Qt::Key_O));
+    Save1 = makeCommand(QStringLiteral("&Save"), key(Qt::CTRL | Qt::Key_S));
+    SaveAs1 = makeCommand(QStringLiteral("Save &As..."), key(Qt::CTRL | Qt::SHIFT | Qt::Key_S));
+    Close1 = makeCommand(QStringLiteral("&Close"), key(Qt::CTRL | Qt::Key_Q));
+    // Undo and Redo name the step they take back or do again.
+    Undo1 = makeCommand(QStringLiteral("&Undo"), {QKeySequence::Undo});
+    Redo1 = makeCommand(QStringLiteral("&Redo"),
+                        {QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z), QKeySequence(Qt::CTRL | Qt::Key_Y)});
+    NewElement1 = makeCommand(QStringLiteral("New &Element"), {});
+    NewRule1 = makeCommand(QStringLiteral("New &Rule"), key(Qt::CTRL | Qt::Key_R));
+    NewAtRule1 = new QMenu(QStringLiteral("New &At-rule"), this);
+    for (const Structure::AtRuleOffer &offer : Structure::atRuleOffers()) {
+        QAction *action = NewAtRule1->addAction(offer.name);
+        connect(action, &QAction::triggered, this, [this, offer] { newAtRule(offer.label, offer.kind); });
+    }
+    // The at-rules' menu is itself a command: Ctrl+Shift+R opens it at the selected
+    // node, for the keyboard.
+    QAction *atRules = NewAtRule1->menuAction();
+    atRules->setIconText(QStringLiteral("New At-rule"));
+    atRules->setShortcut(QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_R));
+    atRules->setShortcutContext(Qt::WindowShortcut);
+    addAction(atRules);
+    connect(atRules, &QAction::triggered, this, [this] {
+        QRect place = Elements->visualRect(Elements->currentIndex());
+        if (!place.isValid())
+            place = QRect(0, 0, 1, 1);
+        NewAtRule1->popup(Elements->viewport()->mapToGlobal(place.bottomLeft()));
+    });
+    NewProperty1 = makeCommand(QStringLiteral("New &Property"), key(Qt::CTRL | Qt::SHIFT | Qt::Key_P));
+    EditLabel1 = makeCommand(QStringLiteral("Edit &Label"), key(Qt::Key_F2));
+    // Enabled while the selection holds something to delete (updateDeleteAction).
+    DeleteProperty1 = makeCommand(QStringLiteral("&Delete Property"), key(Qt::Key_Delete));
+    DeleteProperty1->setIconText(QStringLiteral("Delete"));
+    EditCode1 = makeCommand(QStringLiteral("Edit &Code..."), key(Qt::CTRL | Qt::Key_E));
+    StandardCss1 = makeCommand(QStringLiteral("&Standard CSS"), {});
+    StandardCss1->setCheckable(true);
+    ShowUnusedElements1 = makeCommand(QStringLiteral("Sho&w Unused Elements"), {});
+    ShowUnusedElements1->setCheckable(true);
+    ShowUnusedElements1->setChecked(true);
+    KeyboardShortcuts1 = makeCommand(QStringLiteral("&Keyboard Shortcuts"), {});
+    About1 = makeCommand(QStringLiteral("&About Loomwright CSS"), {});
+
+    connect(New1, &QAction::triggered, this, &TMainForm::NewClick);
+    connect(Open1, &QAction::triggered, this, &TMainForm::OpenClick);
+    connect(Save1, &QAction::triggered, this, &TMainForm::FinishClick);
+    connect(SaveAs1, &QAction::triggered, this, &TMainForm::SaveAsClick);
+    connect(Close1, &QAction::triggered, this, &TMainForm::CloseClick);
+    connect(EditCode1, &QAction::triggered, this, &TMainForm::CodeClick);
+    connect(EditLabel1, &QAction::triggered, this, &TMainForm::EditLabel1Click);
+    connect(KeyboardShortcuts1, &QAction::triggered, this, &TMainForm::KeyboardShortcuts1Click);
+    connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+
+    // The element tree's context menu: the same actions as the menu bar.
+    ElementsPopup = new QMenu(this);
+    ElementsPopup->addActions({Undo1, Redo1});
+    ElementsPopup->addSeparator();
+    ElementsPopup->addActions({NewElement1, NewRule1, atRules, NewProperty1, DeleteProperty1});
+    ElementsPopup->addSeparator();
+    ElementsPopup->addActions({StandardCss1, ShowUnusedElements1});
+}
+
+std::vector<std::pair<QString, QList<QAction *>>> TMainForm::menuCommands() const
+{
+    // A command added to the window is made in createActions() and listed here; the
+    // menu bar and the Keyboard Shortcuts list follow from this list (nullptr: a
+    // separator).
+    return {
+        {QStringLiteral("&File"), {New1, Open1, Save1, SaveAs1, nullptr, Close1}},
+        {QStringLiteral("E&dit"),
+         {Undo1, Redo1, nullptr, NewElement1, NewRule1, NewAtRule1->menuAction(), NewProperty1, EditLabel1,
+          DeleteProperty1, nullptr, StandardCss1, nullptr, EditCode1}},
+        {QStringLiteral("&View"), {ShowUnusedElements1}},
+        {QStringLiteral("&Help"), {KeyboardShortcuts1, nullptr, About1}},
     };
-    add(Qt::CTRL | Qt::Key_Q, &TMainForm::CloseClick);
-    add(Qt::CTRL | Qt::Key_N, &TMainForm::NewClick);
-    add(Qt::CTRL | Qt::Key_O, &TMainForm::OpenClick);
-    add(Qt::CTRL | Qt::Key_S, &TMainForm::FinishClick);
-    add(Qt::CTRL | Qt::SHIFT | Qt::Key_S, &TMainForm::SaveAsClick);
-    add(Qt::CTRL | Qt::Key_E, &TMainForm::CodeClick);
+}
+
+QList<QAction *> TMainForm::commands() const
+{
+    QList<QAction *> all;
+    for (const auto &[title, actions] : menuCommands())
+        for (QAction *action : actions)
+            if (action)
+                all.append(action);
+    return all;
+}
+
+void TMainForm::createMenuBar()
+{
+    MenuBar = new QMenuBar(this);
+    for (const auto &[title, actions] : menuCommands()) {
+        QMenu *menu = MenuBar->addMenu(title);
+        for (QAction *action : actions) {
+            if (action)
+                menu->addAction(action);
+            else
+                menu->addSeparator();
+        }
+    }
+    layout()->setMenuBar(MenuBar);
 }
 
 void TMainForm::createDialogs()
@@ -666,8 +728,10 @@ bool TMainForm::writeDocument(const QString &path)
     m_document.setEncoding(choice->encoding, choice->byteOrderMark);
     if (choice->changed)
         m_titleNote = QStringLiteral(" (saved as %1)").arg(choice->encoding.name());
-    // What is on disk now is the work: nothing is left to recover.
+    // What is on disk now is the work: nothing is left to recover, and the title no
+    // longer claims unsaved changes (an undo past this point brings the mark back).
     m_recovery->discard();
+    m_document.markSaved();
     return true;
 }
 
@@ -812,6 +876,25 @@ void TMainForm::CodeClick()
 void TMainForm::connectTrees()
 {
     connect(Elements, &ElementsTreeView::currentNodeChanged, this, &TMainForm::ElementsClick);
+    // Delete follows the selection and what the selected node holds.
+    connect(Elements, &ElementsTreeView::currentNodeChanged, this, &TMainForm::updateDeleteAction);
+    for (const auto changed : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved})
+        connect(&m_document.elements(), changed, this, &TMainForm::updateDeleteAction);
+    connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, &TMainForm::updateDeleteAction);
+    connect(&m_document.elements(), &QAbstractItemModel::layoutChanged, this, &TMainForm::updateDeleteAction);
+    // Return or Escape in a label edit gives the keyboard back to its tree, so that the
+    // arrows move at once (a label left by a click elsewhere leaves the focus there).
+    for (QTreeView *tree : std::initializer_list<QTreeView *>{Elements, Properties}) {
+        connect(tree->itemDelegate(), &QAbstractItemDelegate::closeEditor, tree,
+                [tree](QWidget *, QAbstractItemDelegate::EndEditHint hint) {
+                    if (hint == QAbstractItemDelegate::NoHint)
+                        return;
+                    QTimer::singleShot(0, tree, [tree] {
+                        if (!QApplication::activeModalWidget())
+                            tree->setFocus(Qt::OtherFocusReason);
+                    });
+                });
+    }
     // A click that leaves the current node in place runs the click steps as well.
     Elements->viewport()->installEventFilter(this);
     connect(Elements, &ElementsTreeView::catalogueNodeDropped, this, &TMainForm::ElementsDragDrop);
@@ -904,8 +987,57 @@ void TMainForm::connectTrees()
     connect(elements, &QAbstractItemModel::layoutChanged, m_unusedRefresh, qOverload<>(&QTimer::start));
 }
 
+void TMainForm::watchFocus()
+{
+    // The filter goes on the focus widget and the widgets around it: an editable
+    // drop-down box answers for its own text field.
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget *, QWidget *now) {
+        for (QWidget *widget = now; widget && widget != this && isAncestorOf(widget);
+             widget = widget->parentWidget())
+            widget->installEventFilter(this);
+    });
+}
+
+bool TMainForm::keyStaysInWidget(QWidget *focus, const QKeySequence &key) const
+{
+    const auto *combo = qobject_cast<const QComboBox *>(focus);
+    const bool textField = qobject_cast<const QLineEdit *>(focus) || (combo && combo->isEditable());
+    if (!textField)
+        return false;
+    // Del deletes a character in every text field.
+    if (key == QKeySequence(Qt::Key_Delete))
+        return true;
+    // A label being edited in a tree keeps its own undo until it is taken; the value
+    // editors write every change into the document at once, so the document's history
+    // is their undo.
+    const bool labelEdit = Elements->isAncestorOf(focus) || Properties->isAncestorOf(focus);
+    return labelEdit && (Undo1->shortcuts().contains(key) || Redo1->shortcuts().contains(key));
+}
+
 bool TMainForm::eventFilter(QObject *watched, QEvent *event)
 {
+    if ((event->type() == QEvent::ShortcutOverride || event->type() == QEvent::KeyPress) && watched != this &&
+        watched->isWidgetType()) {
+        // A text field asks for the keys of its own editing (Ctrl+Z, Ctrl+E for the end
+        // of the line...) before the window's shortcuts see them; a key that is one of
+        // the window's commands goes to the command instead, wherever the focus is.
+        const auto *key = static_cast<QKeyEvent *>(event);
+        const QKeySequence pressed(key->keyCombination());
+        QWidget *focus = QApplication::focusWidget();
+        bool command = false;
+        for (const QAction *action : actions())
+            command = command || action->shortcuts().contains(pressed);
+        if (command && focus && !keyStaysInWidget(focus, pressed)) {
+            if (event->type() == QEvent::ShortcutOverride) {
+                event->ignore();
+                return true;
+            }
+            // A key press of a command that is disabled now (nothing to undo) does not
+            // fall through to the text field's own history.
+            if (Undo1->shortcuts().contains(pressed) || Redo1->shortcuts().contains(pressed))
+                return true;
+        }
+    }
     if (watched == Elements->viewport()) {
         if (event->type() == QEvent::MouseButtonPress) {
             m_currentAtPress = Elements->currentIndex();
@@ -955,8 +1087,14 @@ void TMainForm::clearEditors()
 
 void TMainForm::ElementsClick()
 {
+    // Disabling the editor that has the focus hands the focus on; when the same editor
+    // is enabled again for the node (an undo typed in it), it takes the focus back.
+    QWidget *focus = QApplication::focusWidget();
     disableEditors();
     ExceptionBox::guard(this, [this] { clickStep(); });
+    if (focus && focus != QApplication::focusWidget() && isAncestorOf(focus) && focus->isEnabled() &&
+        focus->isVisible())
+        focus->setFocus(Qt::OtherFocusReason);
 }
 
 void TMainForm::clickStep()
@@ -1056,9 +1194,26 @@ void TMainForm::ElementsDragDrop(const QModelIndex &target, const CatalogueDrag:
 
 void TMainForm::ElementsPopupPopup()
 {
-    DeleteProperty1->setEnabled(DocumentEdits::deletePropertyEnabled(selectedNode()));
+    updateDeleteAction();
     StandardCss1->setChecked(m_document.form() == DocumentForm::Standard);
     updateUndoActions();
+}
+
+void TMainForm::updateDeleteAction()
+{
+    const DocumentEdits::Deletion deletion = DocumentEdits::deletionFor(m_document, selectedNode());
+    DeleteProperty1->setEnabled(deletion != DocumentEdits::Deletion::None);
+    switch (deletion) {
+    case DocumentEdits::Deletion::Rule:
+        DeleteProperty1->setText(QStringLiteral("&Delete Rule"));
+        break;
+    case DocumentEdits::Deletion::Declarations:
+        DeleteProperty1->setText(QStringLiteral("&Delete Properties"));
+        break;
+    default:
+        DeleteProperty1->setText(QStringLiteral("&Delete Property"));
+        break;
+    }
 }
 
 void TMainForm::updateUndoActions()
@@ -1177,7 +1332,63 @@ void TMainForm::showRefusal(const QString &reason)
 
 void TMainForm::DeleteProperty1Click()
 {
-    ExceptionBox::guard(this, [this] { DocumentEdits::deleteProperty(m_document, selectedNode()); });
+    ExceptionBox::guard(this, [this] { DocumentEdits::deleteSelected(m_document, selectedNode()); });
+}
+
+void TMainForm::EditLabel1Click()
+{
+    QTreeView *tree = Properties->hasFocus() ? static_cast<QTreeView *>(Properties) : Elements;
+    const QModelIndex current = tree->currentIndex();
+    if (!current.isValid())
+        return;
+    tree->setFocus(Qt::ShortcutFocusReason);
+    tree->scrollTo(current);
+    tree->edit(current);
+}
+
+void TMainForm::KeyboardShortcuts1Click()
+{
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("KeyboardShortcuts"));
+    dialog.setWindowTitle(QStringLiteral("Keyboard Shortcuts"));
+    auto *table = new QTableWidget(0, 2, &dialog);
+    table->setHorizontalHeaderLabels({QStringLiteral("Command"), QStringLiteral("Keys")});
+    table->verticalHeader()->hide();
+    table->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    for (const QAction *command : commands()) {
+        const int row = table->rowCount();
+        table->insertRow(row);
+        QStringList keys;
+        for (const QKeySequence &key : command->shortcuts())
+            keys << key.toString(QKeySequence::NativeText);
+        table->setItem(row, 0, new QTableWidgetItem(command->iconText()));
+        table->setItem(row, 1, new QTableWidgetItem(keys.join(QStringLiteral(", "))));
+    }
+    table->resizeColumnsToContents();
+    table->horizontalHeader()->setStretchLastSection(true);
+    auto *buttons = new QDialogButtonBox(QDialogButtonBox::Close, &dialog);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    auto *layout = new QVBoxLayout(&dialog);
+    layout->addWidget(table);
+    layout->addWidget(buttons);
+    dialog.resize(360, 420);
+    dialog.exec();
+}
+
+void TMainForm::About1Click()
+{
+    QMessageBox::about(
+        this, QStringLiteral("About Loomwright CSS"),
+        QStringLiteral("<p><b>Loomwright CSS %1</b><br>A style-sheet editor.</p>"
+                       "<p>Data it carries:</p><ul>"
+                       "<li>CSS properties, value syntaxes, selectors and descriptors: derived from "
+                       "mdn-data, CC0 1.0 Universal (public domain dedication).</li>"
+                       "<li>HTML attributes by element: derived from html-element-attributes, MIT "
+                       "licence.</li>"
+                       "<li>Element and value-kind pictures: drawn for this program.</li></ul>"
+                       "<p>Built with Qt %2 (GNU LGPL version 3).</p>")
+            .arg(QStringLiteral(LW_VERSION), QString::fromLatin1(qVersion())));
 }
 
 // ---------------------------------------------------------------------------------

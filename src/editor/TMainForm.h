@@ -16,6 +16,8 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <utility>
+#include <vector>
 
 class AttributeListModel;
 class CheckMarks;
@@ -27,6 +29,7 @@ class QComboBox;
 class QFileDialog;
 class QLineEdit;
 class QMenu;
+class QMenuBar;
 class QPushButton;
 class QSplitter;
 class QTimer;
@@ -92,9 +95,13 @@ public:
     void ElementsClick();
     // A catalogue node dropped on the element tree at `target` (invalid: empty space).
     void ElementsDragDrop(const QModelIndex &target, const CatalogueDrag::Node &node);
-    // Before the context menu opens: Delete Property only for an attribute node. The
-    // state stays when the menu closes, and rules the Del key until the next opening.
+    // Before the context menu opens: the check state of Standard CSS and the texts of
+    // Undo, Redo and Delete.
     void ElementsPopupPopup();
+    // Delete (Del) is enabled whenever the selection holds something to delete, and
+    // names it: a declaration, a rule with everything in it, or the declarations of one
+    // of the catalogue's nodes (DocumentEdits::deletionFor).
+    void updateDeleteAction();
     void NewElement1Click();
     void NewProperty1Click();
     void DeleteProperty1Click();
@@ -103,6 +110,15 @@ public:
     // with its label in edit (see showNewNode).
     void NewRule1Click();
     void newAtRule(const QString &label, NodeKind kind);
+    // F2: edits the label of the current node of the tree that has the focus (the
+    // element tree when neither has it).
+    void EditLabel1Click();
+    // Help: every command with its keys, taken from the actions themselves.
+    void KeyboardShortcuts1Click();
+    // Help: the version and the licences of the data the program carries.
+    void About1Click();
+    // Every command of the window in menu order (each one action, with its keys).
+    QList<QAction *> commands() const;
     // "Standard CSS": switches the document between standard CSS (name: value) and the
     // editor's own form (name=value); an edit, so the next Save writes the chosen form.
     void StandardCss1Click();
@@ -137,9 +153,22 @@ public:
     PropertiesTreeView *Properties = nullptr;
     // Between the trees: the boundary the user moves.
     QSplitter *Splitter1 = nullptr;
-    // Undo, Redo, New Element, New Property, Delete Property (Del), Standard CSS
-    // (checkable), Show Unused Elements (checkable)
+    // The menu bar above the trees: File, Edit, View, Help (see menuCommands).
+    QMenuBar *MenuBar = nullptr;
+    // The element tree's context menu: Undo, Redo, New Element, New Property, Delete
+    // Property (Del), Standard CSS (checkable), Show Unused Elements (checkable).
     QMenu *ElementsPopup = nullptr;
+    // Every command is one action with its keys, shared by the menu bar, the context
+    // menu and the window-wide shortcut.
+    QAction *New1 = nullptr;
+    QAction *Open1 = nullptr;
+    QAction *Save1 = nullptr;
+    QAction *SaveAs1 = nullptr;
+    QAction *Close1 = nullptr;
+    QAction *EditCode1 = nullptr;
+    QAction *EditLabel1 = nullptr;
+    QAction *KeyboardShortcuts1 = nullptr;
+    QAction *About1 = nullptr;
     QAction *Undo1 = nullptr;
     QAction *Redo1 = nullptr;
     QAction *NewElement1 = nullptr;
@@ -189,7 +218,17 @@ private:
     QWidget *createEditSettings();
     QWidget *createBottomPanel();
     void createDialogs();
-    void createShortcuts();
+    QAction *makeCommand(const QString &text, const QList<QKeySequence> &keys);
+    void createActions();
+    // The menus and their commands in order; a null action is a separator.
+    std::vector<std::pair<QString, QList<QAction *>>> menuCommands() const;
+    void createMenuBar();
+    // Every widget of the window that takes the focus gets the window's event filter,
+    // which keeps the text fields from taking the window's command keys.
+    void watchFocus();
+    // Whether a key the focus widget asks to handle itself stays with it (true) or
+    // goes to the window's command of that key.
+    bool keyStaysInWidget(QWidget *focus, const QKeySequence &key) const;
     void connectTrees();
     void connectEditors();
 

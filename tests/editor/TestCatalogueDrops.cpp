@@ -194,6 +194,8 @@ private slots:
         const QModelIndex color = catalogueNode(*form, QStringLiteral("color"));
         showInProperties(*form, color);
         form->Properties->setCurrentIndex(color);
+        // F2 edits the label of the tree that has the keyboard.
+        form->Properties->setFocus();
         QTest::keyClick(form->Properties, Qt::Key_F2);
         QLineEdit *edit = nullptr;
         QTRY_VERIFY((edit = form->Properties->viewport()->findChild<QLineEdit *>()) != nullptr);

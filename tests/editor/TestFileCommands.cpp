@@ -156,7 +156,8 @@ private slots:
             expectSaveDialog(save, dir.filePath(QStringLiteral("saved.css")));
             form->FinishClick();
             QVERIFY2(save.done(), qPrintable(save.report()));
-            QVERIFY(form->document().isModified()); // saving leaves the sheet modified
+            QVERIFY(!form->document().isModified()); // what was saved is no unsaved change
+            editDocument(*form, QStringLiteral("font-size=12"));
         }
         const QString text = StyleSheetWriter::styleSheetText(form->document());
         const QString title = form->windowTitle();
@@ -442,7 +443,7 @@ private slots:
         const QString path = QDir(dir.path()).filePath(QStringLiteral("sheet.css"));
         QCOMPARE(readFile(path), QByteArray("BODY {color=red;}"));
         QCOMPARE(form->document().currentFileName(), path);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + path); // still modified
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + path); // saved: no mark
 
         editDocument(*form, QStringLiteral("font-size=12"));
         DialogAnswerer second; // no dialog
@@ -509,7 +510,10 @@ private slots:
         const QString written = StyleSheetWriter::styleSheetText(form->document());
         QCOMPARE(readFile(existing), replace ? written.toUtf8() : before);
         QCOMPARE(form->document().currentFileName(), replace ? existing : current);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + (replace ? existing : current));
+        // Saved, the document shows no mark of unsaved changes; not saved, it keeps it.
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") +
+                                          (replace ? QString() : QStringLiteral("*")) +
+                                          (replace ? existing : current));
     }
 
     // Save As writes under the new name, which becomes the document's file; the old
@@ -532,7 +536,7 @@ private slots:
         QCOMPARE(readFile(renamed), QByteArray("BODY {color=red;}\r\nP {margin=0;}"));
         QCOMPARE(readFile(old), QByteArray("P {margin=0;}"));
         QCOMPARE(form->document().currentFileName(), renamed);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + renamed);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + renamed);
 
         editDocument(*form, QStringLiteral("font-size=12"));
         {

@@ -105,7 +105,9 @@ private slots:
             QVERIFY2(answer.done(), qPrintable(answer.report()));
             QCOMPARE(form->document().encoding(),
                      saveAsUtf8 ? TextFile::Encoding::Utf8 : TextFile::Encoding::Windows1252);
-            QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + path +
+            // Saved: no mark of unsaved changes; cancelled: the edit is still unsaved.
+            QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") +
+                                              (saveAsUtf8 ? QString() : QStringLiteral("*")) + path +
                                               (saveAsUtf8 ? QStringLiteral(" (saved as UTF-8)") : QString()));
             // Saved once in UTF-8, the next save asks nothing.
             if (saveAsUtf8) {
