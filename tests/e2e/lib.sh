@@ -165,11 +165,15 @@ relabel_row() {
     press "$id" Return
 }
 
+# The menu bar's height: the places below are given as they stand under it, with
+# MENU_BAR added to their y.
+MENU_BAR=19
+
 # locate_editors <window id>: sets EDITORS_X and defines click_at X Y (a click at window
-# coordinates) and select_declaration NAME (the element tree's own search selects the
+# coordinates below the menu bar) and select_declaration NAME (the element tree's own search selects the
 # first label that starts with NAME; the root row is clicked first to give the tree the
 # focus). The value editors sit in the Edit Settings group at the window's right edge;
-# in window coordinates its editors start 19 pixels into the last 148 pixels, their tops
+# below the menu bar its editors start 19 pixels into the last 148 pixels, their tops
 # at 46 (colour button), 90 (font list), 142 (spin edit), 186 (choice list) and 234
 # (file field).
 locate_editors() {
@@ -178,7 +182,7 @@ locate_editors() {
     EDITORS_X=$((WIDTH - 148))
 }
 click_at() {
-    xdotool mousemove --window "$EDITOR_WINDOW" "$1" "$2" click 1
+    xdotool mousemove --window "$EDITOR_WINDOW" "$1" $(($2 + MENU_BAR)) click 1
     sleep 0.3
 }
 select_declaration() {

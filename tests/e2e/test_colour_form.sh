@@ -31,7 +31,7 @@ sleep 0.3
 screenshot colour-form-picked
 
 # The button's menu (right click) lists the forms; Escape closes it unchanged.
-xdotool mousemove --window "$id" $((EDITORS_X + 30)) 57 click 3
+xdotool mousemove --window "$id" $((EDITORS_X + 30)) $((57 + MENU_BAR)) click 3
 sleep 0.5
 screenshot colour-form-menu
 press "$id" Escape
@@ -50,7 +50,8 @@ invalid=$("${NODE:-node}" "$JUDGE" --invalid-only "$SHEET" 2>"$WORK/judge.log") 
     fail "css-tree could not judge the saved sheet: $(cat "$WORK/judge.log")"
 [ -z "$invalid" ] || fail "css-tree finds declarations invalid: $invalid"
 
+# Saved, the sheet is no longer marked as edited: no "*" in the title, and Close
+# asks nothing.
+wait_window "${TITLE_PREFIX}$SHEET" 10 >/dev/null
 press "$id" ctrl+q
-box=$(wait_visible_window "Loomwright CSS")
-press "$box" n
 wait_exit

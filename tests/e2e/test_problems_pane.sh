@@ -34,14 +34,14 @@ eval "$(xdotool getwindowgeometry --shell "$id")"
 # declaration without a value editor), then Down (line 2: display: flexx, whose value is
 # a choice). The Choice box is enabled only when the tree's selection is that
 # declaration, so the window's own click handler ran for it.
-white_at "$id" $((EDITORS_X + 95)) 197 && fail "the choice list is enabled before any row is chosen"
+white_at "$id" $((EDITORS_X + 95)) $((197 + MENU_BAR)) && fail "the choice list is enabled before any row is chosen"
 read -r ROOT_TOP ROOT_HEIGHT < <(selected_row "$id" 150 0 120) || fail "no selected row in the element tree"
 xdotool mousemove --window "$id" 400 $((HEIGHT - 120)) click 1
 sleep 0.3
 press "$id" Home
 sleep 0.3
 press "$id" Down
-wait_until 5 white_at "$id" $((EDITORS_X + 95)) 197 || fail "choosing display: flexx did not select it in the tree"
+wait_until 5 white_at "$id" $((EDITORS_X + 95)) $((197 + MENU_BAR)) || fail "choosing display: flexx did not select it in the tree"
 read -r TOP _ < <(selected_row "$id" 150 0 $((HEIGHT - 330))) || fail "no selected row in the element tree after choosing"
 [ "$TOP" != "$ROOT_TOP" ] || fail "the tree's selection stayed on the root"
 screenshot problems-pane-chosen
@@ -50,7 +50,7 @@ screenshot problems-pane-chosen
 press "$id" End
 press "$id" Up
 press "$id" Up
-choice_disabled() { ! white_at "$id" $((EDITORS_X + 95)) 197; }
+choice_disabled() { ! white_at "$id" $((EDITORS_X + 95)) $((197 + MENU_BAR)); }
 wait_until 5 choice_disabled || fail "choosing a rule's finding left the declaration selected"
 screenshot problems-pane-rule
 press "$id" alt+c

@@ -23,7 +23,7 @@ sleep 0.5
 
 # The element tree (x 0..221 below its heading): click its root row, then type the
 # start of a block's label; the tree's own search selects the first @media block.
-xdotool mousemove --window "$main" 60 35 click 1
+xdotool mousemove --window "$main" 60 $((35 + MENU_BAR)) click 1
 sleep 0.3
 type_text "$main" "@media"
 sleep 0.5

@@ -39,9 +39,9 @@ press "$main" alt+s
 wait_until 10 file_is "$SHEET" 'A {color=red; margin=7;}' || fail "Save wrote: $(od -c "$SHEET" | head -5)"
 wait_until 5 eval '[ -z "$(recovery_files)" ]' || fail "the recovery file stayed after Save: $(recovery_files)"
 
-# Saving leaves the sheet marked as edited, so Close asks once more.
+# Saved, the sheet is no longer marked as edited: no "*" in the title, and Close
+# asks nothing.
+wait_window "${TITLE_PREFIX}$SHEET" 10 >/dev/null
 press "$main" alt+c
-box=$(wait_window "Loomwright CSS")
-press "$box" n
 wait_exit
 [ -z "$(recovery_files)" ] || fail "recovery files after a normal end: $(recovery_files)"

@@ -20,7 +20,7 @@ FIRST="$WIDTH x $HEIGHT at $X,$Y"
 import -window "$id" "$SHOTS/window-first-start.png"
 
 # The element tree's menu (a right click on it), then its entry Sho&w Unused Elements.
-xdotool mousemove --window "$id" 60 120 click 3
+xdotool mousemove --window "$id" 60 $((120 + MENU_BAR)) click 3
 sleep 0.5
 xdotool key w
 sleep 0.5
