@@ -13,6 +13,7 @@
 #include "FileDialogs.h"
 #include "Messages.h"
 #include "PendingMessages.h"
+#include "PreviewController.h"
 #include "ProblemsPane.h"
 #include "PropertiesTreeView.h"
 #include "RecoveryGuard.h"
@@ -141,6 +142,7 @@ TMainForm::TMainForm(QWidget *parent)
     m_document.setModifiedObserver([this](bool) { updateTitle(); });
     m_recovery = std::make_unique<RecoveryGuard>(m_document, this);
     m_session = new DocumentSession(m_document, m_catalogue, this);
+    m_preview = new PreviewController(m_document, this);
     connect(m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
@@ -357,12 +359,15 @@ QWidget *TMainForm::createBottomPanel()
     Finish = row->addButton(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton);
     SaveAs = row->addButton(QStringLiteral("Save &As..."), QStyle::SP_CustomBase, 6);
     Code = row->addButton(QStringLiteral("&Edit Code"), QStyle::SP_FileDialogContentsView);
+    Preview = row->addButton(QStringLiteral("Pre&view"));
     Close->setToolTip(QStringLiteral("Close (Ctrl+Q)"));
     New->setToolTip(QStringLiteral("New style sheet (Ctrl+N)"));
     Open->setToolTip(QStringLiteral("Open a style sheet (Ctrl+O)"));
     Finish->setToolTip(QStringLiteral("Save (Ctrl+S)"));
     SaveAs->setToolTip(QStringLiteral("Save under a new name (Ctrl+Shift+S)"));
     Code->setToolTip(QStringLiteral("Edit the style sheet as text (Ctrl+E)"));
+    Preview->setToolTip(
+        QStringLiteral("Show the style sheet live in your browser (F5; Shift+F5 chooses the page)"));
 
     connect(Close, &QPushButton::clicked, this, &TMainForm::CloseClick);
     connect(New, &QPushButton::clicked, this, &TMainForm::NewClick);
@@ -370,6 +375,7 @@ QWidget *TMainForm::createBottomPanel()
     connect(Finish, &QPushButton::clicked, this, &TMainForm::FinishClick);
     connect(SaveAs, &QPushButton::clicked, this, &TMainForm::SaveAsClick);
     connect(Code, &QPushButton::clicked, this, &TMainForm::CodeClick);
+    connect(Preview, &QPushButton::clicked, this, &TMainForm::PreviewClick);
     return row;
 }
 
@@ -389,6 +395,8 @@ void TMainForm::createShortcuts()
     add(Qt::CTRL | Qt::Key_S, &TMainForm::FinishClick);
     add(Qt::CTRL | Qt::SHIFT | Qt::Key_S, &TMainForm::SaveAsClick);
     add(Qt::CTRL | Qt::Key_E, &TMainForm::CodeClick);
+    add(QKeyCombination(Qt::Key_F5), &TMainForm::PreviewClick);
+    add(Qt::SHIFT | Qt::Key_F5, &TMainForm::PreviewPageClick);
 }
 
 void TMainForm::createDialogs()
@@ -785,6 +793,23 @@ void TMainForm::FinishClick()
 void TMainForm::SaveAsClick()
 {
     ExceptionBox::guard(this, [this] { saveDocumentAs(); });
+}
+
+void TMainForm::PreviewClick()
+{
+    if (!m_preview->preview())
+        QMessageBox::warning(this, QStringLiteral("Preview"), m_preview->errorString());
+}
+
+void TMainForm::PreviewPageClick()
+{
+    QFileDialog *dialog =
+        FileDialogs::openDialog(this, QStringLiteral("Page to Preview (Cancel: the sample page)"),
+                                QStringLiteral("HTML pages (*.html;*.htm)|*.html;*.htm"));
+    const QString page = FileDialogs::choose(dialog);
+    dialog->deleteLater();
+    if (!m_preview->previewPage(page))
+        QMessageBox::warning(this, QStringLiteral("Preview"), m_preview->errorString());
 }
 
 void TMainForm::CodeClick()
