@@ -13,6 +13,7 @@
 #include "FileDialogs.h"
 #include "Messages.h"
 #include "PendingMessages.h"
+#include "PreviewController.h"
 #include "ProblemsPane.h"
 #include "PropertiesTreeView.h"
 #include "RecoveryGuard.h"
@@ -150,6 +151,7 @@ TMainForm::TMainForm(QWidget *parent)
     m_document.setModifiedObserver([this](bool) { updateTitle(); });
     m_recovery = std::make_unique<RecoveryGuard>(m_document, this);
     m_session = new DocumentSession(m_document, m_catalogue, this);
+    m_preview = new PreviewController(m_document, this);
     connect(m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
@@ -318,12 +320,15 @@ QWidget *TMainForm::createBottomPanel()
     Finish = row->addButton(QStringLiteral("&Save..."), QStyle::SP_DialogSaveButton);
     SaveAs = row->addButton(QStringLiteral("Save &As..."), QStyle::SP_CustomBase, 6);
     Code = row->addButton(QStringLiteral("&Edit Code"), QStyle::SP_FileDialogContentsView);
+    Preview = row->addButton(QStringLiteral("P&review"));
     Close->setToolTip(QStringLiteral("Close (Ctrl+Q)"));
     New->setToolTip(QStringLiteral("New style sheet (Ctrl+N)"));
     Open->setToolTip(QStringLiteral("Open a style sheet (Ctrl+O)"));
     Finish->setToolTip(QStringLiteral("Save (Ctrl+S)"));
     SaveAs->setToolTip(QStringLiteral("Save under a new name (Ctrl+Shift+S)"));
     Code->setToolTip(QStringLiteral("Edit the style sheet as text (Ctrl+E)"));
+    Preview->setToolTip(
+        QStringLiteral("Show the style sheet live in your browser (F5; Shift+F5 chooses the page)"));
 
     connect(Close, &QPushButton::clicked, this, &TMainForm::CloseClick);
     connect(New, &QPushButton::clicked, this, &TMainForm::NewClick);
@@ -331,6 +336,7 @@ QWidget *TMainForm::createBottomPanel()
     connect(Finish, &QPushButton::clicked, this, &TMainForm::FinishClick);
     connect(SaveAs, &QPushButton::clicked, this, &TMainForm::SaveAsClick);
     connect(Code, &QPushButton::clicked, this, &TMainForm::CodeClick);
+    connect(Preview, &QPushButton::clicked, this, &TMainForm::PreviewClick);
     return row;
 }
 
@@ -393,6 +399,8 @@ void TMainForm::createActions()
     ShowUnusedElements1->setChecked(true);
     KeyboardShortcuts1 = makeCommand(QStringLiteral("&Keyboard Shortcuts"), {});
     About1 = makeCommand(QStringLiteral("&About Loomwright CSS"), {});
+    Preview1 = makeCommand(QStringLiteral("&Preview"), {QKeySequence(Qt::Key_F5)});
+    PreviewPage1 = makeCommand(QStringLiteral("Preview P&age..."), {QKeySequence(Qt::SHIFT | Qt::Key_F5)});
 
     connect(New1, &QAction::triggered, this, &TMainForm::NewClick);
     connect(Open1, &QAction::triggered, this, &TMainForm::OpenClick);
@@ -403,6 +411,8 @@ void TMainForm::createActions()
     connect(EditLabel1, &QAction::triggered, this, &TMainForm::EditLabel1Click);
     connect(KeyboardShortcuts1, &QAction::triggered, this, &TMainForm::KeyboardShortcuts1Click);
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
+    connect(Preview1, &QAction::triggered, this, &TMainForm::PreviewClick);
+    connect(PreviewPage1, &QAction::triggered, this, &TMainForm::PreviewPageClick);
 
     // The element tree's context menu: the same actions as the menu bar.
     ElementsPopup = new QMenu(this);
@@ -423,7 +433,7 @@ std::vector<std::pair<QString, QList<QAction *>>> TMainForm::menuCommands() cons
         {QStringLiteral("E&dit"),
          {Undo1, Redo1, nullptr, NewElement1, NewRule1, NewAtRule1->menuAction(), NewProperty1, EditLabel1,
           DeleteProperty1, nullptr, StandardCss1, nullptr, EditCode1}},
-        {QStringLiteral("&View"), {ShowUnusedElements1}},
+        {QStringLiteral("&View"), {ShowUnusedElements1, nullptr, Preview1, PreviewPage1}},
         {QStringLiteral("&Help"), {KeyboardShortcuts1, nullptr, About1}},
     };
 }
@@ -849,6 +859,23 @@ void TMainForm::FinishClick()
 void TMainForm::SaveAsClick()
 {
     ExceptionBox::guard(this, [this] { saveDocumentAs(); });
+}
+
+void TMainForm::PreviewClick()
+{
+    if (!m_preview->preview())
+        QMessageBox::warning(this, QStringLiteral("Preview"), m_preview->errorString());
+}
+
+void TMainForm::PreviewPageClick()
+{
+    QFileDialog *dialog =
+        FileDialogs::openDialog(this, QStringLiteral("Page to Preview (Cancel: the sample page)"),
+                                QStringLiteral("HTML pages (*.html;*.htm)|*.html;*.htm"));
+    const QString page = FileDialogs::choose(dialog);
+    dialog->deleteLater();
+    if (!m_preview->previewPage(page))
+        QMessageBox::warning(this, QStringLiteral("Preview"), m_preview->errorString());
 }
 
 void TMainForm::CodeClick()

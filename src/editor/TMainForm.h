@@ -22,6 +22,7 @@
 class AttributeListModel;
 class CheckMarks;
 class ElementsTreeView;
+class PreviewController;
 class ProblemsPane;
 class PropertiesTreeView;
 class QAction;
@@ -87,6 +88,12 @@ public:
     // document then has that file.
     void SaveAsClick();
     void CodeClick();
+    // Preview (F5): the style sheet live in the user's browser, on the page chosen for it
+    // or the built-in sample page; Shift+F5 chooses the page (an HTML file; Cancel: the
+    // sample page).
+    void PreviewClick();
+    void PreviewPageClick();
+    PreviewController *preview() { return m_preview; }
 
     // The element tree. The click steps run on every change of the current node
     // (click, keyboard, removal, a new document) and on a click that leaves it in
@@ -169,6 +176,8 @@ public:
     QAction *EditLabel1 = nullptr;
     QAction *KeyboardShortcuts1 = nullptr;
     QAction *About1 = nullptr;
+    QAction *Preview1 = nullptr;     // F5
+    QAction *PreviewPage1 = nullptr; // Shift+F5
     QAction *Undo1 = nullptr;
     QAction *Redo1 = nullptr;
     QAction *NewElement1 = nullptr;
@@ -198,6 +207,7 @@ public:
     QPushButton *Finish = nullptr;
     QPushButton *SaveAs = nullptr;
     QPushButton *Code = nullptr;
+    QPushButton *Preview = nullptr;
 
     // Dialogs
     QFileDialog *OpenDialog1 = nullptr; // the file editor's Browse
@@ -288,6 +298,7 @@ private:
     PictureIcons m_elementIcons;
     Document m_document;
     DocumentSession *m_session = nullptr;
+    PreviewController *m_preview = nullptr;
     std::optional<DocumentForm> m_newFormOverride;
     AttributeListModel *m_attributeList = nullptr;
     QString m_saveName;                     // the name SaveDialog1 proposes

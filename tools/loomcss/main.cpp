@@ -8,6 +8,7 @@
 #include "DocumentCheck.h"
 #include "Failure.h"
 #include "ImageList.h"
+#include "PreviewCommand.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
 #include "TextFile.h"
@@ -36,6 +37,7 @@ const char Usage[] =
     "       loomcss check [--format=gcc|json|github | --tab | --quiet] [--hints] FILE...\n"
     "       loomcss edit FILE [--set CSS]... [-o OUT | --in-place]\n"
     "       loomcss color [--to FORM] [--precision N] COLOR...\n"
+    "       loomcss preview SHEET [--page PAGE] [--port N] [--no-open]\n"
     "  tree    print the document as the editor holds it, one line per node, indented\n"
     "          by one TAB per level: MARK TAB LABEL, where MARK is a rule's picture\n"
     "          number (0 for selectors the catalogue does not know), a declaration's value\n"
@@ -98,6 +100,16 @@ const char Usage[] =
     "          both sides. --precision N writes N decimals (trailing zeros dropped).\n"
     "          A text that is no colour prints \"no colour\" (a colour made from\n"
     "          currentcolor \"no fixed value\") and the exit status is then 1.\n"
+    "  preview serve PAGE's folder (without --page: the sheet's folder and a built-in\n"
+    "          sample page holding every common HTML element) on 127.0.0.1, on port N or\n"
+    "          a free one, print the page's URL as the first line of output (it carries a\n"
+    "          random token: the server answers nothing without it), open it in the\n"
+    "          browser unless --no-open, and each time SHEET changes on disk, read it as\n"
+    "          the editor's Open does and put its text in the page in place of the\n"
+    "          <link> that names SHEET's file name (or after the page's own sheets),\n"
+    "          without reloading the page. A text the editor would refuse is not put in\n"
+    "          the page; the reason is printed on standard error. Runs until Ctrl+C or\n"
+    "          SIGTERM (exit status 0); 1 when the page cannot be served.\n"
     "Exit status: 0 after a successful read, 1 when a file cannot be read or understood\n"
     "(FILE:LINE:COLUMN: reason on standard error) or the catalogue is missing, 2 for wrong\n"
     "arguments.\n";
@@ -187,6 +199,7 @@ int main(int argc, char **argv)
     if (command == QLatin1String("color"))
         return runColorCommand(args, Usage);
     const bool checking = command == QLatin1String("check");
+    const bool previewing = command == QLatin1String("preview");
     // loomcss edit FILE [--set CSS]... [-o OUT | --in-place]
     QStringList sets;
     QString output;
@@ -221,7 +234,7 @@ int main(int argc, char **argv)
         else
             return usageError();
     }
-    if (!checking &&
+    if (!checking && !previewing &&
         (args.size() != 1 || (command != QLatin1String("tree") && command != QLatin1String("format") &&
                               command != QLatin1String("edit"))))
         return usageError();
@@ -245,6 +258,8 @@ int main(int argc, char **argv)
         error(failure.message());
         return 1;
     }
+    if (previewing)
+        return runPreviewCommand(args, Usage, catalogue, document);
     if (checking) {
         qint64 largest = 0;
         for (const QString &path : args)
