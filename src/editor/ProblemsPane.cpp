@@ -184,7 +184,10 @@ void ProblemsPane::refresh()
         findings = m_check.checkDocument(m_model, options);
     }
     // The rows are replaced whole; the sort and the filter stay as the user set them.
+    // The sorted view is told once at the end: sorting again after each item set would
+    // take time growing with the square of the number of findings.
     m_view->setUpdatesEnabled(false);
+    m_sorted->setDynamicSortFilter(false);
     m_rows->removeRows(0, m_rows->rowCount());
     m_rows->setRowCount(int(findings.size()));
     int hints = 0;
@@ -208,6 +211,8 @@ void ProblemsPane::refresh()
         if (DeclarationCheck::isHint(finding.kind))
             ++hints;
     }
+    m_sorted->setDynamicSortFilter(true);
+    m_sorted->invalidate();
     m_view->setUpdatesEnabled(true);
     m_problems = int(findings.size()) - hints;
     m_count->setText(hints > 0 ? QStringLiteral("Problems: %1, hints: %2").arg(m_problems).arg(hints)
