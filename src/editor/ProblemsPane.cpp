@@ -112,9 +112,7 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, Folder folder, QWidget *paren
     bar->addStretch(1);
     layout->addLayout(bar);
 
-    m_rows = new QStandardItemModel(0, 4, this);
-    m_rows->setHorizontalHeaderLabels(
-        {QStringLiteral("Kind"), QStringLiteral("Line"), QStringLiteral("Label"), QStringLiteral("Reason")});
+    m_rows = newRows(0);
     m_sorted = new QSortFilterProxyModel(this);
     m_sorted->setSourceModel(m_rows);
     m_sorted->setFilterKeyColumn(KindColumn);
@@ -165,6 +163,14 @@ void ProblemsPane::scheduleRefresh()
     m_timer->start();
 }
 
+QStandardItemModel *ProblemsPane::newRows(int count)
+{
+    auto *rows = new QStandardItemModel(count, 4, this);
+    rows->setHorizontalHeaderLabels(
+        {QStringLiteral("Kind"), QStringLiteral("Line"), QStringLiteral("Label"), QStringLiteral("Reason")});
+    return rows;
+}
+
 void ProblemsPane::refresh()
 {
     m_timer->stop();
@@ -183,13 +189,10 @@ void ProblemsPane::refresh()
         options.hints.assign(m_hints.cbegin(), m_hints.cend());
         findings = m_check.checkDocument(m_model, options);
     }
-    // The rows are replaced whole; the sort and the filter stay as the user set them.
-    // The sorted view is told once at the end: sorting again after each item set would
-    // take time growing with the square of the number of findings.
-    m_view->setUpdatesEnabled(false);
-    m_sorted->setDynamicSortFilter(false);
-    m_rows->removeRows(0, m_rows->rowCount());
-    m_rows->setRowCount(int(findings.size()));
+    // The rows are replaced whole, by a model filled before the sorted view sees it: filled
+    // in place, each item set would make the view sort again, which for many findings
+    // takes minutes. The sort and the filter stay as the user set them.
+    QStandardItemModel *rows = newRows(int(findings.size()));
     int hints = 0;
     const DocumentForm form = m_model.form();
     for (size_t i = 0; i < findings.size(); ++i) {
@@ -204,16 +207,16 @@ void ProblemsPane::refresh()
         const QString label = finding.attribute >= 0
                                   ? finding.node->attributes[size_t(finding.attribute)].label(form)
                                   : finding.node->label;
-        m_rows->setItem(row, KindColumn, kind);
-        m_rows->setItem(row, LineColumn, line);
-        m_rows->setItem(row, LabelColumn, new QStandardItem(label.simplified()));
-        m_rows->setItem(row, ReasonColumn, new QStandardItem(finding.reason));
+        rows->setItem(row, KindColumn, kind);
+        rows->setItem(row, LineColumn, line);
+        rows->setItem(row, LabelColumn, new QStandardItem(label.simplified()));
+        rows->setItem(row, ReasonColumn, new QStandardItem(finding.reason));
         if (DeclarationCheck::isHint(finding.kind))
             ++hints;
     }
-    m_sorted->setDynamicSortFilter(true);
-    m_sorted->invalidate();
-    m_view->setUpdatesEnabled(true);
+    m_sorted->setSourceModel(rows);
+    delete m_rows;
+    m_rows = rows;
     m_problems = int(findings.size()) - hints;
     m_count->setText(hints > 0 ? QStringLiteral("Problems: %1, hints: %2").arg(m_problems).arg(hints)
                                : QStringLiteral("Problems: %1").arg(m_problems));

@@ -46,6 +46,8 @@ signals:
     void countChanged(int problems);
 
 private:
+    // An empty list of `count` findings with the columns' titles.
+    QStandardItemModel *newRows(int count);
     void scheduleRefresh();
     void rowChosen(const QModelIndex &current);
     void applyFilter();
