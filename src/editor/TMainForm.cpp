@@ -246,8 +246,7 @@ void TMainForm::createLayout()
 
 void TMainForm::createReopenMenu()
 {
-    ElementsPopup->addSeparator();
-    ReopenWithEncoding1 = ElementsPopup->addMenu(QStringLiteral("Reopen with &Encoding"));
+    ReopenWithEncoding1 = new QMenu(QStringLiteral("Reopen with &Encoding"), this);
     auto *choices = new QActionGroup(ReopenWithEncoding1);
     for (const TextFile::Encoding encoding : TextFile::Encoding::available()) {
         QAction *action = ReopenWithEncoding1->addAction(encoding.name());
@@ -454,7 +453,8 @@ std::vector<std::pair<QString, QList<QAction *>>> TMainForm::menuCommands() cons
     // menu bar and the Keyboard Shortcuts list follow from this list (nullptr: a
     // separator).
     return {
-        {QStringLiteral("&File"), {New1, Open1, Save1, SaveAs1, nullptr, Close1}},
+        {QStringLiteral("&File"),
+         {New1, Open1, ReopenWithEncoding1->menuAction(), Save1, SaveAs1, nullptr, Close1}},
         {QStringLiteral("E&dit"),
          {Undo1, Redo1, nullptr, NewElement1, NewRule1, NewAtRule1->menuAction(), NewProperty1, EditLabel1,
           DeleteProperty1, nullptr, StandardCss1, nullptr, EditCode1}},
@@ -670,6 +670,9 @@ void TMainForm::updateTitle()
     setWindowTitle(Messages::ApplicationTitle + QLatin1String(" - ") +
                    (m_document.isModified() ? QStringLiteral("*") : QString()) +
                    m_document.currentFileName() + m_titleNote);
+    // Only a document with a file can be read again.
+    if (ReopenWithEncoding1)
+        ReopenWithEncoding1->menuAction()->setEnabled(m_document.hasFile());
 }
 
 void TMainForm::expandReadDocument()
@@ -1317,7 +1320,6 @@ void TMainForm::ElementsDragDrop(const QModelIndex &target, const CatalogueDrag:
 void TMainForm::ElementsPopupPopup()
 {
     updateDeleteAction();
-    ReopenWithEncoding1->setEnabled(m_document.hasFile());
     StandardCss1->setChecked(m_document.form() == DocumentForm::Standard);
     updateUndoActions();
 }

@@ -197,8 +197,8 @@ public:
     QAction *DeleteProperty1 = nullptr;
     QAction *StandardCss1 = nullptr;
     QAction *ShowUnusedElements1 = nullptr;
-    // "Reopen with Encoding": one checkable action per encoding, the document's checked;
-    // disabled while the document has no file.
+    // File > "Reopen with Encoding": one checkable action per encoding, the document's
+    // checked; disabled while the document has no file.
     QMenu *ReopenWithEncoding1 = nullptr;
 
     // Value editors (all disabled until an attribute node is clicked)
