@@ -60,10 +60,17 @@ void DocumentSession::watch(const QString &path, const DiskState &state)
 bool DocumentSession::open(const QString &path, const StyleSheetReader::ProcessEvents &processEvents,
                            StyleSheetReader::ReadError *error)
 {
+    return open(path, TextFile::LoadOptions(), processEvents, error);
+}
+
+bool DocumentSession::open(const QString &path, const TextFile::LoadOptions &options,
+                           const StyleSheetReader::ProcessEvents &processEvents,
+                           StyleSheetReader::ReadError *error)
+{
     // Looked at before the read: a change between the look and the read counts as one
     // made after the read.
     const DiskState before = stateOf(path);
-    if (!StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, processEvents, error))
+    if (!StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, options, processEvents, error))
         return false;
     watch(path, before);
     return true;

@@ -29,6 +29,10 @@ public:
     // Reads `path` into the document (nothing changes when the read fails) and watches it.
     bool open(const QString &path, const StyleSheetReader::ProcessEvents &processEvents = {},
               StyleSheetReader::ReadError *error = nullptr);
+    // The same, the file loaded with `options` (size limit, progress, a chosen encoding).
+    bool open(const QString &path, const TextFile::LoadOptions &options,
+              const StyleSheetReader::ProcessEvents &processEvents = {},
+              StyleSheetReader::ReadError *error = nullptr);
     // Reads the document's file again, as Open does.
     bool reload(const StyleSheetReader::ProcessEvents &processEvents = {},
                 StyleSheetReader::ReadError *error = nullptr);

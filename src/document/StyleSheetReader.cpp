@@ -1334,9 +1334,18 @@ bool StyleSheetReader::checkText(QStringView text, ReadError *error, DocumentFor
 bool StyleSheetReader::readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
                                       const ProcessEvents &processEvents, ReadError *error)
 {
+    return readStyleSheet(document, catalogue, path, TextFile::LoadOptions(), processEvents, error);
+}
+
+bool StyleSheetReader::readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
+                                      const TextFile::LoadOptions &options,
+                                      const ProcessEvents &processEvents, ReadError *error)
+{
     TextFile::Loaded loaded;
     try {
-        loaded = TextFile::load(path, TextFile::LineBreaks::Keep);
+        TextFile::LoadOptions keepingLineBreaks = options;
+        keepingLineBreaks.lineBreaks = TextFile::LineBreaks::Keep;
+        loaded = TextFile::load(path, keepingLineBreaks);
     } catch (const Failure &failure) {
         if (error) {
             *error = ReadError{};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "StyleSheetModel.h"
+#include "TextFile.h"
 
 #include <QString>
 #include <functional>
@@ -49,6 +50,11 @@ using ProcessEvents = std::function<void()>;
 // flag is never changed.
 bool readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
                     const ProcessEvents &processEvents = {}, ReadError *error = nullptr);
+// The same, the file loaded with `options` (its size limit, progress and a chosen
+// encoding; line breaks are always kept as the file has them).
+bool readStyleSheet(Document &document, Catalogue &catalogue, const QString &path,
+                    const TextFile::LoadOptions &options, const ProcessEvents &processEvents = {},
+                    ReadError *error = nullptr);
 
 // Reads text that is already decoded (CR LF line breaks), as readStyleSheet does after
 // loading; does not change the current file name or encoding.

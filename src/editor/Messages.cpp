@@ -5,6 +5,7 @@
 #include "StyleSheetReader.h"
 
 #include <QFileInfo>
+#include <QLocale>
 #include <QPushButton>
 
 const QString Messages::ApplicationTitle = QStringLiteral("Loomwright CSS");
@@ -118,30 +119,121 @@ bool Messages::askToSaveAsUtf8(QWidget *parent, const QString &encodingName, con
     return box.clickedButton() == utf8;
 }
 
+namespace {
+
+// A moment as the recovery question gives it: the hour alone today, the day as well
+// before.
+QString momentText(const QDateTime &time)
+{
+    const QDateTime local = time.toLocalTime();
+    return local.date() == QDate::currentDate() ? local.toString(QStringLiteral("HH:mm"))
+                                                : local.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+// A size as the file reader's messages give it ("1.5 KB", "512.0 MB").
+QString sizeText(qint64 bytes)
+{
+    return QLocale::c().formattedDataSize(bytes, 1, QLocale::DataSizeTraditionalFormat);
+}
+
+} // namespace
+
 Messages::RecoveryAnswer Messages::askToRecover(QWidget *parent, const QString &documentPath,
-                                                const QDateTime &time)
+                                                const QDateTime &time, const FileSinceWork &since)
 {
     const QString name =
         documentPath.isEmpty() ? QStringLiteral("a new style sheet") : QFileInfo(documentPath).fileName();
-    const QDateTime local = time.toLocalTime();
-    // The hour alone for today's work, the day as well for older work.
-    const QString when = local.date() == QDate::currentDate()
-                             ? local.toString(QStringLiteral("HH:mm"))
-                             : local.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
     QMessageBox box(QMessageBox::Question, ApplicationTitle,
-                    QStringLiteral("Recover unsaved changes to %1 from %2?").arg(name, when),
+                    QStringLiteral("Recover unsaved changes to %1 from %2?").arg(name, momentText(time)),
                     QMessageBox::NoButton, parent);
-    box.setInformativeText(documentPath.isEmpty() ? QStringLiteral("The style sheet had not been saved yet.")
-                                                  : documentPath);
+    QString informative =
+        documentPath.isEmpty() ? QStringLiteral("The style sheet had not been saved yet.") : documentPath;
+    if (since.kind == FileSinceWork::Changed)
+        informative += QStringLiteral("\n\nThe file was changed on disk at %1, after this work began. "
+                                      "Recover puts this work in its place when you save it; Open as New "
+                                      "keeps the file as it is now and opens this work as a new style "
+                                      "sheet.")
+                           .arg(momentText(since.changed));
+    else if (since.kind == FileSinceWork::Removed)
+        informative += QStringLiteral("\n\nThe file was deleted or moved after this work began. Recover "
+                                      "saves this work under its name again; Open as New opens it as a "
+                                      "new style sheet.");
+    box.setInformativeText(informative);
     QPushButton *recover = box.addButton(QStringLiteral("Recover"), QMessageBox::AcceptRole);
+    QPushButton *asNew = since.kind == FileSinceWork::Same
+                             ? nullptr
+                             : box.addButton(QStringLiteral("Open as New"), QMessageBox::ActionRole);
     QPushButton *discard = box.addButton(QStringLiteral("Discard"), QMessageBox::DestructiveRole);
     QPushButton *later = box.addButton(QStringLiteral("Later"), QMessageBox::RejectRole);
-    box.setDefaultButton(recover);
+    // Neither the work nor the other program's change is lost by the default answer.
+    box.setDefaultButton(asNew ? asNew : recover);
     box.setEscapeButton(later);
     box.exec();
     if (box.clickedButton() == recover)
         return RecoveryAnswer::Recover;
+    if (asNew && box.clickedButton() == asNew)
+        return RecoveryAnswer::OpenAsNew;
     if (box.clickedButton() == discard)
         return RecoveryAnswer::Discard;
     return RecoveryAnswer::Later;
+}
+
+void Messages::recoveryFilesDamaged(QWidget *parent, const QList<RecoveryStore::Damaged> &files,
+                                    const QString &folder)
+{
+    const QString text =
+        files.size() == 1
+            ? QStringLiteral("1 recovery file could not be read and was moved to %1.").arg(folder)
+            : QStringLiteral("%1 recovery files could not be read and were moved to %2.")
+                  .arg(files.size())
+                  .arg(folder);
+    QStringList lines;
+    for (const RecoveryStore::Damaged &file : files) {
+        lines << (file.movedTo.isEmpty() ? QStringLiteral("%1: %2 (it could not be moved and stays there)")
+                                               .arg(file.file, file.reason)
+                                         : QStringLiteral("%1: %2").arg(file.movedTo, file.reason));
+    }
+    QMessageBox box(QMessageBox::Warning, ApplicationTitle, text, QMessageBox::Ok, parent);
+    box.setInformativeText(lines.join(QLatin1Char('\n')));
+    box.exec();
+}
+
+bool Messages::askToOpenLargeFile(QWidget *parent, const QString &path, qint64 size, qint64 limit)
+{
+    QMessageBox box(QMessageBox::Question, ApplicationTitle,
+                    QStringLiteral("%1 is %2, larger than the %3 above which files are opened only when "
+                                   "asked. Do you want to open it?")
+                        .arg(path, sizeText(size), sizeText(limit)),
+                    QMessageBox::Cancel, parent);
+    box.setInformativeText(QStringLiteral("A large file takes long to read and much memory to edit."));
+    QPushButton *open = box.addButton(QStringLiteral("Open"), QMessageBox::AcceptRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == open;
+}
+
+bool Messages::mayWriteReadOnlyFile(QWidget *parent, const QString &path)
+{
+    QMessageBox box(QMessageBox::Warning, ApplicationTitle,
+                    QStringLiteral("%1 is read-only. Save anyway?").arg(path),
+                    QMessageBox::Yes | QMessageBox::No, parent);
+    box.setInformativeText(QStringLiteral("The file stays read-only after the save."));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
+}
+
+bool Messages::mayReopenLosingEdits(QWidget *parent, const QString &path, const QString &encodingName)
+{
+    QMessageBox box(
+        QMessageBox::Question, ApplicationTitle,
+        QStringLiteral("Reading %1 again as %2 discards your unsaved changes. Do you want to go on?")
+            .arg(path, encodingName),
+        QMessageBox::Cancel, parent);
+    QPushButton *reopen = box.addButton(QStringLiteral("Reopen"), QMessageBox::DestructiveRole);
+    box.setDefaultButton(QMessageBox::Cancel);
+    box.setEscapeButton(QMessageBox::Cancel);
+    box.exec();
+    return box.clickedButton() == reopen;
 }

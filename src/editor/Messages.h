@@ -1,6 +1,9 @@
 #pragma once
 
+#include "RecoveryStore.h"
+
 #include <QDateTime>
+#include <QList>
 #include <QMessageBox>
 #include <QString>
 #include <functional>
@@ -54,10 +57,40 @@ void catalogueMissing(QWidget *parent);
 // the box cancels.
 bool askToSaveAsUtf8(QWidget *parent, const QString &encodingName, const QString &character);
 
-enum class RecoveryAnswer { Recover, Discard, Later };
+enum class RecoveryAnswer { Recover, OpenAsNew, Discard, Later };
+// The document's file on disk now, against the unsaved work: as it was when the work
+// began (or not known), changed since (at `changed`), or deleted or moved since.
+struct FileSinceWork
+{
+    enum Kind { Same, Changed, Removed } kind = Same;
+    QDateTime changed;
+};
 // Unsaved work that a crash left behind: "Recover unsaved changes to site.css from
 // 10:42?" (question icon; Recover, Discard, Later), the file's full path as the
-// informative text. Closing the box answers Later.
-RecoveryAnswer askToRecover(QWidget *parent, const QString &documentPath, const QDateTime &time);
+// informative text. Closing the box answers Later. When the file changed on disk after
+// the work began, the informative text says so and when, and the box also offers
+// "Open as New" (the default): the work as a new unsaved style sheet, the file left as
+// it is now; Recover would put the work in place of the other program's change.
+RecoveryAnswer askToRecover(QWidget *parent, const QString &documentPath, const QDateTime &time,
+                            const FileSinceWork &since = {});
+
+// Recovery files found damaged at start, moved into `folder` (never deleted): "2 recovery
+// files could not be read and were moved to FOLDER." (warning icon, OK), each file
+// with its reason as the informative text.
+void recoveryFilesDamaged(QWidget *parent, const QList<RecoveryStore::Damaged> &files, const QString &folder);
+
+// A file above the size limit, before it is read: "FILE is 1.5 KB, larger than the
+// 1.0 KB above which files are opened only when asked. Do you want to open it?"
+// (question icon; Open, Cancel, the default). True for Open.
+bool askToOpenLargeFile(QWidget *parent, const QString &path, qint64 size, qint64 limit);
+
+// Before Save writes a file marked read-only: "FILE is read-only. Save anyway?"
+// (warning icon; Yes, No, the default). The file keeps its mode. True for Yes.
+bool mayWriteReadOnlyFile(QWidget *parent, const QString &path);
+
+// Before the document's file is read again in another encoding while it holds unsaved
+// changes: "Reading FILE again as windows-1252 discards your unsaved changes. Do you want
+// to go on?" (question icon; Reopen, Cancel, the default). True for Reopen.
+bool mayReopenLosingEdits(QWidget *parent, const QString &path, const QString &encodingName);
 
 } // namespace Messages

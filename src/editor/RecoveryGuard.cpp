@@ -8,6 +8,8 @@
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QTimer>
 #include <QUndoStack>
 
@@ -95,18 +97,50 @@ void RecoveryGuard::discard()
     m_writtenFor.reset();
 }
 
+namespace {
+
+// How the entry's file stands now against the state recorded when its work began.
+Messages::FileSinceWork fileSinceWork(const RecoveryStore::Entry &entry)
+{
+    if (entry.documentPath.isEmpty() || !RecoveryStore::changedOnDisk(entry))
+        return {};
+    const RecoveryStore::DiskState now = RecoveryStore::DiskState::of(entry.documentPath);
+    if (!now.exists)
+        return {Messages::FileSinceWork::Removed, {}};
+    return {Messages::FileSinceWork::Changed, now.modified()};
+}
+
+// "site (recovered).css" beside "site.css".
+QString besideName(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString suffix = file.suffix();
+    const QString base = suffix.isEmpty() ? file.fileName() : file.completeBaseName();
+    return file.dir().filePath(base + QStringLiteral(" (recovered)") +
+                               (suffix.isEmpty() ? QString() : QLatin1Char('.') + suffix));
+}
+
+} // namespace
+
 bool RecoveryGuard::offerRecovery(Catalogue &catalogue)
 {
-    for (const RecoveryStore::Entry &entry : m_store.list()) {
+    QList<RecoveryStore::Damaged> damaged;
+    const QList<RecoveryStore::Entry> entries = m_store.list(&damaged);
+    if (!damaged.isEmpty())
+        Messages::recoveryFilesDamaged(m_window, damaged, m_store.damagedFolder());
+    for (const RecoveryStore::Entry &entry : entries) {
         if (RecoveryStore::ownedByRunningInstance(entry))
             continue;
-        switch (Messages::askToRecover(m_window, entry.documentPath, entry.time)) {
+        const Messages::RecoveryAnswer answer =
+            Messages::askToRecover(m_window, entry.documentPath, entry.time, fileSinceWork(entry));
+        switch (answer) {
         case Messages::RecoveryAnswer::Later:
             continue;
         case Messages::RecoveryAnswer::Discard:
             RecoveryStore::remove(entry);
             continue;
         case Messages::RecoveryAnswer::Recover:
+        case Messages::RecoveryAnswer::OpenAsNew:
             break;
         }
         const QString text = RecoveryStore::read(entry);
@@ -119,7 +153,12 @@ bool RecoveryGuard::offerRecovery(Catalogue &catalogue)
                 Messages::styleSheetUnreadable(m_window, error.describe());
             return false;
         }
-        m_document.setCurrentFileName(entry.documentPath.isEmpty() ? Document::NotSaved : entry.documentPath);
+        // Opened as new, the work has no file: Save asks for a name, proposing one beside
+        // the file, which stays as the other program left it.
+        const bool asNew = answer == Messages::RecoveryAnswer::OpenAsNew;
+        const QString documentPath = asNew ? QString() : entry.documentPath;
+        m_document.setCurrentFileName(documentPath.isEmpty() ? Document::NotSaved : documentPath);
+        m_recoveredSaveName = asNew ? besideName(entry.documentPath) : entry.documentPath;
         m_document.setEncoding(entry.encoding, entry.byteOrderMark);
         m_document.resetHistory(true);
         // This instance takes the work over: its own recovery file first, then the old

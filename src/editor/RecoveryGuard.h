@@ -45,9 +45,17 @@ public:
     // Offers the recovery files of instances that no longer run, newest first:
     // Recover reads the text into the document as a modified document under its
     // file's name (the file itself is not touched), Discard removes the recovery file,
-    // Later keeps it for the next start. True when a text was recovered; the remaining
-    // files stay for a later start.
+    // Later keeps it for the next start. When the file changed on disk after the work
+    // began, the question says so, and Open as New reads the text as a new unsaved
+    // document instead, leaving the file as it is now. True when a text was recovered;
+    // the remaining files stay for a later start. Damaged recovery files found on the
+    // way are moved aside by the store and reported once, before any question.
     bool offerRecovery(Catalogue &catalogue);
+
+    // The name Save proposes for the text offerRecovery() took: its file's, or for work
+    // opened as new beside a changed file, "NAME (recovered).EXT" in the file's folder;
+    // empty for work that had no file.
+    const QString &recoveredSaveName() const { return m_recoveredSaveName; }
 
 private:
     QString documentKey() const;
@@ -60,4 +68,5 @@ private:
     // so that a renamed document does not leave its old file behind.
     std::optional<QString> m_writtenFor;
     bool m_failureShown = false;
+    QString m_recoveredSaveName;
 };

@@ -10,6 +10,7 @@
 #include "ElementsTreeView.h"
 #include "EncodingChoice.h"
 #include "ExceptionBox.h"
+#include "Failure.h"
 #include "FileDialogs.h"
 #include "Messages.h"
 #include "PendingMessages.h"
@@ -29,6 +30,7 @@
 #include "WindowPlacement.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -47,10 +49,12 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -63,6 +67,7 @@
 #include <QUndoStack>
 #include <QVBoxLayout>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -141,6 +146,7 @@ TMainForm::TMainForm(QWidget *parent)
 
     createLayout();
     createActions();
+    createReopenMenu();
     createMenuBar();
     createDialogs();
     Elements->setModel(&m_document.elements());
@@ -236,6 +242,24 @@ void TMainForm::createLayout()
     outer->addLayout(status);
 
     Elements->setContextMenuPolicy(Qt::CustomContextMenu);
+}
+
+void TMainForm::createReopenMenu()
+{
+    ReopenWithEncoding1 = new QMenu(QStringLiteral("Reopen with &Encoding"), this);
+    auto *choices = new QActionGroup(ReopenWithEncoding1);
+    for (const TextFile::Encoding encoding : TextFile::Encoding::available()) {
+        QAction *action = ReopenWithEncoding1->addAction(encoding.name());
+        action->setCheckable(true);
+        choices->addAction(action);
+        connect(action, &QAction::triggered, this, [this, encoding] { reopenWithEncoding(encoding); });
+    }
+    // The document's encoding checked, each time the menu opens.
+    connect(ReopenWithEncoding1, &QMenu::aboutToShow, this, [this] {
+        const QString current = m_document.encoding().name();
+        for (QAction *action : ReopenWithEncoding1->actions())
+            action->setChecked(action->text() == current);
+    });
 }
 
 QWidget *TMainForm::createTreePanel(const QString &heading, QTreeView *tree)
@@ -429,7 +453,8 @@ std::vector<std::pair<QString, QList<QAction *>>> TMainForm::menuCommands() cons
     // menu bar and the Keyboard Shortcuts list follow from this list (nullptr: a
     // separator).
     return {
-        {QStringLiteral("&File"), {New1, Open1, Save1, SaveAs1, nullptr, Close1}},
+        {QStringLiteral("&File"),
+         {New1, Open1, ReopenWithEncoding1->menuAction(), Save1, SaveAs1, nullptr, Close1}},
         {QStringLiteral("E&dit"),
          {Undo1, Redo1, nullptr, NewElement1, NewRule1, NewAtRule1->menuAction(), NewProperty1, EditLabel1,
           DeleteProperty1, nullptr, StandardCss1, nullptr, EditCode1}},
@@ -504,6 +529,12 @@ void TMainForm::readDocumentSettings()
     // "NewDocumentForm"="editor" makes new documents the editor's own name=value form.
     RegistryStore registry;
     const RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser, DocumentsKey);
+    // "OpenSizeLimitKB": files above this many kilobytes are read only when the user
+    // agrees (a number or a text of digits; anything else keeps the default).
+    bool isNumber = false;
+    const qint64 limitKb =
+        key.value(QStringLiteral("OpenSizeLimitKB")).toString().trimmed().toLongLong(&isNumber);
+    m_openSizeLimit = isNumber && limitKb >= 0 ? limitKb * 1024 : TextFile::DefaultSizeLimit;
     const bool editor = key.readString(QStringLiteral("NewDocumentForm"))
                             .compare(QLatin1String("editor"), Qt::CaseInsensitive) == 0;
     m_document.setNewDocumentForm(
@@ -616,7 +647,7 @@ void TMainForm::FormActivate()
         if (!m_recovery->offerRecovery(m_catalogue))
             return;
         expandReadDocument();
-        m_saveName = m_document.hasFile() ? m_document.currentFileName() : QString();
+        m_saveName = m_recovery->recoveredSaveName();
         clearEditors();
         updateTitle();
     });
@@ -625,10 +656,11 @@ void TMainForm::FormActivate()
 void TMainForm::activationStep()
 {
     m_document.addPseudoClassNodes();
-    if (!m_pendingCommandLineFile.isEmpty() && QFileInfo(m_pendingCommandLineFile).isFile()) {
+    // A file that cannot be opened is said with its reason; the window keeps its empty sheet.
+    if (!m_pendingCommandLineFile.isEmpty()) {
+        const QString path = std::exchange(m_pendingCommandLineFile, QString());
         reportProgress(QStringLiteral("Opening style sheet"), -1);
-        readStyleSheet(m_pendingCommandLineFile);
-        m_pendingCommandLineFile.clear();
+        readStyleSheet(path);
     }
 }
 
@@ -638,6 +670,9 @@ void TMainForm::updateTitle()
     setWindowTitle(Messages::ApplicationTitle + QLatin1String(" - ") +
                    (m_document.isModified() ? QStringLiteral("*") : QString()) +
                    m_document.currentFileName() + m_titleNote);
+    // Only a document with a file can be read again.
+    if (ReopenWithEncoding1)
+        ReopenWithEncoding1->menuAction()->setEnabled(m_document.hasFile());
 }
 
 void TMainForm::expandReadDocument()
@@ -652,18 +687,60 @@ void TMainForm::expandReadDocument()
     Elements->expandNodes(nodes);
 }
 
-bool TMainForm::readStyleSheet(const QString &path)
+bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Encoding> encoding)
 {
+    TextFile::LoadOptions options;
+    options.sizeLimit = m_openSizeLimit;
+    options.encoding = encoding;
+    // Looked at before anything is opened: a special file is refused without a read that
+    // could block, and a large one is read only when the user agrees.
+    qint64 size = 0;
+    try {
+        size = TextFile::regularFileSize(path);
+    } catch (const Failure &failure) {
+        Messages::styleSheetUnreadable(this, failure.message());
+        return false;
+    }
+    if (size > m_openSizeLimit) {
+        if (!Messages::askToOpenLargeFile(this, path, size, m_openSizeLimit))
+            return false;
+        options.sizeLimit = -1;
+    }
+    // A large file is read under a modal progress dialog; its Cancel stops the reading
+    // between pieces, and the document stays as it was.
+    std::unique_ptr<QProgressDialog> progress;
+    bool cancelled = false;
+    if (size > m_progressSize) {
+        progress = std::make_unique<QProgressDialog>(
+            QStringLiteral("Reading %1 (%2)")
+                .arg(path, QLocale::c().formattedDataSize(size, 1, QLocale::DataSizeTraditionalFormat)),
+            QStringLiteral("Cancel"), 0, 1000, this);
+        progress->setWindowTitle(Messages::ApplicationTitle);
+        progress->setWindowModality(Qt::ApplicationModal);
+        progress->setAutoReset(false);
+        progress->setAutoClose(false);
+        progress->setMinimumDuration(0);
+        progress->show();
+        options.progress = [&progress, &cancelled](qint64 read, qint64 total) {
+            progress->setValue(total > 0 ? int(std::min<qint64>(read * 1000 / total, 1000)) : 1000);
+            QCoreApplication::processEvents();
+            cancelled = progress->wasCanceled();
+            return !cancelled;
+        };
+    }
     bool read = false;
     StyleSheetReader::ReadError error;
     {
         const WaitCursor wait;
-        read = m_session->open(path, &PendingMessages::process, &error);
+        read = m_session->open(path, options, &PendingMessages::process, &error);
+        progress.reset();
         // The root and every node under it are shown expanded, except at-rule blocks,
         // which stay closed until the user opens them (their rules would bury the rest).
         if (read)
             expandReadDocument();
     }
+    if (cancelled)
+        return false; // the user's own choice: nothing to say
     if (!read) {
         // The catalogue has said why in its own words; the user's file is not to blame.
         if (error.catalogue)
@@ -727,6 +804,10 @@ bool TMainForm::writeDocument(const QString &path)
             !Messages::mayReplaceChangedFile(this, path, change == DocumentSession::DiskChange::Removed))
             return false;
     }
+    // A file marked read-only is written only when the user says so (also when the one
+    // saving could write it anyway); it keeps its mode.
+    if (TextFile::isReadOnly(path) && !Messages::mayWriteReadOnlyFile(this, path))
+        return false;
     const QString text = StyleSheetWriter::styleSheetText(m_document);
     const std::optional<EncodingChoice::Choice> choice =
         EncodingChoice::forSave(this, text, m_document.encoding(), m_document.byteOrderMark());
@@ -848,6 +929,23 @@ void TMainForm::OpenClick()
         readStyleSheet(chosen);
         m_document.resetHistory(false);
         m_recovery->discard();
+    });
+}
+
+void TMainForm::reopenWithEncoding(TextFile::Encoding encoding)
+{
+    ExceptionBox::guard(this, [this, encoding] {
+        if (!m_document.hasFile())
+            return;
+        const QString path = m_document.currentFileName();
+        if (m_document.isModified() && !Messages::mayReopenLosingEdits(this, path, encoding.name()))
+            return;
+        // A file the encoding cannot read is said and leaves the document as it was.
+        if (!readStyleSheet(path, encoding))
+            return;
+        m_document.resetHistory(false);
+        m_recovery->discard();
+        StatusNote->setText(QStringLiteral("%1 was read again as %2.").arg(path, encoding.name()));
     });
 }
 

@@ -6,6 +6,7 @@
 #include "DocumentSession.h"
 #include "ImageList.h"
 #include "PictureIcons.h"
+#include "TextFile.h"
 #include "ValueKind.h"
 
 #include <QAbstractItemDelegate>
@@ -151,8 +152,17 @@ public:
 
     // Reads a style sheet into the document with the wait cursor, letting the windows
     // repaint; on success the title and the save dialog's proposed name follow the
-    // file, on failure the reader's message is shown and nothing changes.
-    bool readStyleSheet(const QString &path);
+    // file, on failure the reader's message is shown and nothing changes. A file above
+    // the size limit (the setting "OpenSizeLimitKB", 512 MB when unset) is read only when
+    // the user agrees; one above the progress size is read under a progress dialog whose
+    // Cancel stops the reading and leaves the document as it was. `encoding`: read in
+    // the encoding the user chose, not the one decided from the bytes.
+    bool readStyleSheet(const QString &path, std::optional<TextFile::Encoding> encoding = std::nullopt);
+    // Files larger than this are read under a progress dialog (8 MB).
+    void setProgressSize(qint64 bytes) { m_progressSize = bytes; }
+    // Reads the document's file again in the chosen encoding (asking first when the
+    // document holds unsaved changes); the next Save writes that encoding.
+    void reopenWithEncoding(TextFile::Encoding encoding);
     void expandReadDocument();
 
     // Trees
@@ -187,6 +197,9 @@ public:
     QAction *DeleteProperty1 = nullptr;
     QAction *StandardCss1 = nullptr;
     QAction *ShowUnusedElements1 = nullptr;
+    // File > "Reopen with Encoding": one checkable action per encoding, the document's
+    // checked; disabled while the document has no file.
+    QMenu *ReopenWithEncoding1 = nullptr;
 
     // Value editors (all disabled until an attribute node is clicked)
     TZEBColorButton *ColorButton = nullptr;
@@ -224,6 +237,7 @@ protected:
 
 private:
     void createLayout();
+    void createReopenMenu();
     QWidget *createTreePanel(const QString &heading, QTreeView *tree);
     QWidget *createEditSettings();
     QWidget *createBottomPanel();
@@ -316,6 +330,8 @@ private:
     bool m_presetting = false; // a click is presetting the editors
     // After the file name in the title: the encoding a save changed the document to.
     QString m_titleNote;
+    qint64 m_openSizeLimit = TextFile::DefaultSizeLimit; // larger files are read when the user agrees
+    qint64 m_progressSize = qint64(8) << 20;             // larger files show the reading's progress
     // Declared last, so that it goes before the document it follows.
     std::unique_ptr<RecoveryGuard> m_recovery;
 };

@@ -558,6 +558,17 @@ std::optional<Encoding> Encoding::fromName(QStringView name)
     return std::nullopt;
 }
 
+QList<Encoding> Encoding::available()
+{
+    QList<Encoding> all;
+    for (int id = 0; id < EncodingCount; ++id) {
+        const Encoding encoding = EncodingTable::byId(id);
+        if (!isSingleByteSet(encoding) || EncodingTable::singleByte(encoding).available)
+            all.append(encoding);
+    }
+    return all;
+}
+
 QString Encoding::name() const
 {
     return QString::fromLatin1(Encodings[m_id].name);
@@ -1193,7 +1204,8 @@ TextFile::Loaded TextFile::load(const QString &path, const LoadOptions &options)
         if (options.progress && !options.progress(bytes.size(), total))
             throw Cancelled(path);
     }
-    return decode(bytes, options.lineBreaks);
+    return options.encoding ? decodeIn(bytes, *options.encoding, options.lineBreaks)
+                            : decode(bytes, options.lineBreaks);
 }
 
 bool TextFile::isReadOnly(const QString &path)

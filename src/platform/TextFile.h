@@ -3,6 +3,7 @@
 #include "Failure.h"
 
 #include <QByteArrayView>
+#include <QList>
 #include <QString>
 #include <QtGlobal>
 #include <functional>
@@ -50,6 +51,10 @@ public:
 
     // The encoding whose name() this is (letters in any case); empty for none.
     static std::optional<Encoding> fromName(QStringView name);
+
+    // Every encoding this build reads and writes, in a fixed order: UTF-8, UTF-16LE,
+    // UTF-16BE, ISO-8859-1, windows-1252, then the other single-byte sets.
+    static QList<Encoding> available();
 
     // The name shown to the user: "UTF-8", "UTF-16LE", "ISO-8859-1", "windows-1252".
     QString name() const;
@@ -102,6 +107,9 @@ struct LoadOptions
     // Called after each piece read (a megabyte) with the bytes read so far and the
     // file's size; returning false stops the reading with a Cancelled failure.
     std::function<bool(qint64 read, qint64 total)> progress;
+    // The encoding the user chose for the file (reopening it in another one): the bytes
+    // are decoded as decodeIn() does, not by the decision above.
+    std::optional<Encoding> encoding;
 };
 
 // A file above the size limit, refused before it is read, so that the window can ask

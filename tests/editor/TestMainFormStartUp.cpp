@@ -340,14 +340,21 @@ private slots:
             QCOMPARE(countOf(*form, pseudo), 1);
     }
 
-    void missingCommandLineFileIsIgnored()
+    // A missing command-line file is said with the system's reason (other files that
+    // cannot be opened: TestFileSafety); the window keeps its empty sheet.
+    void missingCommandLineFileIsReported()
     {
         QTemporaryDir dir;
         const QString missing = dir.filePath(QStringLiteral("missing.css"));
-        DialogAnswerer answer; // no dialog may appear
+        DialogAnswerer answer;
+        answer.on<QMessageBox>([&](QMessageBox *box) {
+            QCOMPARE(box->text(), QStringLiteral("Invalid or corrupt style sheet file"));
+            QCOMPARE(box->informativeText(),
+                     QStringLiteral("Cannot open file \"%1\". No such file or directory").arg(missing));
+            DialogAnswerer::press(box, QMessageBox::Ok);
+        });
         const auto form = startMainWindow(missing);
         QVERIFY(form);
-        QTest::qWait(50);
         QVERIFY2(answer.done(), qPrintable(answer.report()));
         QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - Not Saved"));
         QCOMPARE(countOf(*form, QStringLiteral("A:Hover")), 1);

@@ -178,6 +178,126 @@ private slots:
             QCOMPARE(QFile::exists(crashed.recoveryFile), button == QLatin1String("Later"));
         }
     }
+
+    void workOnAChangedFile_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::newRow("Open as New") << QStringLiteral("Open as New");
+        QTest::newRow("Recover") << QStringLiteral("Recover");
+    }
+
+    // The file changed on disk after the unsaved work began: the question says so and
+    // when, and offers the work as a new document (the default), which leaves the other
+    // program's change as it is; Save As then proposes a name beside the file.
+    void workOnAChangedFile()
+    {
+        QFETCH(QString, button);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.css"));
+        writeFile(path, "P {color=red;}");
+        const QString text = QStringLiteral("H1 {margin=5;}\r\nP {color=red;}");
+        const RecoveryStore::Entry crashed = leaveCrashedWork(path, text, TextFile::Encoding::Utf8);
+        QVERIFY(crashed.disk);
+        // Another program's change, at a known time.
+        const QByteArray changed = "P {color=blue;}";
+        writeFile(path, changed);
+        const QDateTime changedAt(QDate(2024, 3, 5), QTime(11, 5));
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime(changedAt, QFileDevice::FileModificationTime));
+        }
+
+        std::unique_ptr<TMainForm> form;
+        {
+            DialogAnswerer answer;
+            answer.on<QMessageBox>([&](QMessageBox *box) {
+                QCOMPARE(box->text(), QStringLiteral("Recover unsaved changes to site.css from %1?")
+                                          .arg(crashed.time.toLocalTime().toString(QStringLiteral("HH:mm"))));
+                QCOMPARE(
+                    box->informativeText(),
+                    path + QStringLiteral("\n\nThe file was changed on disk at 2024-03-05 11:05, after this "
+                                          "work began. Recover puts this work in its place when you save it; "
+                                          "Open as New keeps the file as it is now and opens this work as a "
+                                          "new style sheet."));
+                QStringList labels;
+                QAbstractButton *chosen = nullptr;
+                for (QAbstractButton *b : box->buttons()) {
+                    labels << b->text();
+                    if (b->text() == button)
+                        chosen = b;
+                }
+                labels.sort();
+                QCOMPARE(labels, (QStringList{QStringLiteral("Discard"), QStringLiteral("Later"),
+                                              QStringLiteral("Open as New"), QStringLiteral("Recover")}));
+                QCOMPARE(box->defaultButton()->text(), QStringLiteral("Open as New"));
+                QVERIFY(chosen);
+                chosen->click();
+            });
+            form = startMainWindow();
+            QVERIFY(form);
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        }
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
+        QVERIFY(form->document().isModified());
+        QCOMPARE(readFile(path), changed);
+        QVERIFY(!QFile::exists(crashed.recoveryFile));
+        QCOMPARE(recoveryFiles().size(), 1);
+
+        if (button == QLatin1String("Recover")) {
+            QCOMPARE(form->document().currentFileName(), path);
+            return;
+        }
+        QVERIFY(!form->document().hasFile());
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *Not Saved"));
+        QCOMPARE(recoveryFiles().value(0).documentPath, QString());
+        const QString beside = dir.filePath(QStringLiteral("site (recovered).css"));
+        {
+            DialogAnswerer save;
+            save.on<QFileDialog>([&](QFileDialog *dialog) {
+                QCOMPARE(dialog->selectedFiles(), QStringList{beside});
+                DialogAnswerer::chooseFile(dialog, beside);
+            });
+            form->SaveAsClick();
+            QVERIFY2(save.done(), qPrintable(save.report()));
+        }
+        QCOMPARE(readFile(beside), text.toUtf8());
+        QCOMPARE(readFile(path), changed);
+    }
+
+    // Recovery files that cannot be read are moved into the damaged folder, said once
+    // with where they went and why, and never deleted.
+    void damagedFilesAreReportedOnce()
+    {
+        const RecoveryStore store;
+        QVERIFY(QDir().mkpath(store.folder()));
+        const QByteArray junk = "no recovery file at all\n";
+        writeFile(QDir(store.folder()).filePath(QStringLiteral("junk.recovery")), junk);
+        const QString movedTo = QDir(store.damagedFolder()).filePath(QStringLiteral("junk.recovery"));
+        {
+            DialogAnswerer answer;
+            answer.on<QMessageBox>([&](QMessageBox *box) {
+                QCOMPARE(box->icon(), QMessageBox::Warning);
+                QCOMPARE(box->text(), QStringLiteral("1 recovery file could not be read and was moved to %1.")
+                                          .arg(store.damagedFolder()));
+                QCOMPARE(box->informativeText(), movedTo + QStringLiteral(": It is no recovery file"));
+                DialogAnswerer::press(box, QMessageBox::Ok);
+            });
+            const auto form = startMainWindow();
+            QVERIFY(form);
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+            QCOMPARE(answer.answered(), 1);
+        }
+        QCOMPARE(readFile(movedTo), junk);
+        {
+            DialogAnswerer none;
+            const auto form = startMainWindow();
+            QVERIFY(form);
+            QVERIFY2(none.done(), qPrintable(none.report()));
+            QCOMPARE(none.answered(), 0);
+        }
+        QVERIFY(QDir(store.damagedFolder()).removeRecursively());
+    }
 };
 
 LW_TEST_CLASS(TestRecovery)

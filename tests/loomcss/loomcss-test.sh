@@ -113,6 +113,18 @@ run format "$work/missing.css"
 check "a missing file exits 1 with the system's reason" \
     test "$rc" -eq 1 -a "${err#"$work/missing.css: "}" != "$err" -a "${err%No such file or directory}" != "$err"
 
+# A folder, a named pipe (without a writer) or a device is refused at once with the
+# reason, before anything could block or read without end.
+mkdir "$work/folder.css"
+mkfifo "$work/pipe.css"
+for special in "$work/folder.css|a folder" "$work/pipe.css|a named pipe" "/dev/zero|a device"; do
+    file=${special%%|*}
+    timeout 20 "$loomcss" format "$file" >"$work/out" 2>"$work/err"
+    rc=$?
+    check "format on ${special#*|} exits 1 at once with FILE: reason" \
+        test "$rc" -eq 1 -a "$(cat "$work/err")" = "$file: Cannot open file \"$file\". It is ${special#*|}, not a regular file"
+done
+
 # check: one line per finding in file order, FILE:LINE:COLUMN: warning: reason.
 printf '%s\n' \
     '@font-face { font-family: X; src: url(x.woff2) format("woff2"); colr: red }' \

@@ -558,6 +558,43 @@ private slots:
         }
     }
 
+    // A file read again in the encoding the user chose: load() decodes it as decodeIn()
+    // does, mark and refusal alike; every encoding offered can be named and chosen.
+    void loadInAChosenEncoding()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("a.css"));
+        QVERIFY(writeFile(path, QByteArray("\xef\xbb\xbfP{content:\"\x9c\xa5\"}\n")));
+        TextFile::LoadOptions options;
+        options.lineBreaks = TextFile::LineBreaks::Keep;
+        QCOMPARE(TextFile::load(path, options).encoding, Encoding::Utf8); // by its mark
+
+        options.encoding = Encoding::Windows1252;
+        TextFile::Loaded loaded = TextFile::load(path, options);
+        QCOMPARE(loaded.encoding, Encoding::Windows1252);
+        QVERIFY(!loaded.byteOrderMark); // a UTF-8 mark is three characters of windows-1252
+        QCOMPARE(loaded.text, QStringLiteral("\u00ef\u00bb\u00bfP{content:\"\u0153\u00a5\"}\n"));
+
+        if (const std::optional<Encoding> latin3 = Encoding::fromName(QStringLiteral("ISO-8859-3"))) {
+            options.encoding = latin3;
+            QVERIFY(writeFile(path, QByteArray("a{content:\"\xa5\"}")));
+            QString refusal;
+            try {
+                TextFile::load(path, options);
+            } catch (const Failure &failure) {
+                refusal = failure.message();
+            }
+            QCOMPARE(refusal, QStringLiteral("The file cannot be read as ISO-8859-3: it has no character "
+                                             "for the byte 0xA5 at offset 11"));
+        }
+
+        const QList<Encoding> offered = Encoding::available();
+        QCOMPARE(offered.mid(0, 5), (QList<Encoding>{Encoding::Utf8, Encoding::Utf16LE, Encoding::Utf16BE,
+                                                     Encoding::Latin1, Encoding::Windows1252}));
+        for (const Encoding encoding : offered)
+            QCOMPARE(Encoding::fromName(encoding.name()), encoding);
+    }
+
     // Whatever the bytes, decoding with line breaks kept then encoding in the encoding
     // and mark decided gives them back: random mixtures (fixed seed) of ASCII, line
     // breaks, NULs, UTF-8 sequences whole and cut, marks, @charset heads and stray bytes.
