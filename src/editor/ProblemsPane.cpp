@@ -69,8 +69,8 @@ QString ProblemsPane::kindTitle(DeclarationCheck::Kind kind)
     return {};
 }
 
-ProblemsPane::ProblemsPane(StyleSheetModel &model, Folder folder, QWidget *parent)
-    : QDockWidget(QStringLiteral("Problems"), parent), m_model(model), m_folder(std::move(folder))
+ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *parent)
+    : QDockWidget(QStringLiteral("Problems"), parent), m_model(model), m_check(std::move(check))
 {
     setObjectName(QStringLiteral("Problems"));
     setFeatures(QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetMovable);
@@ -174,20 +174,13 @@ QStandardItemModel *ProblemsPane::newRows(int count)
 void ProblemsPane::refresh()
 {
     m_timer->stop();
-    if (m_state == State::Closed) {
-        try {
-            m_check.open(m_folder());
-            m_state = State::Open;
-        } catch (const Failure &) {
-            // Without the syntaxes there is nothing to check against: an empty list.
-            m_state = State::Unavailable;
-        }
-    }
     std::vector<DocumentCheck::Finding> findings;
-    if (m_state == State::Open && m_model.elementCount() > 0) {
+    // Without the syntaxes there is nothing to check against: an empty list.
+    const DocumentCheck *check = m_model.elementCount() > 0 ? m_check() : nullptr;
+    if (check) {
         DocumentCheck::Options options;
         options.hints.assign(m_hints.cbegin(), m_hints.cend());
-        findings = m_check.checkDocument(m_model, options);
+        findings = check->checkDocument(m_model, options);
     }
     // The rows are replaced whole, by a model filled before the sorted view sees it: filled
     // in place, each item set would make the view sort again, which for many findings

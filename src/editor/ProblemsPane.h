@@ -26,10 +26,11 @@ class ProblemsPane : public QDockWidget
 {
     Q_OBJECT
 public:
-    using Folder = std::function<QString()>;
+    // The check the list comes from, asked for when first needed (the window's, which
+    // the tree's marks use too: the value syntaxes are read once); none: an empty list.
+    using CheckSource = std::function<const DocumentCheck *()>;
 
-    // `folder` gives the program folder with syntax.db, read when first needed.
-    ProblemsPane(StyleSheetModel &model, Folder folder, QWidget *parent = nullptr);
+    ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *parent = nullptr);
 
     // "Problems: N" (hints counted apart), for the window's status line.
     QLabel *countLabel() const { return m_count; }
@@ -55,9 +56,7 @@ private:
     void writeHintSettings() const;
 
     StyleSheetModel &m_model;
-    Folder m_folder;
-    DocumentCheck m_check;
-    enum class State { Closed, Open, Unavailable } m_state = State::Closed;
+    CheckSource m_check;
     QStandardItemModel *m_rows = nullptr;
     QSortFilterProxyModel *m_sorted = nullptr;
     QTreeView *m_view = nullptr;

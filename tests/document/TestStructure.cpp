@@ -42,6 +42,16 @@ class TestStructure : public QObject
         return model.nodeIndex(model.nodeAt(rows));
     }
 
+    // The same, or with "PATH/ROW" the declaration ROW of the node at PATH.
+    QModelIndex itemAt(Document &document, const QString &path)
+    {
+        const QStringList parts = path.split(QLatin1Char('/'));
+        const QModelIndex node = indexAt(document, parts[0]);
+        if (parts.size() == 1)
+            return node;
+        return document.elements().attributeIndex(document.elements().nodeOf(node), parts[1].toInt());
+    }
+
 private slots:
     void initTestCase()
     {
@@ -238,17 +248,10 @@ private slots:
         Document document;
         QVERIFY(read(document, source == QLatin1String("3") ? withFontFace : input));
         const QString original = StyleSheetWriter::styleSheetText(document);
-        const auto indexOf = [&](const QString &path) {
-            const QStringList parts = path.split(QLatin1Char('/'));
-            QModelIndex index = indexAt(document, parts[0]);
-            if (parts.size() > 1)
-                index =
-                    document.elements().attributeIndex(document.elements().nodeOf(index), parts[1].toInt());
-            return index;
-        };
         QString refusal;
-        const QModelIndex moved = DocumentEdits::move(document, indexOf(source), indexOf(target),
-                                                      DocumentEdits::DropPlace(place), refusal);
+        const QModelIndex moved =
+            DocumentEdits::move(document, itemAt(document, source), itemAt(document, target),
+                                DocumentEdits::DropPlace(place), refusal);
         if (expected.startsWith(QLatin1String("refused: "))) {
             QVERIFY(!moved.isValid());
             QVERIFY2(refusal.contains(expected.mid(9)), qPrintable(refusal));
@@ -318,11 +321,7 @@ private slots:
         QFETCH(QString, refusal);
         Document document;
         QVERIFY(read(document, input));
-        // "PATH/ROW" names a declaration of the node at PATH.
-        const QStringList parts = selected.split(QLatin1Char('/'));
-        QModelIndex index = indexAt(document, parts[0]);
-        if (parts.size() > 1)
-            index = document.elements().attributeIndex(document.elements().nodeOf(index), parts[1].toInt());
+        const QModelIndex index = itemAt(document, selected);
         const QString reason = DocumentEdits::labelRefusal(document, index, label, &m_check);
         if (refusal.isEmpty())
             QCOMPARE(reason, QString());
