@@ -877,19 +877,43 @@ DocumentEdits::EditorPreset DocumentEdits::presetFor(const Document &document, C
     EditorPreset preset;
     if (levelOf(document, selected) != StyleSheetModel::AttributeLevel)
         return preset;
-    preset.kind = editorKind(selected);
+    const AttributeNode &attribute = *document.elements().attributeOf(selected);
+    const ValueKind propertyKind = editorKind(selected);
+    QStringList choices;
+    if (propertyKind == KindChoice)
+        choices = catalogue.findAttributeRow(attribute.hasValue() ? attribute.name().toString() : QString());
+    // A declaration without a value ("New Property") has nothing for the value to decide.
+    preset.kind = attribute.hasValue()
+                      ? ValueText::editorKind(propertyKind, attribute.value(), document.form(), choices)
+                      : propertyKind;
     if (preset.kind == KindNone)
         return preset;
-    const AttributeNode &attribute = *document.elements().attributeOf(selected);
     preset.text = AttributeLabel::unquote(attribute.hasValue() ? attribute.value() : attribute.name());
     if (preset.kind == KindNumber) {
         const ValueText::NumberPart number = ValueText::firstNumber(attribute.value());
         preset.hasNumber = number.found;
         preset.number = number.found ? number.value : 0;
         preset.text = ValueText::numberPreset(attribute.value());
+        preset.unit = number.unit;
     } else if (preset.kind == KindChoice) {
         preset.name = attribute.hasValue() ? attribute.name().toString() : QString();
-        preset.choices = catalogue.findAttributeRow(preset.name);
+        preset.choices = std::move(choices);
     }
     return preset;
+}
+
+bool DocumentEdits::hexUpperCase(const Document &document)
+{
+    constexpr int Limit = 200;
+    int upper = 0;
+    int lower = 0;
+    forEachNode(document.elements().elements(), [&](const ElementNode &node) {
+        for (const AttributeNode &attribute : node.attributes) {
+            if (upper + lower >= Limit)
+                return false;
+            ValueText::countHexCase(attribute.value(), upper, lower, Limit);
+        }
+        return upper + lower < Limit;
+    });
+    return upper >= lower;
 }

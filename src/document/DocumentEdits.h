@@ -124,18 +124,25 @@ QString numberValue(int value);
 // A font, choice or file editor's text: enclosed in double quotes, whatever it is.
 QString quotedValue(const QString &text);
 
-// The editor that a click on `selected` enables: the attribute node's value kind for a
-// colour, URL, font, number or choice; KindNone for any other kind, for the root, an
-// element or no selection.
+// The kind the catalogue gives a declaration's property (the node's picture): colour,
+// URL, font, number or choice; KindNone for any other kind, for the root, an element
+// or no selection. The editor a click enables is presetFor's kind, which the value
+// decides where the property does not.
 ValueKind editorKind(const QModelIndex &selected);
+
+// Whether a colour picked for the document is written with upper-case hex letters: as
+// most hex colours of its declarations are written (upper case when they are as many,
+// or there are none, as the colour library writes them).
+bool hexUpperCase(const Document &document);
 
 // What a click on an attribute node presets its editor with.
 struct EditorPreset
 {
-    ValueKind kind = KindNone; // the editor to enable (editorKind)
+    ValueKind kind = KindNone; // the editor to enable (ValueText::editorKind)
     QString text;              // the value without its enclosing quotes; Number: the number's text
     bool hasNumber = false;    // Number: whether the value holds a number
     double number = 0;         // Number: the first number of the value (its unit and the rest stay)
+    QString unit;              // Number: that number's unit as written (`px`, `%`); empty for none
     QString name;              // Choice: the attribute's name
     QStringList choices;       // Choice: the allowed words (empty for an unknown name)
 };

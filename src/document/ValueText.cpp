@@ -393,11 +393,19 @@ QString ValueText::fontValue(QStringView oldValue, QStringView family, DocumentF
     qsizetype start = 0;
     qsizetype end = 0;
     firstFamilySpan(oldValue, start, end);
-    if (isCssWideKeyword(oldValue.sliced(start, end - start)))
+    const QStringView first = oldValue.sliced(start, end - start);
+    if (isCssWideKeyword(first))
         end = oldValue.size(); // a keyword stood alone: the family replaces the whole value
     QString result = oldValue.first(start).toString();
     result += familyText(family);
-    result += oldValue.sliced(end);
+    // A generic family stays as the fallback behind a named one put before it
+    // (`monospace` becomes `"DejaVu Sans", monospace`).
+    if (isGenericFamily(first) && !isGenericFamily(family)) {
+        result += QLatin1String(", ");
+        result += oldValue.sliced(start);
+    } else {
+        result += oldValue.sliced(end);
+    }
     return result;
 }
 
@@ -719,6 +727,12 @@ bool ValueText::hexUpperCase(QStringView text, bool fallback, int limit)
 {
     int upper = 0;
     int lower = 0;
+    countHexCase(text, upper, lower, limit);
+    return upper == lower ? fallback : upper > lower;
+}
+
+void ValueText::countHexCase(QStringView text, int &upper, int &lower, int limit)
+{
     qsizetype i = text.indexOf(QLatin1Char('#'));
     while (i >= 0 && upper + lower < limit) {
         qsizetype end = i + 1;
@@ -735,7 +749,6 @@ bool ValueText::hexUpperCase(QStringView text, bool fallback, int limit)
         }
         i = text.indexOf(QLatin1Char('#'), end);
     }
-    return upper == lower ? fallback : upper > lower;
 }
 
 QString ValueText::colourPicked(QStringView value, int r, int g, int b, bool upperHex)
@@ -802,6 +815,156 @@ double ValueText::contrastRatio(const ColorsValue &colour, const ColorsValue &ba
     const double a = luminance(blended);
     const double b = luminance(back.c);
     return (std::max(a, b) + 0.05) / (std::min(a, b) + 0.05);
+}
+
+// ---- The editor a value takes ------------------------------------------------------
+
+namespace {
+
+// The characters that may stand on either side of a component value.
+bool separatesBefore(QChar c)
+{
+    return c.isSpace() || c == QLatin1Char(',') || c == QLatin1Char('(') || c == QLatin1Char('/');
+}
+
+bool separatesAfter(QChar c)
+{
+    return c.isSpace() || c == QLatin1Char(',') || c == QLatin1Char(')') || c == QLatin1Char('/') ||
+           c == QLatin1Char('!');
+}
+
+// The value's first colour when it stands as a component value of its own.
+bool holdsColour(QStringView value)
+{
+    const ValueText::ColourPart part = ValueText::firstColour(value, ValueText::ColourSearch::Plain);
+    if (!part.found)
+        return false;
+    const qsizetype end = part.start + part.length;
+    return (part.start == 0 || separatesBefore(value[part.start - 1])) &&
+           (end == value.size() || separatesAfter(value[end]));
+}
+
+// The whole text is one colour (blanks around it allowed).
+bool isOneColour(QStringView text)
+{
+    const QStringView trimmed = text.trimmed();
+    const ValueText::ColourPart part = ValueText::firstColour(trimmed, ValueText::ColourSearch::Whole);
+    return part.found && part.start == 0 && part.length == trimmed.size();
+}
+
+// The whole text is one number, percentage or dimension (blanks around it allowed).
+bool isOneNumber(QStringView text)
+{
+    Css::Tokenizer tokens(text);
+    const Token first = nextSignificant(tokens);
+    return isNumeric(first.type) && nextSignificant(tokens).type == TokenType::EndOfFile;
+}
+
+// A comma list of families (each one string, or identifiers apart by blanks) whose last
+// one is a generic family.
+bool isFamilyList(QStringView value)
+{
+    Css::Tokenizer tokens(value);
+    int itemTokens = 0; // significant tokens of the current family
+    bool string = false;
+    bool lastIsGeneric = false;
+    for (Token token = tokens.next();; token = tokens.next()) {
+        if (token.type == TokenType::Whitespace || token.type == TokenType::Comment)
+            continue;
+        if (token.type == TokenType::Comma || token.type == TokenType::EndOfFile) {
+            if (itemTokens == 0)
+                return false; // an empty family
+            if (token.type == TokenType::EndOfFile)
+                return lastIsGeneric;
+            itemTokens = 0;
+            string = false;
+            continue;
+        }
+        if (token.type == TokenType::String) {
+            if (itemTokens > 0 || token.numberLength != 0)
+                return false; // a string beside other words, or one not closed
+            string = true;
+        } else if (token.type != TokenType::Ident || string) {
+            return false;
+        }
+        ++itemTokens;
+        lastIsGeneric = itemTokens == 1 && token.type == TokenType::Ident &&
+                        isGenericFamily(Css::tokenText(value, token));
+    }
+}
+
+} // namespace
+
+ValueKind ValueText::valueKind(QStringView value, DocumentForm form)
+{
+    qsizetype start = 0;
+    qsizetype end = 0;
+    QString address;
+    if (leadingUrl(value, start, end, address))
+        return KindUrl;
+    if (form == DocumentForm::Editor) {
+        qsizetype offset = 0;
+        QStringView inner = quotedInner(value, offset);
+        if (inner.isNull())
+            inner = value;
+        if (isOneColour(inner))
+            return KindColor;
+        if (isOneNumber(inner))
+            return KindNumber;
+        return KindNone;
+    }
+    const QStringView body = withoutTail(value).trimmed();
+    qsizetype offset = 0;
+    if (body.isEmpty() || !quotedInner(body, offset).isNull())
+        return KindNone; // nothing, or one string: its digits are text, not a number
+    if (holdsColour(body))
+        return KindColor;
+    if (isFamilyList(body))
+        return KindFont;
+    if (firstNumber(body).found)
+        return KindNumber;
+    return KindNone;
+}
+
+ValueKind ValueText::editorKind(ValueKind propertyKind, QStringView value, DocumentForm form,
+                                const QStringList &choices)
+{
+    const ValueKind own = valueKind(value, form);
+    if (own == KindNone || own == propertyKind)
+        return propertyKind;
+    switch (propertyKind) {
+    case KindColor: {
+        qsizetype offset = 0;
+        QStringView inner = form == DocumentForm::Editor ? quotedInner(value, offset) : QStringView();
+        if (inner.isNull())
+            inner = value;
+        if (firstColour(inner, ColourSearch::Plain).found)
+            return propertyKind;
+        break;
+    }
+    case KindNumber:
+        if (firstNumber(value).found)
+            return propertyKind;
+        break;
+    case KindUrl: {
+        qsizetype start = 0;
+        qsizetype end = 0;
+        QString address;
+        if (leadingUrl(value, start, end, address))
+            return propertyKind;
+        break;
+    }
+    case KindChoice: {
+        const QString word = choicePreset(value, form).trimmed();
+        for (const QString &choice : choices)
+            if (choice.compare(word, Qt::CaseInsensitive) == 0)
+                return propertyKind;
+        break;
+    }
+    default:
+        break;
+    }
+    return own;
 }
 
 // ---- Labels edited in place -------------------------------------------------------

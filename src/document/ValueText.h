@@ -2,8 +2,10 @@
 
 #include "ColorValue.h"
 #include "StyleSheetModel.h"
+#include "ValueKind.h"
 
 #include <QString>
+#include <QStringList>
 #include <QStringView>
 #include <optional>
 
@@ -93,8 +95,12 @@ QString familyText(QStringView family);
 // The first family of a font value, without quotes or escapes (`"DejaVu Sans", serif`
 // gives DejaVu Sans; `Times New Roman, serif` gives Times New Roman).
 QString firstFamily(QStringView value);
-// Standard form: the old value's first family replaced by `family`. Editor form: the
-// family quoted as a whole, as always.
+// Standard form: the old value's first family replaced by `family`, except a generic
+// family, which stays behind a named family put before it (`monospace` with DejaVu Sans
+// picked gives `"DejaVu Sans", monospace`; `Arial, sans-serif` gives
+// `"DejaVu Sans", sans-serif`; a generic family picked replaces a generic one). The
+// rest of the list is kept as written. Editor form: the family quoted as a whole, as
+// always.
 QString fontValue(QStringView oldValue, QStringView family, DocumentForm form);
 // What the font editor shows: the first family (standard form); the value without
 // its enclosing quotes (editor form).
@@ -173,6 +179,10 @@ std::optional<ColourForm> formOf(const ColorsText &colour);
 // new hex colours), lower case when most are lower; `fallback` when it has none. Reads
 // no further than the first `limit` hex colours that hold letters.
 bool hexUpperCase(QStringView text, bool fallback = true, int limit = 200);
+// Adds the hex colours of `text` whose letters are upper case to `upper` and those
+// whose letters are lower case to `lower`, until the two together reach `limit`: the
+// count behind hexUpperCase, for a file read value by value.
+void countHexCase(QStringView text, int &upper, int &lower, int limit = 200);
 
 // The value after a pick of the sRGB colour r g b (0..255) on the colour button: its
 // first colour (ColourSearch::Plain) written again in its own form with the new
@@ -191,6 +201,33 @@ QString colourInForm(QStringView value, ColourForm form, bool upperHex);
 // screen shows them (gamut-mapped into sRGB), the colour's alpha blended over the
 // background first. 0 when either has no fixed value.
 double contrastRatio(const ColorsValue &colour, const ColorsValue &background);
+
+// ---- The editor a value takes ------------------------------------------------------
+// A declaration's editor is first the one its property's catalogue entry names. When
+// the property names none (a custom property `--x`, a shorthand such as `background`),
+// or its editor finds nothing to edit in the value, the value's own text decides.
+
+// The editor a value's own text calls for, whatever its property:
+// - KindUrl: the value begins with a url() (`url(a.png) no-repeat`).
+// - KindColor: it holds a colour the colour library reads, standing as a value of its
+//   own (`#202b38`, `oklch(70% 0.1 200)`, `rebeccapurple`, `1px solid #ccc`, a
+//   gradient's stops; not the `red` of `red.png`).
+// - KindFont: a comma list of families that ends in a generic family
+//   (`"Inter", system-ui, sans-serif`).
+// - KindNumber: it holds a number, length, percentage or other dimension (`1.5rem`,
+//   `0 auto`, `calc(100% - 2px)`).
+// - KindNone otherwise: keywords, var(), a string, an empty value.
+// Standard form, in that order. The editor's own form writes a colour or a font as the
+// whole value, so there only a value that is one colour, one number (with its unit) or
+// begins with a url() has a kind; its enclosing quotes are looked through.
+ValueKind valueKind(QStringView value, DocumentForm form);
+
+// The editor a declaration takes: `propertyKind` (the catalogue's) when the value has
+// no kind of its own, has that kind, or holds what the property's editor edits (a
+// colour, a number, a leading url(), or for a choice one of `choices`, compared without
+// regard to case); the value's own kind otherwise.
+ValueKind editorKind(ValueKind propertyKind, QStringView value, DocumentForm form,
+                     const QStringList &choices = {});
 
 // ---- Labels edited in place -------------------------------------------------------
 // Why a label typed into the element tree would not read back as one declaration

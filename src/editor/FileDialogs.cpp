@@ -1,12 +1,19 @@
 #include "FileDialogs.h"
 
+#include "Failure.h"
+#include "RegistryStore.h"
+
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QCompleter>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPointer>
 #include <QTimer>
+
+const QString FileDialogs::FoldersKey = QStringLiteral("\\Software\\Loomwright 99\\Folders");
 
 QStringList FileDialogs::nameFilters(const QString &filter)
 {
@@ -31,9 +38,34 @@ QStringList FileDialogs::nameFilters(const QString &filter)
 
 namespace {
 
-QFileDialog *makeDialog(QWidget *parent, const QString &title, const QString &filter)
+// The dialog property that holds the name of the folder it remembers.
+const char *const FolderNameProperty = "lwFolderName";
+
+QString rememberedFolder(const QString &name)
+{
+    try {
+        RegistryStore registry;
+        return registry.openKey(RegistryStore::Root::CurrentUser, FileDialogs::FoldersKey).readString(name);
+    } catch (const Failure &) {
+        return {};
+    }
+}
+
+void rememberFolder(const QString &name, const QString &folder)
+{
+    try {
+        RegistryStore registry;
+        registry.openKey(RegistryStore::Root::CurrentUser, FileDialogs::FoldersKey).writeString(name, folder);
+    } catch (const Failure &) {
+        // The dialog still gave its file; only the folder goes unremembered.
+    }
+}
+
+QFileDialog *makeDialog(QWidget *parent, const QString &title, const QString &filter,
+                        const QString &folderName)
 {
     auto *dialog = new QFileDialog(parent);
+    dialog->setProperty(FolderNameProperty, folderName);
     dialog->setOption(QFileDialog::DontUseNativeDialog);
     if (!title.isEmpty())
         dialog->setWindowTitle(title);
@@ -43,26 +75,36 @@ QFileDialog *makeDialog(QWidget *parent, const QString &title, const QString &fi
 
 } // namespace
 
-QFileDialog *FileDialogs::openDialog(QWidget *parent, const QString &title, const QString &filter)
+QFileDialog *FileDialogs::openDialog(QWidget *parent, const QString &title, const QString &filter,
+                                     const QString &folderName)
 {
-    QFileDialog *dialog = makeDialog(parent, title, filter);
+    QFileDialog *dialog = makeDialog(parent, title, filter, folderName);
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFile);
     return dialog;
 }
 
 QFileDialog *FileDialogs::saveDialog(QWidget *parent, const QString &title, const QString &filter,
-                                     const QString &defaultExtension)
+                                     const QString &defaultExtension, const QString &folderName)
 {
-    QFileDialog *dialog = makeDialog(parent, title, filter);
+    QFileDialog *dialog = makeDialog(parent, title, filter, folderName);
     dialog->setAcceptMode(QFileDialog::AcceptSave);
     dialog->setFileMode(QFileDialog::AnyFile);
     dialog->setDefaultSuffix(defaultExtension);
     return dialog;
 }
 
+QString FileDialogs::startFolder(const QString &remembered)
+{
+    if (!remembered.isEmpty() && QDir::isAbsolutePath(remembered) && QFileInfo(remembered).isDir())
+        return remembered;
+    return QDir::homePath();
+}
+
 QString FileDialogs::choose(QFileDialog *dialog, const QString &fileName)
 {
+    const QString folderName = dialog->property(FolderNameProperty).toString();
+    dialog->setDirectory(startFolder(folderName.isEmpty() ? QString() : rememberedFolder(folderName)));
     if (!fileName.isEmpty()) {
         dialog->selectFile(fileName);
     } else if (auto *nameBox = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"))) {
@@ -87,7 +129,10 @@ QString FileDialogs::choose(QFileDialog *dialog, const QString &fileName)
         QTimer::singleShot(0, focus, giveBack);
     if (result != QDialog::Accepted)
         return {};
-    return dialog->selectedFiles().value(0);
+    const QString chosen = dialog->selectedFiles().value(0);
+    if (!chosen.isEmpty() && !folderName.isEmpty())
+        rememberFolder(folderName, QFileInfo(chosen).absolutePath());
+    return chosen;
 }
 
 void FileDialogs::closePopups(QFileDialog *dialog)

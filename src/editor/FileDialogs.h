@@ -14,18 +14,31 @@ namespace FileDialogs {
 // a description that names its pattern in parentheses names the Qt pattern.
 QStringList nameFilters(const QString &filter);
 
-// A dialog that opens an existing file. An empty title leaves Qt's own.
-QFileDialog *openDialog(QWidget *parent, const QString &title, const QString &filter);
+// The folders the dialogs remember are stored with the program's other settings, under
+// this key, one value per folder name ("Open", "Save", "Browse").
+extern const QString FoldersKey;
+
+// A dialog that opens an existing file. An empty title leaves Qt's own. `folderName`
+// names the folder it remembers (see choose).
+QFileDialog *openDialog(QWidget *parent, const QString &title, const QString &filter,
+                        const QString &folderName);
 
 // A dialog that names a file to save; it adds the default extension (without the dot)
 // to a name that has none and asks before replacing an existing file (No leaves the
 // dialog open for another name).
 QFileDialog *saveDialog(QWidget *parent, const QString &title, const QString &filter,
-                        const QString &defaultExtension);
+                        const QString &defaultExtension, const QString &folderName);
 
-// Shows the dialog modally, proposing `fileName` (an empty text proposes no name, not
-// the one chosen last time). Gives the chosen file's full path, or the empty text when
-// the user cancelled.
+// The folder a dialog starts in: `remembered` when it is an existing folder, else the
+// user's home (never the program's folder or the working one).
+QString startFolder(const QString &remembered);
+
+// Shows the dialog modally in the folder remembered under its folder name (the user's
+// home the first time, or when that folder is gone), proposing `fileName` (an empty
+// text proposes no name, not the one chosen last time; a full path starts in its own
+// folder). Gives the chosen file's full path, or the empty text when the user
+// cancelled; the chosen file's folder is remembered for the next use. Settings that
+// cannot be read or written leave the dialog starting at home and remembering nothing.
 // Afterwards no window of the dialog stays on screen, and the widget that had the
 // keyboard before has it again.
 QString choose(QFileDialog *dialog, const QString &fileName = {});

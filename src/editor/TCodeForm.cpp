@@ -130,9 +130,10 @@ TCodeForm::TCodeForm(QWidget *parent)
     layout->addWidget(createStatusLine());
     createShortcuts();
 
-    OpenDialog1 = FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), OpenFilter);
-    SaveDialog1 =
-        FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter, QStringLiteral("css"));
+    OpenDialog1 =
+        FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), OpenFilter, QStringLiteral("Open"));
+    SaveDialog1 = FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter,
+                                          QStringLiteral("css"), QStringLiteral("Save"));
 
     resize(openingSize({}));
 }

@@ -29,6 +29,7 @@
 #include "WidgetColors.h"
 #include "WindowPlacement.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QActionGroup>
 #include <QApplication>
@@ -490,10 +491,12 @@ void TMainForm::createMenuBar()
 
 void TMainForm::createDialogs()
 {
-    OpenDialog1 = FileDialogs::openDialog(this, QString(), QStringLiteral("All Files (*.*)|*.*"));
-    OpenDialog2 = FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), StyleSheetFilter);
-    SaveDialog1 =
-        FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter, QStringLiteral("css"));
+    OpenDialog1 = FileDialogs::openDialog(this, QString(), QStringLiteral("All Files (*.*)|*.*"),
+                                          QStringLiteral("Browse"));
+    OpenDialog2 = FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), StyleSheetFilter,
+                                          QStringLiteral("Open"));
+    SaveDialog1 = FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter,
+                                          QStringLiteral("css"), QStringLiteral("Save"));
 }
 
 // ---------------------------------------------------------------------------------
@@ -614,6 +617,13 @@ void TMainForm::fillFontCombo()
     FontCombo->clear();
     FontCombo->addItems(GenericFamilies + fonts);
     FontCombo->setCurrentIndex(-1);
+    // The list opens wide enough for its longest name, wider than the box itself.
+    int widest = 0;
+    const QFontMetrics metrics(FontCombo->view()->font());
+    for (int i = 0; i < FontCombo->count(); ++i)
+        widest = std::max(widest, metrics.horizontalAdvance(FontCombo->itemText(i)));
+    const int scrollBar = FontCombo->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, FontCombo);
+    FontCombo->view()->setMinimumWidth(widest + scrollBar + 4 * FontCombo->view()->frameWidth() + 16);
 }
 
 bool TMainForm::event(QEvent *event)
@@ -967,9 +977,9 @@ void TMainForm::PreviewClick()
 
 void TMainForm::PreviewPageClick()
 {
-    QFileDialog *dialog =
-        FileDialogs::openDialog(this, QStringLiteral("Page to Preview (Cancel: the sample page)"),
-                                QStringLiteral("HTML pages (*.html;*.htm)|*.html;*.htm"));
+    QFileDialog *dialog = FileDialogs::openDialog(
+        this, QStringLiteral("Page to Preview (Cancel: the sample page)"),
+        QStringLiteral("HTML pages (*.html;*.htm)|*.html;*.htm"), QStringLiteral("Preview"));
     const QString page = FileDialogs::choose(dialog);
     dialog->deleteLater();
     if (!m_preview->previewPage(page))
@@ -1194,6 +1204,11 @@ void TMainForm::disableEditors()
         editor->setEnabled(false);
     ColorInfo->clear();
     m_presetNode = QPersistentModelIndex();
+    m_presetKind = KindNone;
+    // A disabled number box shows no number of an earlier declaration (with no node
+    // preset, emptying it writes nothing).
+    Numbers->clear();
+    Numbers->setUnit(QString());
 }
 
 void TMainForm::clearEditors()
@@ -1228,10 +1243,14 @@ void TMainForm::clickStep()
     // step of the history.
     m_editSession = m_editSession == std::numeric_limits<int>::max() ? 1 : m_editSession + 1;
     const QModelIndex selected = selectedNode();
-    const ValueKind kind = DocumentEdits::editorKind(selected);
+    // The property's kind, or the value's own where the property names no editor for it.
+    const DocumentEdits::EditorPreset preset = DocumentEdits::presetFor(m_document, m_catalogue, selected);
+    const ValueKind kind = preset.kind;
     if (kind == KindNone)
         return;
     m_presetNode = selected;
+    m_presetKind = kind;
+    m_presetFromValue = kind != DocumentEdits::editorKind(selected);
     switch (kind) {
     case KindColor:
         ColorButton->setEnabled(true);
@@ -1256,7 +1275,6 @@ void TMainForm::clickStep()
     // Presetting the colour button, the spin edit and the file box fires their change
     // events when the content differs, which writes the value back in the editor's
     // form; the two drop-down boxes report only the user's edits.
-    const DocumentEdits::EditorPreset preset = DocumentEdits::presetFor(m_document, m_catalogue, selected);
     const QString value = m_document.elements().attributeOf(selected)->value().toString();
     const DocumentForm form = m_document.form();
     m_presetting = true;
@@ -1290,7 +1308,9 @@ void TMainForm::clickStep()
         FontCombo->setEditText(ValueText::fontPreset(value, form));
         break;
     case KindNumber:
-        // The first number of the value, with its decimals; empty when it has none.
+        // The first number of the value, with its decimals, and its unit; empty when it
+        // has none.
+        Numbers->setUnit(preset.unit);
         Numbers->setText(ValueText::numberPreset(value));
         break;
     case KindChoice:
@@ -1529,8 +1549,7 @@ void TMainForm::connectEditors()
         };
         nextSession();
         writeEditorValue(KindColor, [&](QStringView old) -> std::optional<QString> {
-            return ValueText::colourInForm(old, colourForm,
-                                           ValueText::hexUpperCase(m_document.elements().source().text));
+            return ValueText::colourInForm(old, colourForm, DocumentEdits::hexUpperCase(m_document));
         });
         nextSession();
         if (const AttributeNode *attribute = m_document.elements().attributeOf(m_presetNode))
@@ -1549,13 +1568,13 @@ void TMainForm::connectEditors()
 void TMainForm::writeEditorValue(ValueKind kind,
                                  const std::function<std::optional<QString>(QStringView)> &valueOf)
 {
-    // In standard CSS a click only presets the editors; it never rewrites a label.
-    if (m_presetting && m_document.form() == DocumentForm::Standard)
+    // In standard CSS a click only presets the editors; it never rewrites a label. Nor
+    // does it in the editor's form when the value, not the property, chose the editor.
+    if (m_presetting && (m_document.form() == DocumentForm::Standard || m_presetFromValue))
         return;
     ExceptionBox::guard(this, [&] {
         const QModelIndex selected = selectedNode();
-        if (!selected.isValid() || QPersistentModelIndex(selected) != m_presetNode ||
-            DocumentEdits::editorKind(selected) != kind)
+        if (!selected.isValid() || QPersistentModelIndex(selected) != m_presetNode || m_presetKind != kind)
             return;
         const AttributeNode *attribute = m_document.elements().attributeOf(selected);
         if (!attribute)
@@ -1573,14 +1592,19 @@ void TMainForm::ColorButtonColorChange()
     // The colour dialog behind "Other" starts at the button's colour, also after a
     // colour was picked from the palette.
     ColorButton->setOtherColor(ColorButton->color());
-    const QString hex = QString::fromLatin1(ColorToHex(ColorButton->color())); // #RRGGBB
+    // A palette colour and one from "Other" alike: hex letters in the case most of the
+    // document's hex colours have.
+    const bool upperHex = DocumentEdits::hexUpperCase(m_document);
+    QString hex = QString::fromLatin1(ColorToHex(ColorButton->color())); // #RRGGBB
+    if (!upperHex)
+        hex = hex.toLower();
     const uint rgb = hex.mid(1).toUInt(nullptr, 16);
     const bool standard = m_document.form() == DocumentForm::Standard;
     writeEditorValue(KindColor, [&](QStringView old) -> std::optional<QString> {
         // Standard CSS keeps the colour's form, its alpha and the rest of the value.
         if (standard)
             return ValueText::colourPicked(old, int(rgb >> 16), int((rgb >> 8) & 0xFF), int(rgb & 0xFF),
-                                           ValueText::hexUpperCase(m_document.elements().source().text));
+                                           upperHex);
         return ValueText::colourValue(hex, old, m_document.form());
     });
     if (const AttributeNode *attribute = m_document.elements().attributeOf(m_presetNode))

@@ -326,8 +326,10 @@ private:
     int m_newNodeStep = -1;
     bool m_labelRefusalOpen = false; // a refused label's box is up, its edit to open again
     CheckMarks *m_marks = nullptr;
-    int m_editSession = 0;     // the writes of one selection merge into one step
-    bool m_presetting = false; // a click is presetting the editors
+    ValueKind m_presetKind = KindNone; // the editor it enabled
+    bool m_presetFromValue = false;    // the value's own kind chose that editor
+    int m_editSession = 0;             // the writes of one selection merge into one step
+    bool m_presetting = false;         // a click is presetting the editors
     // After the file name in the title: the encoding a save changed the document to.
     QString m_titleNote;
     qint64 m_openSizeLimit = TextFile::DefaultSizeLimit; // larger files are read when the user agrees

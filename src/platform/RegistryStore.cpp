@@ -185,12 +185,18 @@ void RegistryStore::save(const Contents &contents) const
     if (!QDir().mkpath(info.absolutePath()))
         fail(QStringLiteral("the folder %1 cannot be created")
                  .arg(QDir::toNativeSeparators(info.absolutePath())));
+    // Unbuffered, so that a write cut short (a full disk) is seen here and the settings
+    // file kept whole: a buffered one fails only when commit() flushes it, and that
+    // failure goes unnoticed, putting the cut file in place of the old one.
     QSaveFile file(name);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         fail(file.errorString());
     const QByteArray bytes = serialise(contents);
-    if (file.write(bytes) != bytes.size())
-        fail(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        fail(reason);
+    }
     if (!file.commit())
         fail(file.errorString());
 }

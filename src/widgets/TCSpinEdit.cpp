@@ -6,6 +6,7 @@
 #include <QContextMenuEvent>
 #include <QFontDatabase>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLocale>
 #include <QMenu>
 #include <QStyle>
@@ -152,8 +153,14 @@ bool isEditingKey(const QKeyEvent *event)
 
 } // namespace
 
-TCSpinEdit::TCSpinEdit(QWidget *parent) : QLineEdit(parent), m_button(new TCSpinButton(this))
+TCSpinEdit::TCSpinEdit(QWidget *parent)
+    : QLineEdit(parent), m_button(new TCSpinButton(this)), m_unitLabel(new QLabel(this))
 {
+    m_unitLabel->setObjectName(QStringLiteral("Unit"));
+    m_unitLabel->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Clicks on the unit reach the box, as on its text.
+    m_unitLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_unitLabel->hide();
     m_button->setObjectName(QStringLiteral("SpinButton"));
     m_button->resize(15, 17);
     m_button->setFocusControl(this);
@@ -478,7 +485,27 @@ void TCSpinEdit::placeButton()
     } else {
         m_button->setGeometry(width() - pairWidth, 0, pairWidth, height());
     }
-    setTextMargins(0, 0, pairWidth, 0);
+    int unitWidth = 0;
+    if (!m_unitLabel->text().isEmpty()) {
+        unitWidth = fontMetrics().horizontalAdvance(m_unitLabel->text()) + 2;
+        const QRect button = m_button->geometry();
+        m_unitLabel->setGeometry(button.left() - unitWidth, button.top(), unitWidth, button.height());
+    }
+    setTextMargins(0, 0, pairWidth + unitWidth, 0);
+}
+
+QString TCSpinEdit::unit() const
+{
+    return m_unitLabel->text();
+}
+
+void TCSpinEdit::setUnit(const QString &unit)
+{
+    if (unit == m_unitLabel->text())
+        return;
+    m_unitLabel->setText(unit);
+    m_unitLabel->setVisible(!unit.isEmpty());
+    placeButton();
 }
 
 void TCSpinEdit::textWasChanged(const QString &text)

@@ -3,6 +3,7 @@
 #include <QLineEdit>
 #include <optional>
 
+class QLabel;
 class TCSpinButton;
 
 // A one-line edit box for a whole number, with a pair of arrow buttons at its
@@ -90,6 +91,12 @@ public:
     // checkValue for a decimal number.
     double checkNumber(double number) const;
 
+    // The unit shown after the number, inside the box and left of the arrows (`px`,
+    // `rem`, `%`); no part of the text, so number() and the steps never see it. Empty
+    // shows none.
+    QString unit() const;
+    void setUnit(const QString &unit);
+
     // The sound made for a refused key or a step on a read-only box. Defaults to
     // QApplication::beep; nullptr restores the default.
     static void setBeepFunction(BeepFunction beep);
@@ -126,6 +133,7 @@ private:
     void textWasChanged(const QString &text);
 
     TCSpinButton *m_button;
+    QLabel *m_unitLabel;
     QString m_lastText;
     int m_minValue = 0;
     int m_maxValue = 0;

@@ -424,11 +424,19 @@ private slots:
             << "no-such-thing=x" << 4 << int(KindChoice) << "x" << 0 << noChoices;
         QTest::newRow("choice name is case-sensitive")
             << "TEXT-ALIGN=left" << 4 << int(KindChoice) << "left" << 0 << noChoices;
-        QTest::newRow("no kind") << "zoom=2" << 0 << int(KindNone) << "" << 0 << noChoices;
-        QTest::newRow("unknown picture") << "zoom=2" << 9 << int(KindNone) << "" << 0 << noChoices;
+        QTest::newRow("no kind, the value's number decides")
+            << "zoom=2" << 0 << int(KindNumber) << "2" << 2 << noChoices;
+        QTest::newRow("unknown picture, the value's number decides")
+            << "zoom=2" << 9 << int(KindNumber) << "2" << 2 << noChoices;
+        QTest::newRow("no kind, a word") << "zoom=normal" << 0 << int(KindNone) << "" << 0 << noChoices;
+        QTest::newRow("no kind, a quoted colour")
+            << "--c=\"#202b38\"" << 0 << int(KindColor) << "#202b38" << 0 << noChoices;
+        QTest::newRow("a number property with a colour value")
+            << "margin=red" << 2 << int(KindColor) << "red" << 0 << noChoices;
     }
     // A click presets the editor of the node's kind with the unquoted value; a
-    // choice takes its words from the catalogue.
+    // choice takes its words from the catalogue. Where the node's kind has no editor,
+    // or its editor finds nothing in the value, the value's own kind decides.
     void preset()
     {
         QFETCH(QString, label);
@@ -441,7 +449,7 @@ private slots:
         f.model().appendAttribute(ElemH1, label, kind);
         const QModelIndex node = f.model().attributeIndex(ElemH1, 0);
 
-        QCOMPARE(int(DocumentEdits::editorKind(node)), editor);
+        QCOMPARE(int(DocumentEdits::editorKind(node)), kind >= KindColor && kind <= KindFont ? kind : 0);
         const DocumentEdits::EditorPreset preset = DocumentEdits::presetFor(f.document, m_catalogue, node);
         QCOMPARE(int(preset.kind), editor);
         QCOMPARE(preset.text, text);

@@ -370,6 +370,24 @@ private slots:
                                                           << "inherit" << true << "inherit";
         QTest::newRow("keyword replaced whole") << "inherit"
                                                 << "Arial" << true << "Arial";
+        QTest::newRow("a generic stays behind the family picked")
+            << "monospace"
+            << "DejaVu Sans" << true << "\"DejaVu Sans\", monospace";
+        QTest::newRow("a named first family is replaced, its generic kept")
+            << "Arial, sans-serif"
+            << "DejaVu Sans" << true << "\"DejaVu Sans\", sans-serif";
+        QTest::newRow("a generic first before other families")
+            << "system-ui, Arial, sans-serif"
+            << "Inter" << true << "Inter, system-ui, Arial, sans-serif";
+        QTest::newRow("a generic picked replaces a generic") << "serif"
+                                                             << "monospace" << true << "monospace";
+        QTest::newRow("a generic behind a family picked, important kept")
+            << "monospace !important"
+            << "DejaVu Sans Mono" << true << "\"DejaVu Sans Mono\", monospace !important";
+        QTest::newRow("emptied editor keeps a generic") << "monospace"
+                                                        << "" << true << "\"\", monospace";
+        QTest::newRow("a quoted generic name is a family") << "\"monospace\", serif"
+                                                           << "Arial" << true << "Arial, serif";
         QTest::newRow("editor form quotes the whole text") << "Arial, serif"
                                                            << "DejaVu Sans" << false << "\"DejaVu Sans\"";
         QTest::newRow("editor form quotes a generic") << "Arial"
@@ -394,6 +412,129 @@ private slots:
         for (const QString &text : typed)
             value = ValueText::fontValue(value, text, DocumentForm::Standard);
         QCOMPARE(value, QStringLiteral("\"DejaVu Sans\", sans-serif"));
+    }
+
+    // Typing a family over a generic one: the generic stays the fallback throughout.
+    void typingAFamilyBeforeAGeneric()
+    {
+        QString value = QStringLiteral("monospace");
+        const QStringList typed = {QStringLiteral("D"), QString(), QStringLiteral("Fira"),
+                                   QStringLiteral("Fira Code")};
+        for (const QString &text : typed)
+            value = ValueText::fontValue(value, text, DocumentForm::Standard);
+        QCOMPARE(value, QStringLiteral("\"Fira Code\", monospace"));
+    }
+
+    void valueKind_data()
+    {
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<bool>("standard");
+        QTest::addColumn<int>("kind");
+        // Colours in every form the colour library reads.
+        const char *colours[] = {"#202b38",
+                                 "#abc",
+                                 "#ABCD",
+                                 "#11223344",
+                                 "rebeccapurple",
+                                 "transparent",
+                                 "currentcolor",
+                                 "Canvas",
+                                 "rgb(10 20 30)",
+                                 "rgba(0, 0, 0, .5)",
+                                 "hsl(210 20% 30% / 50%)",
+                                 "hwb(120 10% 20%)",
+                                 "lab(50% 40 -20)",
+                                 "lch(50% 40 200)",
+                                 "oklab(0.6 0.1 -0.1)",
+                                 "oklch(70% 0.1 200)",
+                                 "color(display-p3 1 0 0)",
+                                 "color(srgb-linear 0.2 0.3 0.4 / 0.5)",
+                                 "color-mix(in oklch, red 40%, blue)",
+                                 "light-dark(#fff, #000)",
+                                 "rgb(from #202b38 r g b / 50%)",
+                                 "#202b38 !important"};
+        for (const char *colour : colours)
+            QTest::newRow(colour) << colour << true << int(KindColor);
+        QTest::newRow("a border") << "1px solid #ccc" << true << int(KindColor);
+        QTest::newRow("a shadow") << "0 1px 2px rgb(0 0 0 / 20%)" << true << int(KindColor);
+        QTest::newRow("a gradient") << "linear-gradient(to right, red, #00f 50%)" << true << int(KindColor);
+        QTest::newRow("a colour word inside a name is none") << "red.png" << true << int(KindNone);
+        QTest::newRow("an id is no colour") << "#header" << true << int(KindNone);
+        QTest::newRow("length") << "1.5rem" << true << int(KindNumber);
+        QTest::newRow("number") << "2" << true << int(KindNumber);
+        QTest::newRow("negative") << "-0.25em" << true << int(KindNumber);
+        QTest::newRow("percentage") << "50%" << true << int(KindNumber);
+        QTest::newRow("two lengths") << "0 auto" << true << int(KindNumber);
+        QTest::newRow("calc") << "calc(100% - 2rem)" << true << int(KindNumber);
+        QTest::newRow("ratio") << "16 / 9" << true << int(KindNumber);
+        QTest::newRow("duration") << "200ms" << true << int(KindNumber);
+        QTest::newRow("url") << "url(a.png)" << true << int(KindUrl);
+        QTest::newRow("quoted url with more") << "url(\"a b.png\") no-repeat" << true << int(KindUrl);
+        QTest::newRow("font list") << "system-ui, -apple-system, \"Segoe UI\", sans-serif" << true
+                                   << int(KindFont);
+        QTest::newRow("family list without a generic") << "Arial, Helvetica" << true << int(KindNone);
+        QTest::newRow("keyword") << "bold" << true << int(KindNone);
+        QTest::newRow("var()") << "var(--x)" << true << int(KindNone);
+        QTest::newRow("var() with a colour fallback") << "var(--x, red)" << true << int(KindNone);
+        QTest::newRow("a string of digits") << "\"3\"" << true << int(KindNone);
+        QTest::newRow("empty") << "" << true << int(KindNone);
+        QTest::newRow("editor form: one colour") << "#202b38" << false << int(KindColor);
+        QTest::newRow("editor form: quoted colour") << "\"#202b38\"" << false << int(KindColor);
+        QTest::newRow("editor form: quoted length") << "\"12px\"" << false << int(KindNumber);
+        QTest::newRow("editor form: url") << "url(a.png)" << false << int(KindUrl);
+        // The editor's form writes a colour or a font as the whole value.
+        QTest::newRow("editor form: a border is none") << "1px solid #ccc" << false << int(KindNone);
+        QTest::newRow("editor form: a font list is none") << "Arial, sans-serif" << false << int(KindNone);
+        QTest::newRow("editor form: words with a number are none")
+            << "\"Chapter 3\"" << false << int(KindNone);
+    }
+    void valueKind()
+    {
+        QFETCH(QString, value);
+        QFETCH(bool, standard);
+        QFETCH(int, kind);
+        QCOMPARE(int(ValueText::valueKind(value, formOf(standard))), kind);
+    }
+
+    void editorKind_data()
+    {
+        QTest::addColumn<int>("property");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QStringList>("choices");
+        QTest::addColumn<int>("kind");
+        const QStringList none;
+        const QStringList weights = {"normal", "bold", "700"};
+        QTest::newRow("custom colour") << int(KindNone) << "#202b38" << none << int(KindColor);
+        QTest::newRow("custom length") << int(KindNone) << "1.5rem" << none << int(KindNumber);
+        QTest::newRow("custom keyword") << int(KindNone) << "bold" << none << int(KindNone);
+        QTest::newRow("colour property, inherit") << int(KindColor) << "inherit" << none << int(KindColor);
+        QTest::newRow("colour property, var()") << int(KindColor) << "var(--c)" << none << int(KindColor);
+        QTest::newRow("number property, auto") << int(KindNumber) << "auto" << none << int(KindNumber);
+        QTest::newRow("number property, a colour") << int(KindNumber) << "red" << none << int(KindColor);
+        QTest::newRow("number property, a border")
+            << int(KindNumber) << "1px solid red" << none << int(KindNumber);
+        QTest::newRow("url property, a gradient")
+            << int(KindUrl) << "linear-gradient(red, blue)" << none << int(KindColor);
+        QTest::newRow("url property, none") << int(KindUrl) << "none" << none << int(KindUrl);
+        QTest::newRow("url property, url()") << int(KindUrl) << "url(a.png)" << none << int(KindUrl);
+        QTest::newRow("font property, a list")
+            << int(KindFont) << "\"Inter\", sans-serif" << none << int(KindFont);
+        QTest::newRow("font property, var()") << int(KindFont) << "var(--font)" << none << int(KindFont);
+        QTest::newRow("choice among the words") << int(KindChoice) << "700" << weights << int(KindChoice);
+        QTest::newRow("choice, case aside") << int(KindChoice) << "BOLD" << weights << int(KindChoice);
+        QTest::newRow("choice, a number not among them")
+            << int(KindChoice) << "650" << weights << int(KindNumber);
+        QTest::newRow("choice, a word not among them")
+            << int(KindChoice) << "bolder" << weights << int(KindChoice);
+    }
+    void editorKind()
+    {
+        QFETCH(int, property);
+        QFETCH(QString, value);
+        QFETCH(QStringList, choices);
+        QFETCH(int, kind);
+        QCOMPARE(int(ValueText::editorKind(ValueKind(property), value, DocumentForm::Standard, choices)),
+                 kind);
     }
 
     void relativePath_data()

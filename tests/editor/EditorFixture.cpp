@@ -2,7 +2,9 @@
 
 #include "Catalogue.h"
 #include "ElementsTreeView.h"
+#include "FileDialogs.h"
 #include "Messages.h"
+#include "RegistryStore.h"
 #include "TMainForm.h"
 #include "TestCatalogue.h"
 
@@ -148,6 +150,12 @@ void EditorFixture::clickNode(TMainForm &form, const QModelIndex &node)
     }
     QTest::mouseClick(tree->viewport(), Qt::LeftButton, {}, at);
     QCoreApplication::processEvents();
+}
+
+void EditorFixture::rememberDialogFolder(const QString &name, const QString &folder)
+{
+    RegistryStore registry;
+    registry.openKey(RegistryStore::Root::CurrentUser, FileDialogs::FoldersKey).writeString(name, folder);
 }
 
 void EditorFixture::writeFile(const QString &path, const QByteArray &bytes)

@@ -68,6 +68,10 @@ private:
     void (*m_handler)(int) = nullptr;
 };
 
+// Stores `folder` as the folder the file dialogs named `name` ("Open", "Save",
+// "Browse") start in next time; an empty text forgets it (they start at home).
+void rememberDialogFolder(const QString &name, const QString &folder);
+
 void writeFile(const QString &path, const QByteArray &bytes);
 QByteArray readFile(const QString &path);
 

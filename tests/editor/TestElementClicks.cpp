@@ -104,9 +104,17 @@ private slots:
         QTest::newRow("empty space after an attribute") << "margin=5"
                                                         << "empty" << 0u << 5 << none << ""
                                                         << "margin=5" << false << noMessage;
-        QTest::newRow("no kind") << "border=1px"
-                                 << "attribute" << 0u << 0 << none << ""
-                                 << "border=1px" << false << noMessage;
+        QTest::newRow("no kind, a word") << "border=none"
+                                         << "attribute" << 0u << 0 << none << ""
+                                         << "border=none" << false << noMessage;
+        // Where the property names no editor the value's kind decides; the click only
+        // presets it, it writes nothing.
+        QTest::newRow("no kind, a number") << "border=1.50px"
+                                           << "attribute" << 0u << 0 << number << "1.5"
+                                           << "border=1.50px" << false << noMessage;
+        QTest::newRow("no kind, a colour") << "border=#abc"
+                                           << "attribute" << Green << 0 << colour << "#AABBCC"
+                                           << "border=#abc" << false << noMessage;
 
         QTest::newRow("colour by name is normalised") << "color=red"
                                                       << "attribute" << Green << 0 << colour << "#FF0000"

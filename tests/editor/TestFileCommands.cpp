@@ -419,7 +419,7 @@ private slots:
         const auto form = startMainWindow();
         QVERIFY(form);
         editDocument(*form);
-        form->SaveDialog1->setDirectory(dir.path());
+        rememberDialogFolder(QStringLiteral("Save"), dir.path());
         DialogAnswerer answer;
         expectSaveDialog(answer, {});
         form->FinishClick();
@@ -435,7 +435,7 @@ private slots:
         const auto form = startMainWindow();
         QVERIFY(form);
         editDocument(*form);
-        form->SaveDialog1->setDirectory(dir.path());
+        rememberDialogFolder(QStringLiteral("Save"), dir.path());
         DialogAnswerer first;
         expectSaveDialog(first, QStringLiteral("sheet")); // the default extension is added
         form->FinishClick();
@@ -483,7 +483,7 @@ private slots:
             QVERIFY(form->readStyleSheet(current));
         }
         editDocument(*form);
-        form->SaveDialog1->setDirectory(dir.path());
+        rememberDialogFolder(QStringLiteral("Save"), dir.path());
 
         DialogAnswerer answer;
         bool leftOpen = false;

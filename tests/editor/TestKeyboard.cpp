@@ -292,8 +292,8 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("sheet-2.css")), Sheet);
         const auto form = startMainWindow();
         QVERIFY(form);
-        QFileDialog *dialog = save ? form->SaveDialog1 : form->OpenDialog2;
-        dialog->setDirectory(dir.path());
+        // The dialog starts in the folder it remembers.
+        rememberDialogFolder(save ? QStringLiteral("Save") : QStringLiteral("Open"), dir.path());
         form->Elements->setFocus();
         QTRY_VERIFY(form->Elements->hasFocus());
         bool popupSeen = false;

@@ -224,8 +224,9 @@ private slots:
         QCOMPARE(group->parentWidget()->width(), 148);
         QStringList captions;
         for (const QLabel *label : group->findChildren<QLabel *>())
-            if (label->objectName() !=
-                QLatin1String("ColourInfo")) // the colour's contrast, beside the button
+            // Not the colour's contrast beside the button, nor the number box's unit.
+            if (label->objectName() != QLatin1String("ColourInfo") &&
+                label->objectName() != QLatin1String("Unit"))
                 captions << label->text();
         QCOMPARE(captions, (QStringList{QStringLiteral("Colour:"), QStringLiteral("Font:"),
                                         QStringLiteral("Size/Value:"), QStringLiteral("Choice:"),

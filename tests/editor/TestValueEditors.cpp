@@ -23,6 +23,7 @@
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QStyledItemDelegate>
 #include <QTemporaryDir>
 #include <QTest>
@@ -218,6 +219,208 @@ private slots:
         QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=12"));
         QTest::keyClicks(numbers, QStringLiteral("3"));
         QCOMPARE(onlyLabelOfP(*form), QStringLiteral("margin=-3"));
+    }
+
+    // Custom properties, whose property names no editor: the value's kind enables its
+    // editor and no other, preset from the value; the click writes nothing.
+    void editorByTheValue_data()
+    {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("editor"); // empty: none enabled
+        QTest::addColumn<QString>("shown");  // the text it shows (a colour as #RRGGBB)
+        QTest::newRow("hex") << "--c: #202b38"
+                             << "ColorButton"
+                             << "#202B38";
+        QTest::newRow("hsl") << "--c: hsl(0 100% 50%)"
+                             << "ColorButton"
+                             << "#FF0000";
+        QTest::newRow("border") << "--c: 1px solid rebeccapurple"
+                                << "ColorButton"
+                                << "#663399";
+        QTest::newRow("length") << "--c: 1.5rem"
+                                << "Numbers"
+                                << "1.5 rem";
+        QTest::newRow("percentage") << "--c: 50%"
+                                    << "Numbers"
+                                    << "50 %";
+        QTest::newRow("number") << "--c: 3"
+                                << "Numbers"
+                                << "3 ";
+        QTest::newRow("url") << "--c: url(\"img/a.png\")"
+                             << "FileEdit"
+                             << "img/a.png";
+        QTest::newRow("font list") << "--c: \"Inter\", sans-serif"
+                                   << "FontCombo"
+                                   << "Inter";
+        QTest::newRow("keyword") << "--c: bold"
+                                 << ""
+                                 << "";
+        QTest::newRow("var()") << "--c: var(--d)"
+                               << ""
+                               << "";
+    }
+    void editorByTheValue()
+    {
+        QFETCH(QString, label);
+        QFETCH(QString, editor);
+        QFETCH(QString, shown);
+        QTemporaryDir dir;
+        const auto form = clickedOnC(dir, label, ".c { " + label.toUtf8() + "; }\n");
+        QVERIFY(form);
+        const QList<QPair<QString, QWidget *>> editors = {{"ColorButton", form->ColorButton},
+                                                          {"Numbers", form->Numbers},
+                                                          {"FileEdit", form->FileEdit},
+                                                          {"FontCombo", form->FontCombo},
+                                                          {"OptionsCombo", form->OptionsCombo}};
+        for (const auto &[name, widget] : editors)
+            QVERIFY2(widget->isEnabled() == (name == editor), qPrintable(name));
+        if (editor == QLatin1String("ColorButton"))
+            QCOMPARE(QString::fromLatin1(ColorToHex(form->ColorButton->color())), shown);
+        else if (editor == QLatin1String("Numbers"))
+            QCOMPARE(form->Numbers->text() + QLatin1Char(' ') + form->Numbers->unit(), shown);
+        else if (editor == QLatin1String("FileEdit"))
+            QCOMPARE(form->FileEdit->text(), shown);
+        else if (editor == QLatin1String("FontCombo"))
+            QCOMPARE(form->FontCombo->currentText(), shown);
+        else
+            QCOMPARE(form->Numbers->text(), QString()); // no stale number
+        QVERIFY(!form->document().isModified());
+    }
+
+    // The user's walk through custom properties: a colour picked is written in the
+    // file's lower case, a length steps with its unit shown, a font picked goes before
+    // the generic family, and a declaration without an editor leaves the number box
+    // empty, its unit gone.
+    void customPropertiesEdited()
+    {
+        QTemporaryDir dir;
+        const QByteArray sheet =
+            ":root { --bg: #0f0f0f; }\n"
+            ".c { --c: #202b38; --gap: 1.5rem; --mono: monospace; --w: bold; --n: blue; }\n";
+        const auto form = clickedOnC(dir, QStringLiteral("--c: #202b38"), sheet);
+        QVERIFY(form);
+        QVERIFY(form->ColorButton->isEnabled());
+        form->ColorButton->setColor(0x00EFCDABu); // BGR: #ABCDEF
+        QCOMPARE(findNode(*form, QStringLiteral(".c"), QStringLiteral("--c: #abcdef")).isValid(), true);
+        // A colour without letters of its own takes the file's case too.
+        clickNode(*form, findNode(*form, QStringLiteral(".c"), QStringLiteral("--n: blue")));
+        QVERIFY(form->ColorButton->isEnabled());
+        form->ColorButton->setColor(0x00EFCDABu);
+        QVERIFY(findNode(*form, QStringLiteral(".c"), QStringLiteral("--n: #abcdef")).isValid());
+
+        clickNode(*form, findNode(*form, QStringLiteral(".c"), QStringLiteral("--gap: 1.5rem")));
+        TCSpinEdit *numbers = form->Numbers;
+        QVERIFY(numbers->isEnabled());
+        QCOMPARE(numbers->text(), QStringLiteral("1.5"));
+        QCOMPARE(numbers->unit(), QStringLiteral("rem"));
+        auto *unitLabel = numbers->findChild<QLabel *>(QStringLiteral("Unit"));
+        QVERIFY(unitLabel && unitLabel->isVisible());
+        // The unit stands between the text and the arrows, never over the text.
+        auto *up = numbers->findChild<QWidget *>(QStringLiteral("UpButton"));
+        QVERIFY(up);
+        QVERIFY(unitLabel->geometry().right() < up->mapTo(numbers, QPoint(0, 0)).x());
+        QVERIFY(numbers->textMargins().right() >= unitLabel->width());
+        QTest::mouseClick(up, Qt::LeftButton, {}, up->rect().center());
+        QVERIFY(findNode(*form, QStringLiteral(".c"), QStringLiteral("--gap: 2.5rem")).isValid());
+
+        clickNode(*form, findNode(*form, QStringLiteral(".c"), QStringLiteral("--w: bold")));
+        QVERIFY(!numbers->isEnabled());
+        QCOMPARE(numbers->text(), QString());
+        QCOMPARE(numbers->unit(), QString());
+        QVERIFY(!unitLabel->isVisible());
+
+        clickNode(*form, findNode(*form, QStringLiteral(".c"), QStringLiteral("--mono: monospace")));
+        QVERIFY(form->FontCombo->isEnabled());
+        pick(form->FontCombo, QStringLiteral("DejaVu Sans"));
+        QVERIFY(findNode(*form, QStringLiteral(".c"), QStringLiteral("--mono: \"DejaVu Sans\", monospace"))
+                    .isValid());
+
+        form->FinishClick();
+        QCOMPARE(
+            readFile(dir.filePath(QStringLiteral("sheet.css"))),
+            QByteArray(":root { --bg: #0f0f0f; }\n"
+                       ".c { --c: #abcdef; --gap: 2.5rem; --mono: \"DejaVu Sans\", monospace; --w: bold; "
+                       "--n: #abcdef; }\n"));
+    }
+
+    // The font list opens wide enough for its longest name.
+    void fontListIsWideEnough()
+    {
+        QTemporaryDir dir;
+        const auto form = clickedOnC(dir, QStringLiteral("font-family: serif"), ".c { font-family: serif }");
+        QVERIFY(form);
+        QComboBox *fonts = form->FontCombo;
+        QVERIFY(fonts->count() > 5);
+        int widest = 0;
+        for (int i = 0; i < fonts->count(); ++i)
+            widest = std::max(widest, fonts->view()->fontMetrics().horizontalAdvance(fonts->itemText(i)));
+        fonts->showPopup();
+        QTRY_VERIFY(fonts->view()->isVisible());
+        QVERIFY2(fonts->view()->viewport()->width() >= widest,
+                 qPrintable(QStringLiteral("%1 < %2").arg(fonts->view()->viewport()->width()).arg(widest)));
+        fonts->hidePopup();
+    }
+
+    // Each file dialog starts at home the first time, then in the folder of the file
+    // last chosen with it; a folder gone since sends it home again.
+    void dialogsRememberTheirFolder()
+    {
+        QTemporaryDir dir;
+        const QString home = dir.filePath(QStringLiteral("home"));
+        const QString sheets = dir.filePath(QStringLiteral("sheets"));
+        const QString saved = dir.filePath(QStringLiteral("saved"));
+        const QString pictures = dir.filePath(QStringLiteral("pictures"));
+        for (const QString &folder : {home, sheets, saved, pictures})
+            QVERIFY(QDir().mkpath(folder));
+        writeFile(sheets + QStringLiteral("/a.css"), "P {background-image=\"x.png\"}");
+        writeFile(pictures + QStringLiteral("/p.png"), "png");
+        const QByteArray oldHome = qgetenv("HOME");
+        qputenv("HOME", home.toUtf8());
+        const auto restoreHome = qScopeGuard([&] { qputenv("HOME", oldHome); });
+        for (const char *name : {"Open", "Save", "Browse"})
+            rememberDialogFolder(QString::fromLatin1(name), QString());
+
+        const auto form = startMainWindow();
+        QVERIFY(form);
+        // Answers one file dialog: checks the folder it starts in, then chooses `file`
+        // (empty: cancels).
+        const auto answerIn = [](const QString &startsIn, const QString &file,
+                                 const std::function<void()> &act) {
+            DialogAnswerer answer;
+            answer.on<QFileDialog>([&](QFileDialog *dialog) {
+                QCOMPARE(dialog->directory().absolutePath(), QDir(startsIn).absolutePath());
+                if (file.isEmpty())
+                    DialogAnswerer::cancel(dialog);
+                else
+                    DialogAnswerer::chooseFile(dialog, file);
+            });
+            act();
+            QVERIFY2(answer.done(), qPrintable(answer.report()));
+        };
+        const auto saveAs = [&] { form->SaveAsClick(); };
+        answerIn(home, QString(), saveAs); // a new document: Save As at home
+        answerIn(home, saved + QStringLiteral("/n.css"), saveAs);
+        QVERIFY(QFile::exists(saved + QStringLiteral("/n.css")));
+        {
+            DialogAnswerer none; // the saved document is closed without a question
+            form->NewClick();
+            QVERIFY2(none.done(), qPrintable(none.report()));
+        }
+        answerIn(saved, QString(), saveAs); // the next new one: where the last went
+
+        const auto open = [&] { form->OpenClick(); };
+        answerIn(home, sheets + QStringLiteral("/a.css"), open);
+        answerIn(sheets, QString(), open);
+
+        clickNode(*form, findNode(*form, QStringLiteral("P"), QStringLiteral("background-image=\"x.png\"")));
+        QVERIFY(form->Browse->isEnabled());
+        const auto browse = [&] { QTest::mouseClick(form->Browse, Qt::LeftButton); };
+        answerIn(home, pictures + QStringLiteral("/p.png"), browse);
+        QCOMPARE(form->FileEdit->text(), QDir::toNativeSeparators(pictures + QStringLiteral("/p.png")));
+        answerIn(pictures, QString(), browse);
+        QVERIFY(QDir(pictures).removeRecursively());
+        answerIn(home, QString(), browse);
+        form->document().setModified(false);
     }
 
     void browse_data()

@@ -6,7 +6,9 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <csignal>
 #include <memory>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -62,6 +64,32 @@ private slots:
     {
         qputenv("LOOMWRIGHT_REGISTRY", m_savedRegistry);
         m_dir.reset();
+    }
+
+    // A write that fails half-way (here: the file-size limit, as on a full disk) is a
+    // Failure and leaves the settings file as it was.
+    void failedWriteKeepsTheFile()
+    {
+        RegistryStore store(m_programFolder);
+        RegistryKey key = store.openKey(RegistryStore::Root::CurrentUser, QStringLiteral("Software\\Test"));
+        key.writeString(QStringLiteral("Kept"), QStringLiteral("yes"));
+        const QByteArray before = readAll(m_file);
+        QVERIFY(before.size() > 64);
+
+        rlimit saved{};
+        getrlimit(RLIMIT_FSIZE, &saved);
+        const auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+        rlimit small = saved;
+        small.rlim_cur = 16;
+        setrlimit(RLIMIT_FSIZE, &small);
+        const QString message =
+            failureOf([&] { key.writeString(QStringLiteral("New"), QString(400, u'x')); });
+        setrlimit(RLIMIT_FSIZE, &saved);
+        signal(SIGXFSZ, previousHandler);
+
+        QVERIFY(!message.isEmpty());
+        QCOMPARE(readAll(m_file), before);
+        QCOMPARE(key.readString(QStringLiteral("Kept")), QStringLiteral("yes"));
     }
 
     void stringsRoundTrip_data()
