@@ -39,10 +39,10 @@ DocumentSession::DiskState DocumentSession::stateOf(const QString &path)
 
 void DocumentSession::watch(const QString &path)
 {
-    watch(path, stateOf(path));
+    watch(path, stateOf(path), RecoveryStore::DiskState::of(path));
 }
 
-void DocumentSession::watch(const QString &path, const DiskState &state)
+void DocumentSession::watch(const QString &path, const DiskState &state, const RecoveryStore::DiskState &base)
 {
     if (!m_path.isEmpty()) {
         m_watcher->removePath(m_path);
@@ -50,6 +50,7 @@ void DocumentSession::watch(const QString &path, const DiskState &state)
     }
     m_path = path;
     m_state = state;
+    m_base = base;
     m_lastTold.reset();
     if (path.isEmpty())
         return;
@@ -70,9 +71,10 @@ bool DocumentSession::open(const QString &path, const TextFile::LoadOptions &opt
     // Looked at before the read: a change between the look and the read counts as one
     // made after the read.
     const DiskState before = stateOf(path);
+    const RecoveryStore::DiskState base = RecoveryStore::DiskState::of(path);
     if (!StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, options, processEvents, error))
         return false;
-    watch(path, before);
+    watch(path, before, base);
     return true;
 }
 
@@ -90,6 +92,13 @@ void DocumentSession::written(const QString &path)
 void DocumentSession::forget()
 {
     watch(QString());
+}
+
+std::optional<RecoveryStore::DiskState> DocumentSession::workBase() const
+{
+    if (m_path.isEmpty())
+        return std::nullopt;
+    return m_base;
 }
 
 DocumentSession::DiskChange DocumentSession::diskChange() const

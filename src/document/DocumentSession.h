@@ -1,5 +1,6 @@
 #pragma once
 
+#include "RecoveryStore.h"
 #include "StyleSheetReader.h"
 
 #include <QByteArray>
@@ -36,10 +37,14 @@ public:
     // Reads the document's file again, as Open does.
     bool reload(const StyleSheetReader::ProcessEvents &processEvents = {},
                 StyleSheetReader::ReadError *error = nullptr);
-    // Records that `path` now holds what the editor wrote, and watches it.
+    // Records that `path` now holds what the editor wrote (or, for work taken over from a
+    // recovery file, that the document stands for it as it is now), and watches it.
     void written(const QString &path);
     // A new document: no file is watched.
     void forget();
+    // The document's file as it was when the document's work began (read or written
+    // last), in the recovery files' terms; none for a document without a file.
+    std::optional<RecoveryStore::DiskState> workBase() const;
 
     // What became of the document's file on disk since it was read or written.
     enum class DiskChange { None, Changed, Removed };
@@ -60,7 +65,7 @@ private:
     };
     static DiskState stateOf(const QString &path);
     void watch(const QString &path);
-    void watch(const QString &path, const DiskState &state);
+    void watch(const QString &path, const DiskState &state, const RecoveryStore::DiskState &base);
     void fileNoticed();
 
     Document &m_document;
@@ -68,5 +73,6 @@ private:
     QFileSystemWatcher *m_watcher;
     QString m_path;                      // the file watched; empty for none
     DiskState m_state;                   // what it held when last read or written
+    RecoveryStore::DiskState m_base;     // the same, as the recovery files record it
     std::optional<DiskState> m_lastTold; // the change last told, so that each is told once
 };

@@ -71,9 +71,12 @@ void RecoveryGuard::writeNow()
         return;
     }
     const QString key = documentKey();
+    std::optional<RecoveryStore::DiskState> base = m_recoveredBase;
+    if (!base && m_workBase && !key.isEmpty())
+        base = m_workBase();
     try {
         m_store.write(key, StyleSheetWriter::styleSheetText(m_document), m_document.encoding(),
-                      m_document.byteOrderMark());
+                      m_document.byteOrderMark(), base);
     } catch (const Failure &failure) {
         // Said once, not at every interval; the next write that works lets it be said again.
         if (!m_failureShown) {
@@ -95,6 +98,7 @@ void RecoveryGuard::discard()
         m_store.remove(*m_writtenFor);
     m_store.remove(documentKey());
     m_writtenFor.reset();
+    m_recoveredBase.reset();
 }
 
 namespace {
@@ -161,6 +165,11 @@ bool RecoveryGuard::offerRecovery(Catalogue &catalogue)
         m_recoveredSaveName = asNew ? besideName(entry.documentPath) : entry.documentPath;
         m_document.setEncoding(entry.encoding, entry.byteOrderMark);
         m_document.resetHistory(true);
+        // Recovered in place, the work keeps the base it began from: when this instance
+        // ends without a save too, the next start still sees the other program's change.
+        m_recoveredBase.reset();
+        if (!asNew)
+            m_recoveredBase = entry.disk;
         // This instance takes the work over: its own recovery file first, then the old
         // one goes, so that no moment passes in which the work is kept nowhere.
         writeNow();

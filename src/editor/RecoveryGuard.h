@@ -4,6 +4,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <optional>
 
 class Catalogue;
@@ -31,6 +32,14 @@ public:
     ~RecoveryGuard() override;
 
     const RecoveryStore &store() const { return m_store; }
+
+    // Where the state of the document's file when its work began (read or saved last)
+    // comes from; it goes into every recovery file, so that a later start can tell
+    // whether another program changed the file after the work began, also when it did
+    // so before the first write. Without one, the file's state at the first write is
+    // taken.
+    using WorkBase = std::function<std::optional<RecoveryStore::DiskState>()>;
+    void setWorkBase(WorkBase workBase) { m_workBase = std::move(workBase); }
     int interval() const;
     void setInterval(int milliseconds);
 
@@ -67,6 +76,10 @@ private:
     // The document the recovery file was last written for (its path, empty for none),
     // so that a renamed document does not leave its old file behind.
     std::optional<QString> m_writtenFor;
+    WorkBase m_workBase;
+    // The base recorded in the recovery file whose work was taken over, kept for the
+    // later writes of that work until it is saved or given up.
+    std::optional<RecoveryStore::DiskState> m_recoveredBase;
     bool m_failureShown = false;
     QString m_recoveredSaveName;
 };

@@ -158,6 +158,7 @@ TMainForm::TMainForm(QWidget *parent)
     m_document.setModifiedObserver([this](bool) { updateTitle(); });
     m_recovery = std::make_unique<RecoveryGuard>(m_document, this);
     m_session = new DocumentSession(m_document, m_catalogue, this);
+    m_recovery->setWorkBase([this] { return m_session->workBase(); });
     m_preview = new PreviewController(m_document, this);
     connect(m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
     // A rebuilt or re-read element list keeps its root open and selected.
@@ -656,6 +657,10 @@ void TMainForm::FormActivate()
     ExceptionBox::guard(this, [this] {
         if (!m_recovery->offerRecovery(m_catalogue))
             return;
+        // Work recovered under its file's name: later changes of the file by other
+        // programs are told as for a file opened.
+        if (m_document.hasFile())
+            m_session->written(m_document.currentFileName());
         expandReadDocument();
         m_saveName = m_recovery->recoveredSaveName();
         clearEditors();

@@ -41,6 +41,22 @@ RecoveryStore::Entry leaveCrashedWork(const QString &documentPath, const QString
     return entries.value(0);
 }
 
+// Another program writes `bytes` to the file the window has open with edits: the
+// window asks, and is answered Keep Editing.
+void keepEditingWhenChanged(const QString &path, const QByteArray &bytes)
+{
+    DialogAnswerer answer;
+    answer.on<QMessageBox>([](QMessageBox *box) {
+        QVERIFY2(box->text().contains(QStringLiteral("changed by another program")), qPrintable(box->text()));
+        for (QAbstractButton *button : box->buttons())
+            if (button->text() == QStringLiteral("&Keep Editing"))
+                button->click();
+    });
+    writeFile(path, bytes);
+    QVERIFY2(answer.done(), qPrintable(answer.report()));
+    QTRY_COMPARE_WITH_TIMEOUT(answer.answered(), 1, 5000);
+}
+
 void clearRecoveryFiles()
 {
     for (const RecoveryStore::Entry &entry : recoveryFiles())
@@ -179,6 +195,24 @@ private slots:
         }
     }
 
+    // Another program changes the file after the work began but before its first
+    // recovery write: the recovery file records the file as it was read, so that the
+    // next start says the file changed since.
+    void changeBeforeTheFirstWriteIsSeen()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("site.css"));
+        writeFile(path, "P {color=red;}");
+        auto form = startMainWindow(path);
+        QVERIFY(form);
+        form->recovery().setInterval(60000);
+        editDocument(*form);
+        keepEditingWhenChanged(path, "P {color=blue; margin=0;}");
+        form->recovery().writeNow();
+        QCOMPARE(recoveryFiles().size(), 1);
+        QVERIFY(RecoveryStore::changedOnDisk(recoveryFiles().value(0)));
+    }
+
     void workOnAChangedFile_data()
     {
         QTest::addColumn<QString>("button");
@@ -246,6 +280,12 @@ private slots:
 
         if (button == QLatin1String("Recover")) {
             QCOMPARE(form->document().currentFileName(), path);
+            // The work keeps the base it began from: the recovery file this instance
+            // wrote still says that the file changed after the work began.
+            QVERIFY(RecoveryStore::changedOnDisk(recoveryFiles().value(0)));
+            // The file is watched: a further change by another program is asked about.
+            keepEditingWhenChanged(path, "P {color=green; margin=0;}");
+            QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), text);
             return;
         }
         QVERIFY(!form->document().hasFile());
