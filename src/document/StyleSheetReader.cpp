@@ -1242,6 +1242,13 @@ bool parse(Parser &parser, StyleSheetReader::ReadError *error)
             error->reason = malformed.reason;
         }
         return false;
+    } catch (const StyleSheetReader::Cancelled &) {
+        if (error) {
+            *error = StyleSheetReader::ReadError{};
+            error->reason = QStringLiteral("cancelled");
+            error->cancelled = true;
+        }
+        return false;
     } catch (const Failure &failure) {
         // A failed catalogue look-up: the catalogue has said why.
         if (error) {

@@ -33,14 +33,19 @@ struct ReadError
     int column = 0;         // 1-based, in characters
     QString reason;         // e.g. "\"}\" closes no block", or the system's reason for a file
     bool catalogue = false; // the catalogue failed, not the user's file
+    bool cancelled = false; // the user stopped the read (see Cancelled)
 
     // "line 812, column 3: "}" closes no block", or the reason alone without a place.
     QString describe() const;
 };
 
 // Lets pending window messages be processed during a long read (the editor passes
-// its throttled one; tests and tools pass none).
+// its throttled one; tests and tools pass none). It may throw Cancelled to stop the
+// read: the read then fails with ReadError::cancelled, and nothing has changed.
 using ProcessEvents = std::function<void()>;
+struct Cancelled
+{
+};
 
 // Reads `path`. On success the document holds the file's rules, its current file name
 // is `path` exactly as given, its encoding the file's and its form the file's; returns

@@ -19,18 +19,18 @@ QElapsedTimer &lastRun()
 
 } // namespace
 
-void PendingMessages::process()
+void PendingMessages::process(bool userInput)
 {
     if (++callsSinceLook < CallsPerLook)
         return;
     callsSinceLook = 0;
     if (lastRun().isValid() && lastRun().elapsed() < IntervalMs)
         return;
-    processNow();
+    processNow(userInput);
 }
 
-void PendingMessages::processNow()
+void PendingMessages::processNow(bool userInput)
 {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    QCoreApplication::processEvents(userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents);
     lastRun().start();
 }

@@ -149,7 +149,8 @@ bool RecoveryGuard::offerRecovery(Catalogue &catalogue)
         }
         const QString text = RecoveryStore::read(entry);
         StyleSheetReader::ReadError error;
-        if (!StyleSheetReader::readText(m_document, catalogue, text, &PendingMessages::process, &error)) {
+        if (!StyleSheetReader::readText(
+                m_document, catalogue, text, [] { PendingMessages::process(); }, &error)) {
             // The recovery file stays: nothing of it is lost by a text the reader refuses.
             if (error.catalogue)
                 ExceptionBox::show(m_window, error.reason);

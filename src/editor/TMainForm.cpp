@@ -743,11 +743,23 @@ bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Enco
             return !cancelled;
         };
     }
+    // Once the text is in, the progress turns busy while the sheet is built from it;
+    // Cancel is heard there too.
+    StyleSheetReader::ProcessEvents events = [] { PendingMessages::process(); };
+    if (progress)
+        events = [&progress] {
+            if (progress->maximum() != 0)
+                progress->setRange(0, 0);
+            PendingMessages::process(true);
+            if (progress->wasCanceled())
+                throw StyleSheetReader::Cancelled{};
+        };
     bool read = false;
     StyleSheetReader::ReadError error;
     {
         const WaitCursor wait;
-        read = m_session->open(path, options, &PendingMessages::process, &error);
+        read = m_session->open(path, options, events, &error);
+        cancelled = cancelled || error.cancelled;
         progress.reset();
         // The root and every node under it are shown expanded, except at-rule blocks,
         // which stay closed until the user opens them (their rules would bury the rest).

@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,13 +32,15 @@ void storeOpenSizeLimit(const QString &kilobytes)
 }
 
 // Watches every window the application shows while a file is read: records the
-// progress dialogs (their text and modality) and cancels the first one as soon as it
-// shows when asked to; a message box, which none of these reads may show, is recorded
-// and closed, so that the test fails instead of hanging.
+// progress dialogs (their text and modality) and, when asked to, presses the first
+// one's Cancel as soon as it shows, or once it turns busy (the text is in and the sheet
+// is being built from it); a message box, which none of these reads may show, is
+// recorded and closed, so that the test fails instead of hanging.
 class ReadWatcher : public QObject
 {
 public:
-    explicit ReadWatcher(bool cancel) : m_cancel(cancel) { qApp->installEventFilter(this); }
+    enum Cancel { Never, OnShow, WhileBuilding };
+    explicit ReadWatcher(Cancel cancel) : m_cancel(cancel) { qApp->installEventFilter(this); }
     ~ReadWatcher() override { qApp->removeEventFilter(this); }
 
     QStringList progressLabels;
@@ -53,10 +56,19 @@ protected:
             progressLabels << progress->labelText();
             progressModal = progress->windowModality() == Qt::ApplicationModal;
             // Pressed once the reading runs, as a user's click arrives.
-            if (m_cancel)
-                QMetaObject::invokeMethod(
-                    progress, [progress] { progress->findChild<QPushButton *>()->click(); },
-                    Qt::QueuedConnection);
+            const auto click = [progress] { progress->findChild<QPushButton *>()->click(); };
+            if (m_cancel == OnShow)
+                QMetaObject::invokeMethod(progress, click, Qt::QueuedConnection);
+            if (m_cancel == WhileBuilding) {
+                auto *look = new QTimer(progress);
+                QObject::connect(look, &QTimer::timeout, progress, [progress, look, click] {
+                    if (progress->maximum() == 0) {
+                        look->stop();
+                        click();
+                    }
+                });
+                look->start(1);
+            }
         } else if (auto *box = qobject_cast<QMessageBox *>(watched)) {
             messages << box->text();
             QMetaObject::invokeMethod(
@@ -66,7 +78,7 @@ protected:
     }
 
 private:
-    bool m_cancel;
+    Cancel m_cancel;
 };
 
 QAction *encodingAction(TMainForm &form, const QString &name)
@@ -154,39 +166,53 @@ private slots:
 
     void largeFileShowsProgress_data()
     {
-        QTest::addColumn<bool>("cancel");
-        QTest::newRow("read to the end") << false;
-        QTest::newRow("cancelled") << true;
+        QTest::addColumn<int>("cancel");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("size");
+        // Three pieces of a megabyte and a bit: the dialog shows before the first.
+        const QByteArray comment = "H1 {margin=5;}\r\n/*" + QByteArray(3 << 20, 'x') + "*/";
+        // 100,000 rules, which take a while to build once read.
+        QByteArray rules;
+        for (int i = 0; i < 100000; ++i)
+            rules += ".r" + QByteArray::number(i) + " { color: red }\n";
+        QTest::newRow("read to the end") << int(ReadWatcher::Never) << comment << QStringLiteral("3.0 MB");
+        QTest::newRow("cancelled while reading")
+            << int(ReadWatcher::OnShow) << comment << QStringLiteral("3.0 MB");
+        QTest::newRow("cancelled while building")
+            << int(ReadWatcher::WhileBuilding) << rules << QStringLiteral("2.2 MB");
     }
 
     // A file above the progress size is read under a modal progress dialog naming it;
-    // its Cancel stops the reading without a word, and the earlier document stays.
+    // its Cancel stops the reading, or the building of the sheet after it, without a
+    // word, and the earlier document stays.
     void largeFileShowsProgress()
     {
-        QFETCH(bool, cancel);
+        QFETCH(int, cancel);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, size);
         QTemporaryDir dir;
         const QString earlier = dir.filePath(QStringLiteral("earlier.css"));
         writeFile(earlier, "P {color=red;}");
         const QString large = dir.filePath(QStringLiteral("large.css"));
-        // Three pieces of a megabyte and a bit: the dialog shows before the first.
-        writeFile(large, "H1 {margin=5;}\r\n/*" + QByteArray(3 << 20, 'x') + "*/");
+        writeFile(large, bytes);
         const auto form = startMainWindow(earlier);
         QVERIFY(form);
         form->setProgressSize(1 << 20);
 
-        ReadWatcher watcher(cancel);
-        QCOMPARE(form->readStyleSheet(large), !cancel);
+        const bool cancelled = cancel != ReadWatcher::Never;
+        ReadWatcher watcher{ReadWatcher::Cancel(cancel)};
+        QCOMPARE(form->readStyleSheet(large), !cancelled);
         QCOMPARE(watcher.messages, QStringList());
-        QCOMPARE(watcher.progressLabels, QStringList{QStringLiteral("Reading %1 (3.0 MB)").arg(large)});
+        QCOMPARE(watcher.progressLabels, QStringList{QStringLiteral("Reading %1 (%2)").arg(large, size)});
         QVERIFY(watcher.progressModal);
         QVERIFY(!form->findChild<QProgressDialog *>()); // gone with the reading
-        QCOMPARE(form->document().currentFileName(), cancel ? earlier : large);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + (cancel ? earlier : large));
-        if (cancel)
+        QCOMPARE(form->document().currentFileName(), cancelled ? earlier : large);
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - ") + (cancelled ? earlier : large));
+        if (cancelled)
             QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), QStringLiteral("P {color=red;}"));
 
         // A small file shows no dialog.
-        ReadWatcher small(false);
+        ReadWatcher small(ReadWatcher::Never);
         QVERIFY(form->readStyleSheet(earlier));
         QCOMPARE(small.progressLabels, QStringList());
     }
