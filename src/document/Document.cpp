@@ -1,5 +1,7 @@
 #include "Document.h"
 
+#include "DocumentEdits.h"
+
 #include <QSignalBlocker>
 
 const QString Document::NotSaved = QStringLiteral("Not Saved");
@@ -11,6 +13,13 @@ Document::Document() : m_currentFileName(NotSaved)
     // Every step done, undone or redone decides the flag: back where the history began
     // it is the flag of that state, anywhere else the document is modified.
     QObject::connect(&m_undoStack, &QUndoStack::indexChanged, &m_undoStack, [this] { followHistory(); });
+    // A label edited in the tree goes through the history like every other edit, and a
+    // label that would not read back as what its node is, is refused. A window puts its
+    // own handler in place to say why.
+    m_elements.setEditHandler([this](const QModelIndex &index, const QString &text) {
+        return DocumentEdits::labelRefusal(*this, index, text, nullptr).isEmpty() &&
+               DocumentEdits::editLabel(*this, index, text);
+    });
 }
 
 void Document::setModified(bool modified)

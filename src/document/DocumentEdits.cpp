@@ -508,7 +508,6 @@ QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex 
                                           const QString &attributeLabel, int kind,
                                           const QString &choiceParentLabel)
 {
-    document.setModified(true);
     const int level = levelOf(document, target);
     if (level != StyleSheetModel::ElementLevel && level != StyleSheetModel::AttributeLevel)
         return {};
@@ -534,7 +533,6 @@ QModelIndex DocumentEdits::dropOnElements(Document &document, const QModelIndex 
 
 QModelIndex DocumentEdits::newElement(Document &document)
 {
-    document.setModified(true);
     StyleSheetModel &model = document.elements();
     const int position = model.elementCount();
     document.undoStack().push(new NewElementCommand(document, position));
@@ -543,7 +541,6 @@ QModelIndex DocumentEdits::newElement(Document &document)
 
 QModelIndex DocumentEdits::newProperty(Document &document, const QModelIndex &selected)
 {
-    document.setModified(true);
     StyleSheetModel &model = document.elements();
     ElementNode *node = nullptr;
     switch (levelOf(document, selected)) {
@@ -633,7 +630,6 @@ QModelIndex DocumentEdits::move(Document &document, const QModelIndex &source, c
             row = 0;
         document.undoStack().push(new MoveCommand(document, text, true, from, source.row(), rule, row));
         document.undoStack().endMacro();
-        document.setModified(true);
         return model.attributeIndex(rule, row > source.row() && rule == from ? row - 1 : row);
     }
     if (sourceLevel != StyleSheetModel::ElementLevel)
@@ -680,7 +676,6 @@ QModelIndex DocumentEdits::move(Document &document, const QModelIndex &source, c
     const bool later = node->parent == parent && row > node->row;
     document.undoStack().push(new MoveCommand(document, QStringLiteral("Move of %1").arg(node->label), false,
                                               node->parent, node->row, parent, row));
-    document.setModified(true);
     const int landed = later ? row - 1 : row;
     return model.nodeIndex(parent ? parent->children[size_t(landed)].get() : &model.element(landed));
 }
@@ -721,7 +716,6 @@ void DocumentEdits::deleteSelected(Document &document, const QModelIndex &select
 
 void DocumentEdits::deleteProperty(Document &document, const QModelIndex &selected)
 {
-    document.setModified(true);
     StyleSheetModel &model = document.elements();
     const int level = levelOf(document, selected);
     if (level != StyleSheetModel::ElementLevel && level != StyleSheetModel::AttributeLevel)
@@ -755,7 +749,6 @@ bool DocumentEdits::writeValue(Document &document, const QModelIndex &selected, 
         written.comments = std::make_unique<QStringList>(*old.comments);
     pushReplace(document, node, selected.row(), std::move(written), session,
                 QStringLiteral("Change of %1").arg(nameOf(old)));
-    document.setModified(true); // also a write that leaves the text as it was
     return true;
 }
 

@@ -137,7 +137,8 @@ private slots:
     }
 
     // A drop adds the node to the element under the drop point and marks the sheet
-    // modified, also when it adds nothing; the selection and the editors stay.
+    // modified; one that adds nothing leaves it as it was. The selection and the
+    // editors stay.
     void drops()
     {
         QFETCH(QString, targetElement);
@@ -171,7 +172,7 @@ private slots:
         showInProperties(*form, dragged);
         dropAt(*form, dragged, at);
 
-        QVERIFY(form->document().isModified());
+        QCOMPARE(form->document().isModified(), !element.isEmpty());
         QCOMPARE(form->document().elements().elementCount(), elementCount);
         QCOMPARE(attributeLabels(*form, QStringLiteral("P")),
                  element == QLatin1String("P") ? labels : QStringList{QStringLiteral("margin=5")});
