@@ -1041,8 +1041,10 @@ void TMainForm::connectTrees()
                 [tree](QWidget *, QAbstractItemDelegate::EndEditHint hint) {
                     if (hint == QAbstractItemDelegate::NoHint)
                         return;
+                    // Not when a label edit opened meanwhile (a New command typed right
+                    // after Return): taking the focus from it would close it.
                     QTimer::singleShot(0, tree, [tree] {
-                        if (!QApplication::activeModalWidget())
+                        if (!QApplication::activeModalWidget() && !tree->indexWidget(tree->currentIndex()))
                             tree->setFocus(Qt::OtherFocusReason);
                     });
                 });
