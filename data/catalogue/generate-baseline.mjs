@@ -9,7 +9,8 @@
 //   value NAME KEYWORD     css.properties.NAME.KEYWORD (a keyword or a function name)
 //   selector NAME          css.selectors.NAME (a pseudo-class or pseudo-element)
 //   at-rule NAME           css.at-rules.NAME
-// Status is widely (Baseline widely available), newly (newly available) or limited;
+// Status is widely (Baseline widely available), newly (newly available), limited, or
+// discouraged (a feature the data advises against, such as clip, though browsers have it);
 // Low and High the dates it became newly and widely available (YYYY-MM-DD, empty when
 // not yet; a date the data gives as "on or before" keeps its day); Missing the core
 // browsers that lack it, by the data's names (chrome chrome_android edge firefox
@@ -43,7 +44,9 @@ for (const feature of Object.values(data.features)) {
   for (const [key, status] of Object.entries(feature.status?.by_compat_key ?? {})) {
     const row = featureOf(key);
     if (!row || rows.has(row)) continue;
-    const level = status.baseline === 'high' ? 'widely' : status.baseline === 'low' ? 'newly' : 'limited';
+    const level = feature.discouraged
+      ? 'discouraged'
+      : status.baseline === 'high' ? 'widely' : status.baseline === 'low' ? 'newly' : 'limited';
     const missing = browsers.filter((b) => !status.support?.[b]);
     rows.set(row, [row, level, day(status.baseline_low_date), day(status.baseline_high_date), missing.join(' ')]);
   }

@@ -128,6 +128,8 @@ void SupportCheck::addRow(QStringView feature, QStringView support)
         row.status = Status::Newly;
     else if (fields[0] == u"limited")
         row.status = Status::Limited;
+    else if (fields[0] == u"discouraged")
+        row.status = Status::Discouraged;
     else
         return;
     row.lowYear = yearOf(fields[1]);
@@ -238,6 +240,8 @@ QString SupportCheck::describe(const Support &support)
     case Status::Newly:
         return support.lowYear > 0 ? QStringLiteral("Baseline: newly available since %1").arg(support.lowYear)
                                    : QStringLiteral("Baseline: newly available");
+    case Status::Discouraged:
+        return QStringLiteral("Not Baseline: discouraged");
     case Status::Limited: {
         const QString names = browserNames(support.missing);
         return names.isEmpty() ? QStringLiteral("Limited availability")
@@ -300,7 +304,9 @@ QString SupportCheck::note(QStringView name, QStringView value) const
 QString SupportCheck::outside(const QString &part, const Support &support, const Target &target) const
 {
     QString status;
-    if (support.status == Status::Limited) {
+    if (support.status == Status::Discouraged) {
+        status = QStringLiteral("is discouraged");
+    } else if (support.status == Status::Limited) {
         const QString names = browserNames(support.missing);
         status = names.isEmpty() ? QStringLiteral("has limited availability")
                                  : QStringLiteral("is not in %1").arg(names);

@@ -18,7 +18,9 @@
 class SupportCheck
 {
 public:
-    enum class Status : quint8 { Unknown, Limited, Newly, Widely };
+    // Discouraged: a part the data advises against (obsolete, superseded), whatever
+    // browsers have it.
+    enum class Status : quint8 { Unknown, Discouraged, Limited, Newly, Widely };
 
     // The core browsers, as bits of Support::missing.
     enum Browser : quint8 {

@@ -41,6 +41,7 @@ private slots:
         m_fixture.addRow(u"at-rule container", u"widely 2023-02-14 2025-08-14");
         m_fixture.addRow(u"at-rule scope", u"limited - - firefox firefox_android");
         m_fixture.addRow(u"at-rule media", u"widely 2015-07-29 2018-01-29");
+        m_fixture.addRow(u"property clip", u"discouraged - -");
         m_fixture.addRow(u"broken row", u"widely");       // left out: too few fields
         m_fixture.addRow(u"property zoom", u"maybe - -"); // left out: no such status
         m_real.open(QDir(TestEnvironment::programFolder()).filePath(QStringLiteral("syntax.db")));
@@ -109,6 +110,9 @@ private slots:
             << "grid-template-columns"
             << "subgrid [a] [b]" << widely()
             << wide + "subgrid in grid-template-columns is newly available since 2023";
+        QTest::newRow("a discouraged property, which every browser has")
+            << "clip"
+            << "auto" << year(2030) << "outside the support target (Baseline 2030): clip is discouraged";
         QTest::newRow("a vendor-prefixed property is each engine's own") << "-webkit-initial-letter"
                                                                          << "2" << widely() << QString();
         QTest::newRow("a property the data says nothing of") << "zoom"
@@ -184,6 +188,9 @@ private slots:
         QTest::newRow("limited value") << "width"
                                        << "stretch"
                                        << "Limited availability: not in Firefox (stretch)";
+        QTest::newRow("discouraged") << "clip"
+                                     << "auto"
+                                     << "Not Baseline: discouraged";
         QTest::newRow("nothing known") << "zoom"
                                        << "2" << QString();
     }

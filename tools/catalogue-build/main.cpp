@@ -188,14 +188,17 @@ void fillBaselineTable(TableFile &table, const QDir &source)
     const int missingColumn = csv.column(QStringLiteral("Missing"));
     table.execute(QStringLiteral("CREATE TABLE baseline(Feature TEXT NOT NULL, Support TEXT NOT NULL)"));
     table.prepareInsert(QStringLiteral("INSERT INTO baseline(Feature, Support) VALUES(?, ?)"));
-    const QStringList statuses{QStringLiteral("widely"), QStringLiteral("newly"), QStringLiteral("limited")};
+    const QStringList statuses{QStringLiteral("widely"), QStringLiteral("newly"), QStringLiteral("limited"),
+                               QStringLiteral("discouraged")};
     QSet<QString> seen;
     for (std::size_t r = 0; r < csv.records().size(); ++r) {
         const QStringList &record = csv.records()[r];
         const QString feature = record.at(featureColumn).trimmed();
         const QString status = record.at(statusColumn).trimmed();
         if (feature.isEmpty() || !statuses.contains(status))
-            fail(csv, r, QStringLiteral("a feature needs a name and a status of widely, newly or limited"));
+            fail(csv, r,
+                 QStringLiteral(
+                     "a feature needs a name and a status of widely, newly, limited or discouraged"));
         if (seen.contains(feature))
             fail(csv, r, QStringLiteral("\"%1\" is listed twice").arg(feature));
         seen.insert(feature);
