@@ -81,8 +81,8 @@ void BM_CheckRealSheet(benchmark::State &state)
 }
 BENCHMARK(BM_CheckRealSheet)->Unit(benchmark::kMillisecond);
 
-// The two checks the window makes after a read: the tree's marks (declarations alone)
-// and the problems list (everything, hints included).
+// The two checks the window makes after a read: the tree's marks (declarations alone),
+// made before the first paint, and the problems list (everything, hints included).
 void BM_WindowChecksRealSheet(benchmark::State &state)
 {
     Editor &e = editor();
@@ -100,6 +100,37 @@ void BM_WindowChecksRealSheet(benchmark::State &state)
     setCounters(state, text, findings);
 }
 BENCHMARK(BM_WindowChecksRealSheet)->Unit(benchmark::kMillisecond);
+
+// The tree's marks alone: what the window checks before it paints a read document.
+void BM_MarksRealSheet(benchmark::State &state)
+{
+    Editor &e = editor();
+    const QString text = realSheet();
+    read(e, text, state);
+    DocumentCheck::Options marks;
+    marks.nodes = false;
+    size_t findings = 0;
+    for (auto _ : state)
+        findings = e.check.checkDocument(e.document.elements(), marks).size();
+    setCounters(state, text, findings);
+}
+BENCHMARK(BM_MarksRealSheet)->Unit(benchmark::kMillisecond);
+
+// The problems list's check: everything, hints and the support target included.
+void BM_ProblemsRealSheet(benchmark::State &state)
+{
+    Editor &e = editor();
+    const QString text = realSheet();
+    read(e, text, state);
+    DocumentCheck::Options problems;
+    problems.hints = DocumentCheck::allHints();
+    problems.support = {SupportCheck::Target::Level::Widely, 0};
+    size_t findings = 0;
+    for (auto _ : state)
+        findings = e.check.checkDocument(e.document.elements(), problems).size();
+    setCounters(state, text, findings);
+}
+BENCHMARK(BM_ProblemsRealSheet)->Unit(benchmark::kMillisecond);
 
 // A fresh check, as loomcss makes one per run: the syntaxes are read and compiled anew.
 void BM_FirstCheckRealSheet(benchmark::State &state)

@@ -419,6 +419,8 @@ const char *DeclarationCheck::kindName(Kind kind)
         return "important-in-keyframes";
     case Kind::UndefinedVariable:
         return "undefined-variable";
+    case Kind::Unsupported:
+        return "support";
     }
     return "none";
 }

@@ -37,6 +37,9 @@ public:
         EmptyRule,
         ImportantInKeyframes,
         UndefinedVariable, // var(--x) without fallback, --x defined nowhere in the sheet
+        // Support: outside the chosen Baseline target ("not in Safari"); as light as a
+        // hint, governed by the target rather than switched off on its own.
+        Unsupported,
     };
     // Whether a kind is a hint rather than something a browser drops or overrides.
     static bool isHint(Kind kind) { return kind >= Kind::ShorthandOverride; }

@@ -3,6 +3,7 @@
 #include "CssTokenizer.h"
 
 #include <QDir>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QSet>
 
@@ -32,7 +33,10 @@ bool guardedBySupports(const ElementNode &node, const AttributeNode &attribute)
 
 bool isKeyframes(const ElementNode *node)
 {
-    if (!node || node->kind != NodeKind::Block)
+    // Most blocks are no keyframes: their label is looked at before it is read (a name may
+    // be written with escapes).
+    if (!node || node->kind != NodeKind::Block ||
+        !(node->label.contains(u"keyframes", Qt::CaseInsensitive) || node->label.contains(u'\\')))
         return false;
     const QString name = AtRuleCheck::nameOf(node->label);
     return name == u"keyframes" || (name.startsWith(u'-') && name.endsWith(u"-keyframes"));
@@ -171,6 +175,14 @@ void unfallenVariables(QStringView value, QStringList &names)
     }
 }
 
+bool hasCapital(QStringView text)
+{
+    for (QChar c : text)
+        if (c >= u'A' && c <= u'Z')
+            return true;
+    return false;
+}
+
 QString trimmedSelector(QStringView label)
 {
     return label.toString().simplified();
@@ -201,6 +213,7 @@ void DocumentCheck::open(const QString &folder)
     m_check.open(path);
     m_selectors.open(path);
     m_atRules.open(path);
+    m_support.open(path);
 }
 
 DeclarationCheck::Finding DocumentCheck::descriptorFinding(const ElementNode &node, int attribute) const
@@ -313,11 +326,35 @@ DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &nod
     return finding;
 }
 
+DeclarationCheck::Finding DocumentCheck::supportOfNode(const ElementNode &node,
+                                                       const SupportCheck::Target &target) const
+{
+    QString reason;
+    if (node.kind == NodeKind::Rule) {
+        if (!isKeyframes(node.parent))
+            reason = m_support.checkSelector(node.label, target);
+    } else {
+        reason = m_support.checkAtRule(AtRuleCheck::nameOf(node.label), target);
+    }
+    if (reason.isEmpty())
+        return {};
+    return {DeclarationCheck::Kind::Unsupported, reason};
+}
+
 void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
+{
+    forEachNode(top, [&](const ElementNode &node) {
+        checkNodeIn(node, walk);
+        return true;
+    });
+}
+
+void DocumentCheck::checkNodeIn(const ElementNode &item, Walk &walk) const
 {
     using Kind = DeclarationCheck::Kind;
     const bool hintsOn = !walk.hints.isEmpty();
-    forEachNode(top, [&](const ElementNode &item) {
+    const bool supportOn = !walk.options.support.isOff();
+    {
         const ElementNode *node = &item;
         // In the editor's own form the catalogue's rules stand in the tree without
         // declarations; they are not written, so not judged.
@@ -325,31 +362,37 @@ void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
                              node->kind != NodeKind::Rule;
         if (walk.options.nodes && written) {
             DeclarationCheck::Finding own = checkNodeItself(*node);
+            if (!own && supportOn)
+                own = supportOfNode(*node, walk.options.support);
             if (own)
                 walk.out.push_back({node, -1, node->line, node->column, own.kind, std::move(own.reason)});
         }
         if (!node->attributes.empty()) {
             gather(*node);
             m_check.checkBlock(m_block, contextOf(*node), walk.form, m_findings);
-            const bool keyframe = isKeyframes(node->parent);
+            const bool keyframe = hintsOn && isKeyframes(node->parent);
             // Which later shorthand of the same rule overrides each declaration (-1: none).
-            std::vector<QString> names;
-            std::vector<int> overriddenBy;
+            // The names are looked up without copies; one in capitals is lowered first.
+            std::vector<QString> &names = m_names;
+            std::vector<int> &overriddenBy = m_overriddenBy;
+            overriddenBy.clear();
             if (walk.hints.contains(Kind::ShorthandOverride)) {
-                names.reserve(node->attributes.size());
-                for (const AttributeNode &attribute : node->attributes)
-                    names.push_back(attribute.name().trimmed().toString().toLower());
-                overriddenBy.assign(names.size(), -1);
+                names.clear();
+                for (const AttributeNode &attribute : node->attributes) {
+                    const QStringView name = attribute.name().trimmed();
+                    names.push_back(hasCapital(name) ? name.toString().toLower()
+                                                     : QString::fromRawData(name.data(), name.size()));
+                }
                 for (size_t j = 1; j < names.size(); ++j) {
                     const auto found = shorthands().constFind(names[j]);
                     if (found == shorthands().cend())
                         continue;
+                    if (overriddenBy.empty())
+                        overriddenBy.assign(names.size(), -1);
                     for (size_t i = 0; i < j; ++i)
                         if (overriddenBy[i] < 0 && found->contains(names[i]))
                             overriddenBy[i] = int(j);
                 }
-            } else {
-                overriddenBy.assign(node->attributes.size(), -1);
             }
             for (size_t i = 0; i < m_findings.size(); ++i) {
                 const AttributeNode &attribute = node->attributes[i];
@@ -363,7 +406,7 @@ void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
                         m_findings[i] = {Kind::ImportantInKeyframes,
                                          QStringLiteral("ignored by browsers: !important inside @keyframes")};
                 }
-                if (!m_findings[i] && overriddenBy[i] >= 0) {
+                if (!m_findings[i] && !overriddenBy.empty() && overriddenBy[i] >= 0) {
                     const AttributeNode &later = node->attributes[size_t(overriddenBy[i])];
                     const QString &shorthand = names[size_t(overriddenBy[i])];
                     m_findings[i] = {
@@ -387,14 +430,19 @@ void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
                             break;
                         }
                 }
+                if (!m_findings[i] && supportOn && attribute.hasValue()) {
+                    QString reason =
+                        m_support.checkDeclaration(attribute.name(), attribute.value(), walk.options.support);
+                    if (!reason.isEmpty() && !guardedBySupports(*node, attribute))
+                        m_findings[i] = {Kind::Unsupported, std::move(reason)};
+                }
                 if (!m_findings[i])
                     continue;
                 walk.out.push_back({node, int(i), attribute.line, attribute.column, m_findings[i].kind,
                                     std::move(m_findings[i].reason)});
             }
         }
-        return true;
-    });
+    }
 }
 
 // @charset, @import and @namespace count only at the start of a sheet: @charset first,
@@ -498,16 +546,69 @@ std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleShee
 std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleSheetModel &model,
                                                                  const Options &options) const
 {
+    Run run(*this, model, options);
+    run.step(-1);
+    return run.takeFindings();
+}
+
+struct DocumentCheck::Run::State
+{
+    State(const DocumentCheck &check, const ElementNodes &top, Options options, DeclarationCheck::Form form)
+        : check(check), top(top), options(std::move(options)), walk{this->options, form, out, {}, {}}
+    {
+    }
+    const DocumentCheck &check;
+    const ElementNodes &top;
+    Options options;
     std::vector<Finding> out;
-    Walk walk{options, formOf(model.form()), out, {}, {}};
-    for (DeclarationCheck::Kind kind : options.hints)
-        walk.hints.insert(kind);
-    if (walk.hints.contains(DeclarationCheck::Kind::UndefinedVariable))
-        collectCustomProperties(model.elements(), walk.customProperties);
-    checkTree(model.elements(), walk);
-    if (options.nodes)
-        checkStatements(model.elements(), out);
+    Walk walk;
+    size_t next = 0;
+    bool started = false;
+    bool finished = false;
+};
+
+DocumentCheck::Run::Run(const DocumentCheck &check, const StyleSheetModel &model, Options options)
+    : m(std::make_unique<State>(check, model.elements(), std::move(options), formOf(model.form())))
+{
+}
+
+DocumentCheck::Run::~Run() = default;
+
+bool DocumentCheck::Run::done() const
+{
+    return m->finished;
+}
+
+bool DocumentCheck::Run::step(qint64 budgetMs)
+{
+    if (m->finished)
+        return true;
+    Walk &walk = m->walk;
+    if (!m->started) {
+        m->started = true;
+        for (DeclarationCheck::Kind kind : m->options.hints)
+            walk.hints.insert(kind);
+        if (walk.hints.contains(DeclarationCheck::Kind::UndefinedVariable))
+            collectCustomProperties(m->top, walk.customProperties);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    while (m->next < m->top.size()) {
+        const ElementNode &node = *m->top[m->next++];
+        m->check.checkNodeIn(node, walk);
+        m->check.checkTree(node.children, walk);
+        if (budgetMs >= 0 && clock.elapsed() >= budgetMs && m->next < m->top.size())
+            return false;
+    }
+    if (m->options.nodes)
+        m->check.checkStatements(m->top, m->out);
     if (!walk.hints.isEmpty())
-        checkHints(model.elements(), walk);
-    return out;
+        m->check.checkHints(m->top, walk);
+    m->finished = true;
+    return true;
+}
+
+std::vector<DocumentCheck::Finding> DocumentCheck::Run::takeFindings()
+{
+    return std::move(m->out);
 }

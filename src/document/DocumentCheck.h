@@ -4,8 +4,10 @@
 #include "DeclarationCheck.h"
 #include "SelectorCheck.h"
 #include "StyleSheetModel.h"
+#include "SupportCheck.h"
 
 #include <QString>
+#include <memory>
 #include <vector>
 
 // The declaration check over a document: walks the tree and hands each node's
@@ -55,6 +57,9 @@ public:
         bool nodes = true; // selectors, at-rules, descriptors, statements
         // The hint kinds reported (DeclarationCheck::isHint); none by default.
         std::vector<DeclarationCheck::Kind> hints;
+        // The Baseline target: what falls outside it is reported as Kind::Unsupported
+        // (declarations always; selectors and at-rules with `nodes`). Off by default.
+        SupportCheck::Target support;
     };
     static std::vector<DeclarationCheck::Kind> allHints();
 
@@ -62,6 +67,32 @@ public:
     // nodes').
     std::vector<Finding> checkDocument(const StyleSheetModel &model) const;
     std::vector<Finding> checkDocument(const StyleSheetModel &model, const Options &options) const;
+
+    // The document's check made a slice at a time, so that a window stays responsive
+    // while it checks a large document: each step checks top-level nodes (with all they
+    // hold) until its time is up; the last one adds what needs the whole document (the
+    // order of statements, the hints over contexts). The findings are those of
+    // checkDocument. The document must not change while a run goes on: a changed one is
+    // checked by a new run.
+    class Run
+    {
+    public:
+        Run(const DocumentCheck &check, const StyleSheetModel &model, Options options);
+        ~Run();
+        Run(const Run &) = delete;
+        Run &operator=(const Run &) = delete;
+        // Checks on for about `budgetMs` milliseconds (at least one top-level node);
+        // a negative budget checks to the end. True when the document is done.
+        bool step(qint64 budgetMs);
+        bool done() const;
+        // The findings, once done.
+        std::vector<Finding> takeFindings();
+
+    private:
+        struct State;
+        std::unique_ptr<State> m;
+    };
+
     // The finding of a node itself (selector, at-rule, prelude); Kind::None when fine.
     // The order of statements needs the whole document: checkDocument tells it.
     DeclarationCheck::Finding checkNodeItself(const ElementNode &node) const;
@@ -70,6 +101,9 @@ public:
     DeclarationCheck::Finding checkLabel(const ElementNode &node, QStringView label) const;
     SelectorCheck &selectors() { return m_selectors; }
     AtRuleCheck &atRules() { return m_atRules; }
+    // The Baseline statuses (for a declaration's tooltip).
+    const SupportCheck &support() const { return m_support; }
+    SupportCheck &support() { return m_support; }
     // The finding of each declaration of a node, in order (Kind::None when fine).
     void checkNode(const ElementNode &node, DocumentForm form,
                    std::vector<DeclarationCheck::Finding> &findings) const;
@@ -83,12 +117,19 @@ private:
     // An unknown descriptor of an at-rule with declarations (@font-face...).
     DeclarationCheck::Finding descriptorFinding(const ElementNode &node, int attribute) const;
     void checkTree(const ElementNodes &top, Walk &walk) const;
+    void checkNodeIn(const ElementNode &node, Walk &walk) const;
+    // A selector's pseudo-class or an at-rule outside the Baseline target.
+    DeclarationCheck::Finding supportOfNode(const ElementNode &node,
+                                            const SupportCheck::Target &target) const;
     void checkStatements(const ElementNodes &nodes, std::vector<Finding> &out) const;
     void checkHints(const ElementNodes &top, Walk &walk) const;
 
     DeclarationCheck m_check;
     SelectorCheck m_selectors;
     AtRuleCheck m_atRules{m_selectors};
+    SupportCheck m_support;
     mutable std::vector<DeclarationCheck::Declaration> m_block;
     mutable std::vector<DeclarationCheck::Finding> m_findings;
+    mutable std::vector<QString> m_names; // a rule's property names, for the shorthand hint
+    mutable std::vector<int> m_overriddenBy;
 };

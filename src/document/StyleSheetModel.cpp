@@ -721,10 +721,16 @@ QVariant StyleSheetModel::data(const QModelIndex &index, int role) const
         case Qt::DisplayRole:
         case Qt::EditRole:
             return node.label(m_form);
-        case Qt::ToolTipRole:
+        case Qt::ToolTipRole: {
+            QString tip = tooltipOf(node.label(m_form), node.comments.get());
             if (node.finding)
-                return tooltipOf(node.label(m_form), node.comments.get()) + QLatin1Char('\n') + *node.finding;
-            return tooltipOf(node.label(m_form), node.comments.get());
+                tip += QLatin1Char('\n') + *node.finding;
+            const QString support =
+                m_supportNote && node.hasValue() ? m_supportNote(node.name(), node.value()) : QString();
+            if (!support.isEmpty())
+                tip += QLatin1Char('\n') + support;
+            return tip;
+        }
         case PictureRole:
             return node.picture;
         case KindRole:

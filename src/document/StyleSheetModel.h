@@ -301,6 +301,10 @@ public:
     // The mark for a role (Qt::FontRole, Qt::DecorationRole) of an item with a finding,
     // given its picture; set by the window.
     void setFindingMarkProvider(std::function<QVariant(int role, int picture)> provider);
+    // A declaration's browser support for its tooltip ("Baseline: widely available since
+    // 2020"), asked for only when the tooltip shows; set by the window.
+    using SupportNote = std::function<QString(QStringView name, QStringView value)>;
+    void setSupportNoteProvider(SupportNote provider) { m_supportNote = std::move(provider); }
 
     // In-place edits of labels go to this handler when one is set (the document's undo
     // door); it gives false when it refused the text. Without one, setData relabels.
@@ -343,5 +347,6 @@ private:
     std::function<QVariant(int)> m_decoration;
     EditHandler m_editHandler;
     std::function<QVariant(int, int)> m_findingMark;
+    SupportNote m_supportNote;
     int m_findingCount = 0;
 };

@@ -52,6 +52,9 @@ CheckMarks::CheckMarks(StyleSheetModel &model, Folder folder, Decoration decorat
     connect(&model, &QAbstractItemModel::rowsAboutToBeRemoved, this, &CheckMarks::rowsAboutToBeRemoved);
     connect(&model, &QAbstractItemModel::rowsRemoved, this, &CheckMarks::rowsRemoved);
     model.setFindingMarkProvider([this](int role, int picture) { return mark(role, picture); });
+    model.setSupportNoteProvider([this](QStringView name, QStringView value) {
+        return ready() ? m_check.support().note(name, value) : QString();
+    });
     checkAll();
 }
 

@@ -4,7 +4,9 @@
 #include "RegistryStore.h"
 #include "StyleSheetModel.h"
 
+#include <QActionGroup>
 #include <QComboBox>
+#include <QDate>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -22,6 +24,9 @@ namespace {
 // comma-separated ("shorthand-override,empty-rule"); without the value all are on.
 const QString CheckKey = QStringLiteral("\\Software\\Loomwright 99\\Check");
 const QString HintsValue = QStringLiteral("Hints");
+// The Baseline target of the support marks: "widely", "newly" or a year; empty or
+// missing: no support marks.
+const QString BaselineValue = QStringLiteral("Baseline");
 
 enum Column { KindColumn, LineColumn, LabelColumn, ReasonColumn };
 constexpr int PathRole = Qt::UserRole + 1;      // the node's path in the tree
@@ -65,6 +70,8 @@ QString ProblemsPane::kindTitle(DeclarationCheck::Kind kind)
         return QStringLiteral("Hint: !important in @keyframes");
     case Kind::UndefinedVariable:
         return QStringLiteral("Hint: undefined variable");
+    case Kind::Unsupported:
+        return QStringLiteral("Support");
     }
     return {};
 }
@@ -84,8 +91,8 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *p
     m_kinds = new QComboBox;
     m_kinds->setObjectName(QStringLiteral("ProblemKinds"));
     m_kinds->addItem(QStringLiteral("All kinds"));
-    for (int k = int(DeclarationCheck::Kind::UnknownProperty);
-         k <= int(DeclarationCheck::Kind::UndefinedVariable); ++k)
+    for (int k = int(DeclarationCheck::Kind::UnknownProperty); k <= int(DeclarationCheck::Kind::Unsupported);
+         ++k)
         m_kinds->addItem(kindTitle(DeclarationCheck::Kind(k)));
     bar->addWidget(m_kinds);
     m_hintsButton = new QToolButton;
@@ -109,6 +116,30 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *p
     }
     m_hintsButton->setMenu(hintsMenu);
     bar->addWidget(m_hintsButton);
+
+    // The support target: none, Baseline widely or newly available, or a Baseline year.
+    m_supportButton = new QToolButton;
+    m_supportButton->setObjectName(QStringLiteral("ProblemSupport"));
+    m_supportButton->setText(QStringLiteral("Support"));
+    m_supportButton->setPopupMode(QToolButton::InstantPopup);
+    auto *supportMenu = new QMenu(m_supportButton);
+    auto *supportGroup = new QActionGroup(supportMenu);
+    std::vector<SupportCheck::Target> targets{
+        {}, {SupportCheck::Target::Level::Widely, 0}, {SupportCheck::Target::Level::Newly, 0}};
+    for (int year = QDate::currentDate().year(); year >= 2015; --year)
+        targets.push_back({SupportCheck::Target::Level::Year, year});
+    for (const SupportCheck::Target &target : targets) {
+        QAction *action =
+            supportMenu->addAction(target.isOff() ? QStringLiteral("No support marks") : target.title());
+        action->setCheckable(true);
+        action->setData(target.key());
+        action->setChecked(target == m_support);
+        supportGroup->addAction(action);
+        connect(action, &QAction::triggered, this, [this, target] { setSupportTarget(target); });
+    }
+    m_supportButton->setMenu(supportMenu);
+    m_supportButton->setToolTip(m_support.isOff() ? QStringLiteral("No support marks") : m_support.title());
+    bar->addWidget(m_supportButton);
     bar->addStretch(1);
     layout->addLayout(bar);
 
@@ -141,7 +172,10 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *p
     m_timer = new QTimer(this);
     m_timer->setSingleShot(true);
     m_timer->setInterval(150);
-    connect(m_timer, &QTimer::timeout, this, &ProblemsPane::refresh);
+    connect(m_timer, &QTimer::timeout, this, &ProblemsPane::startRun);
+    m_slices = new QTimer(this);
+    m_slices->setInterval(0);
+    connect(m_slices, &QTimer::timeout, this, &ProblemsPane::continueRun);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &ProblemsPane::scheduleRefresh);
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &ProblemsPane::scheduleRefresh);
     connect(&m_model, &QAbstractItemModel::rowsRemoved, this, &ProblemsPane::scheduleRefresh);
@@ -160,7 +194,44 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *p
 
 void ProblemsPane::scheduleRefresh()
 {
+    // A run under way reads a document that has just changed: it starts again.
+    m_slices->stop();
+    m_run.reset();
     m_timer->start();
+}
+
+namespace {
+// The longest a slice of the check keeps the window from answering.
+constexpr qint64 SliceMs = 8;
+} // namespace
+
+void ProblemsPane::startRun()
+{
+    m_run.reset();
+    const DocumentCheck *check = m_model.elementCount() > 0 ? m_check() : nullptr;
+    if (!check) {
+        showFindings({});
+        return;
+    }
+    DocumentCheck::Options options;
+    options.hints.assign(m_hints.cbegin(), m_hints.cend());
+    options.support = m_support;
+    m_run = std::make_unique<DocumentCheck::Run>(*check, m_model, std::move(options));
+    continueRun();
+}
+
+void ProblemsPane::continueRun()
+{
+    if (!m_run)
+        return;
+    if (!m_run->step(SliceMs)) {
+        m_slices->start();
+        return;
+    }
+    m_slices->stop();
+    std::vector<DocumentCheck::Finding> findings = m_run->takeFindings();
+    m_run.reset();
+    showFindings(std::move(findings));
 }
 
 QStandardItemModel *ProblemsPane::newRows(int count)
@@ -174,14 +245,22 @@ QStandardItemModel *ProblemsPane::newRows(int count)
 void ProblemsPane::refresh()
 {
     m_timer->stop();
+    m_slices->stop();
+    m_run.reset();
     std::vector<DocumentCheck::Finding> findings;
     // Without the syntaxes there is nothing to check against: an empty list.
     const DocumentCheck *check = m_model.elementCount() > 0 ? m_check() : nullptr;
     if (check) {
         DocumentCheck::Options options;
         options.hints.assign(m_hints.cbegin(), m_hints.cend());
+        options.support = m_support;
         findings = check->checkDocument(m_model, options);
     }
+    showFindings(std::move(findings));
+}
+
+void ProblemsPane::showFindings(std::vector<DocumentCheck::Finding> findings)
+{
     // The rows are replaced whole, by a model filled before the sorted view sees it: filled
     // in place, each item set would make the view sort again, which for many findings
     // takes minutes. The sort and the filter stay as the user set them.
@@ -243,6 +322,27 @@ void ProblemsPane::rowChosen(const QModelIndex &current)
         emit chosen(index);
 }
 
+void ProblemsPane::setSupportTarget(const SupportCheck::Target &target)
+{
+    m_support = target;
+    for (QAction *action : m_supportButton->menu()->actions())
+        action->setChecked(action->data().toString() == target.key());
+    m_supportButton->setToolTip(target.isOff() ? QStringLiteral("No support marks") : target.title());
+    writeSupportTarget();
+    refresh();
+}
+
+void ProblemsPane::writeSupportTarget() const
+{
+    try {
+        RegistryStore registry;
+        RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser, CheckKey);
+        key.writeString(BaselineValue, m_support.key());
+    } catch (const Failure &) {
+        // The choice holds for this run.
+    }
+}
+
 void ProblemsPane::readHintSettings()
 {
     m_hints.clear();
@@ -253,6 +353,8 @@ void ProblemsPane::readHintSettings()
         const RegistryKey key = registry.openKey(RegistryStore::Root::CurrentUser, CheckKey);
         present = key.value(HintsValue).isValid();
         stored = key.readString(HintsValue);
+        m_support =
+            SupportCheck::Target::parse(key.readString(BaselineValue)).value_or(SupportCheck::Target{});
     } catch (const Failure &) {
         // Unreadable settings: the hints stay as they start.
     }

@@ -6,6 +6,7 @@
 #include <QModelIndex>
 #include <QSet>
 #include <functional>
+#include <memory>
 
 class QComboBox;
 class QLabel;
@@ -35,8 +36,15 @@ public:
     // "Problems: N" (hints counted apart), for the window's status line.
     QLabel *countLabel() const { return m_count; }
     int problemCount() const { return m_problems; }
+    // The Baseline target the support marks follow (off: no support marks); kept in the
+    // settings beside the hint kinds.
+    SupportCheck::Target supportTarget() const { return m_support; }
+    void setSupportTarget(const SupportCheck::Target &target);
     // The list checked anew at once (the window's edits start a short wait instead).
     void refresh();
+    // Whether a check of the document is under way (started by a read or an edit, made
+    // a slice at a time).
+    bool checking() const { return bool(m_run); }
 
     // The short name of a kind as the list shows it ("Unknown property").
     static QString kindTitle(DeclarationCheck::Kind kind);
@@ -50,10 +58,16 @@ private:
     // An empty list of `count` findings with the columns' titles.
     QStandardItemModel *newRows(int count);
     void scheduleRefresh();
+    // The check started by a read or an edit: a slice per pass of the event loop, so that
+    // the window answers while a large document is checked.
+    void startRun();
+    void continueRun();
+    void showFindings(std::vector<DocumentCheck::Finding> findings);
     void rowChosen(const QModelIndex &current);
     void applyFilter();
     void readHintSettings();
     void writeHintSettings() const;
+    void writeSupportTarget() const;
 
     StyleSheetModel &m_model;
     CheckSource m_check;
@@ -64,6 +78,10 @@ private:
     QToolButton *m_hintsButton = nullptr;
     QLabel *m_count = nullptr;
     QTimer *m_timer = nullptr;
+    QTimer *m_slices = nullptr;
+    std::unique_ptr<DocumentCheck::Run> m_run;
     QSet<DeclarationCheck::Kind> m_hints; // the hint kinds kept on
+    QToolButton *m_supportButton = nullptr;
+    SupportCheck::Target m_support; // the Baseline target of the support marks
     int m_problems = 0;
 };

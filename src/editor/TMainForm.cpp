@@ -1550,6 +1550,8 @@ void TMainForm::About1Click()
                        "mdn-data, CC0 1.0 Universal (public domain dedication).</li>"
                        "<li>HTML attributes by element: derived from html-element-attributes, MIT "
                        "licence.</li>"
+                       "<li>Browser support (Baseline statuses): derived from web-features, "
+                       "Apache License 2.0.</li>"
                        "<li>Element and value-kind pictures: drawn for this program.</li></ul>"
                        "<p>Built with Qt %2 (GNU LGPL version 3).</p>")
             .arg(QStringLiteral(LW_VERSION), QString::fromLatin1(qVersion())));

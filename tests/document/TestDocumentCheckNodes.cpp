@@ -4,6 +4,7 @@
 #include "TestEnvironment.h"
 #include "TestRegistry.h"
 
+#include <QFile>
 #include <QTest>
 
 // The document's check beyond declarations, on standard sheets read as Open reads them:
@@ -109,6 +110,75 @@ private slots:
         if (hints)
             options.hints = DocumentCheck::allHints();
         QCOMPARE(findingsOf(text, options), expected);
+    }
+
+    // Support marks over a sheet, with real Baseline data whose years never change: a
+    // declaration, a selector and an at-rule beyond Baseline 2019 are marked, each where
+    // it stands; under 2024 none is. A declaration a browser drops keeps that finding
+    // alone, and one inside an @supports that asks for it is the author's guard.
+    void supportMarks_data()
+    {
+        QTest::addColumn<int>("year");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("Baseline 2019")
+            << 2019 << QStringList{"1:1 support", "2:6 support", "3:1 support", "6:18 support"};
+        QTest::newRow("Baseline 2024") << 2024 << QStringList{"6:18 support"};
+    }
+    void supportMarks()
+    {
+        QFETCH(int, year);
+        QFETCH(QStringList, expected);
+        const QString sheet = QStringLiteral("a:has(img) { color: red }\n"          // :has(): 2023
+                                             ".b { aspect-ratio: 1; color: red }\n" // aspect-ratio: 2021
+                                             "@container (min-width: 1px) {}\n"     // @container: 2023
+                                             ".c { aspect-ratio: 1 1 1 }\n"         // dropped: invalid only
+                                             "@supports (aspect-ratio: 1) { .d { aspect-ratio: 1 } }\n"
+                                             ".e { color: red; initial-letter: 2 }\n"); // never Baseline
+        DocumentCheck::Options options;
+        options.support = {SupportCheck::Target::Level::Year, year};
+        QStringList found = findingsOf(sheet, options);
+        found.removeAll(QStringLiteral("4:6 invalid"));
+        QCOMPARE(found, expected);
+        QVERIFY(findingsOf(sheet, DocumentCheck::Options()).filter(QStringLiteral("support")).isEmpty());
+    }
+
+    // The window's problems list checks a slice at a time: on a real sheet, a run of the
+    // smallest slices (one top-level node a step) finds exactly what the whole check
+    // finds, with every kind of finding, hint and support mark on.
+    void slicedRunFindsTheSame()
+    {
+        QFile file(QStringLiteral(LW_TEST_DATA_DIR "/real/bootstrap.css"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        Document document;
+        m_fixture.start(document);
+        QVERIFY(StyleSheetReader::readText(document, m_fixture.catalogue,
+                                           QString::fromUtf8(file.readAll()) +
+                                               QStringLiteral("@import url(late.css);\n.x { margin-top: 0; "
+                                                              "margin: 1px; color: var(--none) }\n.x {}\n")));
+        DocumentCheck::Options options;
+        options.hints = DocumentCheck::allHints();
+        options.support = {SupportCheck::Target::Level::Widely, 0};
+        const auto describe = [](const std::vector<DocumentCheck::Finding> &findings) {
+            QStringList out;
+            for (const DocumentCheck::Finding &f : findings)
+                out << QStringLiteral("%1:%2 %3 %4")
+                           .arg(f.line)
+                           .arg(f.column)
+                           .arg(QLatin1String(DeclarationCheck::kindName(f.kind)), f.reason);
+            return out;
+        };
+        const QStringList whole = describe(m_check.checkDocument(document.elements(), options));
+        DocumentCheck::Run run(m_check, document.elements(), options);
+        int steps = 0;
+        while (!run.step(0))
+            ++steps;
+        QVERIFY(run.done());
+        QVERIFY2(steps > 100, qPrintable(QString::number(steps)));
+        QCOMPARE(describe(run.takeFindings()), whole);
+        for (const char *kind : {"support", "ignored-statement", "shorthand-override", "empty-rule",
+                                 "duplicate-selector", "undefined-variable"})
+            QVERIFY2(!whole.filter(QLatin1String(" ") + QLatin1String(kind) + QLatin1Char(' ')).isEmpty(),
+                     kind);
     }
 
     // The window checks a node's declarations again after an edit: it must say what

@@ -43,6 +43,28 @@ class TestCheckMarks : public QObject
 private slots:
     void initTestCase() { prepareApplication(); }
 
+    // A declaration's tooltip tells its Baseline status, from its weakest part; one of
+    // limited availability is no drop: not struck out, no mark.
+    void tooltipTellsSupport()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, ".a { gap: 1em; width: stretch }\n");
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        const QModelIndex gap = findNode(*form, QStringLiteral(".a"), QStringLiteral("gap: 1em"));
+        const QModelIndex stretch = findNode(*form, QStringLiteral(".a"), QStringLiteral("width: stretch"));
+        QCOMPARE(gap.data(Qt::ToolTipRole).toString(),
+                 QStringLiteral("gap: 1em\nBaseline: widely available since 2020"));
+        QVERIFY2(stretch.data(Qt::ToolTipRole)
+                     .toString()
+                     .startsWith(QStringLiteral("width: stretch\nLimited availability: not in Firefox")),
+                 qPrintable(stretch.data(Qt::ToolTipRole).toString()));
+        QVERIFY(stretch.data(Qt::ToolTipRole).toString().endsWith(QStringLiteral(" (stretch)")));
+        QVERIFY(!struckOut(stretch));
+        QVERIFY(!marked(stretch));
+    }
+
     void readMarksDroppedDeclarations()
     {
         QTemporaryDir dir;
@@ -75,7 +97,9 @@ private slots:
         for (const QModelIndex &index : {blue, red}) {
             QVERIFY(!struckOut(index));
             QVERIFY(!marked(index));
-            QCOMPARE(index.data(Qt::ToolTipRole).toString(), index.data().toString());
+            // The label, then its browser support.
+            QCOMPARE(index.data(Qt::ToolTipRole).toString(),
+                     index.data().toString() + QStringLiteral("\nBaseline: widely available since 2018"));
         }
         // The rule, the block and the rule in it hold a dropped declaration.
         QVERIFY(marked(colr.parent()));

@@ -462,6 +462,8 @@ private slots:
             QCOMPARE(box->windowTitle(), QStringLiteral("About Loomwright CSS"));
             QVERIFY2(box->text().contains(QStringLiteral("Loomwright CSS 0.")), qPrintable(box->text()));
             QVERIFY2(box->text().contains(QStringLiteral("mdn-data, CC0 1.0")), qPrintable(box->text()));
+            QVERIFY2(box->text().contains(QStringLiteral("web-features, Apache License 2.0")),
+                     qPrintable(box->text()));
             QVERIFY2(box->text().contains(QStringLiteral("html-element-attributes, MIT")),
                      qPrintable(box->text()));
             box->done(QMessageBox::Ok);

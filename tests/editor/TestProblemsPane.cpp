@@ -108,6 +108,51 @@ private slots:
         QCOMPARE(form->Elements->currentIndex(),
                  findNode(*form, QStringLiteral("P"), QStringLiteral("display: flexx")));
     }
+
+    // A support target chosen in the pane adds support rows (as light as hints, no
+    // problems), is kept in the settings for the next window, and "none" takes them away.
+    void supportTarget()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, "a:has(img) {color: red}\n.b {aspect-ratio: 1; color: red}\n");
+        {
+            const auto form = startMainWindow(path);
+            QVERIFY(form);
+            auto *pane = form->findChild<ProblemsPane *>();
+            QVERIFY(pane);
+            auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+            QVERIFY(view);
+            QTRY_VERIFY(!pane->checking());
+            QCOMPARE(view->model()->rowCount(), 0);
+            pane->setSupportTarget({SupportCheck::Target::Level::Year, 2019});
+            QCOMPARE(column(view, 0), (QStringList{QStringLiteral("Support"), QStringLiteral("Support")}));
+            QCOMPARE(column(view, 2),
+                     (QStringList{QStringLiteral("a:has(img)"), QStringLiteral("aspect-ratio: 1")}));
+            QCOMPARE(
+                column(view, 3).first(),
+                QStringLiteral("outside the support target (Baseline 2019): :has() is Baseline since 2023"));
+            QCOMPARE(pane->problemCount(), 0);
+            QCOMPARE(pane->countLabel()->text(), QStringLiteral("Problems: 0, hints: 2"));
+            // Nothing in the tree is struck out for it.
+            QVERIFY(!findNode(*form, QStringLiteral(".b"), QStringLiteral("aspect-ratio: 1"))
+                         .data(StyleSheetModel::FindingRole)
+                         .toBool());
+        }
+        {
+            const auto form = startMainWindow(path);
+            QVERIFY(form);
+            auto *pane = form->findChild<ProblemsPane *>();
+            QCOMPARE(pane->supportTarget().key(), QStringLiteral("2019"));
+            auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+            QTRY_COMPARE(view->model()->rowCount(), 2);
+            pane->setSupportTarget({});
+            QCOMPARE(view->model()->rowCount(), 0);
+        }
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        QVERIFY(form->findChild<ProblemsPane *>()->supportTarget().isOff());
+    }
 };
 
 LW_TEST_CLASS(TestProblemsPane)

@@ -191,6 +191,26 @@ check "check --format=github writes workflow annotations, the file name escaped"
     test "$rc" -eq 1 -a "$out" = "::warning file=$work/with%2Ccomma.css,line=1,col=1,title=selector::a browser drops this whole rule: unknown pseudo-class :hovr (did you mean :hover?)"
 run check --format=github --format=gcc "$work/formats.css"
 check "check with two formats exits 2" test "$rc" -eq 2
+
+# Support marks against a Baseline year: @container and :has() became Baseline in 2023,
+# aspect-ratio in 2021, color long before; a year's marks never change with newer data.
+printf '%s\n' 'a:has(img) { color: red }' '.b { aspect-ratio: 1 }' '@container (min-width: 1px) {}' \
+    '@supports (aspect-ratio: 1) { .d { aspect-ratio: 1 } }' >"$work/baseline.css"
+run check --baseline=2019 "$work/baseline.css"
+check "check --baseline=2019 notes what became Baseline later, and exits 1" test "$rc" -eq 1 -a "$out" = "$(printf '%s\n' \
+    "$work/baseline.css:1:1: note: outside the support target (Baseline 2019): :has() is Baseline since 2023" \
+    "$work/baseline.css:2:6: note: outside the support target (Baseline 2019): aspect-ratio is Baseline since 2021" \
+    "$work/baseline.css:3:1: note: outside the support target (Baseline 2019): @container is Baseline since 2023")"
+run check --baseline=2024 "$work/baseline.css"
+check "check --baseline=2024 finds nothing in the same sheet" test "$rc" -eq 0 -a -z "$out"
+run check --format=json --baseline=2019 "$work/baseline.css"
+check "a support mark in JSON is kind support, severity hint" grep -q '"kind":"support".*"severity":"hint"\|"severity":"hint".*"kind":"support"' "$work/out"
+run check "$work/baseline.css"
+check "check without --baseline makes no support marks" test "$rc" -eq 0
+run check --baseline=2014 "$work/baseline.css"
+check "a Baseline year before there was one exits 2" test "$rc" -eq 2
+run check --baseline=sometimes "$work/baseline.css"
+check "an unknown Baseline target exits 2" test "$rc" -eq 2
 run check --verbose "$work/check.css"
 check "check with an unknown option exits 2" test "$rc" -eq 2
 

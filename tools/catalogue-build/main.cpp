@@ -174,6 +174,45 @@ void fillSyntaxTable(TableFile &table, const QDir &source, const QString &fileNa
     std::printf("syntax.db: %zu rows in %s\n", csv.records().size(), qPrintable(tableName));
 }
 
+// The table baseline(Feature, Support) of syntax.db from baseline.csv: the feature as it
+// stands ("property gap") and, in one line, its status, the dates it became newly and
+// widely available ("-" when not yet) and the core browsers that lack it:
+// "widely 2017-10-17 2020-04-17", "limited - - firefox firefox_android".
+void fillBaselineTable(TableFile &table, const QDir &source)
+{
+    const CsvReader csv(source.filePath(QStringLiteral("baseline.csv")));
+    const int featureColumn = csv.column(QStringLiteral("Feature"));
+    const int statusColumn = csv.column(QStringLiteral("Status"));
+    const int lowColumn = csv.column(QStringLiteral("Low"));
+    const int highColumn = csv.column(QStringLiteral("High"));
+    const int missingColumn = csv.column(QStringLiteral("Missing"));
+    table.execute(QStringLiteral("CREATE TABLE baseline(Feature TEXT NOT NULL, Support TEXT NOT NULL)"));
+    table.prepareInsert(QStringLiteral("INSERT INTO baseline(Feature, Support) VALUES(?, ?)"));
+    const QStringList statuses{QStringLiteral("widely"), QStringLiteral("newly"), QStringLiteral("limited"),
+                               QStringLiteral("discouraged")};
+    QSet<QString> seen;
+    for (std::size_t r = 0; r < csv.records().size(); ++r) {
+        const QStringList &record = csv.records()[r];
+        const QString feature = record.at(featureColumn).trimmed();
+        const QString status = record.at(statusColumn).trimmed();
+        if (feature.isEmpty() || !statuses.contains(status))
+            fail(csv, r,
+                 QStringLiteral(
+                     "a feature needs a name and a status of widely, newly, limited or discouraged"));
+        if (seen.contains(feature))
+            fail(csv, r, QStringLiteral("\"%1\" is listed twice").arg(feature));
+        seen.insert(feature);
+        const auto orDash = [](const QString &text) { return text.isEmpty() ? QStringLiteral("-") : text; };
+        QString support = status + u' ' + orDash(record.at(lowColumn).trimmed()) + u' ' +
+                          orDash(record.at(highColumn).trimmed());
+        const QString missing = record.at(missingColumn).simplified();
+        if (!missing.isEmpty())
+            support += u' ' + missing;
+        table.insertRow({feature, support});
+    }
+    std::printf("syntax.db: %zu rows in baseline\n", csv.records().size());
+}
+
 // syntax.db: the value syntaxes of the properties and the named syntaxes they use, the
 // pseudo-classes and pseudo-elements, and the descriptors of the at-rules.
 std::unique_ptr<TableFile> buildSyntax(const QDir &source, const QDir &output)
@@ -187,6 +226,7 @@ std::unique_ptr<TableFile> buildSyntax(const QDir &source, const QDir &output)
                     QStringLiteral("selectors"));
     fillSyntaxTable(*table, source, QStringLiteral("descriptor-syntaxes.csv"), QStringLiteral("Descriptor"),
                     QStringLiteral("descriptors"));
+    fillBaselineTable(*table, source);
     return table;
 }
 

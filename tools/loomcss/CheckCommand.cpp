@@ -67,6 +67,7 @@ bool CheckOptions::take(QStringList &args)
 {
     bool formatGiven = false;
     bool hintsGiven = false;
+    bool baselineGiven = false;
     while (!args.isEmpty() && args[0].startsWith(QLatin1String("--"))) {
         const QString option = args.takeFirst();
         Format chosen;
@@ -82,6 +83,14 @@ bool CheckOptions::take(QStringList &args)
             chosen = Format::Github;
         else if (option == QLatin1String("--hints") && !hintsGiven) {
             hints = hintsGiven = true;
+            continue;
+        } else if (option.startsWith(QLatin1String("--baseline=")) && !baselineGiven) {
+            const std::optional<SupportCheck::Target> target =
+                SupportCheck::Target::parse(QStringView(option).sliced(11));
+            if (!target)
+                return false;
+            baseline = *target;
+            baselineGiven = true;
             continue;
         } else
             return false;
@@ -107,6 +116,7 @@ int runCheckCommand(const QStringList &files, const CheckOptions &options, Catal
     DocumentCheck::Options checkOptions;
     if (options.hints)
         checkOptions.hints = DocumentCheck::allHints();
+    checkOptions.support = options.baseline;
     qsizetype count = 0;
     bool unreadable = false;
     bool firstJson = true;
@@ -141,6 +151,7 @@ int runCheckCommand(const QStringList &files, const CheckOptions &options, Catal
             text.resize(0);
         };
         for (const DocumentCheck::Finding &finding : findings) {
+            // Support marks are as light as hints: notes, not warnings.
             const bool hint = DeclarationCheck::isHint(finding.kind);
             const QString line = QString::number(finding.line);
             const QString column = QString::number(finding.column);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "SupportCheck.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -13,6 +15,8 @@ struct CheckOptions
     enum class Format { Gcc, Tab, Json, Github, Quiet };
     Format format = Format::Gcc;
     bool hints = false;
+    // --baseline=widely|newly|YEAR: support marks for what falls outside that target.
+    SupportCheck::Target baseline;
     // Takes the options from the front of `args`; false for an unknown or repeated one,
     // or when no file follows.
     bool take(QStringList &args);
