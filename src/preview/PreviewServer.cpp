@@ -28,6 +28,8 @@ namespace {
 
 // The folder the server's own resources stand in, under the token.
 const std::string OwnFolder = "__loomwright/";
+// The built-in sample page's name at the top of the folder.
+const std::string SamplePage = "__loomwright-sample.html";
 
 // Pages larger than this are served as they are, without the live script: the script
 // is put in by reading the whole page.
@@ -526,7 +528,11 @@ bool PreviewServer::start(const QString &folder, const QString &sheetFileName, q
     });
     server.Get(".*", [p](const httplib::Request &req, httplib::Response &res) {
         const std::string relative = *p->underToken(req.path);
-        if (relative.rfind(OwnFolder, 0) == 0)
+        // The sample page stands at the top of the served folder, beside the sheet, so
+        // that the sheet's relative url()s (images, fonts) reach the files beside it.
+        if (relative == SamplePage)
+            p->serveOwn("sample.html", req, res);
+        else if (relative.rfind(OwnFolder, 0) == 0)
             p->serveOwn(relative.substr(OwnFolder.size()), req, res);
         else
             p->serveFile(relative, res);
@@ -610,7 +616,7 @@ QString PreviewServer::urlFor(const QString &relativePath) const
 
 QString PreviewServer::sampleUrl() const
 {
-    return baseUrl() + QString::fromStdString(OwnFolder) + QLatin1String("sample.html");
+    return baseUrl() + QString::fromStdString(SamplePage);
 }
 
 void PreviewServer::publishSheet(const QString &text)

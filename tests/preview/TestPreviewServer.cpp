@@ -69,6 +69,17 @@ QByteArray get(quint16 port, const QByteArray &target, const QByteArray &method 
            "\r\nConnection: close\r\n" + extra + "\r\n";
 }
 
+// The time the calling thread has spent runnable but waiting for a processor, in ms
+// (the kernel's scheduler statistics); 0 where the system does not tell.
+qint64 runQueueWaitMs()
+{
+    QFile file(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = file.readAll().simplified().split(' ');
+    return fields.size() >= 2 ? fields[1].toLongLong() / 1000000 : 0;
+}
+
 void writeFile(const QString &path, const QByteArray &bytes)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -239,7 +250,7 @@ private slots:
         QTest::newRow("unknown") << QByteArray("blob.bin") << QByteArray("application/octet-stream");
         QTest::newRow("html") << QByteArray("index.html") << QByteArray("text/html");
         QTest::newRow("folder index") << QByteArray("") << QByteArray("text/html");
-        QTest::newRow("sample page") << QByteArray("__loomwright/sample.html")
+        QTest::newRow("sample page") << QByteArray("__loomwright-sample.html")
                                      << QByteArray("text/html; charset=utf-8");
         QTest::newRow("live script") << QByteArray("__loomwright/live.js") << QByteArray("text/javascript");
     }
@@ -281,6 +292,57 @@ private slots:
         // A GET's body is never read: answered at once, or refused.
         QVERIFY2(body.status == 200 || body.status == 413, QByteArray::number(body.status).constData());
         QCOMPARE(exchange(m_server->port(), get(m_server->port(), path("style.css"))).status, 200);
+    }
+
+    // A page's report of a click comes in parts of a GET each, in any order: put
+    // together, it is handed over once, as the JSON the page sent; bad or oversized
+    // parts are refused and hand over nothing.
+    void takesAReportInParts_data()
+    {
+        QTest::addColumn<QList<QByteArray>>("queries");
+        QTest::addColumn<QList<int>>("statuses");
+        QTest::addColumn<QByteArray>("handedOver"); // empty: nothing
+
+        const auto part = [](const char *id, int index, int count, const QByteArray &data) {
+            return "id=" + QByteArray(id) + "&part=" + QByteArray::number(index) +
+                   "&of=" + QByteArray::number(count) + "&data=" + data.toPercentEncoding();
+        };
+        QTest::newRow("one part") << QList<QByteArray>{part("a", 0, 1, "{\"rules\":[]}")} << QList<int>{204}
+                                  << QByteArray("{\"rules\":[]}");
+        QTest::newRow("three parts, last first")
+            << QList<QByteArray>{part("b", 2, 3, "[1]}"), part("b", 0, 3, "{\"ru"), part("b", 1, 3, "les\":")}
+            << QList<int>{204, 204, 204} << QByteArray("{\"rules\":[1]}");
+        QTest::newRow("not JSON") << QList<QByteArray>{part("c", 0, 1, "{rules")} << QList<int>{204}
+                                  << QByteArray();
+        QTest::newRow("too many parts")
+            << QList<QByteArray>{part("d", 0, 65, "{}")} << QList<int>{400} << QByteArray();
+        QTest::newRow("part past the count")
+            << QList<QByteArray>{part("e", 1, 1, "{}")} << QList<int>{400} << QByteArray();
+        QTest::newRow("count changed midway")
+            << QList<QByteArray>{part("f", 0, 2, "{\"a\":"), part("f", 1, 3, "1}")} << QList<int>{204, 400}
+            << QByteArray();
+        QTest::newRow("no data") << QList<QByteArray>{QByteArray("id=g&part=0&of=1")} << QList<int>{400}
+                                 << QByteArray();
+    }
+
+    void takesAReportInParts()
+    {
+        QFETCH(QList<QByteArray>, queries);
+        QFETCH(QList<int>, statuses);
+        QFETCH(QByteArray, handedOver);
+        QSignalSpy reports(m_server, &PreviewServer::inspected);
+        for (qsizetype i = 0; i < queries.size(); ++i)
+            QCOMPARE(
+                exchange(m_server->port(), get(m_server->port(), path("__loomwright/inspect?" + queries[i])))
+                    .status,
+                statuses[i]);
+        if (handedOver.isEmpty()) {
+            QTest::qWait(50);
+            QCOMPARE(reports.size(), 0);
+        } else {
+            QTRY_COMPARE(reports.size(), 1);
+            QCOMPARE(reports.at(0).at(0).toByteArray(), handedOver);
+        }
     }
 
     void boundsAThousandConnectionsWithoutHoldingUpItsThread()
@@ -332,12 +394,21 @@ private slots:
             for (auto &socket : sockets)
                 socket->abort();
         }));
+        // A gap counts what held the thread up, less the time the system kept it waiting
+        // for a processor (the machine is shared: a runnable thread may wait there
+        // longer than 50 ms with nothing of the program's holding it).
         QElapsedTimer sinceTick;
-        qint64 longestGap = 0;
+        qint64 longestGap = 0, longestHeld = 0;
         QTimer ticker;
         ticker.setInterval(5);
-        connect(&ticker, &QTimer::timeout, this,
-                [&] { longestGap = std::max(longestGap, sinceTick.restart()); });
+        qint64 queued = runQueueWaitMs();
+        connect(&ticker, &QTimer::timeout, this, [&] {
+            const qint64 gap = sinceTick.restart();
+            const qint64 now = runQueueWaitMs();
+            longestGap = std::max(longestGap, gap);
+            longestHeld = std::max(longestHeld, gap - (now - queued));
+            queued = now;
+        });
         sinceTick.start();
         ticker.start();
         flood->start();
@@ -358,13 +429,14 @@ private slots:
             }
         }
         qInfo("1000 connections: %d answered, %d let go or refused (%lld of them still waiting after 20 s); "
-              "at most %d held at once; event loop held up at most %lld ms",
-              answered, refused, qlonglong(waiting), server.peakConnections(), longestGap);
+              "at most %d held at once; event loop held up at most %lld ms (longest gap between ticks "
+              "%lld ms, waits for a processor included)",
+              answered, refused, qlonglong(waiting), server.peakConnections(), longestHeld, longestGap);
         QCOMPARE(silentAnswered, 0);
         QVERIFY(answered > 0);
         QVERIFY(server.peakConnections() <= limits.connections);
         QVERIFY(server.peakConnections() > 1);
-        QVERIFY2(longestGap <= 50, QByteArray::number(longestGap).constData());
+        QVERIFY2(longestHeld <= 50, QByteArray::number(longestHeld).constData());
         // Still serving afterwards.
         QCOMPARE(exchange(server.port(), request).status, 200);
     }
