@@ -4,6 +4,8 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTcpSocket>
@@ -561,6 +563,17 @@ private slots:
             QTRY_VERIFY((got[i] += pages[size_t(i)]->readAll())
                             .contains("event: sheet\ndata: {\"text\":\"p { color: blue }\"}\n\n"));
         QVERIFY2(clock.elapsed() < 100, QByteArray::number(clock.elapsed()).constData());
+        // Every character reaches the page as it was: controls escaped, the rest as UTF-8.
+        const QString every =
+            QStringLiteral("a::after { content: \"\t\u0001\u001f\u007f \u00e9 \u2028 \\\" }") +
+            QString::fromUcs4(U"\U0001F600");
+        server.publishSheet(every);
+        const QByteArray last = "\xf0\x9f\x98\x80\"}\n\n";
+        QTRY_VERIFY((got[1] += pages[1]->readAll()).contains(last));
+        const qsizetype end = got[1].indexOf(last) + last.size() - 2;
+        const qsizetype start = got[1].lastIndexOf("data: ", end) + 6;
+        const QByteArray line = got[1].mid(start, end - start);
+        QCOMPARE(QJsonDocument::fromJson(line).object().value(QStringLiteral("text")).toString(), every);
 
         // A page that goes away frees its stream.
         pages[0]->abort();
