@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QUrl>
+#include <cstdio>
 
 namespace {
 
@@ -28,8 +29,15 @@ QString settingName(const QString &sheetPath)
 } // namespace
 
 PreviewController::PreviewController(Document &document, QObject *parent)
-    : QObject(parent), m_document(document),
-      m_openBrowser([](const QString &url) { QDesktopServices::openUrl(QUrl(url)); })
+    : QObject(parent), m_document(document), m_openBrowser([](const QString &url) {
+          if (qEnvironmentVariableIntValue("LOOMWRIGHT_PREVIEW_NO_BROWSER") == 1) {
+              const QByteArray line = "Preview: " + url.toUtf8() + '\n';
+              std::fwrite(line.constData(), 1, size_t(line.size()), stderr);
+              std::fflush(stderr);
+          } else {
+              QDesktopServices::openUrl(QUrl(url));
+          }
+      })
 {
     m_soon.setSingleShot(true);
     m_soon.setInterval(0);
@@ -125,6 +133,10 @@ bool PreviewController::start(const QString &page)
     m_page = page;
     m_url = page.isEmpty() ? m_server->sampleUrl() : m_server->urlFor(QFileInfo(page).fileName());
     m_error.clear();
+    connect(m_server.get(), &PreviewServer::inspected, this, &PreviewController::inspected);
+    m_server->publishInspect(m_inspect);
+    if (!m_outline.isEmpty())
+        m_server->publishOutline(m_outline);
     publishNow();
     m_openBrowser(m_url);
     return true;
@@ -165,4 +177,20 @@ void PreviewController::publishNow()
     // Standard CSS whatever the document's form: it is what the browser reads.
     m_server->publishSheet(StandardWriter::text(m_document.elements()));
     m_gap.start();
+}
+
+void PreviewController::setInspect(bool on)
+{
+    m_inspect = on;
+    if (isRunning())
+        m_server->publishInspect(on);
+}
+
+void PreviewController::outline(const QString &selector)
+{
+    if (selector == m_outline)
+        return;
+    m_outline = selector;
+    if (isRunning())
+        m_server->publishOutline(selector);
 }

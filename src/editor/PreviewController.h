@@ -46,7 +46,9 @@ public:
     // The URL the browser was last sent to.
     QString url() const { return m_url; }
     PreviewServer *server() const { return m_server.get(); }
-    // How the browser is opened; the desktop's way by default. Tests replace it.
+    // How the browser is opened; the desktop's way by default, or, with the environment's
+    // LOOMWRIGHT_PREVIEW_NO_BROWSER=1 (tests, a browser driven from outside), a line
+    // "Preview: URL" on standard error. Tests replace it.
     void setBrowserOpener(std::function<void(const QString &url)> opener)
     {
         m_openBrowser = std::move(opener);
@@ -54,6 +56,18 @@ public:
 
     // Sends the document's text now, without waiting.
     void publishNow();
+
+    // Inspect mode in every page of the preview (kept for pages opened later and for a
+    // preview started later): a click in a page then reports the element's matched
+    // rules (inspected()).
+    void setInspect(bool on);
+    bool inspecting() const { return m_inspect; }
+    // Outlines in the pages the elements a selector matches (empty: none).
+    void outline(const QString &selector);
+
+signals:
+    // A page in Inspect mode reported a click (the page's JSON, see MatchedRules).
+    void inspected(const QByteArray &report);
 
 private:
     void documentChanged();
@@ -70,4 +84,6 @@ private:
     QString m_page;
     QString m_url;
     QString m_error;
+    QString m_outline;
+    bool m_inspect = false;
 };

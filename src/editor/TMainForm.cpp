@@ -12,6 +12,7 @@
 #include "ExceptionBox.h"
 #include "Failure.h"
 #include "FileDialogs.h"
+#include "MatchedRulesPane.h"
 #include "Messages.h"
 #include "PendingMessages.h"
 #include "PreviewController.h"
@@ -160,6 +161,13 @@ TMainForm::TMainForm(QWidget *parent)
     m_session = new DocumentSession(m_document, m_catalogue, this);
     m_recovery->setWorkBase([this] { return m_session->workBase(); });
     m_preview = new PreviewController(m_document, this);
+    connect(m_preview, &PreviewController::inspected, this, &TMainForm::inspected);
+    // The rule selected in the tree is outlined in the preview's pages.
+    connect(Elements, &ElementsTreeView::currentNodeChanged, this, [this](const QModelIndex &current) {
+        m_preview->outline(StyleSheetModel::levelOf(current) == StyleSheetModel::ElementLevel
+                               ? MatchedRules::resolvedSelector(m_document.elements().nodeOf(current))
+                               : QString());
+    });
     connect(m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
@@ -228,11 +236,20 @@ void TMainForm::createLayout()
         Elements->setCurrentIndex(index);
     });
 
+    // The rules of the element last clicked in the preview, shown while Inspect is on.
+    Matched = new MatchedRulesPane(m_document.elements());
+    Matched->hide();
+    connect(Matched, &MatchedRulesPane::chosen, this, [this](const QModelIndex &index) {
+        Elements->scrollTo(index);
+        Elements->setCurrentIndex(index);
+    });
+
     auto *outer = new QVBoxLayout(this);
     outer->setContentsMargins(0, 0, 0, 0);
     outer->setSpacing(0);
     outer->addLayout(top, 1);
     outer->addWidget(Problems);
+    outer->addWidget(Matched);
     outer->addWidget(createBottomPanel());
     // One line that tells what happened to the file without asking (read again after
     // another program changed it), and the number of problems.
@@ -427,6 +444,10 @@ void TMainForm::createActions()
     About1 = makeCommand(QStringLiteral("&About Loomwright CSS"), {});
     Preview1 = makeCommand(QStringLiteral("&Preview"), {QKeySequence(Qt::Key_F5)});
     PreviewPage1 = makeCommand(QStringLiteral("Preview P&age..."), {QKeySequence(Qt::SHIFT | Qt::Key_F5)});
+    // In the preview's pages a click then finds the element's rules (Alt+Shift+I there
+    // toggles it for that page alone).
+    Inspect1 = makeCommand(QStringLiteral("&Inspect"), {QKeySequence(Qt::Key_F6)});
+    Inspect1->setCheckable(true);
 
     connect(New1, &QAction::triggered, this, &TMainForm::NewClick);
     connect(Open1, &QAction::triggered, this, &TMainForm::OpenClick);
@@ -439,6 +460,10 @@ void TMainForm::createActions()
     connect(About1, &QAction::triggered, this, &TMainForm::About1Click);
     connect(Preview1, &QAction::triggered, this, &TMainForm::PreviewClick);
     connect(PreviewPage1, &QAction::triggered, this, &TMainForm::PreviewPageClick);
+    connect(Inspect1, &QAction::toggled, this, [this](bool on) {
+        m_preview->setInspect(on);
+        Matched->setVisible(on);
+    });
 
     // The element tree's context menu: the same actions as the menu bar.
     ElementsPopup = new QMenu(this);
@@ -460,7 +485,7 @@ std::vector<std::pair<QString, QList<QAction *>>> TMainForm::menuCommands() cons
         {QStringLiteral("E&dit"),
          {Undo1, Redo1, nullptr, NewElement1, NewRule1, NewAtRule1->menuAction(), NewProperty1, EditLabel1,
           DeleteProperty1, nullptr, StandardCss1, nullptr, EditCode1}},
-        {QStringLiteral("&View"), {ShowUnusedElements1, nullptr, Preview1, PreviewPage1}},
+        {QStringLiteral("&View"), {ShowUnusedElements1, nullptr, Preview1, PreviewPage1, Inspect1}},
         {QStringLiteral("&Help"), {KeyboardShortcuts1, nullptr, About1}},
     };
 }
@@ -1001,6 +1026,19 @@ void TMainForm::PreviewPageClick()
     dialog->deleteLater();
     if (!m_preview->previewPage(page))
         QMessageBox::warning(this, QStringLiteral("Preview"), m_preview->errorString());
+}
+
+void TMainForm::inspected(const QByteArray &report)
+{
+    MatchedRules rules;
+    if (!MatchedRules::fromJson(report, rules))
+        return;
+    Matched->show();
+    const QModelIndex first = Matched->showReport(rules);
+    if (first.isValid()) {
+        Elements->scrollTo(first);
+        Elements->setCurrentIndex(first);
+    }
 }
 
 void TMainForm::CodeClick()

@@ -23,6 +23,7 @@
 class AttributeListModel;
 class CheckMarks;
 class ElementsTreeView;
+class MatchedRulesPane;
 class PreviewController;
 class ProblemsPane;
 class PropertiesTreeView;
@@ -95,6 +96,9 @@ public:
     void PreviewClick();
     void PreviewPageClick();
     PreviewController *preview() { return m_preview; }
+    // A page's report of a click in Inspect mode (F6): its matched rules listed in the
+    // Matched rules pane, the first one selected in the tree.
+    void inspected(const QByteArray &report);
 
     // The element tree. The click steps run on every change of the current node
     // (click, keyboard, removal, a new document) and on a click that leaves it in
@@ -188,6 +192,7 @@ public:
     QAction *About1 = nullptr;
     QAction *Preview1 = nullptr;     // F5
     QAction *PreviewPage1 = nullptr; // Shift+F5
+    QAction *Inspect1 = nullptr;     // F6, checkable
     QAction *Undo1 = nullptr;
     QAction *Redo1 = nullptr;
     QAction *NewElement1 = nullptr;
@@ -213,8 +218,9 @@ public:
 
     // Bottom row
     QPushButton *Close = nullptr;
-    QLabel *StatusNote = nullptr;     // what happened to the file without a question
-    ProblemsPane *Problems = nullptr; // every finding of the check
+    QLabel *StatusNote = nullptr;        // what happened to the file without a question
+    ProblemsPane *Problems = nullptr;    // every finding of the check
+    MatchedRulesPane *Matched = nullptr; // the rules of the element clicked in Inspect mode
     QPushButton *New = nullptr;
     QPushButton *Open = nullptr;
     QPushButton *Finish = nullptr;

@@ -28,6 +28,8 @@ namespace {
 
 // The folder the server's own resources stand in, under the token.
 const std::string OwnFolder = "__loomwright/";
+// The built-in sample page's name at the top of the folder.
+const std::string SamplePage = "__loomwright-sample.html";
 
 // Pages larger than this are served as they are, without the live script: the script
 // is put in by reading the whole page.
@@ -185,6 +187,51 @@ std::string sseEvent(const char *name, const QJsonObject &data)
     text += QJsonDocument(data).toJson(QJsonDocument::Compact).toStdString();
     text += "\n\n";
     return text;
+}
+
+// The sheet's event, {"text": TEXT} written in one pass: Qt's JSON writer takes a time
+// that grows much faster than the text (half a second for 10 MB), this one a time in
+// proportion to it.
+std::string sheetEvent(const QString &text)
+{
+    const QByteArray utf8 = text.toUtf8();
+    std::string out;
+    out.reserve(size_t(utf8.size()) + size_t(utf8.size()) / 16 + 64);
+    out += "event: sheet\ndata: {\"text\":\"";
+    const char *const end = utf8.constData() + utf8.size();
+    const char *run = utf8.constData();
+    for (const char *at = run; at < end; ++at) {
+        const unsigned char c = static_cast<unsigned char>(*at);
+        if (c >= 0x20 && c != '"' && c != '\\')
+            continue;
+        out.append(run, size_t(at - run));
+        run = at + 1;
+        switch (c) {
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
+        default: {
+            static const char hex[] = "0123456789abcdef";
+            const char escaped[] = {'\\', 'u', '0', '0', hex[c >> 4], hex[c & 15]};
+            out.append(escaped, sizeof escaped);
+        }
+        }
+    }
+    out.append(run, size_t(end - run));
+    out += "\"}\n\n";
+    return out;
 }
 
 void refuse(httplib::Response &res, int status)
@@ -526,7 +573,11 @@ bool PreviewServer::start(const QString &folder, const QString &sheetFileName, q
     });
     server.Get(".*", [p](const httplib::Request &req, httplib::Response &res) {
         const std::string relative = *p->underToken(req.path);
-        if (relative.rfind(OwnFolder, 0) == 0)
+        // The sample page stands at the top of the served folder, beside the sheet, so
+        // that the sheet's relative url()s (images, fonts) reach the files beside it.
+        if (relative == SamplePage)
+            p->serveOwn("sample.html", req, res);
+        else if (relative.rfind(OwnFolder, 0) == 0)
             p->serveOwn(relative.substr(OwnFolder.size()), req, res);
         else
             p->serveFile(relative, res);
@@ -610,14 +661,14 @@ QString PreviewServer::urlFor(const QString &relativePath) const
 
 QString PreviewServer::sampleUrl() const
 {
-    return baseUrl() + QString::fromStdString(OwnFolder) + QLatin1String("sample.html");
+    return baseUrl() + QString::fromStdString(SamplePage);
 }
 
 void PreviewServer::publishSheet(const QString &text)
 {
     if (!d)
         return;
-    std::string message = sseEvent("sheet", QJsonObject{{QStringLiteral("text"), text}});
+    std::string message = sheetEvent(text);
     {
         std::lock_guard<std::mutex> lock(d->mutex);
         d->sheetEvent = std::move(message);

@@ -22,7 +22,9 @@
 //
 // Under /TOKEN/__loomwright/ (a name no folder of the user's is expected to have) are
 // the server's own resources: events (the stream), live.js, sample.html (the built-in
-// page) and inspect (what a page reports in Inspect mode).
+// page) and inspect (what a page reports in Inspect mode). The sample page is also
+// /TOKEN/__loomwright-sample.html, the URL the server gives for it: at the top of the
+// folder, so that relative url()s in a sheet shown on it resolve beside the sheet.
 struct PreviewLimits
 {
     int connections = 24;
@@ -56,7 +58,7 @@ public:
     QString baseUrl() const;
     // The URL of a file given by its path relative to the folder (each part encoded).
     QString urlFor(const QString &relativePath) const;
-    // The URL of the built-in sample page.
+    // The URL of the built-in sample page (at the top of the folder).
     QString sampleUrl() const;
 
     // The sheet's new text, sent to every open page and to each page that opens later.

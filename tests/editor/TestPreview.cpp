@@ -1,5 +1,8 @@
 #include "DocumentEdits.h"
 #include "EditorFixture.h"
+#include "ElementsTreeView.h"
+#include "MatchedRules.h"
+#include "MatchedRulesPane.h"
 #include "PreviewController.h"
 #include "PreviewServer.h"
 #include "TMainForm.h"
@@ -8,13 +11,16 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEventLoop>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUndoStack>
+#include <QUrlQuery>
 
 using namespace EditorFixture;
 
@@ -50,8 +56,9 @@ public:
     }
 
     QStringList texts;
-    QElapsedTimer clock; // started by the test before an edit
-    qint64 lastAt = -1;  // when the last text came, on `clock`
+    QList<QJsonObject> events; // every event's data, sheets and others
+    QElapsedTimer clock;       // started by the test before an edit
+    qint64 lastAt = -1;        // when the last text came, on `clock`
     bool closed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
 
 private:
@@ -61,6 +68,9 @@ private:
         for (qsizetype end; (end = m_buffer.indexOf('\n')) >= 0; m_buffer.remove(0, end + 1)) {
             const QByteArray line = m_buffer.left(end);
             if (line.startsWith("data: ")) {
+                events << QJsonDocument::fromJson(line.mid(6)).object();
+                if (!events.last().contains(QStringLiteral("text")))
+                    continue;
                 texts
                     << QJsonDocument::fromJson(line.mid(6)).object().value(QStringLiteral("text")).toString();
                 lastAt = clock.isValid() ? clock.elapsed() : -1;
@@ -95,6 +105,63 @@ private:
     QElapsedTimer m_since;
     qint64 m_longest = 0;
 };
+
+// Sends a page's report of a click to the server as the page script does: a GET of the
+// inspect resource with the JSON in its query. The server's status.
+int sendReport(const PreviewServer &server, const QByteArray &json)
+{
+    QUrlQuery query;
+    query.addQueryItem(QStringLiteral("id"), QStringLiteral("1-test"));
+    query.addQueryItem(QStringLiteral("part"), QStringLiteral("0"));
+    query.addQueryItem(QStringLiteral("of"), QStringLiteral("1"));
+    query.addQueryItem(QStringLiteral("data"), QString::fromUtf8(json));
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    if (!socket.waitForConnected(5000))
+        return 0;
+    socket.write("GET /" + server.token().toLatin1() + "/__loomwright/inspect?" +
+                 query.query(QUrl::FullyEncoded).toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1:" +
+                 QByteArray::number(server.port()) + "\r\nConnection: close\r\n\r\n");
+    QByteArray reply;
+    while (socket.waitForReadyRead(5000))
+        reply += socket.readAll();
+    return reply.startsWith("HTTP/1.1 ") ? reply.mid(9, 3).toInt() : 0;
+}
+
+// One step of a reported rule's way, as the page writes it.
+QJsonObject step(int index, const char *kind, const char *text, int occurrence = 0)
+{
+    return QJsonObject{{QStringLiteral("index"), index},
+                       {QStringLiteral("kind"), QLatin1String(kind)},
+                       {QStringLiteral("text"), QLatin1String(text)},
+                       {QStringLiteral("occurrence"), occurrence}};
+}
+
+QJsonObject reportedRule(const char *selector, const QList<QJsonObject> &chain,
+                         const QJsonArray &declarations)
+{
+    QJsonArray path, steps;
+    for (const QJsonObject &s : chain) {
+        path.append(s.value(QStringLiteral("index")));
+        steps.append(s);
+    }
+    return QJsonObject{{QStringLiteral("selector"), QLatin1String(selector)},
+                       {QStringLiteral("fullSelector"), QLatin1String(selector)},
+                       {QStringLiteral("path"), path},
+                       {QStringLiteral("chain"), steps},
+                       {QStringLiteral("specificity"), QJsonArray{0, 1, 0}},
+                       {QStringLiteral("layer"), QString()},
+                       {QStringLiteral("blocks"), QJsonArray()},
+                       {QStringLiteral("declarations"), declarations}};
+}
+
+QJsonObject declaration(const char *property, const char *value, bool overridden)
+{
+    return QJsonObject{{QStringLiteral("property"), QLatin1String(property)},
+                       {QStringLiteral("value"), QLatin1String(value)},
+                       {QStringLiteral("important"), false},
+                       {QStringLiteral("overridden"), overridden}};
+}
 
 } // namespace
 
@@ -198,6 +265,140 @@ private slots:
             QVERIFY(form->preview()->preview());
             QCOMPARE(form->preview()->url(), form->preview()->server()->sampleUrl());
         }
+    }
+    // A rule the page reports is found among the document's nodes although the browser
+    // left out what it does not keep and writes selectors its own way.
+    void findsTheReportedRule_data()
+    {
+        QTest::addColumn<QByteArray>("sheet");
+        QTest::addColumn<QList<QJsonObject>>("chain");
+        QTest::addColumn<QString>("label");  // the node found; empty: none
+        QTest::addColumn<QString>("parent"); // its parent's label
+
+        QTest::newRow("@charset and another browser's selector left out")
+            << QByteArray("@charset \"utf-8\";\na { color: red }\n@media screen {\n"
+                          "  button::-moz-focus-inner { border: 0 }\n  .b,.c>d { color: blue }\n}\n")
+            << QList<QJsonObject>{step(1, "media", "screen"), step(0, "rule", ".b, .c > d")}
+            << QStringLiteral(".b,.c>d") << QStringLiteral("@media screen");
+        QTest::newRow("nested selector written with its &")
+            << QByteArray(".card { color: red; .t { color: blue } &:hover { color: pink } }\n")
+            << QList<QJsonObject>{step(0, "rule", ".card"), step(0, "rule", "& .t")} << QStringLiteral(".t")
+            << QStringLiteral(".card");
+        QTest::newRow("quotes and the older pseudo-element")
+            << QByteArray("p { color: red }\ninput[type=text]:before { color: red }\n")
+            << QList<QJsonObject>{step(1, "rule", "input[type=\"text\"]::before")}
+            << QStringLiteral("input[type=text]:before") << QString();
+        QTest::newRow("import and layer statement kept")
+            << QByteArray("@import url(x.css);\n@layer a, b;\n@layer b { p { color: red } }\n")
+            << QList<QJsonObject>{step(2, "layer", "b"), step(0, "rule", "p")} << QStringLiteral("p")
+            << QStringLiteral("@layer b");
+        QTest::newRow("vendor-prefixed at-rule dropped before")
+            << QByteArray("@-ms-viewport { width: device-width }\nh1 { color: red }\nh1 { margin: 0 }\n")
+            << QList<QJsonObject>{step(1, "rule", "h1", 1)} << QStringLiteral("h1") << QString();
+        QTest::newRow("a rule the document no longer has")
+            << QByteArray("a { color: red }\n") << QList<QJsonObject>{step(3, "rule", "b")} << QString()
+            << QString();
+    }
+
+    void findsTheReportedRule()
+    {
+        QFETCH(QByteArray, sheet);
+        QFETCH(QList<QJsonObject>, chain);
+        QFETCH(QString, label);
+        QFETCH(QString, parent);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, sheet);
+        auto form = startMainWindow(path);
+        QVERIFY(form);
+        MatchedRules report;
+        QVERIFY(MatchedRules::fromJson(
+            QJsonDocument(QJsonObject{{QStringLiteral("element"), QStringLiteral("x")},
+                                      {QStringLiteral("rules"), QJsonArray{reportedRule("x", chain, {})}}})
+                .toJson(),
+            report));
+        const ElementNode *node = MatchedRules::findNode(form->document().elements(), report.rules.value(0));
+        if (label.isEmpty()) {
+            QVERIFY(!node);
+            return;
+        }
+        QVERIFY(node);
+        QCOMPARE(node->label, label);
+        QCOMPARE(node->parent ? node->parent->label : QString(), parent);
+        // The second of two rules of the same selector: found by its count, not by its
+        // position, which the dropped rule before it shifted.
+        if (QByteArray(QTest::currentDataTag()).startsWith("vendor"))
+            QCOMPARE(node->attributes.front().name(), QStringLiteral("margin"));
+    }
+
+    // A page's report reaches the window through the server: the Matched rules pane
+    // lists the rules in the page's order with the overridden declarations struck out,
+    // the first is selected in the tree; choosing another in the pane selects it, and
+    // the rule selected in the tree is outlined in the pages (a nested one resolved).
+    void showsAPagesReportAndOutlinesTheSelectedRule()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, "@charset \"utf-8\";\np { color: red; margin: 0 }\n"
+                        "@media screen { .card { color: blue; & .t { color: green } } }\n");
+        auto form = startMainWindow(path);
+        QVERIFY(form);
+        form->preview()->setBrowserOpener([](const QString &) {});
+        form->Inspect1->trigger();
+        QVERIFY(form->Matched->isVisible());
+        form->PreviewClick();
+        PreviewServer *server = form->preview()->server();
+        QVERIFY(server);
+        SheetStream stream(*server);
+        QTRY_VERIFY_WITH_TIMEOUT(stream.events.contains(QJsonObject{{QStringLiteral("on"), true}}), 5000);
+
+        const QJsonObject report{
+            {QStringLiteral("element"), QStringLiteral("p.t")},
+            {QStringLiteral("rules"),
+             QJsonArray{
+                 reportedRule("& .t",
+                              {step(1, "media", "screen"), step(0, "rule", ".card"), step(0, "rule", "& .t")},
+                              QJsonArray{declaration("color", "green", false)}),
+                 reportedRule("p", {step(0, "rule", "p")},
+                              QJsonArray{declaration("color", "red", true),
+                                         declaration("margin-top", "0px", false)})}}};
+        QCOMPARE(sendReport(*server, QJsonDocument(report).toJson(QJsonDocument::Compact)), 204);
+
+        const QModelIndex media = findNode(*form, QStringLiteral("@media screen"));
+        const QModelIndex card = media.model()->index(0, 0, media);
+        // Below .card's declaration.
+        const QModelIndex nested = card.model()->index(1, 0, card);
+        QCOMPARE(nested.data().toString(), QStringLiteral("& .t"));
+        QTRY_COMPARE_WITH_TIMEOUT(form->Elements->currentIndex(), nested, 5000);
+        QTreeWidget *list = form->Matched->list();
+        QCOMPARE(list->topLevelItemCount(), 2);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral("& .t"));
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral("p"));
+        QTreeWidgetItem *p = list->topLevelItem(1);
+        QCOMPARE(p->childCount(), 2);
+        QCOMPARE(p->child(0)->text(0), QStringLiteral("color: red"));
+        QVERIFY(p->child(0)->font(0).strikeOut());
+        QVERIFY(!p->child(1)->font(0).strikeOut());
+        QVERIFY(!list->topLevelItem(0)->child(0)->font(0).strikeOut());
+        // Selected in the tree: the nested rule's selector as the browser applies it.
+        QTRY_VERIFY_WITH_TIMEOUT(stream.events.contains(QJsonObject{
+                                     {QStringLiteral("selector"), QStringLiteral(":is(.card) .t")}}),
+                                 5000);
+
+        // Choosing the second rule (or one of its declarations) in the pane selects it.
+        list->setCurrentItem(p->child(1));
+        QCOMPARE(form->Elements->currentIndex(), findNode(*form, QStringLiteral("p")));
+        QTRY_VERIFY_WITH_TIMEOUT(
+            stream.events.contains(QJsonObject{{QStringLiteral("selector"), QStringLiteral("p")}}), 5000);
+
+        // A text that is no report changes nothing; Inspect off goes to the pages.
+        QCOMPARE(sendReport(*server, "{\"rules\": 5}"), 204);
+        QCOMPARE(sendReport(*server, "not json"), 204);
+        QTest::qWait(50);
+        QCOMPARE(list->topLevelItemCount(), 2);
+        form->Inspect1->trigger();
+        QVERIFY(!form->Matched->isVisible());
+        QTRY_VERIFY_WITH_TIMEOUT(stream.events.contains(QJsonObject{{QStringLiteral("on"), false}}), 5000);
     }
 };
 

@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
-# preview-live-test.sh LOOMCSS_BINARY
-# `loomcss preview` seen from headless Chromium through puppeteer-core
-# (preview-live.mjs): the sample page and a committed page with a committed real sheet,
-# changes of the sheet on disk reaching every open page without a reload, a refused text
-# kept out, SIGTERM. Prints the delays. Exit 1 on a failure, 77 (skipped) when node, the
-# judges, puppeteer-core or chromium are missing.
+# preview-live-test.sh LOOMCSS_BINARY [JUDGE]
+# `loomcss preview` seen from headless Chromium through puppeteer-core. JUDGE is
+# preview-live.mjs by default: the sample page and a committed page with a committed real
+# sheet, changes of the sheet on disk reaching every open page without a reload, a
+# refused text kept out, SIGTERM; it prints the delays. preview-inspect.mjs: Inspect
+# mode's matched rules on a table of cascade cases. Exit 1 on a failure, 77 (skipped)
+# when node, the judges, puppeteer-core or chromium are missing.
 set -uo pipefail
 
-if [ $# -ne 1 ] || [ ! -x "$1" ]; then
-    echo "usage: preview-live-test.sh LOOMCSS_BINARY" >&2
+if [ $# -lt 1 ] || [ $# -gt 2 ] || [ ! -x "$1" ]; then
+    echo "usage: preview-live-test.sh LOOMCSS_BINARY [JUDGE]" >&2
     exit 2
 fi
 source "$(dirname "$0")/judges-setup.sh"
@@ -23,9 +24,10 @@ if [ -z "$chromium" ]; then
 fi
 export CHROMIUM="$chromium"
 rc=0
-"$node" "$here/preview-live.mjs" "$1" "$here/../data" || rc=$?
+judge="${2:-preview-live.mjs}"
+"$node" "$here/$judge" "$1" "$here/../data" || rc=$?
 case "$rc" in
     0) exit 0 ;;
     1) exit 1 ;;
-    *) echo "FAIL: preview-live.mjs exited $rc"; exit 1 ;;
+    *) echo "FAIL: $judge exited $rc"; exit 1 ;;
 esac

@@ -159,9 +159,10 @@ async function samplePage(browser, tmp) {
     const folder = path.join(tmp, 'sample');
     fs.mkdirSync(folder);
     const sheet = path.join(folder, 'theme.css');
-    fs.writeFileSync(sheet, 'h1 { color: rgb(1, 2, 3) }\n');
+    fs.writeFileSync(sheet, 'h1 { color: rgb(1, 2, 3) }\nbody { background-image: url(dot.svg) }\n');
+    fs.writeFileSync(path.join(folder, 'dot.svg'), '<svg xmlns="http://www.w3.org/2000/svg" width="4" height="4"/>');
     const run = await startPreview([sheet]);
-    check(/^http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{32}\/__loomwright\/sample\.html$/.test(run.url),
+    check(/^http:\/\/127\.0\.0\.1:\d+\/[0-9a-f]{32}\/__loomwright-sample\.html$/.test(run.url),
         `the first line is the sample page's URL (${run.url})`);
     const first = await openPage(browser, run.url);
     const second = await openPage(browser, run.url);
@@ -177,6 +178,10 @@ async function samplePage(browser, tmp) {
     });
     check(missing.length === 0, `the sample page holds every common element${missing.length ? ` (missing: ${missing})` : ''}`);
     check(await colourOf(first, 'h1') === 'rgb(1, 2, 3)', 'the sample page takes the sheet as it was at start');
+    // The sheet's relative url() reaches the file beside the sheet.
+    const image = await first.waitForFunction(() => performance.getEntriesByType('resource')
+        .find((e) => e.name.endsWith('/dot.svg') && e.responseStatus === 200), { timeout: 5000 }).then(() => true, () => false);
+    check(image, "a relative url() in the sheet shown on the sample page loads the file beside the sheet");
 
     await setState(first);
     const delays = [];

@@ -82,6 +82,7 @@ int runPreviewCommand(QStringList args, const char *usage, Catalogue &catalogue,
     QString page;
     int port = 0;
     bool open = true;
+    bool reportInspect = false;
     while (!args.isEmpty()) {
         const QString option = args.takeFirst();
         if (option == QLatin1String("--page") && !args.isEmpty() && page.isEmpty()) {
@@ -93,6 +94,8 @@ int runPreviewCommand(QStringList args, const char *usage, Catalogue &catalogue,
                 return usageError();
         } else if (option == QLatin1String("--no-open") && open) {
             open = false;
+        } else if (option == QLatin1String("--inspect") && !reportInspect) {
+            reportInspect = true;
         } else {
             return usageError();
         }
@@ -175,6 +178,12 @@ int runPreviewCommand(QStringList args, const char *usage, Catalogue &catalogue,
     });
     QObject::connect(&watcher, &QFileSystemWatcher::fileChanged, &settle, qOverload<>(&QTimer::start));
     QObject::connect(&watcher, &QFileSystemWatcher::directoryChanged, &settle, qOverload<>(&QTimer::start));
+
+    // A click in a page in Inspect mode: the element and its matched rules of the sheet,
+    // in cascade order, as the page's browser found them; one line of JSON each.
+    if (reportInspect)
+        QObject::connect(&server, &PreviewServer::inspected,
+                         [](const QByteArray &report) { print(stdout, QString::fromUtf8(report)); });
 
     QSocketNotifier stopNotice(signalSockets[1], QSocketNotifier::Read);
     QObject::connect(&stopNotice, &QSocketNotifier::activated, [] { QCoreApplication::quit(); });
