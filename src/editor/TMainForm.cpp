@@ -305,48 +305,55 @@ QWidget *TMainForm::createEditSettings()
 {
     auto *group = new QGroupBox(QStringLiteral("Edit Settings"));
     group->setGeometry(7, 6, 137, 295);
+    // Each caption's underlined letter (Alt with it) takes the keyboard to its editor.
     const auto caption = [group](const QString &text, int y) {
         auto *label = new QLabel(text, group);
         label->move(12, y);
         label->adjustSize();
+        return label;
     };
     const auto place = [](QWidget *editor, int y, int width, int height = 0) {
         editor->setGeometry(12, y, width, height > 0 ? height : editor->sizeHint().height());
         editor->setEnabled(false);
     };
 
-    caption(QStringLiteral("Colour:"), 20);
+    QLabel *colourCaption = caption(QStringLiteral("Colo&ur:"), 20);
     ColorButton = new TZEBColorButton(group);
     ColorButton->setPaletteColors(paletteColors());
     ColorButton->setCustomColors(whiteCustomColors());
     ColorButton->setOtherColor(WidgetColors::ButtonFace);
     ColorButton->setOtherBtnCaption(QStringLiteral("&Other"));
     place(ColorButton, 40, 45, 22);
+    colourCaption->setBuddy(ColorButton);
     ColorInfo = new ColourTool(ColorButton, QPoint(62, 21));
 
-    caption(QStringLiteral("Font:"), 68);
+    QLabel *fontCaption = caption(QStringLiteral("Fon&t:"), 68);
     FontCombo = new QComboBox(group);
     FontCombo->setEditable(true);
     FontCombo->setInsertPolicy(QComboBox::NoInsert);
     // Each typed character is written as typed: no completion adds to it.
     FontCombo->setCompleter(nullptr);
     place(FontCombo, 84, 117);
+    fontCaption->setBuddy(FontCombo);
 
-    caption(QStringLiteral("Size/Value:"), 116);
+    QLabel *numbersCaption = caption(QStringLiteral("Si&ze/Value:"), 116);
     Numbers = new TCSpinEdit(group);
     Numbers->setDecimals(ValueText::MaxDecimals);
     place(Numbers, 136, 117, 22);
+    numbersCaption->setBuddy(Numbers);
 
-    caption(QStringLiteral("Choice:"), 164);
+    QLabel *choiceCaption = caption(QStringLiteral("Cho&ice:"), 164);
     OptionsCombo = new QComboBox(group);
     OptionsCombo->setEditable(true);
     OptionsCombo->setInsertPolicy(QComboBox::NoInsert);
     OptionsCombo->setCompleter(nullptr);
     place(OptionsCombo, 180, 115);
+    choiceCaption->setBuddy(OptionsCombo);
 
-    caption(QStringLiteral("File:"), 212);
+    QLabel *fileCaption = caption(QStringLiteral("Fi&le:"), 212);
     FileEdit = new QLineEdit(group);
     place(FileEdit, 228, 115);
+    fileCaption->setBuddy(FileEdit);
 
     Browse = new QPushButton(QStringLiteral("Browse..."), group);
     place(Browse, 256, 75, 25);

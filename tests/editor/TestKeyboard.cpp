@@ -146,6 +146,61 @@ private slots:
         }
     }
 
+    void captionKeysReachTheEditors_data()
+    {
+        QTest::addColumn<QString>("place");
+        QTest::addColumn<QKeyCombination>("key");
+        QTest::newRow("Alt+U") << "colour button" << (Qt::ALT | Qt::Key_U);
+        QTest::newRow("Alt+T") << "font combo" << (Qt::ALT | Qt::Key_T);
+        QTest::newRow("Alt+Z") << "spin edit" << (Qt::ALT | Qt::Key_Z);
+        QTest::newRow("Alt+I") << "choice combo" << (Qt::ALT | Qt::Key_I);
+        QTest::newRow("Alt+L") << "file edit" << (Qt::ALT | Qt::Key_L);
+    }
+
+    // From the element tree, the underlined letter of an editor's caption takes the
+    // keyboard to that editor, enabled for the selected declaration.
+    void captionKeysReachTheEditors()
+    {
+        QFETCH(QString, place);
+        QFETCH(QKeyCombination, key);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, Sheet);
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        const Place at = placeOf(*form, place);
+        const QModelIndex node = declaration(*form, at.node);
+        form->Elements->setFocus();
+        form->Elements->setCurrentIndex(node);
+        QTRY_VERIFY(at.widget->isEnabled());
+        QTest::keyClick(form->Elements, key.key(), key.keyboardModifiers());
+        QTRY_VERIFY(at.widget->hasFocus());
+    }
+
+    // A value edited without the mouse: the spin edit reached with Alt+Z, the arrow
+    // steps the number, a typed number replaces it, and Ctrl+Z takes both back.
+    void valueEditedByKeyboard()
+    {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("sheet.css"));
+        writeFile(path, Sheet);
+        const auto form = startMainWindow(path);
+        QVERIFY(form);
+        const QModelIndex node = declaration(*form, QStringLiteral("font-size: 12px"));
+        form->Elements->setFocus();
+        form->Elements->setCurrentIndex(node);
+        QTest::keyClick(form->Elements, Qt::Key_Z, Qt::AltModifier);
+        QTRY_VERIFY(form->Numbers->hasFocus());
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Up);
+        QTRY_COMPARE(node.data().toString(), QStringLiteral("font-size: 13px"));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("20"));
+        QTRY_COMPARE(node.data().toString(), QStringLiteral("font-size: 20px"));
+        while (form->document().undoStack().canUndo())
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Z, Qt::ControlModifier);
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), QString::fromUtf8(Sheet));
+    }
+
     // Del deletes the selected declaration, rule or block without the context menu ever
     // opening; Ctrl+Z puts it back. On the root it is disabled and deletes nothing.
     void delDeletesTheSelection_data()

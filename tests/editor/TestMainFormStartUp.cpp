@@ -228,9 +228,10 @@ private slots:
             if (label->objectName() != QLatin1String("ColourInfo") &&
                 label->objectName() != QLatin1String("Unit"))
                 captions << label->text();
-        QCOMPARE(captions, (QStringList{QStringLiteral("Colour:"), QStringLiteral("Font:"),
-                                        QStringLiteral("Size/Value:"), QStringLiteral("Choice:"),
-                                        QStringLiteral("File:")}));
+        // Each with its underlined letter, the key to its editor.
+        QCOMPARE(captions, (QStringList{QStringLiteral("Colo&ur:"), QStringLiteral("Fon&t:"),
+                                        QStringLiteral("Si&ze/Value:"), QStringLiteral("Cho&ice:"),
+                                        QStringLiteral("Fi&le:")}));
         QCOMPARE(form.ColorButton->geometry(), QRect(12, 40, 45, 22));
         QCOMPARE(form.FontCombo->pos(), QPoint(12, 84));
         QCOMPARE(form.FontCombo->width(), 117);
