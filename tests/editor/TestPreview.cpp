@@ -14,6 +14,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
@@ -399,6 +401,60 @@ private slots:
         form->Inspect1->trigger();
         QVERIFY(!form->Matched->isVisible());
         QTRY_VERIFY_WITH_TIMEOUT(stream.events.contains(QJsonObject{{QStringLiteral("on"), false}}), 5000);
+    }
+
+    // A user's click in a real browser, in Inspect mode, reaches the window: the rule
+    // that wins for the clicked element is selected in the tree, and the pane lists the
+    // rules the browser matched in cascade order (a @media block that does not apply
+    // left out) with the overridden declaration struck out. Headless Chromium clicks,
+    // through puppeteer-core; skipped without node, the judges or the browser.
+    void browserClickSelectsTheWinningRule()
+    {
+        if (QStandardPaths::findExecutable(QStringLiteral("node")).isEmpty())
+            QSKIP("node is not installed (scripts/deps installs it)");
+        QTemporaryDir dir;
+        const QString sheet = dir.filePath(QStringLiteral("sheet.css"));
+        const QString page = dir.filePath(QStringLiteral("index.html"));
+        writeFile(sheet, "p { color: red }\n"
+                         "@media print { .t { color: green } }\n"
+                         "@media screen { .card .t { color: blue } }\n"
+                         ".t { margin: 0 }\n");
+        writeFile(page, "<!DOCTYPE html><link rel=stylesheet href=sheet.css>"
+                        "<div class=card><p class=t id=t>text</p></div>");
+        auto form = startMainWindow(sheet);
+        QVERIFY(form);
+        form->preview()->setBrowserOpener([](const QString &) {});
+        QVERIFY(form->preview()->previewPage(page));
+        form->Inspect1->trigger();
+
+        QProcess click;
+        click.start(QStringLiteral("node"), {QStringLiteral(LW_TEST_DATA_DIR "/../judges/inspect-click.mjs"),
+                                             form->preview()->url(), QStringLiteral("#t")});
+        QTreeWidget *list = form->Matched->list();
+        QElapsedTimer waited;
+        waited.start();
+        while (list->topLevelItemCount() == 0 && waited.elapsed() < 60000 &&
+               (click.state() != QProcess::NotRunning || waited.elapsed() < 1000))
+            QTest::qWait(50);
+        if (list->topLevelItemCount() == 0) {
+            click.waitForFinished(5000);
+            if (click.exitCode() == 3)
+                QSKIP(qPrintable(QStringLiteral("no browser judge: ") +
+                                 QString::fromLocal8Bit(click.readAllStandardError())));
+            QFAIL(qPrintable(
+                QStringLiteral("no report arrived; the click: ") +
+                QString::fromLocal8Bit(click.readAllStandardOutput() + click.readAllStandardError())));
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(list->topLevelItemCount(), 3, 5000);
+        QCOMPARE(list->topLevelItem(0)->text(0), QStringLiteral(".card .t"));
+        QCOMPARE(list->topLevelItem(1)->text(0), QStringLiteral(".t"));
+        QCOMPARE(list->topLevelItem(2)->text(0), QStringLiteral("p"));
+        QVERIFY(!list->topLevelItem(0)->child(0)->font(0).strikeOut());
+        QVERIFY(list->topLevelItem(2)->child(0)->font(0).strikeOut()); // color: red, overridden
+        const QModelIndex media = findNode(*form, QStringLiteral("@media screen"));
+        QTRY_COMPARE_WITH_TIMEOUT(form->Elements->currentIndex(), media.model()->index(0, 0, media), 5000);
+        QVERIFY(click.waitForFinished(20000));
+        QCOMPARE(click.exitCode(), 0);
     }
 };
 
