@@ -11,27 +11,17 @@
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { loadJudge, EXIT_SETUP } from './load-judges.mjs';
+import { headlessChromium, EXIT_SETUP } from './load-judges.mjs';
 
 const [url, selector] = process.argv.slice(2);
 if (!url || !selector) {
     process.stderr.write('usage: inspect-click.mjs URL SELECTOR\n');
     process.exit(EXIT_SETUP);
 }
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
-if (!fs.existsSync(chromium)) {
-    process.stderr.write(`${chromium} not found\n`);
-    process.exit(EXIT_SETUP);
-}
-const puppeteer = loadJudge('puppeteer-core');
+const launchChromium = headlessChromium();
 
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'lw-click-'));
-const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu'],
-    userDataDir: path.join(tmp, 'profile'),
-});
+const browser = await launchChromium(tmp);
 try {
     const page = await browser.newPage();
     await page.setViewport({ width: 800, height: 600 });

@@ -32,6 +32,24 @@ export function loadJudge(name) {
     }
 }
 
+// Headless Chromium through puppeteer-core: $CHROMIUM, default /usr/bin/chromium. Exits
+// with EXIT_SETUP at once when either is missing; the function it gives starts the
+// browser with its profile in `folder`.
+export function headlessChromium() {
+    const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
+    if (!existsSync(chromium)) {
+        process.stderr.write(`${chromium} not found\n`);
+        process.exit(EXIT_SETUP);
+    }
+    const puppeteer = loadJudge('puppeteer-core');
+    return (folder) => puppeteer.launch({
+        executablePath: chromium,
+        headless: true,
+        args: ['--no-sandbox', '--disable-gpu'],
+        userDataDir: path.join(folder, 'profile'),
+    });
+}
+
 // A style sheet's text the way the editor decodes it: valid UTF-8 (a byte-order
 // mark dropped), otherwise Latin-1, one character per byte.
 export function readStyleSheet(file) {

@@ -19,19 +19,14 @@ import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { loadJudge, EXIT_SETUP } from './load-judges.mjs';
+import { headlessChromium, EXIT_SETUP } from './load-judges.mjs';
 
 const [loomcss] = process.argv.slice(2);
 if (!loomcss) {
     process.stderr.write('usage: preview-inspect.mjs LOOMCSS\n');
     process.exit(EXIT_SETUP);
 }
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
-if (!fs.existsSync(chromium)) {
-    process.stderr.write(`${chromium} not found\n`);
-    process.exit(EXIT_SETUP);
-}
-const puppeteer = loadJudge('puppeteer-core');
+const launchChromium = headlessChromium();
 
 let failures = 0;
 function check(ok, what) {
@@ -295,12 +290,7 @@ async function runCase(browser, tmp, testCase, index) {
 }
 
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'lw-inspect-'));
-const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu'],
-    userDataDir: path.join(tmp, 'profile'),
-});
+const browser = await launchChromium(tmp);
 try {
     for (let i = 0; i < cases.length; i++)
         await runCase(browser, tmp, cases[i], i);

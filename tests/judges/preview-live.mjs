@@ -24,19 +24,14 @@ import { spawn } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { loadJudge, EXIT_SETUP } from './load-judges.mjs';
+import { headlessChromium, EXIT_SETUP } from './load-judges.mjs';
 
 const [loomcss, data] = process.argv.slice(2);
 if (!loomcss || !data) {
     process.stderr.write('usage: preview-live.mjs LOOMCSS DATA\n');
     process.exit(EXIT_SETUP);
 }
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
-if (!fs.existsSync(chromium)) {
-    process.stderr.write(`${chromium} not found\n`);
-    process.exit(EXIT_SETUP);
-}
-const puppeteer = loadJudge('puppeteer-core');
+const launchChromium = headlessChromium();
 
 let failures = 0;
 function check(ok, what) {
@@ -263,12 +258,7 @@ async function realSheet(browser, tmp) {
 }
 
 const tmp = fs.mkdtempSync(path.join(os.tmpdir(), 'lw-preview-'));
-const browser = await puppeteer.launch({
-    executablePath: chromium,
-    headless: true,
-    args: ['--no-sandbox', '--disable-gpu'],
-    userDataDir: path.join(tmp, 'profile'),
-});
+const browser = await launchChromium(tmp);
 try {
     const sample = await samplePage(browser, tmp);
     const real = await realSheet(browser, tmp);
