@@ -1,6 +1,7 @@
 #include "DocumentSession.h"
 
 #include "Document.h"
+#include "StyleSheetWriter.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -66,7 +67,7 @@ bool DocumentSession::open(const QString &path, const StyleSheetReader::ProcessE
 
 bool DocumentSession::open(const QString &path, const TextFile::LoadOptions &options,
                            const StyleSheetReader::ProcessEvents &processEvents,
-                           StyleSheetReader::ReadError *error)
+                           StyleSheetReader::ReadError *error, Start start)
 {
     // Looked at before the read: a change between the look and the read counts as one
     // made after the read.
@@ -75,13 +76,70 @@ bool DocumentSession::open(const QString &path, const TextFile::LoadOptions &opt
     if (!StyleSheetReader::readStyleSheet(m_document, m_catalogue, path, options, processEvents, error))
         return false;
     watch(path, before, base);
+    // The steps of the history were made on the tree the read replaced.
+    m_document.resetHistory(start == Start::Fresh ? false : m_document.isModified());
+    if (start == Start::Fresh)
+        emit workSafe();
     return true;
+}
+
+void DocumentSession::startNew()
+{
+    m_document.setCurrentFileName(Document::NotSaved);
+    forget();
+    m_document.resetHistory(false);
+    emit workSafe();
+}
+
+void DocumentSession::giveUpEdits()
+{
+    m_document.resetHistory(false);
+    emit workSafe();
+}
+
+std::optional<SaveQuestions::Encoding> DocumentSession::save(const QString &path, SaveQuestions &questions)
+{
+    // Another program's change to the file is never written over without a question.
+    if (!m_path.isEmpty() && path == m_path) {
+        const DiskChange change = diskChange();
+        if (change != DiskChange::None &&
+            !questions.mayReplaceChangedFile(path, change == DiskChange::Removed))
+            return std::nullopt;
+    }
+    const std::optional<SaveQuestions::Encoding> written =
+        writeText(path, StyleSheetWriter::styleSheetText(m_document), m_document.encoding(),
+                  m_document.byteOrderMark(), questions);
+    if (!written)
+        return std::nullopt;
+    m_document.setEncoding(written->encoding, written->byteOrderMark);
+    m_document.setCurrentFileName(path);
+    watch(path);
+    // What is on disk now is the work: an undo past this point marks it modified again.
+    m_document.markSaved();
+    emit workSafe();
+    return written;
+}
+
+std::optional<SaveQuestions::Encoding> DocumentSession::writeText(const QString &path, const QString &text,
+                                                                  TextFile::Encoding encoding,
+                                                                  bool byteOrderMark,
+                                                                  SaveQuestions &questions)
+{
+    // A file marked read-only is written only when the user says so (also when the one
+    // saving could write it anyway).
+    if (TextFile::isReadOnly(path) && !questions.mayWriteReadOnlyFile(path))
+        return std::nullopt;
+    std::optional<SaveQuestions::Encoding> chosen = questions.encodingFor(text, encoding, byteOrderMark);
+    if (!chosen)
+        return std::nullopt;
+    chosen->encoding = TextFile::save(path, text, chosen->encoding, chosen->byteOrderMark);
+    return chosen;
 }
 
 bool DocumentSession::reload(const StyleSheetReader::ProcessEvents &processEvents,
                              StyleSheetReader::ReadError *error)
 {
-    return open(m_document.currentFileName(), processEvents, error);
+    return open(m_document.currentFileName(), TextFile::LoadOptions(), processEvents, error);
 }
 
 void DocumentSession::written(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "SaveQuestions.h"
 #include "TextFile.h"
 
 #include <QString>
@@ -13,12 +14,7 @@ class QWidget;
 // written in a mixture of encodings and no character is lost.
 namespace EncodingChoice {
 
-struct Choice
-{
-    TextFile::Encoding encoding;
-    bool byteOrderMark = false;
-    bool changed = false; // the user chose UTF-8 over the file's own encoding
-};
+using Choice = SaveQuestions::Encoding;
 
 // The encoding and mark to save `text` in; empty when the user cancelled. A text that
 // begins with an @charset statement gains a UTF-8 byte-order mark when it becomes

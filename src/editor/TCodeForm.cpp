@@ -4,13 +4,14 @@
 #include "Catalogue.h"
 #include "CodeCompleter.h"
 #include "CssTokenizer.h"
-#include "EncodingChoice.h"
+#include "DocumentSession.h"
 #include "ExceptionBox.h"
 #include "Failure.h"
 #include "FileDialogs.h"
 #include "FindBar.h"
 #include "Messages.h"
 #include "RegistryStore.h"
+#include "SaveQuestionBoxes.h"
 #include "StyleSheetModel.h"
 
 #include <QCloseEvent>
@@ -358,12 +359,14 @@ bool TCodeForm::save()
         if (path.isEmpty())
             return false;
     }
-    const QString code = text();
-    const std::optional<EncodingChoice::Choice> choice =
-        EncodingChoice::forSave(this, code, m_encoding, m_byteOrderMark);
+    // Written as the main window's Save writes: the same questions (a read-only file,
+    // an encoding that cannot hold the text) and the same care of the file.
+    SaveQuestionBoxes questions(this);
+    const std::optional<SaveQuestions::Encoding> choice =
+        DocumentSession::writeText(path, text(), m_encoding, m_byteOrderMark, questions);
     if (!choice)
         return false;
-    m_encoding = TextFile::save(path, code, choice->encoding, choice->byteOrderMark);
+    m_encoding = choice->encoding;
     m_byteOrderMark = choice->byteOrderMark;
     if (choice->changed)
         Status->setText(QStringLiteral("Saved as %1").arg(m_encoding.name()));

@@ -8,7 +8,6 @@
 #include "DocumentEdits.h"
 #include "DocumentSession.h"
 #include "ElementsTreeView.h"
-#include "EncodingChoice.h"
 #include "ExceptionBox.h"
 #include "Failure.h"
 #include "FileDialogs.h"
@@ -20,6 +19,7 @@
 #include "PropertiesTreeView.h"
 #include "RecoveryGuard.h"
 #include "RegistryStore.h"
+#include "SaveQuestionBoxes.h"
 #include "Structure.h"
 #include "StyleSheetReader.h"
 #include "StyleSheetWriter.h"
@@ -169,6 +169,7 @@ TMainForm::TMainForm(QWidget *parent)
                                : QString());
     });
     connect(m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
+    connect(m_session, &DocumentSession::workSafe, m_recovery.get(), &RecoveryGuard::discard);
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
         const QModelIndex root = m_document.elements().rootIndex();
@@ -734,7 +735,8 @@ void TMainForm::expandReadDocument()
     Elements->expandNodes(nodes);
 }
 
-bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Encoding> encoding)
+bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Encoding> encoding,
+                               DocumentSession::Start start)
 {
     TextFile::LoadOptions options;
     options.sizeLimit = m_openSizeLimit;
@@ -790,7 +792,7 @@ bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Enco
     StyleSheetReader::ReadError error;
     {
         const WaitCursor wait;
-        read = m_session->open(path, options, events, &error);
+        read = m_session->open(path, options, events, &error, start);
         cancelled = cancelled || error.cancelled;
         progress.reset();
         // The root and every node under it are shown expanded, except at-rule blocks,
@@ -813,8 +815,6 @@ bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Enco
     m_titleNote.clear();
     Elements->setCurrentIndex(m_document.elements().rootIndex());
     Properties->setCurrentIndex(m_attributeList->rootIndex());
-    // The history starts afresh at what was read; the modified flag stays as it was.
-    m_document.resetHistory(m_document.isModified());
     updateTitle();
     m_saveName = path;
     clearEditors();
@@ -849,39 +849,19 @@ bool TMainForm::saveDocumentAs()
     // A write that fails leaves the document with the file it had.
     if (!writeDocument(chosen))
         return false;
-    m_document.setCurrentFileName(chosen);
     updateTitle();
     return true;
 }
 
 bool TMainForm::writeDocument(const QString &path)
 {
-    // Another program's change to the file is never written over without a question.
-    if (path == m_document.currentFileName()) {
-        const DocumentSession::DiskChange change = m_session->diskChange();
-        if (change != DocumentSession::DiskChange::None &&
-            !Messages::mayReplaceChangedFile(this, path, change == DocumentSession::DiskChange::Removed))
-            return false;
-    }
-    // A file marked read-only is written only when the user says so (also when the one
-    // saving could write it anyway); it keeps its mode.
-    if (TextFile::isReadOnly(path) && !Messages::mayWriteReadOnlyFile(this, path))
+    SaveQuestionBoxes questions(this);
+    const std::optional<SaveQuestions::Encoding> written = m_session->save(path, questions);
+    if (!written)
         return false;
-    const QString text = StyleSheetWriter::styleSheetText(m_document);
-    const std::optional<EncodingChoice::Choice> choice =
-        EncodingChoice::forSave(this, text, m_document.encoding(), m_document.byteOrderMark());
-    if (!choice)
-        return false;
-    TextFile::save(path, text, choice->encoding, choice->byteOrderMark);
-    m_session->written(path);
     StatusNote->clear();
-    m_document.setEncoding(choice->encoding, choice->byteOrderMark);
-    if (choice->changed)
-        m_titleNote = QStringLiteral(" (saved as %1)").arg(choice->encoding.name());
-    // What is on disk now is the work: nothing is left to recover, and the title no
-    // longer claims unsaved changes (an undo past this point brings the mark back).
-    m_recovery->discard();
-    m_document.markSaved();
+    if (written->changed)
+        m_titleNote = QStringLiteral(" (saved as %1)").arg(written->encoding.name());
     return true;
 }
 
@@ -891,7 +871,9 @@ void TMainForm::editRefusedFile(const QString &path, int line, int column)
     // is read back when the window closes. Nothing of the file changes otherwise.
     const TextFile::Loaded loaded = TextFile::load(path, TextFile::LineBreaks::Keep);
     TCodeForm form(this);
-    form.setReadBack([this](const QString &file) { readStyleSheet(file); });
+    form.setReadBack([this](const QString &file) {
+        readStyleSheet(file, std::nullopt, DocumentSession::Start::KeepModified);
+    });
     form.setCatalogue(&m_catalogue);
     form.start(path, loaded.text, loaded.encoding, loaded.byteOrderMark,
                DocumentSource::lineBreakOf(loaded.text));
@@ -919,8 +901,6 @@ void TMainForm::fileChangedOnDisk(DocumentSession::DiskChange change)
         const int scroll = Elements->verticalScrollBar()->value();
         if (!readStyleSheet(path))
             return;
-        m_document.resetHistory(false);
-        m_recovery->discard();
         if (const ElementNode *again = m_document.elements().nodeAt(nodePath)) {
             const QModelIndex index = row >= 0 && row < int(again->attributes.size())
                                           ? m_document.elements().attributeIndex(again, row)
@@ -963,16 +943,13 @@ void TMainForm::NewClick()
             return;
         buildElementList();
         activationStep();
-        m_document.setCurrentFileName(Document::NotSaved);
-        m_session->forget();
+        m_session->startNew();
         StatusNote->clear();
         // A new document proposes no name of an earlier one when it is saved.
         m_saveName.clear();
         m_titleNote.clear();
         clearEditors();
         updateTitle();
-        m_document.resetHistory(false);
-        m_recovery->discard();
     });
 }
 
@@ -985,9 +962,10 @@ void TMainForm::OpenClick()
         // Cancelled, the document keeps its history.
         if (chosen.isEmpty())
             return;
-        readStyleSheet(chosen);
-        m_document.resetHistory(false);
-        m_recovery->discard();
+        // The user gave up the edits at the prompt: a file that cannot be read leaves
+        // the document as it was, but no longer modified.
+        if (!readStyleSheet(chosen))
+            m_session->giveUpEdits();
     });
 }
 
@@ -1002,8 +980,6 @@ void TMainForm::reopenWithEncoding(TextFile::Encoding encoding)
         // A file the encoding cannot read is said and leaves the document as it was.
         if (!readStyleSheet(path, encoding))
             return;
-        m_document.resetHistory(false);
-        m_recovery->discard();
         StatusNote->setText(QStringLiteral("%1 was read again as %2.").arg(path, encoding.name()));
     });
 }
@@ -1052,7 +1028,9 @@ void TMainForm::CodeClick()
 {
     ExceptionBox::guard(this, [this] {
         TCodeForm form(this);
-        form.setReadBack([this](const QString &path) { readStyleSheet(path); });
+        form.setReadBack([this](const QString &path) {
+            readStyleSheet(path, std::nullopt, DocumentSession::Start::KeepModified);
+        });
         form.setCatalogue(&m_catalogue);
         // Standard CSS keeps the file's line break; the editor's own form is CR LF.
         const QString lineBreak = m_document.form() == DocumentForm::Standard

@@ -160,8 +160,10 @@ public:
     // the size limit (the setting "OpenSizeLimitKB", 512 MB when unset) is read only when
     // the user agrees; one above the progress size is read under a progress dialog whose
     // Cancel stops the reading and leaves the document as it was. `encoding`: read in
-    // the encoding the user chose, not the one decided from the bytes.
-    bool readStyleSheet(const QString &path, std::optional<TextFile::Encoding> encoding = std::nullopt);
+    // the encoding the user chose, not the one decided from the bytes. `start`: a fresh
+    // start (Open) or a read-back from the code window (see DocumentSession::Start).
+    bool readStyleSheet(const QString &path, std::optional<TextFile::Encoding> encoding = std::nullopt,
+                        DocumentSession::Start start = DocumentSession::Start::Fresh);
     // Files larger than this are read under a progress dialog (8 MB).
     void setProgressSize(qint64 bytes) { m_progressSize = bytes; }
     // Reads the document's file again in the chosen encoding (asking first when the

@@ -59,6 +59,12 @@ check "edit -o writes OUT and leaves FILE" grep -q 'color: blue; /\* keep \*/' "
 check "edit -o leaves FILE as it was" cmp -s "$work/edit.css" "$work/edit-original.css"
 run edit "$work/edit.css" --in-place --set 'a { color: green }'
 check "edit --in-place writes FILE" grep -q 'color: green; /\* keep \*/' "$work/edit.css"
+cp "$work/edit.css" "$work/read-only.css" && chmod 444 "$work/read-only.css"
+run edit "$work/read-only.css" --in-place --set 'a { color: red }'
+check "edit --in-place of a read-only file writes nothing and exits 1 with the reason" \
+    test "$rc" -eq 1 -a "$err" = "$work/read-only.css: the file is read-only; not written"
+check "the read-only file keeps its bytes and its mode" \
+    sh -c 'cmp -s "$1" "$2" && test "$(stat -c %a "$2")" = 444' - "$work/edit.css" "$work/read-only.css"
 run edit "$work/edit.css" --set 'a { color: '
 check "a --set that is no CSS exits 2" test "$rc" -eq 2
 run edit "$work/edit.css" -o

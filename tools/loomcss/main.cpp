@@ -6,6 +6,7 @@
 #include "CssPatch.h"
 #include "Document.h"
 #include "DocumentCheck.h"
+#include "DocumentSession.h"
 #include "Failure.h"
 #include "ImageList.h"
 #include "PreviewCommand.h"
@@ -95,8 +96,8 @@ const char Usage[] =
     "          added to that rule; a rule that is not there is added at the end of its\n"
     "          context. A standard style sheet changes only where a value changes: without\n"
     "          --set its own bytes are written. Exit status 0; 1 when FILE cannot be read\n"
-    "          (FILE:LINE:COLUMN: reason) or written; 2 for wrong arguments or a --set that\n"
-    "          is no CSS.\n"
+    "          (FILE:LINE:COLUMN: reason) or written (a read-only OUT is not written); 2\n"
+    "          for wrong arguments or a --set that is no CSS.\n"
     "  color   print each COLOR (any CSS colour: a name, #rgb, rgb(), hsl(), hwb(), lab(),\n"
     "          lch(), oklab(), oklch(), color(), color-mix(), light-dark(), a relative\n"
     "          colour...) converted to FORM, one a line: hex (the default), rgb, hsl,\n"
@@ -158,6 +159,34 @@ void readFailure(const QString &path, const StyleSheetReader::ReadError &readErr
 // given back to the system, since every page the system hands out anew costs a fault.
 // Large blocks come from the heap too (not from blocks mapped and unmapped one by one),
 // and the heap grows in large steps and is never trimmed.
+// Save's questions answered without asking anyone: a file changed by another program
+// while it was edited, or marked read-only, is not written (the reason is kept for the
+// error message); the text is written in its file's encoding or not at all.
+class CommandLineQuestions : public SaveQuestions
+{
+public:
+    bool mayReplaceChangedFile(const QString &path, bool removed) override
+    {
+        refusal =
+            path + (removed ? QLatin1String(": removed while it was edited; not written")
+                            : QLatin1String(": changed by another program while it was edited; not written"));
+        return false;
+    }
+    bool mayWriteReadOnlyFile(const QString &path) override
+    {
+        refusal = path + QLatin1String(": the file is read-only; not written");
+        return false;
+    }
+    std::optional<Encoding> encodingFor(const QString &, TextFile::Encoding encoding,
+                                        bool byteOrderMark) override
+    {
+        // The write itself refuses a text the encoding cannot hold, naming the character.
+        return Encoding{encoding, byteOrderMark, false};
+    }
+
+    QString refusal;
+};
+
 void keepFreedMemory()
 {
 #if defined(__GLIBC__)
@@ -312,8 +341,13 @@ int main(int argc, char **argv)
             return 1;
         }
     }
+    // edit reads and writes through the document session, as the window's Open and Save
+    // do; tree and format only read.
+    const bool editing = command == QLatin1String("edit");
+    DocumentSession session(document, catalogue);
     StyleSheetReader::ReadError readError;
-    if (!StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError)) {
+    if (!(editing ? session.open(path, {}, &readError)
+                  : StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError))) {
         readFailure(path, readError);
         return 1;
     }
@@ -333,7 +367,15 @@ int main(int argc, char **argv)
         write(stdout, TreeDump::tree(document).toUtf8());
     else if (!output.isEmpty()) {
         try {
-            StyleSheetWriter::save(document, output);
+            if (editing) {
+                CommandLineQuestions questions;
+                if (!session.save(output, questions)) {
+                    error(questions.refusal);
+                    return 1;
+                }
+            } else {
+                StyleSheetWriter::save(document, output);
+            }
         } catch (const Failure &failure) {
             error(output + QLatin1String(": ") + failure.message());
             return 1;
