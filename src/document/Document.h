@@ -9,7 +9,7 @@
 #include <functional>
 
 // The style sheet being edited and its values. There is one per run, owned by the
-// main window: the element tree (shown by the `Elements` view), the current file, the
+// document session (DocumentSession) with its file: the element tree (shown by the `Elements` view), the current file, the
 // modified flag, the row number of the catalogue element "A", and where the element
 // nodes of the catalogue stand.
 //

@@ -1,6 +1,5 @@
 #include "DocumentSession.h"
 
-#include "Document.h"
 #include "StyleSheetWriter.h"
 
 #include <QCryptographicHash>
@@ -9,8 +8,8 @@
 #include <QFileInfo>
 #include <QFileSystemWatcher>
 
-DocumentSession::DocumentSession(Document &document, Catalogue &catalogue, QObject *parent)
-    : QObject(parent), m_document(document), m_catalogue(catalogue), m_watcher(new QFileSystemWatcher(this))
+DocumentSession::DocumentSession(Catalogue &catalogue, QObject *parent)
+    : QObject(parent), m_catalogue(catalogue), m_watcher(new QFileSystemWatcher(this))
 {
     connect(m_watcher, &QFileSystemWatcher::fileChanged, this, &DocumentSession::fileNoticed);
     // A file replaced by renaming another over it leaves the watch on the old one: the

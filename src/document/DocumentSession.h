@@ -1,5 +1,6 @@
 #pragma once
 
+#include "Document.h"
 #include "RecoveryStore.h"
 #include "SaveQuestions.h"
 #include "StyleSheetReader.h"
@@ -10,10 +11,10 @@
 #include <optional>
 
 class Catalogue;
-class Document;
 class QFileSystemWatcher;
 
-// The document's file, apart from any window: starting a new document, reading it (Open,
+// The document being edited, with its history of edits (Document), and its file, apart
+// from any window: starting a new document, reading it (Open,
 // again after another program changed it, back from the code window), writing it (Save,
 // Save As), and watching it on disk. It remembers what the file held when it was last
 // read or written (its size, time and a hash of its bytes), so that a change by another
@@ -25,7 +26,8 @@ class DocumentSession : public QObject
 {
     Q_OBJECT
 public:
-    DocumentSession(Document &document, Catalogue &catalogue, QObject *parent = nullptr);
+    // An empty document; the catalogue reads its files.
+    explicit DocumentSession(Catalogue &catalogue, QObject *parent = nullptr);
     ~DocumentSession() override;
 
     Document &document() { return m_document; }
@@ -104,7 +106,7 @@ private:
     void watch(const QString &path, const DiskState &state, const RecoveryStore::DiskState &base);
     void fileNoticed();
 
-    Document &m_document;
+    Document m_document;
     Catalogue &m_catalogue;
     QFileSystemWatcher *m_watcher;
     QString m_path;                      // the file watched; empty for none

@@ -158,8 +158,7 @@ TMainForm::TMainForm(QWidget *parent)
     watchFocus();
     m_document.setModifiedObserver([this](bool) { updateTitle(); });
     m_recovery = std::make_unique<RecoveryGuard>(m_document, this);
-    m_session = new DocumentSession(m_document, m_catalogue, this);
-    m_recovery->setWorkBase([this] { return m_session->workBase(); });
+    m_recovery->setWorkBase([this] { return m_session.workBase(); });
     m_preview = new PreviewController(m_document, this);
     connect(m_preview, &PreviewController::inspected, this, &TMainForm::inspected);
     // The rule selected in the tree is outlined in the preview's pages.
@@ -168,8 +167,8 @@ TMainForm::TMainForm(QWidget *parent)
                                ? MatchedRules::resolvedSelector(m_document.elements().nodeOf(current))
                                : QString());
     });
-    connect(m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
-    connect(m_session, &DocumentSession::workSafe, m_recovery.get(), &RecoveryGuard::discard);
+    connect(&m_session, &DocumentSession::changedOnDisk, this, &TMainForm::fileChangedOnDisk);
+    connect(&m_session, &DocumentSession::workSafe, m_recovery.get(), &RecoveryGuard::discard);
     // A rebuilt or re-read element list keeps its root open and selected.
     connect(&m_document.elements(), &QAbstractItemModel::modelReset, this, [this] {
         const QModelIndex root = m_document.elements().rootIndex();
@@ -693,7 +692,7 @@ void TMainForm::FormActivate()
         // Work recovered under its file's name: later changes of the file by other
         // programs are told as for a file opened.
         if (m_document.hasFile())
-            m_session->written(m_document.currentFileName());
+            m_session.written(m_document.currentFileName());
         expandReadDocument();
         m_saveName = m_recovery->recoveredSaveName();
         clearEditors();
@@ -792,7 +791,7 @@ bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Enco
     StyleSheetReader::ReadError error;
     {
         const WaitCursor wait;
-        read = m_session->open(path, options, events, &error, start);
+        read = m_session.open(path, options, events, &error, start);
         cancelled = cancelled || error.cancelled;
         progress.reset();
         // The root and every node under it are shown expanded, except at-rule blocks,
@@ -856,7 +855,7 @@ bool TMainForm::saveDocumentAs()
 bool TMainForm::writeDocument(const QString &path)
 {
     SaveQuestionBoxes questions(this);
-    const std::optional<SaveQuestions::Encoding> written = m_session->save(path, questions);
+    const std::optional<SaveQuestions::Encoding> written = m_session.save(path, questions);
     if (!written)
         return false;
     StatusNote->clear();
@@ -878,7 +877,7 @@ void TMainForm::editRefusedFile(const QString &path, int line, int column)
     form.start(path, loaded.text, loaded.encoding, loaded.byteOrderMark,
                DocumentSource::lineBreakOf(loaded.text));
     form.placeCursorAt(line, column);
-    const QSignalBlocker quiet(m_session);
+    const QSignalBlocker quiet(&m_session);
     form.exec();
 }
 
@@ -943,7 +942,7 @@ void TMainForm::NewClick()
             return;
         buildElementList();
         activationStep();
-        m_session->startNew();
+        m_session.startNew();
         StatusNote->clear();
         // A new document proposes no name of an earlier one when it is saved.
         m_saveName.clear();
@@ -965,7 +964,7 @@ void TMainForm::OpenClick()
         // The user gave up the edits at the prompt: a file that cannot be read leaves
         // the document as it was, but no longer modified.
         if (!readStyleSheet(chosen))
-            m_session->giveUpEdits();
+            m_session.giveUpEdits();
     });
 }
 
@@ -1040,7 +1039,7 @@ void TMainForm::CodeClick()
                    m_document.encoding(), m_document.byteOrderMark(), lineBreak);
         // The code window's own saves are no other program's: the file is read back
         // when it closes.
-        const QSignalBlocker quiet(m_session);
+        const QSignalBlocker quiet(&m_session);
         form.exec();
     });
 }

@@ -318,8 +318,9 @@ private:
     ImageList m_elementImages;   // the kind pictures, then one per element row and build
     PictureIcons m_attributeIcons;
     PictureIcons m_elementIcons;
-    Document m_document;
-    DocumentSession *m_session = nullptr;
+    // The document and its file; the window shows it and wires its commands to it.
+    DocumentSession m_session{m_catalogue};
+    Document &m_document = m_session.document();
     PreviewController *m_preview = nullptr;
     std::optional<DocumentForm> m_newFormOverride;
     AttributeListModel *m_attributeList = nullptr;

@@ -88,9 +88,9 @@ private slots:
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("site.css"));
         writeFile(path, "a {\n  color: red;\n}\n");
-        Document document;
+        DocumentSession session(m_fixture.catalogue);
+        Document &document = session.document();
         m_fixture.start(document);
-        DocumentSession session(document, m_fixture.catalogue);
         QVERIFY(session.open(path));
         const ElementNode *rule = &document.elements().element(document.elements().elementCount() - 1);
         QVERIFY(DocumentEdits::writeValue(document, document.elements().attributeIndex(rule, 0),

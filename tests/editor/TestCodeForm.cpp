@@ -16,7 +16,6 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QWindow>
-#include <sys/stat.h>
 
 using namespace EditorFixture;
 
@@ -548,49 +547,6 @@ private slots:
                 code->CloseClick();
             });
         QCOMPARE(sheetText(*form), QStringLiteral("P {color=red;}"));
-    }
-
-    void readOnlyFileAsksBeforeSave_data()
-    {
-        QTest::addColumn<bool>("saveAnyway");
-        QTest::newRow("Yes") << true;
-        QTest::newRow("No") << false;
-    }
-
-    // The code window saves as the main window does: a file marked read-only is written
-    // only when the user says so (also when the one saving, root in CI, could write it),
-    // and it stays read-only.
-    void readOnlyFileAsksBeforeSave()
-    {
-        QFETCH(bool, saveAnyway);
-        QTemporaryDir dir;
-        const QString sheet = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(sheet, "P {}");
-        QVERIFY(QFile::setPermissions(sheet, QFileDevice::ReadOwner | QFileDevice::ReadGroup |
-                                                 QFileDevice::ReadOther));
-        const auto form = startMainWindow(sheet);
-        QVERIFY(form);
-        withCodeWindow(
-            *form,
-            [&](DialogAnswerer &answer) {
-                answer.on<QMessageBox>([&](QMessageBox *box) {
-                    QCOMPARE(box->text(), QStringLiteral("%1 is read-only. Save anyway?").arg(sheet));
-                    QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-                    DialogAnswerer::press(box, saveAnyway ? QMessageBox::Yes : QMessageBox::No);
-                });
-                if (!saveAnyway)
-                    expectPrompt(answer, QMessageBox::No);
-            },
-            [&](TCodeForm *code) {
-                typeAtEnd(code, QStringLiteral("H1 {color=blue;}"));
-                code->SaveClick();
-                QCOMPARE(code->isCodeModified(), !saveAnyway);
-                code->CloseClick();
-            });
-        QCOMPARE(readFile(sheet), saveAnyway ? QByteArray("P {}\nH1 {color=blue;}") : QByteArray("P {}"));
-        struct stat st;
-        QCOMPARE(::stat(QFile::encodeName(sheet).constData(), &st), 0);
-        QCOMPARE(st.st_mode & 0777, 0444u);
     }
 
     void failedSaveKeepsTheOldFileAndTheWindowsState()

@@ -2,6 +2,7 @@
 #include "EditorFixture.h"
 #include "RegistryStore.h"
 #include "StyleSheetWriter.h"
+#include "TCodeForm.h"
 #include "TMainForm.h"
 #include "TestRegistry.h"
 
@@ -10,6 +11,7 @@
 #include <QFile>
 #include <QLabel>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -219,16 +221,20 @@ private slots:
 
     void readOnlyFileAsksBeforeSave_data()
     {
+        QTest::addColumn<bool>("codeWindow"); // saved from the code window, not the main window
         QTest::addColumn<bool>("saveAnyway");
-        QTest::newRow("Yes") << true;
-        QTest::newRow("No") << false;
+        QTest::newRow("main window, Yes") << false << true;
+        QTest::newRow("main window, No") << false << false;
+        QTest::newRow("code window, Yes") << true << true;
+        QTest::newRow("code window, No") << true << false;
     }
 
     // Save to a file marked read-only asks first, also when the one saving (root in
-    // CI) could write it anyway: Yes writes it and keeps its mode, No leaves it and the
-    // document modified.
+    // CI) could write it anyway, from either window: Yes writes it and keeps its mode,
+    // No leaves it and the text modified.
     void readOnlyFileAsksBeforeSave()
     {
+        QFETCH(bool, codeWindow);
         QFETCH(bool, saveAnyway);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("site.css"));
@@ -238,22 +244,44 @@ private slots:
                                                 QFileDevice::ReadOther));
         const auto form = startMainWindow(path);
         QVERIFY(form);
-        editDocument(*form);
-        const QString edited = StyleSheetWriter::styleSheetText(form->document());
+        QString edited;
+        if (!codeWindow) {
+            editDocument(*form);
+            edited = StyleSheetWriter::styleSheetText(form->document());
+        }
 
         DialogAnswerer answer;
-        answer.on<QMessageBox>([&](QMessageBox *box) {
-            QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
-            QCOMPARE(box->icon(), QMessageBox::Warning);
-            QCOMPARE(box->text(), QStringLiteral("%1 is read-only. Save anyway?").arg(path));
-            QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
-            QCOMPARE(box->buttons().size(), 2);
-            DialogAnswerer::press(box, saveAnyway ? QMessageBox::Yes : QMessageBox::No);
-        });
-        form->FinishClick();
+        const auto expectQuestion = [&] {
+            answer.on<QMessageBox>([&](QMessageBox *box) {
+                QCOMPARE(box->windowTitle(), QStringLiteral("Loomwright CSS"));
+                QCOMPARE(box->icon(), QMessageBox::Warning);
+                QCOMPARE(box->text(), QStringLiteral("%1 is read-only. Save anyway?").arg(path));
+                QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+                QCOMPARE(box->buttons().size(), 2);
+                DialogAnswerer::press(box, saveAnyway ? QMessageBox::Yes : QMessageBox::No);
+            });
+        };
+        if (codeWindow) {
+            edited = QString::fromLatin1(original) + QStringLiteral("\r\nH1 {color=blue;}");
+            answer.on<TCodeForm>([&](TCodeForm *code) {
+                code->Code->moveCursor(QTextCursor::End);
+                QTest::keyClick(code->Code, Qt::Key_Return);
+                QTest::keyClicks(code->Code, QStringLiteral("H1 {color=blue;}"));
+                code->SaveClick();
+                QCOMPARE(code->isCodeModified(), !saveAnyway);
+                code->CloseClick();
+            });
+            expectQuestion();
+            if (!saveAnyway) // closing the window asks for the unsaved text: given up
+                answer.on<QMessageBox>([](QMessageBox *box) { DialogAnswerer::press(box, QMessageBox::No); });
+            form->CodeClick();
+        } else {
+            expectQuestion();
+            form->FinishClick();
+        }
         QVERIFY2(answer.done(), qPrintable(answer.report()));
         QCOMPARE(readFile(path), saveAnyway ? edited.toUtf8() : original);
-        if (!saveAnyway)
+        if (!saveAnyway && !codeWindow)
             QVERIFY(form->document().isModified());
         QCOMPARE(modeOf(path), QFileDevice::Permissions(0444));
     }

@@ -287,7 +287,8 @@ int main(int argc, char **argv)
     }
     Catalogue catalogue;
     ImageList images;
-    Document document;
+    DocumentSession session(catalogue);
+    Document &document = session.document();
     try {
         catalogue.open(folder);
         document.applyElementList(catalogue.buildElementList(images));
@@ -344,7 +345,6 @@ int main(int argc, char **argv)
     // edit reads and writes through the document session, as the window's Open and Save
     // do; tree and format only read.
     const bool editing = command == QLatin1String("edit");
-    DocumentSession session(document, catalogue);
     StyleSheetReader::ReadError readError;
     if (!(editing ? session.open(path, {}, &readError)
                   : StyleSheetReader::readStyleSheet(document, catalogue, path, {}, &readError))) {
