@@ -10,19 +10,20 @@
 // changed without a reload, 1 otherwise, 3 when puppeteer-core or chromium is missing,
 // 4 on a fault.
 import fs from 'node:fs';
+import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath } from 'node:url';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
-const { loadJudge } = await import(path.join(here, '..', 'judges', 'load-judges.mjs'));
+const { headlessChromium } = await import(path.join(here, '..', 'judges', 'load-judges.mjs'));
 const [url, shots] = process.argv.slice(2);
-const chromium = process.env.CHROMIUM || '/usr/bin/chromium';
-if (!url || !shots || !fs.existsSync(chromium)) {
-    process.stderr.write('usage: preview-page.mjs URL SHOTS (and chromium installed)\n');
+if (!url || !shots) {
+    process.stderr.write('usage: preview-page.mjs URL SHOTS\n');
     process.exit(3);
 }
-const puppeteer = loadJudge('puppeteer-core');
-const browser = await puppeteer.launch({ executablePath: chromium, headless: true, args: ['--no-sandbox', '--disable-gpu'] });
+// The browser keeps its profile in a folder of its own, out of the user's home.
+const profile = fs.mkdtempSync(path.join(os.tmpdir(), 'lw-preview-page-'));
+const browser = await headlessChromium()(profile);
 let ok = false;
 try {
     const page = await browser.newPage();
@@ -49,5 +50,6 @@ try {
     ok = changed && state.marker === 'kept' && state.navigations === 1;
 } finally {
     await browser.close();
+    fs.rmSync(profile, { recursive: true, force: true });
 }
 process.exit(ok ? 0 : 1);
