@@ -44,6 +44,19 @@ const QByteArray Sheet = "p {\n"
                          "  padding: 1px;\n"
                          "}\n";
 
+// A main window on Sheet, read from a file of its own in a folder of its own.
+struct SheetWindow
+{
+    SheetWindow()
+    {
+        writeFile(path, Sheet);
+        form = startMainWindow(path);
+    }
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sheet.css"));
+    std::unique_ptr<TMainForm> form;
+};
+
 QModelIndex declaration(TMainForm &form, const QString &label)
 {
     return findPath(form, {QStringLiteral("p"), label});
@@ -114,10 +127,8 @@ private slots:
     {
         QFETCH(QString, place);
         QFETCH(QKeyCombination, key);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(path, Sheet);
-        const auto form = startMainWindow(path);
+        const SheetWindow window;
+        const auto &form = window.form;
         QVERIFY(form);
         const Place at = placeOf(*form, place);
         const QModelIndex node = declaration(*form, at.node);
@@ -163,10 +174,8 @@ private slots:
     {
         QFETCH(QString, place);
         QFETCH(QKeyCombination, key);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(path, Sheet);
-        const auto form = startMainWindow(path);
+        const SheetWindow window;
+        const auto &form = window.form;
         QVERIFY(form);
         const Place at = placeOf(*form, place);
         const QModelIndex node = declaration(*form, at.node);
@@ -181,10 +190,8 @@ private slots:
     // steps the number, a typed number replaces it, and Ctrl+Z takes both back.
     void valueEditedByKeyboard()
     {
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(path, Sheet);
-        const auto form = startMainWindow(path);
+        const SheetWindow window;
+        const auto &form = window.form;
         QVERIFY(form);
         const QModelIndex node = declaration(*form, QStringLiteral("font-size: 12px"));
         form->Elements->setFocus();
@@ -226,10 +233,8 @@ private slots:
         QFETCH(QStringList, path);
         QFETCH(QString, deleteText);
         QFETCH(QByteArray, written);
-        QTemporaryDir dir;
-        const QString file = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(file, Sheet);
-        const auto form = startMainWindow(file);
+        const SheetWindow window;
+        const auto &form = window.form;
         QVERIFY(form);
         const QModelIndex node = path.isEmpty() ? findNode(*form, {}) : findPath(*form, path);
         QVERIFY(node.isValid());
@@ -260,10 +265,8 @@ private slots:
     void delInATextFieldEditsTheText()
     {
         QFETCH(QString, place);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(path, Sheet);
-        const auto form = startMainWindow(path);
+        const SheetWindow window;
+        const auto &form = window.form;
         QVERIFY(form);
         const bool label = place == QLatin1String("label edit");
         const Place at = placeOf(*form, label ? QStringLiteral("element tree") : place);
@@ -303,10 +306,8 @@ private slots:
     void labelEditGivesTheKeyboardBack()
     {
         QFETCH(Qt::Key, end);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(path, Sheet);
-        const auto form = startMainWindow(path);
+        const SheetWindow window;
+        const auto &form = window.form;
         QVERIFY(form);
         const QModelIndex node = declaration(*form, QStringLiteral("color: red"));
         clickNode(*form, node);
@@ -395,16 +396,14 @@ private slots:
     void saveMarksTheDocumentSaved()
     {
         QFETCH(bool, saveAs);
-        QTemporaryDir dir;
-        const QString path = dir.filePath(QStringLiteral("sheet.css"));
-        writeFile(path, Sheet);
-        const auto form = startMainWindow(path);
+        const SheetWindow window;
+        const auto &form = window.form;
         QVERIFY(form);
         form->Elements->setFocus();
         form->Elements->setCurrentIndex(findPath(*form, {QStringLiteral(".card")}));
         QTest::keyClick(form->Elements, Qt::Key_Delete);
-        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + path);
-        const QString saved = saveAs ? dir.filePath(QStringLiteral("other.css")) : path;
+        QCOMPARE(form->windowTitle(), QStringLiteral("Loomwright CSS - *") + window.path);
+        const QString saved = saveAs ? window.dir.filePath(QStringLiteral("other.css")) : window.path;
         {
             DialogAnswerer answer;
             if (saveAs)
