@@ -68,7 +68,7 @@ void Document::applyElementList(const Catalogue::ElementList &list)
     m_catalogueNodes = int(list.nodes.size());
     m_hiddenRows = list.rows - m_catalogueNodes;
     m_pseudoPosition = -1;
-    m_elements.replaceContent(std::move(nodes), {}, m_newForm);
+    m_sheet.replaceContent(std::move(nodes), {}, m_newForm);
 }
 
 void Document::addPseudoClassNodes()
@@ -81,7 +81,7 @@ void Document::addPseudoClassNodes()
                         m_elements.element(aNode).label == QLatin1String("A");
     const int position = aShown ? aNode + 1 : m_catalogueNodes;
     for (int i = 0; i < 3; ++i)
-        m_elements.insertElement(position + i, PseudoClassLabels.at(i), PseudoClassPicture);
+        m_sheet.insertElement(position + i, PseudoClassLabels.at(i), PseudoClassPicture);
     m_pseudoPosition = position;
 }
 

@@ -9,9 +9,9 @@
 #include <functional>
 
 // The style sheet being edited and its values. There is one per run, owned by the
-// document session (DocumentSession) with its file: the element tree (shown by the `Elements` view), the current file, the
-// modified flag, the row number of the catalogue element "A", and where the element
-// nodes of the catalogue stand.
+// document session (DocumentSession) with its file: the element tree (shown by the `Elements` view), the
+// current file, the modified flag, the row number of the catalogue element "A", and where the element nodes
+// of the catalogue stand.
 //
 // Element-node order: the catalogue element nodes in row order from the fourth row,
 // the pseudo-class nodes "A:Active", "A:Hover", "A:Visited" directly after "A", then
@@ -27,6 +27,10 @@ public:
     Document(const Document &) = delete;
     Document &operator=(const Document &) = delete;
 
+    // The style sheet: every change goes to it (DocumentEdits, the reader).
+    StyleSheet &sheet() { return m_sheet; }
+    const StyleSheet &sheet() const { return m_sheet; }
+    // The item model that shows it in the `Elements` view.
     StyleSheetModel &elements() { return m_elements; }
     const StyleSheetModel &elements() const { return m_elements; }
 
@@ -36,7 +40,7 @@ public:
 
     // The form Save writes and the value editors write in.
     DocumentForm form() const { return m_elements.form(); }
-    void setForm(DocumentForm form) { m_elements.setForm(form); }
+    void setForm(DocumentForm form) { m_sheet.setForm(form); }
 
     bool isModified() const { return m_modified; }
     void setModified(bool modified);
@@ -109,7 +113,8 @@ public:
     int positionOfRow(int row) const;
 
 private:
-    StyleSheetModel m_elements;
+    StyleSheet m_sheet;
+    StyleSheetModel m_elements{m_sheet};
     QUndoStack m_undoStack;
     QString m_currentFileName;
     bool m_modified = false;

@@ -64,6 +64,7 @@ protected:
     virtual QModelIndex focusIndex(bool forward) const = 0;
 
     StyleSheetModel &model() const { return m_document.elements(); }
+    StyleSheet &sheet() const { return m_document.sheet(); }
 
     Document &m_document;
 
@@ -78,7 +79,7 @@ class AttributesCommand : public EditCommand
 public:
     AttributesCommand(Document &document, const QString &text, ElementNode *node, int row,
                       std::vector<AttributeNode> attributes, bool insert)
-        : EditCommand(document, text), m_path(StyleSheetModel::pathOf(node)), m_row(row),
+        : EditCommand(document, text), m_path(StyleSheet::pathOf(node)), m_row(row),
           m_attributes(std::move(attributes)), m_insert(insert)
     {
     }
@@ -86,19 +87,19 @@ public:
 protected:
     void apply(bool forward) override
     {
-        ElementNode *node = model().nodeAt(m_path);
+        ElementNode *node = sheet().nodeAt(m_path);
         if (forward == m_insert) {
             for (size_t i = 0; i < m_attributes.size(); ++i)
-                model().insertAttribute(node, m_row + int(i), m_attributes[i].clone());
+                sheet().insertAttribute(node, m_row + int(i), m_attributes[i].clone());
         } else {
             for (size_t i = 0; i < m_attributes.size(); ++i)
-                model().takeAttribute(node, m_row);
+                sheet().takeAttribute(node, m_row);
         }
     }
 
     QModelIndex focusIndex(bool forward) const override
     {
-        const ElementNode *node = model().nodeAt(m_path);
+        const ElementNode *node = sheet().nodeAt(m_path);
         if (forward == m_insert)
             return model().attributeIndex(node, m_row);
         return model().nodeIndex(node);
@@ -121,7 +122,7 @@ public:
 
     ReplaceAttributeCommand(Document &document, const QString &text, ElementNode *node, int row,
                             AttributeNode after, int session)
-        : EditCommand(document, text), m_path(StyleSheetModel::pathOf(node)), m_row(row),
+        : EditCommand(document, text), m_path(StyleSheet::pathOf(node)), m_row(row),
           m_before(node->attributes[size_t(row)].clone()), m_after(std::move(after)), m_session(session)
     {
     }
@@ -138,7 +139,7 @@ public:
         // (unedited, its source's text again).
         if (changesNothing()) {
             setObsolete(true);
-            model().replaceAttribute(model().nodeAt(m_path), m_row, m_before.clone());
+            sheet().replaceAttribute(sheet().nodeAt(m_path), m_row, m_before.clone());
         }
         return true;
     }
@@ -159,12 +160,12 @@ public:
 protected:
     void apply(bool forward) override
     {
-        model().replaceAttribute(model().nodeAt(m_path), m_row, (forward ? m_after : m_before).clone());
+        sheet().replaceAttribute(sheet().nodeAt(m_path), m_row, (forward ? m_after : m_before).clone());
     }
 
     QModelIndex focusIndex(bool) const override
     {
-        return model().attributeIndex(model().nodeAt(m_path), m_row);
+        return model().attributeIndex(sheet().nodeAt(m_path), m_row);
     }
 
 private:
@@ -180,7 +181,7 @@ class RelabelNodeCommand : public EditCommand
 {
 public:
     RelabelNodeCommand(Document &document, const QString &text, ElementNode *node, QString after)
-        : EditCommand(document, text), m_path(StyleSheetModel::pathOf(node)), m_before(node->label),
+        : EditCommand(document, text), m_path(StyleSheet::pathOf(node)), m_before(node->label),
           m_after(std::move(after)), m_editedBefore(node->labelEdited)
     {
     }
@@ -189,9 +190,9 @@ protected:
     void apply(bool forward) override
     {
         // Undone, a label read from the file is its source's text again.
-        model().relabelNode(model().nodeAt(m_path), forward ? m_after : m_before, forward || m_editedBefore);
+        sheet().relabelNode(sheet().nodeAt(m_path), forward ? m_after : m_before, forward || m_editedBefore);
     }
-    QModelIndex focusIndex(bool) const override { return model().nodeIndex(model().nodeAt(m_path)); }
+    QModelIndex focusIndex(bool) const override { return model().nodeIndex(sheet().nodeAt(m_path)); }
 
 private:
     std::vector<int> m_path;
@@ -212,7 +213,7 @@ public:
     }
 
 protected:
-    void apply(bool forward) override { model().relabelRoot(forward ? m_after : m_before); }
+    void apply(bool forward) override { sheet().relabelRoot(forward ? m_after : m_before); }
     QModelIndex focusIndex(bool) const override { return model().rootIndex(); }
 
 private:
@@ -238,9 +239,9 @@ protected:
             auto node = std::make_unique<ElementNode>();
             node->label = m_label;
             node->picture = m_picture;
-            model().insertElement(m_position, std::move(node));
+            sheet().insertElement(m_position, std::move(node));
         } else {
-            model().takeElement(m_position);
+            sheet().takeElement(m_position);
         }
     }
     QModelIndex focusIndex(bool forward) const override
@@ -261,13 +262,13 @@ public:
     NewRuleCommand(Document &document, ElementNode *parent, QString label, int picture, NodeKind kind)
         : EditCommand(document,
                       kind == NodeKind::Rule ? QStringLiteral("New Rule") : QStringLiteral("New At-rule")),
-          m_kind(kind), m_parentPath(parent ? StyleSheetModel::pathOf(parent) : std::vector<int>()),
+          m_kind(kind), m_parentPath(parent ? StyleSheet::pathOf(parent) : std::vector<int>()),
           m_row(parent ? int(parent->children.size()) : document.elements().elementCount()),
           m_label(std::move(label)), m_picture(picture)
     {
     }
 
-    ElementNode *parentNode() const { return m_parentPath.empty() ? nullptr : model().nodeAt(m_parentPath); }
+    ElementNode *parentNode() const { return m_parentPath.empty() ? nullptr : sheet().nodeAt(m_parentPath); }
 
 protected:
     void apply(bool forward) override
@@ -278,9 +279,9 @@ protected:
             node->label = m_label;
             node->picture = m_picture;
             node->made = true;
-            model().insertNode(parentNode(), m_row, std::move(node));
+            sheet().insertNode(parentNode(), m_row, std::move(node));
         } else {
-            model().takeNode(parentNode(), m_row);
+            sheet().takeNode(parentNode(), m_row);
         }
     }
     QModelIndex focusIndex(bool forward) const override
@@ -311,7 +312,7 @@ public:
     MoveCommand(Document &document, const QString &text, bool declaration, ElementNode *from, int fromRow,
                 ElementNode *to, int toRow)
         : EditCommand(document, text), m_declaration(declaration),
-          m_fromPath(from ? StyleSheetModel::pathOf(from) : std::vector<int>()), m_fromRow(fromRow), m_to(to),
+          m_fromPath(from ? StyleSheet::pathOf(from) : std::vector<int>()), m_fromRow(fromRow), m_to(to),
           m_toRow(toRow)
     {
         if (from == to && fromRow < toRow)
@@ -321,13 +322,13 @@ public:
 protected:
     void apply(bool forward) override
     {
-        StyleSheetModel &elements = model();
+        StyleSheet &elements = sheet();
         ElementNode *from = nodeAt(m_fromPath);
         if (forward) {
             take(from, m_fromRow);
             if (!m_toKnown) {
                 m_toKnown = true;
-                m_toPath = m_to ? StyleSheetModel::pathOf(m_to) : std::vector<int>();
+                m_toPath = m_to ? StyleSheet::pathOf(m_to) : std::vector<int>();
             }
             ElementNode *to = nodeAt(m_toPath);
             if (m_declaration) {
@@ -369,15 +370,15 @@ protected:
 private:
     ElementNode *nodeAt(const std::vector<int> &path) const
     {
-        return path.empty() ? nullptr : model().nodeAt(path);
+        return path.empty() ? nullptr : sheet().nodeAt(path);
     }
 
     void take(ElementNode *from, int row)
     {
         if (m_declaration) {
-            m_attribute = model().takeAttribute(from, row);
+            m_attribute = sheet().takeAttribute(from, row);
         } else {
-            m_node = model().takeNode(from, row);
+            m_node = sheet().takeNode(from, row);
         }
     }
 
@@ -411,7 +412,7 @@ public:
 protected:
     void apply(bool) override
     {
-        StyleSheetModel &elements = model();
+        StyleSheet &elements = sheet();
         if (m_converted) {
             m_other = elements.exchangeContent(std::move(m_other));
             return;
@@ -422,7 +423,7 @@ protected:
         m_document.setForm(m_after);
         const QString text = StyleSheetWriter::styleSheetText(m_document);
         m_document.setForm(was);
-        StyleSheetModel::Content converted;
+        StyleSheet::Content converted;
         StyleSheetReader::ReadError error;
         if (!StyleSheetReader::readContent(m_document, m_catalogue, text, converted, {}, &error))
             throw Failure(StyleSheetReader::FailureMessage + QStringLiteral(": ") + error.describe());
@@ -435,7 +436,7 @@ protected:
 private:
     Catalogue &m_catalogue;
     DocumentForm m_after;
-    StyleSheetModel::Content m_other; // the content the document does not show now
+    StyleSheet::Content m_other; // the content the document does not show now
     bool m_converted = false;
 };
 
@@ -473,20 +474,19 @@ class DeleteNodeCommand : public EditCommand
 public:
     DeleteNodeCommand(Document &document, const ElementNode *node)
         : EditCommand(document, QStringLiteral("Deletion of %1").arg(node->label)),
-          m_parentPath(node->parent ? StyleSheetModel::pathOf(node->parent) : std::vector<int>()),
-          m_row(node->row)
+          m_parentPath(node->parent ? StyleSheet::pathOf(node->parent) : std::vector<int>()), m_row(node->row)
     {
     }
 
 protected:
-    ElementNode *parentNode() const { return m_parentPath.empty() ? nullptr : model().nodeAt(m_parentPath); }
+    ElementNode *parentNode() const { return m_parentPath.empty() ? nullptr : sheet().nodeAt(m_parentPath); }
 
     void apply(bool forward) override
     {
         if (forward)
-            m_taken = model().takeNode(parentNode(), m_row);
+            m_taken = sheet().takeNode(parentNode(), m_row);
         else
-            model().insertNode(parentNode(), m_row, std::move(m_taken));
+            sheet().insertNode(parentNode(), m_row, std::move(m_taken));
     }
     QModelIndex focusIndex(bool forward) const override
     {
@@ -762,7 +762,7 @@ void DocumentEdits::pushReplace(Document &document, ElementNode *node, int row, 
     // The history never merges into the step a save marked clean.
     const bool merges =
         top && history.index() != history.cleanIndex() && top->id() == ReplaceAttributeCommand::Id &&
-        static_cast<const ReplaceAttributeCommand *>(top)->takes(session, StyleSheetModel::pathOf(node), row);
+        static_cast<const ReplaceAttributeCommand *>(top)->takes(session, StyleSheet::pathOf(node), row);
     if (command->changesNothing() && !merges) {
         delete command;
         return;

@@ -147,9 +147,16 @@ void appendComment(std::unique_ptr<QStringList> &list, QString comment)
     list->append(std::move(comment));
 }
 
-StyleSheetModel::StyleSheetModel(QObject *parent) : QAbstractItemModel(parent) {}
+StyleSheetModel::StyleSheetModel(StyleSheet &sheet, QObject *parent)
+    : QAbstractItemModel(parent), m_sheet(sheet)
+{
+    m_sheet.setObserver(this);
+}
 
-StyleSheetModel::~StyleSheetModel() = default;
+StyleSheetModel::~StyleSheetModel()
+{
+    m_sheet.setObserver(nullptr);
+}
 
 QModelIndex StyleSheetModel::rootIndex() const
 {
@@ -167,7 +174,7 @@ QModelIndex StyleSheetModel::attributeIndex(int element, int attribute) const
 {
     if (element < 0 || element >= elementCount())
         return {};
-    return attributeIndex(m_elements[size_t(element)].get(), attribute);
+    return attributeIndex(&m_sheet.element(element), attribute);
 }
 
 QModelIndex StyleSheetModel::attributeIndex(const ElementNode *node, int attribute) const
@@ -203,7 +210,7 @@ ElementNode *StyleSheetModel::nodeOf(const QModelIndex &index) const
     if (!index.isValid() || index.model() != this || !index.internalPointer())
         return nullptr;
     if (index.internalPointer() == this)
-        return m_elements[size_t(index.row())].get();
+        return &m_sheet.element(index.row());
     auto *parent = static_cast<ElementNode *>(index.internalPointer());
     const int attributes = int(parent->attributes.size());
     if (index.row() < attributes)
@@ -229,327 +236,6 @@ const AttributeNode *StyleSheetModel::attributeOf(const QModelIndex &index) cons
     return &parent->attributes[size_t(index.row())];
 }
 
-void StyleSheetModel::touch(ElementNode *node)
-{
-    for (; node && !node->touched; node = node->parent)
-        node->touched = true;
-}
-
-void StyleSheetModel::renumberFrom(int position)
-{
-    for (size_t i = size_t(std::max(0, position)); i < m_elements.size(); ++i)
-        m_elements[i]->row = int(i);
-}
-
-void StyleSheetModel::emitChanged(const QModelIndex &index)
-{
-    emit dataChanged(index, index, {Qt::DisplayRole, Qt::EditRole});
-}
-
-void StyleSheetModel::setForm(DocumentForm form)
-{
-    if (form == m_form)
-        return;
-    m_form = form;
-    emitAllDeclarationsChanged(m_elements);
-}
-
-void StyleSheetModel::emitAllDeclarationsChanged(const ElementNodes &top)
-{
-    forEachNode(top, [this](const ElementNode &node) {
-        if (!node.attributes.empty())
-            emit dataChanged(attributeIndex(&node, 0), attributeIndex(&node, int(node.attributes.size()) - 1),
-                             {Qt::DisplayRole, Qt::EditRole});
-        return true;
-    });
-}
-
-void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments)
-{
-    beginResetModel();
-    m_elements = std::move(elements);
-    m_endComments = std::move(endComments);
-    for (auto &node : m_elements)
-        node->parent = nullptr;
-    renumberFrom(0);
-    m_findingCount = 0;
-    for (const auto &node : m_elements)
-        m_findingCount += node->findings;
-    endResetModel();
-}
-
-void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments,
-                                     DocumentForm form)
-{
-    m_form = form; // the reset below shows every label anew
-    m_source = {};
-    replaceContent(std::move(elements), std::move(endComments));
-}
-
-void StyleSheetModel::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments,
-                                     DocumentForm form, DocumentSource source)
-{
-    m_form = form;
-    m_source = std::move(source);
-    replaceContent(std::move(elements), std::move(endComments));
-}
-
-StyleSheetModel::Content StyleSheetModel::exchangeContent(Content content)
-{
-    Content taken;
-    taken.elements = std::move(m_elements);
-    taken.endComments = std::move(m_endComments);
-    taken.form = m_form;
-    taken.source = std::move(m_source);
-    m_source = std::move(content.source);
-    m_form = content.form;
-    replaceContent(std::move(content.elements), std::move(content.endComments));
-    return taken;
-}
-
-void StyleSheetModel::insertElement(int position, const QString &label, int picture)
-{
-    position = std::clamp(position, 0, elementCount());
-    beginInsertRows(rootIndex(), position, position);
-    auto node = std::make_unique<ElementNode>();
-    node->label = label;
-    node->picture = picture;
-    m_elements.insert(m_elements.begin() + position, std::move(node));
-    renumberFrom(position);
-    endInsertRows();
-}
-
-int StyleSheetModel::appendElement(const QString &label, int picture)
-{
-    const int position = elementCount();
-    insertElement(position, label, picture);
-    return position;
-}
-
-int StyleSheetModel::appendAttribute(int element, const QString &label, int picture)
-{
-    return appendAttribute(m_elements[size_t(element)].get(),
-                           AttributeNode::fromLabel(label, m_form, picture));
-}
-
-int StyleSheetModel::appendAttribute(ElementNode *node, AttributeNode attribute)
-{
-    const int row = int(node->attributes.size());
-    beginInsertRows(nodeIndex(node), row, row);
-    const bool finding = bool(attribute.finding);
-    node->attributes.push_back(std::move(attribute));
-    touch(node);
-    endInsertRows();
-    if (finding)
-        countFinding(node, +1);
-    return row;
-}
-
-void StyleSheetModel::relabelRoot(const QString &label)
-{
-    m_rootLabel = label;
-    emitChanged(rootIndex());
-}
-
-void StyleSheetModel::relabelElement(int element, const QString &label)
-{
-    relabelNode(m_elements[size_t(element)].get(), label);
-}
-
-void StyleSheetModel::relabelNode(ElementNode *node, const QString &label)
-{
-    relabelNode(node, label, true);
-}
-
-void StyleSheetModel::relabelNode(ElementNode *node, const QString &label, bool edited)
-{
-    node->label = label;
-    node->labelEdited = edited;
-    touch(node);
-    emitChanged(nodeIndex(node));
-}
-
-void StyleSheetModel::relabelAttribute(int element, int attribute, const QString &label)
-{
-    relabelAttribute(m_elements[size_t(element)].get(), attribute, label);
-}
-
-void StyleSheetModel::relabelAttribute(ElementNode *node, int attribute, const QString &label)
-{
-    AttributeNode &target = node->attributes[size_t(attribute)];
-    AttributeNode relabelled = AttributeNode::fromLabel(label, m_form, target.picture);
-    relabelled.line = target.line;
-    relabelled.column = target.column;
-    relabelled.comments = std::move(target.comments);
-    relabelled.finding = std::move(target.finding);
-    relabelled.takePlaceOf(target, SourceEdit::Label);
-    target = std::move(relabelled);
-    touch(node);
-    emitChanged(attributeIndex(node, attribute));
-}
-
-void StyleSheetModel::setAttributeValue(ElementNode *node, int attribute, const QString &value)
-{
-    AttributeNode &target = node->attributes[size_t(attribute)];
-    const QString name = target.name().toString();
-    target.text = name + value;
-    target.nameLength = qint32(name.size());
-    target.sourceChars = nullptr;
-    target.edit = std::max(target.edit, SourceEdit::Value);
-    touch(node);
-    emitChanged(attributeIndex(node, attribute));
-}
-
-void StyleSheetModel::deleteAttribute(int element, int attribute)
-{
-    deleteAttribute(m_elements[size_t(element)].get(), attribute);
-}
-
-void StyleSheetModel::deleteAttribute(ElementNode *node, int attribute)
-{
-    const bool finding = bool(node->attributes[size_t(attribute)].finding);
-    beginRemoveRows(nodeIndex(node), attribute, attribute);
-    node->attributes.erase(node->attributes.begin() + attribute);
-    touch(node);
-    endRemoveRows();
-    if (finding)
-        countFinding(node, -1);
-}
-
-void StyleSheetModel::deleteAttributes(int element)
-{
-    deleteAttributes(m_elements[size_t(element)].get());
-}
-
-void StyleSheetModel::deleteAttributes(ElementNode *node)
-{
-    if (node->attributes.empty())
-        return;
-    const int findings = int(std::count_if(node->attributes.begin(), node->attributes.end(),
-                                           [](const AttributeNode &a) { return bool(a.finding); }));
-    beginRemoveRows(nodeIndex(node), 0, int(node->attributes.size()) - 1);
-    node->attributes.clear();
-    touch(node);
-    endRemoveRows();
-    if (findings)
-        countFinding(node, -findings);
-}
-
-void StyleSheetModel::insertAttribute(ElementNode *node, int row, AttributeNode attribute)
-{
-    row = std::clamp(row, 0, int(node->attributes.size()));
-    const bool finding = bool(attribute.finding);
-    beginInsertRows(nodeIndex(node), row, row);
-    node->attributes.insert(node->attributes.begin() + row, std::move(attribute));
-    touch(node);
-    endInsertRows();
-    if (finding)
-        countFinding(node, +1);
-}
-
-AttributeNode StyleSheetModel::takeAttribute(ElementNode *node, int row)
-{
-    beginRemoveRows(nodeIndex(node), row, row);
-    AttributeNode taken = std::move(node->attributes[size_t(row)]);
-    node->attributes.erase(node->attributes.begin() + row);
-    touch(node);
-    endRemoveRows();
-    if (taken.finding)
-        countFinding(node, -1);
-    return taken;
-}
-
-void StyleSheetModel::replaceAttribute(ElementNode *node, int row, AttributeNode attribute)
-{
-    const int delta = int(bool(attribute.finding)) - int(bool(node->attributes[size_t(row)].finding));
-    node->attributes[size_t(row)] = std::move(attribute);
-    touch(node);
-    emitChanged(attributeIndex(node, row));
-    if (delta)
-        countFinding(node, delta);
-}
-
-std::unique_ptr<ElementNode> StyleSheetModel::takeElement(int position)
-{
-    beginRemoveRows(rootIndex(), position, position);
-    std::unique_ptr<ElementNode> taken = std::move(m_elements[size_t(position)]);
-    m_elements.erase(m_elements.begin() + position);
-    renumberFrom(position);
-    m_findingCount -= taken->findings;
-    endRemoveRows();
-    return taken;
-}
-
-void StyleSheetModel::insertElement(int position, std::unique_ptr<ElementNode> node)
-{
-    position = std::clamp(position, 0, elementCount());
-    beginInsertRows(rootIndex(), position, position);
-    node->parent = nullptr;
-    m_findingCount += node->findings;
-    m_elements.insert(m_elements.begin() + position, std::move(node));
-    renumberFrom(position);
-    endInsertRows();
-}
-
-void StyleSheetModel::insertNode(ElementNode *parent, int row, std::unique_ptr<ElementNode> node)
-{
-    if (!parent) {
-        insertElement(row, std::move(node));
-        return;
-    }
-    row = std::clamp(row, 0, int(parent->children.size()));
-    const int first = int(parent->attributes.size()) + row;
-    beginInsertRows(nodeIndex(parent), first, first);
-    node->parent = parent;
-    const int findings = node->findings;
-    parent->children.insert(parent->children.begin() + row, std::move(node));
-    for (size_t i = size_t(row); i < parent->children.size(); ++i)
-        parent->children[i]->row = int(i);
-    touch(parent);
-    endInsertRows();
-    if (findings)
-        countFinding(parent, findings);
-}
-
-std::unique_ptr<ElementNode> StyleSheetModel::takeNode(ElementNode *parent, int row)
-{
-    if (!parent)
-        return takeElement(row);
-    const int first = int(parent->attributes.size()) + row;
-    beginRemoveRows(nodeIndex(parent), first, first);
-    std::unique_ptr<ElementNode> taken = std::move(parent->children[size_t(row)]);
-    parent->children.erase(parent->children.begin() + row);
-    for (size_t i = size_t(row); i < parent->children.size(); ++i)
-        parent->children[i]->row = int(i);
-    touch(parent);
-    endRemoveRows();
-    if (taken->findings)
-        countFinding(parent, -taken->findings);
-    taken->parent = nullptr;
-    return taken;
-}
-
-std::vector<int> StyleSheetModel::pathOf(const ElementNode *node)
-{
-    std::vector<int> path;
-    for (; node; node = node->parent)
-        path.insert(path.begin(), node->row);
-    return path;
-}
-
-ElementNode *StyleSheetModel::nodeAt(const std::vector<int> &path) const
-{
-    if (path.empty() || path[0] < 0 || path[0] >= elementCount())
-        return nullptr;
-    ElementNode *node = m_elements[size_t(path[0])].get();
-    for (size_t i = 1; i < path.size(); ++i) {
-        if (path[i] < 0 || path[i] >= int(node->children.size()))
-            return nullptr;
-        node = node->children[size_t(path[i])].get();
-    }
-    return node;
-}
-
 void StyleSheetModel::setDecorationProvider(std::function<QVariant(int)> provider)
 {
     m_decoration = std::move(provider);
@@ -557,73 +243,10 @@ void StyleSheetModel::setDecorationProvider(std::function<QVariant(int)> provide
     endResetModel();
 }
 
-void StyleSheetModel::countFinding(ElementNode *node, int delta, bool announce)
-{
-    m_findingCount += delta;
-    for (; node; node = node->parent) {
-        const bool held = node->findings != 0;
-        node->findings += delta;
-        if (announce && held != (node->findings != 0)) {
-            const QModelIndex index = nodeIndex(node);
-            emit dataChanged(index, index, {Qt::DecorationRole, Qt::ToolTipRole, FindingRole});
-        }
-    }
-}
-
-void StyleSheetModel::setFinding(const ElementNode *constNode, int attribute, const QString &reason)
-{
-    // The model owns its nodes; the check hands them back as it read them.
-    ElementNode *node = const_cast<ElementNode *>(constNode);
-    AttributeNode &target = node->attributes[size_t(attribute)];
-    if (reason.isEmpty() ? !target.finding : target.finding && *target.finding == reason)
-        return;
-    const int delta = reason.isEmpty() ? -1 : target.finding ? 0 : +1;
-    if (reason.isEmpty())
-        target.finding.reset();
-    else
-        target.finding = std::make_unique<QString>(reason);
-    const QModelIndex index = attributeIndex(node, attribute);
-    emit dataChanged(index, index, {Qt::FontRole, Qt::DecorationRole, Qt::ToolTipRole, FindingRole});
-    if (delta)
-        countFinding(node, delta);
-}
-
-void StyleSheetModel::clearFindings(ElementNodes &top)
-{
-    // Only nodes that count findings hold some.
-    forEachNode(top, [](ElementNode &node) {
-        if (node.findings == 0)
-            return false;
-        node.findings = 0;
-        for (AttributeNode &attribute : node.attributes)
-            attribute.finding.reset();
-        return true;
-    });
-}
-
-void StyleSheetModel::replaceFindings(std::vector<FindingMark> marks)
-{
-    if (m_findingCount != 0)
-        clearFindings(m_elements);
-    m_findingCount = 0;
-    for (FindingMark &mark : marks) {
-        ElementNode *node = const_cast<ElementNode *>(mark.node);
-        AttributeNode &target = node->attributes[size_t(mark.attribute)];
-        if (mark.reason.isEmpty() || target.finding)
-            continue;
-        target.finding = std::make_unique<QString>(std::move(mark.reason));
-        countFinding(node, +1, false);
-    }
-    // One announcement for all: the views show the marks anew.
-    if (!m_elements.empty())
-        emit dataChanged(elementIndex(0), elementIndex(elementCount() - 1),
-                         {Qt::FontRole, Qt::DecorationRole, Qt::ToolTipRole, FindingRole});
-}
-
 void StyleSheetModel::setFindingMarkProvider(std::function<QVariant(int, int)> provider)
 {
     m_findingMark = std::move(provider);
-    if (!m_elements.empty())
+    if (elementCount() > 0)
         emit dataChanged(elementIndex(0), elementIndex(elementCount() - 1),
                          {Qt::FontRole, Qt::DecorationRole});
 }
@@ -631,6 +254,64 @@ void StyleSheetModel::setFindingMarkProvider(std::function<QVariant(int, int)> p
 QVariant StyleSheetModel::findingMark(int role, int picture) const
 {
     return m_findingMark ? m_findingMark(role, picture) : QVariant();
+}
+
+QModelIndex StyleSheetModel::itemIndex(const ElementNode *parent, int row) const
+{
+    return parent ? createIndex(row, 0, const_cast<ElementNode *>(parent)) : elementIndex(row);
+}
+
+void StyleSheetModel::aboutToReset()
+{
+    beginResetModel();
+}
+
+void StyleSheetModel::reset()
+{
+    endResetModel();
+}
+
+void StyleSheetModel::aboutToInsert(const ElementNode *parent, int first, int last)
+{
+    beginInsertRows(parent ? nodeIndex(parent) : rootIndex(), first, last);
+}
+
+void StyleSheetModel::inserted()
+{
+    endInsertRows();
+}
+
+void StyleSheetModel::aboutToRemove(const ElementNode *parent, int first, int last)
+{
+    beginRemoveRows(parent ? nodeIndex(parent) : rootIndex(), first, last);
+}
+
+void StyleSheetModel::removed()
+{
+    endRemoveRows();
+}
+
+void StyleSheetModel::changed(const ElementNode *parent, int first, int last, Change change)
+{
+    QList<int> roles;
+    switch (change) {
+    case Change::Label:
+        roles = {Qt::DisplayRole, Qt::EditRole};
+        break;
+    case Change::Finding:
+        roles = {Qt::FontRole, Qt::DecorationRole, Qt::ToolTipRole, FindingRole};
+        break;
+    case Change::HeldFindings:
+        roles = {Qt::DecorationRole, Qt::ToolTipRole, FindingRole};
+        break;
+    }
+    emit dataChanged(itemIndex(parent, first), itemIndex(parent, last), roles);
+}
+
+void StyleSheetModel::rootChanged()
+{
+    const QModelIndex root = rootIndex();
+    emit dataChanged(root, root, {Qt::DisplayRole, Qt::EditRole});
 }
 
 QModelIndex StyleSheetModel::index(int row, int column, const QModelIndex &parent) const
@@ -704,7 +385,7 @@ QVariant StyleSheetModel::data(const QModelIndex &index, int role) const
         case Qt::DisplayRole:
         case Qt::EditRole:
         case Qt::ToolTipRole:
-            return m_rootLabel;
+            return m_sheet.rootLabel();
         case PictureRole:
             return 0;
         case KindRole:
@@ -720,9 +401,9 @@ QVariant StyleSheetModel::data(const QModelIndex &index, int role) const
         switch (role) {
         case Qt::DisplayRole:
         case Qt::EditRole:
-            return node.label(m_form);
+            return node.label(m_sheet.form());
         case Qt::ToolTipRole: {
-            QString tip = tooltipOf(node.label(m_form), node.comments.get());
+            QString tip = tooltipOf(node.label(m_sheet.form()), node.comments.get());
             if (node.finding)
                 tip += QLatin1Char('\n') + *node.finding;
             const QString support =
@@ -782,19 +463,19 @@ bool StyleSheetModel::setData(const QModelIndex &index, const QVariant &value, i
     bool changed = false;
     switch (levelOf(index)) {
     case RootLevel:
-        changed = text != m_rootLabel;
-        relabelRoot(text);
+        changed = text != m_sheet.rootLabel();
+        m_sheet.relabelRoot(text);
         break;
     case ElementLevel: {
         ElementNode *node = nodeOf(index);
         changed = text != node->label;
-        relabelNode(node, text);
+        m_sheet.relabelNode(node, text);
         break;
     }
     default: {
         ElementNode *node = nodeOf(index);
-        changed = text != node->attributes[size_t(index.row())].label(m_form);
-        relabelAttribute(node, index.row(), text);
+        changed = text != node->attributes[size_t(index.row())].label(m_sheet.form());
+        m_sheet.relabelAttribute(node, index.row(), text);
         break;
     }
     }

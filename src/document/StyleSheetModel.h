@@ -183,31 +183,48 @@ template<typename Visit> void forEachNode(const ElementNodes &top, Visit &&visit
 // Adds a comment to a list that may not exist yet.
 void appendComment(std::unique_ptr<QStringList> &list, QString comment);
 
-// The style sheet as the `Elements` view shows it: a single root "Elements", the nodes
-// under it (element nodes, at-rule blocks, statements), and below them, at any depth,
-// rules, blocks and declarations. Every change goes through the named methods below,
-// which alone emit the model's row signals. Answers per index in constant time, so
-// large style sheets scroll smoothly.
-class StyleSheetModel : public QAbstractItemModel
+// The style sheet being edited, apart from any view: the root label, the nodes under
+// the root (element nodes, at-rule blocks, statements) and below them, at any depth,
+// rules, blocks and declarations; the text a standard sheet was read from; the form
+// its declarations are written in; and the check's findings. Every change goes through
+// the named methods below, which alone tell the observer (the item model that shows
+// the sheet) what changed, before and after, in terms of items: the items under a node
+// are its declarations, then its child nodes; the items under the root are the nodes
+// there.
+class StyleSheet
 {
-    Q_OBJECT
 public:
-    // Root, a node (rule, block, at-rule or statement, at any depth), a declaration.
-    enum Level { RootLevel = 0, ElementLevel = 1, AttributeLevel = 2 };
-    static constexpr int PictureRole = Qt::UserRole + 1;
-    static constexpr int KindRole = Qt::UserRole + 2; // NodeKind of a node; -1 otherwise
-    // A declaration's finding (the reason a browser would drop it) or an invalid value;
-    // for a node, whether it holds such a declaration at any depth.
-    static constexpr int FindingRole = Qt::UserRole + 3;
+    class Observer
+    {
+    public:
+        // What changed in an item: its label, a declaration's finding, or whether a node
+        // holds declarations with findings.
+        enum class Change { Label, Finding, HeldFindings };
+        virtual ~Observer() = default;
+        virtual void aboutToReset() = 0;
+        virtual void reset() = 0;
+        // `parent` null: the items under the root.
+        virtual void aboutToInsert(const ElementNode *parent, int first, int last) = 0;
+        virtual void inserted() = 0;
+        virtual void aboutToRemove(const ElementNode *parent, int first, int last) = 0;
+        virtual void removed() = 0;
+        virtual void changed(const ElementNode *parent, int first, int last, Change change) = 0;
+        virtual void rootChanged() = 0;
+    };
 
-    explicit StyleSheetModel(QObject *parent = nullptr);
-    ~StyleSheetModel() override;
+    StyleSheet() = default;
+    StyleSheet(const StyleSheet &) = delete;
+    StyleSheet &operator=(const StyleSheet &) = delete;
+    ~StyleSheet();
+
+    // The one observer (the item model), or none.
+    void setObserver(Observer *observer) { m_observer = observer; }
 
     DocumentForm form() const { return m_form; }
     // Changes the form the labels are shown (and written) in.
     void setForm(DocumentForm form);
 
-    // Reading: the nodes under the root
+    // Reading
     const QString &rootLabel() const { return m_rootLabel; }
     int elementCount() const { return int(m_elements.size()); }
     const ElementNode &element(int position) const { return *m_elements[size_t(position)]; }
@@ -217,21 +234,11 @@ public:
     const QStringList *endComments() const { return m_endComments.get(); }
     // The text the document was read from (empty for a new document).
     const DocumentSource &source() const { return m_source; }
-
-    QModelIndex rootIndex() const;
-    QModelIndex elementIndex(int position) const;
-    QModelIndex attributeIndex(int element, int attribute) const;
-    QModelIndex nodeIndex(const ElementNode *node) const;
-    QModelIndex attributeIndex(const ElementNode *node, int attribute) const;
-    // Level of an index: root, node or declaration; -1 for an invalid index.
-    static int levelOf(const QModelIndex &index);
-    // The node of a node index, or the node a declaration belongs to; null otherwise.
-    ElementNode *nodeOf(const QModelIndex &index) const;
-    // Position under the root of the top-level node an index belongs to; -1 for the root
-    // or an invalid index.
-    int elementOf(const QModelIndex &index) const;
-    // The declaration an index shows, or null.
-    const AttributeNode *attributeOf(const QModelIndex &index) const;
+    // The items under a node: its declarations, then its child nodes.
+    static int itemCount(const ElementNode &node)
+    {
+        return int(node.attributes.size() + node.children.size());
+    }
 
     // Changes
     void replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments = {});
@@ -248,7 +255,7 @@ public:
         DocumentForm form = DocumentForm::Editor;
         DocumentSource source;
     };
-    // Puts `content` in place of the model's and gives back what was there.
+    // Puts `content` in place of the sheet's and gives back what was there.
     Content exchangeContent(Content content);
     void insertElement(int position, const QString &label, int picture);
     int appendElement(const QString &label, int picture);
@@ -283,23 +290,95 @@ public:
     static std::vector<int> pathOf(const ElementNode *node);
     ElementNode *nodeAt(const std::vector<int> &path) const;
 
-    // The declaration check's findings. A declaration with a finding, and a node that
-    // holds one at any depth, show the marks the window gives (a struck-out font, an
-    // icon with a warning sign); the declaration's tooltip gives the reason.
+    // The declaration check's findings: the reason a browser would drop a declaration.
+    // A node counts the findings it holds at any depth.
     struct FindingMark
     {
         const ElementNode *node = nullptr;
         int attribute = 0;
         QString reason;
     };
-    // Sets (non-empty reason) or clears one declaration's finding and updates the marks
-    // of its nodes.
+    // Sets (non-empty reason) or clears one declaration's finding.
     void setFinding(const ElementNode *node, int attribute, const QString &reason);
     // Every finding of the document at once (after a read): the others are cleared.
     void replaceFindings(std::vector<FindingMark> marks);
     int findingCount() const { return m_findingCount; }
-    // The mark for a role (Qt::FontRole, Qt::DecorationRole) of an item with a finding,
-    // given its picture; set by the window.
+
+private:
+    // Marks the node and the nodes that hold it as changed since they were read.
+    static void touch(ElementNode *node);
+    void renumberFrom(int position);
+    // The item a node is under its parent (or the root), and a change of it.
+    void nodeChanged(const ElementNode *node, Observer::Change change);
+    void attributeChanged(const ElementNode *node, int attribute, Observer::Change change);
+    // Counts a declaration's finding coming (+1) or going (-1) in the node and its
+    // ancestors; tells of the nodes whose mark appears or goes.
+    void countFinding(ElementNode *node, int delta, bool announce = true);
+    void clearFindings(ElementNodes &nodes);
+
+    QString m_rootLabel = QStringLiteral("Elements");
+    ElementNodes m_elements;
+    std::unique_ptr<QStringList> m_endComments;
+    DocumentSource m_source;
+    DocumentForm m_form = DocumentForm::Editor;
+    int m_findingCount = 0;
+    Observer *m_observer = nullptr;
+};
+
+// The style sheet as the `Elements` view shows it: a single root "Elements", the nodes
+// under it, and below them, at any depth, rules, blocks and declarations. A thin view of
+// its StyleSheet: it reads from the sheet and turns the sheet's changes into the
+// model's signals, and it gives the marks and icons the window provides. Answers per
+// index in constant time, so large style sheets scroll smoothly.
+class StyleSheetModel : public QAbstractItemModel, private StyleSheet::Observer
+{
+    Q_OBJECT
+public:
+    // Root, a node (rule, block, at-rule or statement, at any depth), a declaration.
+    enum Level { RootLevel = 0, ElementLevel = 1, AttributeLevel = 2 };
+    static constexpr int PictureRole = Qt::UserRole + 1;
+    static constexpr int KindRole = Qt::UserRole + 2; // NodeKind of a node; -1 otherwise
+    // A declaration's finding (the reason a browser would drop it) or an invalid value;
+    // for a node, whether it holds such a declaration at any depth.
+    static constexpr int FindingRole = Qt::UserRole + 3;
+
+    explicit StyleSheetModel(StyleSheet &sheet, QObject *parent = nullptr);
+    ~StyleSheetModel() override;
+
+    // The sheet shown; every change goes to it.
+    StyleSheet &sheet() { return m_sheet; }
+    const StyleSheet &sheet() const { return m_sheet; }
+
+    // What the model shows, read from its sheet.
+    DocumentForm form() const { return m_sheet.form(); }
+    const QString &rootLabel() const { return m_sheet.rootLabel(); }
+    int elementCount() const { return m_sheet.elementCount(); }
+    const ElementNode &element(int position) const { return m_sheet.element(position); }
+    ElementNode &element(int position) { return m_sheet.element(position); }
+    const ElementNodes &elements() const { return m_sheet.elements(); }
+    const QStringList *endComments() const { return m_sheet.endComments(); }
+    const DocumentSource &source() const { return m_sheet.source(); }
+    int findingCount() const { return m_sheet.findingCount(); }
+
+    QModelIndex rootIndex() const;
+    QModelIndex elementIndex(int position) const;
+    QModelIndex attributeIndex(int element, int attribute) const;
+    QModelIndex nodeIndex(const ElementNode *node) const;
+    QModelIndex attributeIndex(const ElementNode *node, int attribute) const;
+    // Level of an index: root, node or declaration; -1 for an invalid index.
+    static int levelOf(const QModelIndex &index);
+    // The node of a node index, or the node a declaration belongs to; null otherwise.
+    ElementNode *nodeOf(const QModelIndex &index) const;
+    // Position under the root of the top-level node an index belongs to; -1 for the root
+    // or an invalid index.
+    int elementOf(const QModelIndex &index) const;
+    // The declaration an index shows, or null.
+    const AttributeNode *attributeOf(const QModelIndex &index) const;
+
+    // A declaration with a finding, and a node that holds one at any depth, show the
+    // marks the window gives (a struck-out font, an icon with a warning sign); the
+    // declaration's tooltip gives the reason. The mark for a role (Qt::FontRole,
+    // Qt::DecorationRole) of an item with a finding, given its picture; set by the window.
     void setFindingMarkProvider(std::function<QVariant(int role, int picture)> provider);
     // A declaration's browser support for its tooltip ("Baseline: widely available since
     // 2020"), asked for only when the tooltip shows; set by the window.
@@ -328,25 +407,23 @@ signals:
     void labelEdited(const QModelIndex &index, bool changed);
 
 private:
-    // Marks the node and the nodes that hold it as changed since they were read.
-    static void touch(ElementNode *node);
-    void renumberFrom(int position);
-    void emitChanged(const QModelIndex &index);
-    void emitAllDeclarationsChanged(const ElementNodes &nodes);
-    // Counts a declaration's finding coming (+1) or going (-1) in the node and its
-    // ancestors; announces the nodes whose mark appears or goes.
-    void countFinding(ElementNode *node, int delta, bool announce = true);
-    void clearFindings(ElementNodes &nodes);
+    // StyleSheet::Observer: the sheet's changes as the model's signals.
+    void aboutToReset() override;
+    void reset() override;
+    void aboutToInsert(const ElementNode *parent, int first, int last) override;
+    void inserted() override;
+    void aboutToRemove(const ElementNode *parent, int first, int last) override;
+    void removed() override;
+    void changed(const ElementNode *parent, int first, int last, Change change) override;
+    void rootChanged() override;
+
+    // The index of the item at `row` under `parent` (null: under the root).
+    QModelIndex itemIndex(const ElementNode *parent, int row) const;
     QVariant findingMark(int role, int picture) const;
 
-    QString m_rootLabel = QStringLiteral("Elements");
-    ElementNodes m_elements;
-    std::unique_ptr<QStringList> m_endComments;
-    DocumentSource m_source;
-    DocumentForm m_form = DocumentForm::Editor;
+    StyleSheet &m_sheet;
     std::function<QVariant(int)> m_decoration;
     EditHandler m_editHandler;
     std::function<QVariant(int, int)> m_findingMark;
     SupportNote m_supportNote;
-    int m_findingCount = 0;
 };

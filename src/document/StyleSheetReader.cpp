@@ -1264,7 +1264,7 @@ bool parse(Parser &parser, StyleSheetReader::ReadError *error)
 } // namespace
 
 bool StyleSheetReader::readContent(Document &document, Catalogue &catalogue, const QString &text,
-                                   StyleSheetModel::Content &content, const ProcessEvents &processEvents,
+                                   StyleSheet::Content &content, const ProcessEvents &processEvents,
                                    ReadError *error)
 {
     Parser parser(document, catalogue, processEvents, text);
@@ -1302,10 +1302,10 @@ bool StyleSheetReader::readContent(Document &document, Catalogue &catalogue, con
 bool StyleSheetReader::readText(Document &document, Catalogue &catalogue, const QString &text,
                                 const ProcessEvents &processEvents, ReadError *error)
 {
-    StyleSheetModel::Content content;
+    StyleSheet::Content content;
     if (!readContent(document, catalogue, text, content, processEvents, error))
         return false;
-    document.elements().exchangeContent(std::move(content));
+    document.sheet().exchangeContent(std::move(content));
     return true;
 }
 

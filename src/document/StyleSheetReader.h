@@ -69,7 +69,7 @@ bool readText(Document &document, Catalogue &catalogue, const QString &text,
 // Reads text as readText does, into `content` beside the document's (which stays as it
 // is); the catalogue's nodes come from the document.
 bool readContent(Document &document, Catalogue &catalogue, const QString &text,
-                 StyleSheetModel::Content &content, const ProcessEvents &processEvents = {},
+                 StyleSheet::Content &content, const ProcessEvents &processEvents = {},
                  ReadError *error = nullptr);
 
 // Writes the document in `form` and reads that text back, so that the document stands

@@ -80,17 +80,17 @@ void CheckMarks::checkAll()
     DocumentCheck::Options options;
     options.nodes = false; // the tree marks declarations; the problems list shows the rest
     std::vector<DocumentCheck::Finding> findings = m_check.checkDocument(m_model, options);
-    std::vector<StyleSheetModel::FindingMark> marks;
+    std::vector<StyleSheet::FindingMark> marks;
     marks.reserve(findings.size());
     for (DocumentCheck::Finding &finding : findings)
         marks.push_back({finding.node, finding.attribute, std::move(finding.reason)});
-    m_model.replaceFindings(std::move(marks));
+    m_model.sheet().replaceFindings(std::move(marks));
 }
 
 void CheckMarks::checkDeclaration(const ElementNode *node, int attribute)
 {
     const DeclarationCheck::Finding finding = m_check.checkDeclaration(*node, attribute, m_model.form());
-    m_model.setFinding(node, attribute, finding ? finding.reason : QString());
+    m_model.sheet().setFinding(node, attribute, finding ? finding.reason : QString());
 }
 
 void CheckMarks::checkNode(const ElementNode *node)
@@ -99,7 +99,7 @@ void CheckMarks::checkNode(const ElementNode *node)
         return;
     m_check.checkNode(*node, m_model.form(), m_findings);
     for (size_t i = 0; i < m_findings.size(); ++i)
-        m_model.setFinding(node, int(i), m_findings[i] ? m_findings[i].reason : QString());
+        m_model.sheet().setFinding(node, int(i), m_findings[i] ? m_findings[i].reason : QString());
 }
 
 void CheckMarks::checkNodes(const ElementNode *top)
@@ -164,7 +164,7 @@ void CheckMarks::declarationsChanged(const QModelIndex &first, const QModelIndex
         m_check.checkNode(*node, m_model.form(), m_findings);
         for (int i = 0; i < row; ++i)
             if (node->attributes[size_t(i)].finding)
-                m_model.setFinding(node, i, m_findings[size_t(i)] ? m_findings[size_t(i)].reason : QString());
+                m_model.sheet().setFinding(node, i, m_findings[size_t(i)] ? m_findings[size_t(i)].reason : QString());
     }
 }
 

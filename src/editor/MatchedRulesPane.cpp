@@ -67,7 +67,7 @@ QModelIndex MatchedRulesPane::showReport(const MatchedRules &report)
             where << QStringLiteral("@layer ") + rule.layer;
         item->setText(WhereColumn, where.join(QLatin1Char(' ')));
         if (const ElementNode *node = MatchedRules::findNode(m_model, rule)) {
-            const std::vector<int> path = StyleSheetModel::pathOf(node);
+            const std::vector<int> path = StyleSheet::pathOf(node);
             item->setData(SelectorColumn, PathRole,
                           QVariant::fromValue(QList<int>(path.begin(), path.end())));
             if (!first.isValid())
@@ -106,6 +106,6 @@ void MatchedRulesPane::itemChosen(QTreeWidgetItem *item)
     const QList<int> list = item->data(SelectorColumn, PathRole).value<QList<int>>();
     if (list.isEmpty())
         return;
-    if (const ElementNode *node = m_model.nodeAt(std::vector<int>(list.begin(), list.end())))
+    if (const ElementNode *node = m_model.sheet().nodeAt(std::vector<int>(list.begin(), list.end())))
         emit chosen(m_model.nodeIndex(node));
 }

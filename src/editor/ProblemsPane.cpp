@@ -271,7 +271,7 @@ void ProblemsPane::showFindings(std::vector<DocumentCheck::Finding> findings)
         const DocumentCheck::Finding &finding = findings[i];
         const int row = int(i);
         auto *kind = new QStandardItem(kindTitle(finding.kind));
-        const std::vector<int> path = StyleSheetModel::pathOf(finding.node);
+        const std::vector<int> path = StyleSheet::pathOf(finding.node);
         kind->setData(QVariant::fromValue(QList<int>(path.begin(), path.end())), PathRole);
         kind->setData(finding.attribute, AttributeRole);
         auto *line = new QStandardItem;
@@ -311,7 +311,7 @@ void ProblemsPane::rowChosen(const QModelIndex &current)
         return;
     const QModelIndex kind = m_sorted->mapToSource(current.siblingAtColumn(KindColumn));
     const QList<int> list = kind.data(PathRole).value<QList<int>>();
-    const ElementNode *node = m_model.nodeAt(std::vector<int>(list.begin(), list.end()));
+    const ElementNode *node = m_model.sheet().nodeAt(std::vector<int>(list.begin(), list.end()));
     if (!node)
         return;
     const int attribute = kind.data(AttributeRole).toInt();

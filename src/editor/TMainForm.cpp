@@ -894,13 +894,13 @@ void TMainForm::fileChangedOnDisk(DocumentSession::DiskChange change)
         // Read again where the user was: the selected node, and the scroll position.
         const QModelIndex selected = Elements->currentIndex();
         const ElementNode *node = m_document.elements().nodeOf(selected);
-        const std::vector<int> nodePath = node ? StyleSheetModel::pathOf(node) : std::vector<int>();
+        const std::vector<int> nodePath = node ? StyleSheet::pathOf(node) : std::vector<int>();
         const int row =
             StyleSheetModel::levelOf(selected) == StyleSheetModel::AttributeLevel ? selected.row() : -1;
         const int scroll = Elements->verticalScrollBar()->value();
         if (!readStyleSheet(path))
             return;
-        if (const ElementNode *again = m_document.elements().nodeAt(nodePath)) {
+        if (const ElementNode *again = m_document.sheet().nodeAt(nodePath)) {
             const QModelIndex index = row >= 0 && row < int(again->attributes.size())
                                           ? m_document.elements().attributeIndex(again, row)
                                           : m_document.elements().nodeIndex(again);

@@ -82,7 +82,7 @@ private slots:
         Document document;
         m_fixture.start(document);
         // A declaration from an earlier file, which every read must replace.
-        document.elements().appendAttribute(0, QStringLiteral("earlier=1"), 0);
+        document.sheet().appendAttribute(0, QStringLiteral("earlier=1"), 0);
         const QString before = TreeDump::tree(document);
 
         QTemporaryDir dir;

@@ -178,17 +178,17 @@ private slots:
         Document document;
         m_fixture.start(document);
         StyleSheetModel &model = document.elements();
-        model.appendAttribute(0, QStringLiteral("color=#FF0000"), 1);
-        model.appendAttribute(0, QStringLiteral("New Property"), 0);
-        model.appendAttribute(document.pseudoClassPosition() + 1,
+        model.sheet().appendAttribute(0, QStringLiteral("color=#FF0000"), 1);
+        model.sheet().appendAttribute(0, QStringLiteral("New Property"), 0);
+        model.sheet().appendAttribute(document.pseudoClassPosition() + 1,
                               QStringLiteral("font-family=\"Tom's; Font\""), 5);
-        model.appendAttribute(4, QStringLiteral("background-image=\"C:\\a b\\c.png\""), 3);
-        model.appendAttribute(4, QStringLiteral("filter=alpha(opacity=50)"), 0);
-        model.appendAttribute(4, QStringLiteral("color="), 1);
-        const int note = model.appendElement(QStringLiteral(".note, H1:first-child"), 0);
-        model.appendAttribute(note, QStringLiteral("content=\"{}\""), 0);
-        model.appendAttribute(note, QStringLiteral("text-align=center"), 4);
-        model.appendElement(QStringLiteral("unused"), 0);
+        model.sheet().appendAttribute(4, QStringLiteral("background-image=\"C:\\a b\\c.png\""), 3);
+        model.sheet().appendAttribute(4, QStringLiteral("filter=alpha(opacity=50)"), 0);
+        model.sheet().appendAttribute(4, QStringLiteral("color="), 1);
+        const int note = model.sheet().appendElement(QStringLiteral(".note, H1:first-child"), 0);
+        model.sheet().appendAttribute(note, QStringLiteral("content=\"{}\""), 0);
+        model.sheet().appendAttribute(note, QStringLiteral("text-align=center"), 4);
+        model.sheet().appendElement(QStringLiteral("unused"), 0);
 
         Document again;
         m_fixture.start(again);

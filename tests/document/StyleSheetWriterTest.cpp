@@ -23,12 +23,12 @@ private slots:
         Document document;
         m_fixture.start(document);
         StyleSheetModel &model = document.elements();
-        const int note = model.appendElement(QStringLiteral(".note"), 0);
-        model.appendAttribute(note, QStringLiteral("New Property"), 0);
-        model.appendAttribute(4, QStringLiteral("color=red"), 1);
-        model.appendAttribute(4, QStringLiteral("font-size=12"), 2);
-        model.appendAttribute(document.pseudoClassPosition() + 1, QStringLiteral("color=blue"), 1);
-        model.appendElement(QStringLiteral("empty"), 0);
+        const int note = model.sheet().appendElement(QStringLiteral(".note"), 0);
+        model.sheet().appendAttribute(note, QStringLiteral("New Property"), 0);
+        model.sheet().appendAttribute(4, QStringLiteral("color=red"), 1);
+        model.sheet().appendAttribute(4, QStringLiteral("font-size=12"), 2);
+        model.sheet().appendAttribute(document.pseudoClassPosition() + 1, QStringLiteral("color=blue"), 1);
+        model.sheet().appendElement(QStringLiteral("empty"), 0);
 
         QCOMPARE(StyleSheetWriter::buildStyleSheetText(document),
                  QStringList({QStringLiteral("A:Hover {color=blue;}"),
@@ -64,13 +64,13 @@ private slots:
         Document document;
         m_fixture.start(document);
         document.setEncoding(TextFile::Encoding::Latin1);
-        document.elements().appendAttribute(4, QStringLiteral("content=\"\u00e9\""), 0);
+        document.sheet().appendAttribute(4, QStringLiteral("content=\"\u00e9\""), 0);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.css"));
         StyleSheetWriter::save(document, path);
         QCOMPARE(contents(path), QByteArray("BODY {content=\"\xe9\";}"));
 
-        document.elements().appendAttribute(4, QStringLiteral("quotes=\"\u201c\""), 0);
+        document.sheet().appendAttribute(4, QStringLiteral("quotes=\"\u201c\""), 0);
         QVERIFY_THROWS_EXCEPTION(Failure, StyleSheetWriter::save(document, path));
         QCOMPARE(contents(path), QByteArray("BODY {content=\"\xe9\";}"));
         QCOMPARE(document.encoding(), TextFile::Encoding::Latin1);
@@ -84,7 +84,7 @@ private slots:
     {
         Document document;
         m_fixture.start(document);
-        document.elements().appendAttribute(4, QStringLiteral("color=red"), 1);
+        document.sheet().appendAttribute(4, QStringLiteral("color=red"), 1);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("missing folder/out.css"));
         try {
@@ -103,7 +103,7 @@ private slots:
         Document document;
         m_fixture.start(document);
         for (int i = 0; i < 4000; ++i)
-            document.elements().appendAttribute(
+            document.sheet().appendAttribute(
                 4, QStringLiteral("content=%1").arg(i, 20, 10, QLatin1Char('0')), 0);
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("out.css"));

@@ -158,12 +158,12 @@ private slots:
                 inOrder = inOrder && findings[i - 1].column < findings[i].column;
             expect(inOrder, QStringLiteral("findings out of file order"));
             // The model marks and clears them at every depth.
-            std::vector<StyleSheetModel::FindingMark> marks;
+            std::vector<StyleSheet::FindingMark> marks;
             for (const DocumentCheck::Finding &finding : findings)
                 marks.push_back({finding.node, finding.attribute, finding.reason});
-            document.elements().replaceFindings(std::move(marks));
+            document.sheet().replaceFindings(std::move(marks));
             expect(document.elements().findingCount() == expected, QStringLiteral("marks not counted"));
-            document.elements().replaceFindings({});
+            document.sheet().replaceFindings({});
             expect(document.elements().findingCount() == 0, QStringLiteral("marks not cleared"));
 
             // The editor's own form indents 20 levels at most: its text grows with the

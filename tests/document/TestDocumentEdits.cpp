@@ -90,8 +90,8 @@ struct Fixture
     Fixture()
     {
         document.applyElementList(elementList({"A", "BODY", "H1", "P"}));
-        document.elements().appendAttribute(ElemP, QStringLiteral("color=red"), KindColor);
-        document.elements().appendAttribute(ElemP, QStringLiteral("margin=5"), KindNumber);
+        document.sheet().appendAttribute(ElemP, QStringLiteral("color=red"), KindColor);
+        document.sheet().appendAttribute(ElemP, QStringLiteral("margin=5"), KindNumber);
         document.setModified(false);
     }
     StyleSheetModel &model() { return document.elements(); }
@@ -375,7 +375,7 @@ private slots:
         QFETCH(QString, value);
         QFETCH(QString, expected);
         Fixture f;
-        f.model().appendAttribute(ElemH1, label, KindNone);
+        f.model().sheet().appendAttribute(ElemH1, label, KindNone);
         const QModelIndex node = f.model().attributeIndex(ElemH1, 0);
 
         QVERIFY(DocumentEdits::writeValue(f.document, node, value));
@@ -474,7 +474,7 @@ private slots:
         QFETCH(int, number);
         QFETCH(QStringList, choices);
         Fixture f;
-        f.model().appendAttribute(ElemH1, label, kind);
+        f.model().sheet().appendAttribute(ElemH1, label, kind);
         const QModelIndex node = f.model().attributeIndex(ElemH1, 0);
 
         QCOMPARE(int(DocumentEdits::editorKind(node)), kind >= KindColor && kind <= KindFont ? kind : 0);
@@ -530,7 +530,7 @@ private slots:
         QFETCH(bool, hasNumber);
         QFETCH(double, number);
         Fixture f;
-        f.model().appendAttribute(ElemH1, label, KindNumber);
+        f.model().sheet().appendAttribute(ElemH1, label, KindNumber);
         const QModelIndex node = f.model().attributeIndex(ElemH1, 0);
         const DocumentEdits::EditorPreset preset = DocumentEdits::presetFor(f.document, m_catalogue, node);
         QCOMPARE(preset.kind, KindNumber);

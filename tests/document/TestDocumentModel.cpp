@@ -120,14 +120,14 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
 
         const int body = 4;
-        model.appendAttribute(body, QStringLiteral("color=red"), 1);
-        model.appendAttribute(body, QStringLiteral("margin=5"), 2);
-        const int note = model.appendElement(QStringLiteral(".note"), 0);
-        model.appendAttribute(note, QStringLiteral("x=y"), 0);
-        model.relabelAttribute(body, 1, QStringLiteral("margin=7"));
-        model.insertElement(1, QStringLiteral("EM"), 12);
-        model.deleteAttribute(note + 1, 0);
-        model.appendAttribute(note + 1, QStringLiteral("a=b"), 0);
+        model.sheet().appendAttribute(body, QStringLiteral("color=red"), 1);
+        model.sheet().appendAttribute(body, QStringLiteral("margin=5"), 2);
+        const int note = model.sheet().appendElement(QStringLiteral(".note"), 0);
+        model.sheet().appendAttribute(note, QStringLiteral("x=y"), 0);
+        model.sheet().relabelAttribute(body, 1, QStringLiteral("margin=7"));
+        model.sheet().insertElement(1, QStringLiteral("EM"), 12);
+        model.sheet().deleteAttribute(note + 1, 0);
+        model.sheet().appendAttribute(note + 1, QStringLiteral("a=b"), 0);
 
         QStringList shown;
         collect(view, model.index(0, 0), 0, shown);
@@ -140,7 +140,7 @@ private slots:
         QCOMPARE(StyleSheetModel::levelOf(model.rootIndex()), int(StyleSheetModel::RootLevel));
         QCOMPARE(model.elementOf(margin), 5);
 
-        model.deleteAttributes(5);
+        model.sheet().deleteAttributes(5);
         QCOMPARE(model.rowCount(model.elementIndex(5)), 0);
     }
 
@@ -148,7 +148,8 @@ private slots:
     // declaration through the primitives of the undo steps.
     void findingMarks()
     {
-        StyleSheetModel model;
+        StyleSheet sheet;
+        StyleSheetModel model(sheet);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         ElementNodes nodes;
         auto block = std::make_unique<ElementNode>();
@@ -163,7 +164,7 @@ private slots:
         block->children.push_back(std::move(rule));
         nodes.push_back(std::move(block));
         nodes.push_back(std::make_unique<ElementNode>());
-        model.replaceContent(std::move(nodes), {}, DocumentForm::Standard);
+        model.sheet().replaceContent(std::move(nodes), {}, DocumentForm::Standard);
         const QModelIndex blockIndex = model.elementIndex(0);
         const QModelIndex noteIndex = model.nodeIndex(note);
         auto markedNodes = [&] {
@@ -174,7 +175,7 @@ private slots:
         model.setFindingMarkProvider([](int role, int) { return QVariant(role); });
 
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        model.setFinding(note, 0, QStringLiteral("unknown property colr"));
+        model.sheet().setFinding(note, 0, QStringLiteral("unknown property colr"));
         QCOMPARE(markedNodes(), (QList<bool>{true, true, false}));
         QCOMPARE(changed.size(), 3); // the declaration, its rule, the block
         const QModelIndex colr = model.attributeIndex(note, 0);
@@ -184,40 +185,41 @@ private slots:
         QVERIFY(!model.attributeIndex(note, 1).data(Qt::FontRole).isValid());
         QVERIFY(!model.attributeIndex(note, 1).data(StyleSheetModel::FindingRole).isValid());
 
-        model.relabelAttribute(note, 0, QStringLiteral("colr: blue"));
+        model.sheet().relabelAttribute(note, 0, QStringLiteral("colr: blue"));
         QCOMPARE(model.findingCount(), 1);
-        AttributeNode taken = model.takeAttribute(note, 0);
+        AttributeNode taken = model.sheet().takeAttribute(note, 0);
         QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
         QCOMPARE(model.findingCount(), 0);
-        model.insertAttribute(note, 0, std::move(taken));
+        model.sheet().insertAttribute(note, 0, std::move(taken));
         QCOMPARE(markedNodes(), (QList<bool>{true, true, false}));
         // A copy carries no finding: it is checked anew.
-        model.replaceAttribute(note, 0, model.attributeOf(colr)->clone());
+        model.sheet().replaceAttribute(note, 0, model.attributeOf(colr)->clone());
         QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
 
-        model.setFinding(note, 1, QStringLiteral("x"));
-        model.replaceFindings({{note, 0, QStringLiteral("y")}});
+        model.sheet().setFinding(note, 1, QStringLiteral("x"));
+        model.sheet().replaceFindings({{note, 0, QStringLiteral("y")}});
         QVERIFY(!model.attributeIndex(note, 1).data(StyleSheetModel::FindingRole).isValid());
         QCOMPARE(model.findingCount(), 1);
-        model.setFinding(note, 0, {});
+        model.sheet().setFinding(note, 0, {});
         QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
         QCOMPARE(model.findingCount(), 0);
-        model.setFinding(note, 1, QStringLiteral("x"));
-        std::unique_ptr<ElementNode> out = model.takeElement(0);
+        model.sheet().setFinding(note, 1, QStringLiteral("x"));
+        std::unique_ptr<ElementNode> out = model.sheet().takeElement(0);
         QCOMPARE(model.findingCount(), 0);
-        model.insertElement(0, std::move(out));
+        model.sheet().insertElement(0, std::move(out));
         QCOMPARE(model.findingCount(), 1);
-        model.deleteAttributes(note);
+        model.sheet().deleteAttributes(note);
         QCOMPARE(markedNodes(), (QList<bool>{false, false, false}));
     }
 
     // Editing a label in place relabels the node and tells whether the text changed.
     void inPlaceEditing()
     {
-        StyleSheetModel model;
+        StyleSheet sheet;
+        StyleSheetModel model(sheet);
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
-        model.appendElement(QStringLiteral("P"), 0);
-        model.appendAttribute(0, QStringLiteral("color=red"), 1);
+        model.sheet().appendElement(QStringLiteral("P"), 0);
+        model.sheet().appendAttribute(0, QStringLiteral("color=red"), 1);
         QSignalSpy edited(&model, &StyleSheetModel::labelEdited);
         const QModelIndex attribute = model.attributeIndex(0, 0);
         QVERIFY(model.flags(attribute) & Qt::ItemIsEditable);

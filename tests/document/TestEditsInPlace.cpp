@@ -19,7 +19,7 @@ class TestEditsInPlace : public QObject
     {
         std::vector<int> rows(path.begin(), path.end());
         rows[0] += document.fixedElementCount();
-        return document.elements().nodeAt(rows);
+        return document.sheet().nodeAt(rows);
     }
 
     // Applies an edit written as a small command: "value PATH ROW TEXT", "important PATH

@@ -39,7 +39,7 @@ class TestStructure : public QObject
         for (const QString &row : path.split(QLatin1Char('.')))
             rows.push_back(row.toInt());
         rows[0] += document.fixedElementCount();
-        return model.nodeIndex(model.nodeAt(rows));
+        return model.nodeIndex(model.sheet().nodeAt(rows));
     }
 
     // The same, or with "PATH/ROW" the declaration ROW of the node at PATH.

@@ -84,7 +84,7 @@ void EditorFixture::editDocument(TMainForm &form, const QString &declaration)
     for (int i = 0; i < elements.elementCount(); ++i) {
         if (elements.element(i).label == QLatin1String("BODY")) {
             const QString name = declaration.section(QLatin1Char('='), 0, 0);
-            elements.appendAttribute(i, declaration, form.catalogue().findAttributeKind(name));
+            elements.sheet().appendAttribute(i, declaration, form.catalogue().findAttributeKind(name));
             break;
         }
     }

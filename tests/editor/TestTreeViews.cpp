@@ -237,7 +237,7 @@ private slots:
         Document document;
         document.applyElementList(elementList({"H1", "P"}));
         StyleSheetModel &model = document.elements();
-        model.appendAttribute(1, QStringLiteral("margin=5"), 2);
+        model.sheet().appendAttribute(1, QStringLiteral("margin=5"), 2);
         ElementsTreeView view;
         view.setModel(&model);
         view.expandAll();
@@ -317,8 +317,8 @@ private slots:
         Document document;
         document.applyElementList(elementList({"H1", "P"}));
         StyleSheetModel &model = document.elements();
-        model.appendAttribute(1, QStringLiteral("color=red"), 1);
-        model.appendAttribute(1, QStringLiteral("margin=5"), 2);
+        model.sheet().appendAttribute(1, QStringLiteral("color=red"), 1);
+        model.sheet().appendAttribute(1, QStringLiteral("margin=5"), 2);
         ElementsTreeView view;
         view.setModel(&model);
         view.expandAll();

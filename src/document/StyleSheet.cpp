@@ -1,0 +1,393 @@
+#include "StyleSheetModel.h"
+
+#include <algorithm>
+
+// Every change tells the observer before and after (the item model's row signals need
+// both); the sheet works the same without one (loomcss, tests).
+
+StyleSheet::~StyleSheet() = default;
+
+void StyleSheet::touch(ElementNode *node)
+{
+    for (; node && !node->touched; node = node->parent)
+        node->touched = true;
+}
+
+void StyleSheet::renumberFrom(int position)
+{
+    for (size_t i = size_t(std::max(0, position)); i < m_elements.size(); ++i)
+        m_elements[i]->row = int(i);
+}
+
+void StyleSheet::nodeChanged(const ElementNode *node, Observer::Change change)
+{
+    if (m_observer)
+        m_observer->changed(node->parent, node->modelRow(), node->modelRow(), change);
+}
+
+void StyleSheet::attributeChanged(const ElementNode *node, int attribute, Observer::Change change)
+{
+    if (m_observer)
+        m_observer->changed(node, attribute, attribute, change);
+}
+
+void StyleSheet::setForm(DocumentForm form)
+{
+    if (form == m_form)
+        return;
+    m_form = form;
+    // Every declaration's label reads anew.
+    if (!m_observer)
+        return;
+    forEachNode(m_elements, [this](const ElementNode &node) {
+        if (!node.attributes.empty())
+            m_observer->changed(&node, 0, int(node.attributes.size()) - 1, Observer::Change::Label);
+        return true;
+    });
+}
+
+void StyleSheet::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments)
+{
+    if (m_observer)
+        m_observer->aboutToReset();
+    m_elements = std::move(elements);
+    m_endComments = std::move(endComments);
+    for (auto &node : m_elements)
+        node->parent = nullptr;
+    renumberFrom(0);
+    m_findingCount = 0;
+    for (const auto &node : m_elements)
+        m_findingCount += node->findings;
+    if (m_observer)
+        m_observer->reset();
+}
+
+void StyleSheet::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments,
+                                DocumentForm form)
+{
+    m_form = form; // the reset below shows every label anew
+    m_source = {};
+    replaceContent(std::move(elements), std::move(endComments));
+}
+
+void StyleSheet::replaceContent(ElementNodes elements, std::unique_ptr<QStringList> endComments,
+                                DocumentForm form, DocumentSource source)
+{
+    m_form = form;
+    m_source = std::move(source);
+    replaceContent(std::move(elements), std::move(endComments));
+}
+
+StyleSheet::Content StyleSheet::exchangeContent(Content content)
+{
+    Content taken;
+    taken.elements = std::move(m_elements);
+    taken.endComments = std::move(m_endComments);
+    taken.form = m_form;
+    taken.source = std::move(m_source);
+    m_source = std::move(content.source);
+    m_form = content.form;
+    replaceContent(std::move(content.elements), std::move(content.endComments));
+    return taken;
+}
+
+void StyleSheet::insertElement(int position, const QString &label, int picture)
+{
+    auto node = std::make_unique<ElementNode>();
+    node->label = label;
+    node->picture = picture;
+    insertElement(position, std::move(node));
+}
+
+int StyleSheet::appendElement(const QString &label, int picture)
+{
+    const int position = elementCount();
+    insertElement(position, label, picture);
+    return position;
+}
+
+int StyleSheet::appendAttribute(int element, const QString &label, int picture)
+{
+    return appendAttribute(m_elements[size_t(element)].get(),
+                           AttributeNode::fromLabel(label, m_form, picture));
+}
+
+int StyleSheet::appendAttribute(ElementNode *node, AttributeNode attribute)
+{
+    const int row = int(node->attributes.size());
+    insertAttribute(node, row, std::move(attribute));
+    return row;
+}
+
+void StyleSheet::relabelRoot(const QString &label)
+{
+    m_rootLabel = label;
+    if (m_observer)
+        m_observer->rootChanged();
+}
+
+void StyleSheet::relabelElement(int element, const QString &label)
+{
+    relabelNode(m_elements[size_t(element)].get(), label);
+}
+
+void StyleSheet::relabelNode(ElementNode *node, const QString &label)
+{
+    relabelNode(node, label, true);
+}
+
+void StyleSheet::relabelNode(ElementNode *node, const QString &label, bool edited)
+{
+    node->label = label;
+    node->labelEdited = edited;
+    touch(node);
+    nodeChanged(node, Observer::Change::Label);
+}
+
+void StyleSheet::relabelAttribute(int element, int attribute, const QString &label)
+{
+    relabelAttribute(m_elements[size_t(element)].get(), attribute, label);
+}
+
+void StyleSheet::relabelAttribute(ElementNode *node, int attribute, const QString &label)
+{
+    AttributeNode &target = node->attributes[size_t(attribute)];
+    AttributeNode relabelled = AttributeNode::fromLabel(label, m_form, target.picture);
+    relabelled.line = target.line;
+    relabelled.column = target.column;
+    relabelled.comments = std::move(target.comments);
+    relabelled.finding = std::move(target.finding);
+    relabelled.takePlaceOf(target, SourceEdit::Label);
+    target = std::move(relabelled);
+    touch(node);
+    attributeChanged(node, attribute, Observer::Change::Label);
+}
+
+void StyleSheet::setAttributeValue(ElementNode *node, int attribute, const QString &value)
+{
+    AttributeNode &target = node->attributes[size_t(attribute)];
+    const QString name = target.name().toString();
+    target.text = name + value;
+    target.nameLength = qint32(name.size());
+    target.sourceChars = nullptr;
+    target.edit = std::max(target.edit, SourceEdit::Value);
+    touch(node);
+    attributeChanged(node, attribute, Observer::Change::Label);
+}
+
+void StyleSheet::deleteAttribute(int element, int attribute)
+{
+    deleteAttribute(m_elements[size_t(element)].get(), attribute);
+}
+
+void StyleSheet::deleteAttribute(ElementNode *node, int attribute)
+{
+    takeAttribute(node, attribute);
+}
+
+void StyleSheet::deleteAttributes(int element)
+{
+    deleteAttributes(m_elements[size_t(element)].get());
+}
+
+void StyleSheet::deleteAttributes(ElementNode *node)
+{
+    if (node->attributes.empty())
+        return;
+    const int findings = int(std::count_if(node->attributes.begin(), node->attributes.end(),
+                                           [](const AttributeNode &a) { return bool(a.finding); }));
+    if (m_observer)
+        m_observer->aboutToRemove(node, 0, int(node->attributes.size()) - 1);
+    node->attributes.clear();
+    touch(node);
+    if (m_observer)
+        m_observer->removed();
+    if (findings)
+        countFinding(node, -findings);
+}
+
+void StyleSheet::insertAttribute(ElementNode *node, int row, AttributeNode attribute)
+{
+    row = std::clamp(row, 0, int(node->attributes.size()));
+    const bool finding = bool(attribute.finding);
+    if (m_observer)
+        m_observer->aboutToInsert(node, row, row);
+    node->attributes.insert(node->attributes.begin() + row, std::move(attribute));
+    touch(node);
+    if (m_observer)
+        m_observer->inserted();
+    if (finding)
+        countFinding(node, +1);
+}
+
+AttributeNode StyleSheet::takeAttribute(ElementNode *node, int row)
+{
+    if (m_observer)
+        m_observer->aboutToRemove(node, row, row);
+    AttributeNode taken = std::move(node->attributes[size_t(row)]);
+    node->attributes.erase(node->attributes.begin() + row);
+    touch(node);
+    if (m_observer)
+        m_observer->removed();
+    if (taken.finding)
+        countFinding(node, -1);
+    return taken;
+}
+
+void StyleSheet::replaceAttribute(ElementNode *node, int row, AttributeNode attribute)
+{
+    const int delta = int(bool(attribute.finding)) - int(bool(node->attributes[size_t(row)].finding));
+    node->attributes[size_t(row)] = std::move(attribute);
+    touch(node);
+    attributeChanged(node, row, Observer::Change::Label);
+    if (delta)
+        countFinding(node, delta);
+}
+
+std::unique_ptr<ElementNode> StyleSheet::takeElement(int position)
+{
+    if (m_observer)
+        m_observer->aboutToRemove(nullptr, position, position);
+    std::unique_ptr<ElementNode> taken = std::move(m_elements[size_t(position)]);
+    m_elements.erase(m_elements.begin() + position);
+    renumberFrom(position);
+    m_findingCount -= taken->findings;
+    if (m_observer)
+        m_observer->removed();
+    return taken;
+}
+
+void StyleSheet::insertElement(int position, std::unique_ptr<ElementNode> node)
+{
+    position = std::clamp(position, 0, elementCount());
+    if (m_observer)
+        m_observer->aboutToInsert(nullptr, position, position);
+    node->parent = nullptr;
+    m_findingCount += node->findings;
+    m_elements.insert(m_elements.begin() + position, std::move(node));
+    renumberFrom(position);
+    if (m_observer)
+        m_observer->inserted();
+}
+
+void StyleSheet::insertNode(ElementNode *parent, int row, std::unique_ptr<ElementNode> node)
+{
+    if (!parent) {
+        insertElement(row, std::move(node));
+        return;
+    }
+    row = std::clamp(row, 0, int(parent->children.size()));
+    const int first = int(parent->attributes.size()) + row;
+    if (m_observer)
+        m_observer->aboutToInsert(parent, first, first);
+    node->parent = parent;
+    const int findings = node->findings;
+    parent->children.insert(parent->children.begin() + row, std::move(node));
+    for (size_t i = size_t(row); i < parent->children.size(); ++i)
+        parent->children[i]->row = int(i);
+    touch(parent);
+    if (m_observer)
+        m_observer->inserted();
+    if (findings)
+        countFinding(parent, findings);
+}
+
+std::unique_ptr<ElementNode> StyleSheet::takeNode(ElementNode *parent, int row)
+{
+    if (!parent)
+        return takeElement(row);
+    const int first = int(parent->attributes.size()) + row;
+    if (m_observer)
+        m_observer->aboutToRemove(parent, first, first);
+    std::unique_ptr<ElementNode> taken = std::move(parent->children[size_t(row)]);
+    parent->children.erase(parent->children.begin() + row);
+    for (size_t i = size_t(row); i < parent->children.size(); ++i)
+        parent->children[i]->row = int(i);
+    touch(parent);
+    if (m_observer)
+        m_observer->removed();
+    if (taken->findings)
+        countFinding(parent, -taken->findings);
+    taken->parent = nullptr;
+    return taken;
+}
+
+std::vector<int> StyleSheet::pathOf(const ElementNode *node)
+{
+    std::vector<int> path;
+    for (; node; node = node->parent)
+        path.insert(path.begin(), node->row);
+    return path;
+}
+
+ElementNode *StyleSheet::nodeAt(const std::vector<int> &path) const
+{
+    if (path.empty() || path[0] < 0 || path[0] >= elementCount())
+        return nullptr;
+    ElementNode *node = m_elements[size_t(path[0])].get();
+    for (size_t i = 1; i < path.size(); ++i) {
+        if (path[i] < 0 || path[i] >= int(node->children.size()))
+            return nullptr;
+        node = node->children[size_t(path[i])].get();
+    }
+    return node;
+}
+
+void StyleSheet::countFinding(ElementNode *node, int delta, bool announce)
+{
+    m_findingCount += delta;
+    for (; node; node = node->parent) {
+        const bool held = node->findings != 0;
+        node->findings += delta;
+        if (announce && held != (node->findings != 0))
+            nodeChanged(node, Observer::Change::HeldFindings);
+    }
+}
+
+void StyleSheet::setFinding(const ElementNode *constNode, int attribute, const QString &reason)
+{
+    // The sheet owns its nodes; the check hands them back as it read them.
+    ElementNode *node = const_cast<ElementNode *>(constNode);
+    AttributeNode &target = node->attributes[size_t(attribute)];
+    if (reason.isEmpty() ? !target.finding : target.finding && *target.finding == reason)
+        return;
+    const int delta = reason.isEmpty() ? -1 : target.finding ? 0 : +1;
+    if (reason.isEmpty())
+        target.finding.reset();
+    else
+        target.finding = std::make_unique<QString>(reason);
+    attributeChanged(node, attribute, Observer::Change::Finding);
+    if (delta)
+        countFinding(node, delta);
+}
+
+void StyleSheet::clearFindings(ElementNodes &top)
+{
+    // Only nodes that count findings hold some.
+    forEachNode(top, [](ElementNode &node) {
+        if (node.findings == 0)
+            return false;
+        node.findings = 0;
+        for (AttributeNode &attribute : node.attributes)
+            attribute.finding.reset();
+        return true;
+    });
+}
+
+void StyleSheet::replaceFindings(std::vector<FindingMark> marks)
+{
+    if (m_findingCount != 0)
+        clearFindings(m_elements);
+    m_findingCount = 0;
+    for (FindingMark &mark : marks) {
+        ElementNode *node = const_cast<ElementNode *>(mark.node);
+        AttributeNode &target = node->attributes[size_t(mark.attribute)];
+        if (mark.reason.isEmpty() || target.finding)
+            continue;
+        target.finding = std::make_unique<QString>(std::move(mark.reason));
+        countFinding(node, +1, false);
+    }
+    // One announcement for all: the views show the marks anew.
+    if (m_observer && !m_elements.empty())
+        m_observer->changed(nullptr, 0, elementCount() - 1, Observer::Change::Finding);
+}
