@@ -250,6 +250,7 @@ void open(benchmark::State &state)
     const StepPeak peak(state);
     EventProbe probe;
     static std::optional<double> firstOpenPeakMB;
+    static std::optional<double> firstOpenRssMB;
     int passes = 0;
     int waitPasses = 0;
     double gap = 0;
@@ -261,8 +262,11 @@ void open(benchmark::State &state)
             state.SkipWithError("the style sheet could not be read");
             return;
         }
-        if (!firstOpenPeakMB) // the first open in the process, from an empty style sheet
-            firstOpenPeakMB = double(memory().peakKb) * 1024 / 1e6;
+        if (!firstOpenPeakMB) { // the first open in the process, from an empty style sheet
+            const Memory after = memory();
+            firstOpenPeakMB = double(after.peakKb) * 1024 / 1e6;
+            firstOpenRssMB = double(after.rssKb) * 1024 / 1e6;
+        }
         passes += probe.passes();
         waitPasses += probe.waitPasses();
         gap = std::max(gap, probe.longestGapMs());
@@ -280,6 +284,10 @@ void open(benchmark::State &state)
     if (firstOpenPeakMB) {
         state.counters["firstOpenPeakMB"] = *firstOpenPeakMB;
         state.counters["firstOpenPeakPerFileSize"] = *firstOpenPeakMB * 1e6 / double(window->fileSize);
+        // What the process holds once the first open is over and the tree is shown.
+        state.counters["firstOpenRssMB"] = *firstOpenRssMB;
+        state.counters["firstOpenRssPerFileSize"] = *firstOpenRssMB * 1e6 / double(window->fileSize);
+        state.counters["rssBeforeOpenMB"] = double(window->beforeOpen.rssKb) * 1024 / 1e6;
     }
 }
 

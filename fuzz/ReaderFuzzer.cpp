@@ -187,8 +187,9 @@ struct Checker
                 fail("a declaration without its place in the text", label);
             if (attribute.picture < KindNone || attribute.picture > KindFont)
                 fail("value kind out of range", label);
-            if (!attribute.sourceChars && attribute.nameLength > attribute.text.size())
-                fail("name longer than the declaration", label);
+            if (attribute.inSource() && (attribute.valueStart < attribute.nameStart + attribute.nameLength ||
+                                         attribute.valueEnd < attribute.valueStart))
+                fail("name and value out of order in the text", label);
             // Only name=value, kept as written, can have an empty name; it has a value.
             if (attribute.name().isEmpty() && !attribute.hasValue())
                 fail("an empty declaration", label);

@@ -1,6 +1,7 @@
 #include "StyleSheetModel.h"
 
 #include <algorithm>
+#include <utility>
 
 // Every change tells the observer before and after (the item model's row signals need
 // both); the sheet works the same without one (loomcss, tests).
@@ -66,7 +67,8 @@ void StyleSheet::replaceContent(ElementNodes elements, std::unique_ptr<QStringLi
                                 DocumentForm form)
 {
     m_form = form; // the reset below shows every label anew
-    m_source = {};
+    // The old text goes after the nodes that read from it.
+    const DocumentSource old = std::exchange(m_source, {});
     replaceContent(std::move(elements), std::move(endComments));
 }
 
@@ -74,7 +76,7 @@ void StyleSheet::replaceContent(ElementNodes elements, std::unique_ptr<QStringLi
                                 DocumentForm form, DocumentSource source)
 {
     m_form = form;
-    m_source = std::move(source);
+    const DocumentSource old = std::exchange(m_source, std::move(source));
     replaceContent(std::move(elements), std::move(endComments));
 }
 
@@ -166,10 +168,7 @@ void StyleSheet::relabelAttribute(ElementNode *node, int attribute, const QStrin
 void StyleSheet::setAttributeValue(ElementNode *node, int attribute, const QString &value)
 {
     AttributeNode &target = node->attributes[size_t(attribute)];
-    const QString name = target.name().toString();
-    target.text = name + value;
-    target.nameLength = qint32(name.size());
-    target.sourceChars = nullptr;
+    target.setText(target.name(), value);
     target.edit = std::max(target.edit, SourceEdit::Value);
     touch(node);
     attributeChanged(node, attribute, Observer::Change::Label);

@@ -1,24 +1,82 @@
 #include "StyleSheetModel.h"
 
 #include <algorithm>
+#include <utility>
 
 // Index scheme: the root has a null internal pointer; a node under the root points at
 // the model itself; every other index points at the node it stands under, and its row
 // tells a declaration (rows before the node's declaration count) from a child node.
 
-AttributeNode::AttributeNode(QStringView name, QStringView value, int picture)
-    : nameLength(qint32(name.size())), picture(picture)
+// A document holds one of each per declaration and per node: a few bytes more each add
+// megabytes to a large style sheet.
+static_assert(sizeof(void *) != 8 || sizeof(AttributeNode) <= 64);
+static_assert(sizeof(void *) != 8 || sizeof(ElementNode) <= 152);
+
+AttributeNode::AttributeNode(QStringView name, QStringView value, int picture) : picture(qint16(picture))
 {
-    text.reserve(name.size() + value.size());
-    text.append(name);
-    text.append(value);
+    setText(name, value);
+}
+
+AttributeNode::AttributeNode(AttributeNode &&other) noexcept
+    : m_chars(std::exchange(other.m_chars, nullptr)), comments(std::move(other.comments)),
+      finding(std::move(other.finding)), nameLength(std::exchange(other.nameLength, -1)),
+      m_length(std::exchange(other.m_length, 0)), line(other.line), column(other.column),
+      sourceStart(other.sourceStart), nameStart(other.nameStart), valueStart(other.valueStart),
+      valueEnd(other.valueEnd), sourceEnd(other.sourceEnd), picture(other.picture),
+      semicolon(other.semicolon), edit(other.edit)
+{
+}
+
+AttributeNode &AttributeNode::operator=(AttributeNode &&other) noexcept
+{
+    if (this != &other) {
+        releaseText();
+        m_chars = std::exchange(other.m_chars, nullptr);
+        m_length = std::exchange(other.m_length, 0);
+        nameLength = std::exchange(other.nameLength, -1);
+        comments = std::move(other.comments);
+        finding = std::move(other.finding);
+        line = other.line;
+        column = other.column;
+        sourceStart = other.sourceStart;
+        nameStart = other.nameStart;
+        valueStart = other.valueStart;
+        valueEnd = other.valueEnd;
+        sourceEnd = other.sourceEnd;
+        picture = other.picture;
+        semicolon = other.semicolon;
+        edit = other.edit;
+    }
+    return *this;
+}
+
+void AttributeNode::releaseText()
+{
+    if (!inSource())
+        delete[] m_chars;
+    m_chars = nullptr;
+    m_length = 0;
+}
+
+void AttributeNode::setText(QStringView name, QStringView value, bool hasValue)
+{
+    // Made before the old text goes: name and value may be views of it.
+    const qsizetype length = name.size() + (hasValue ? value.size() : 0);
+    QChar *chars = length > 0 ? new QChar[size_t(length)] : nullptr;
+    std::copy(name.begin(), name.end(), chars);
+    if (hasValue)
+        std::copy(value.begin(), value.end(), chars + name.size());
+    releaseText();
+    m_chars = chars;
+    m_length = qint32(length);
+    nameLength = hasValue ? qint32(name.size()) : -1;
 }
 
 AttributeNode AttributeNode::nameOnly(QStringView name, int picture)
 {
     AttributeNode node;
-    node.text = name.toString();
-    node.picture = picture;
+    node.setText(name, {}, false);
+    node.picture = qint16(picture);
     return node;
 }
 
@@ -47,14 +105,16 @@ AttributeNode AttributeNode::fromLabel(QStringView label, DocumentForm form, int
 
 QString AttributeNode::label(DocumentForm form) const
 {
-    if (nameLength < 0)
-        return text;
+    if (!hasValue())
+        return name().toString();
     const QStringView separator = form == DocumentForm::Editor ? QStringView(u"=") : QStringView(u": ");
+    const QStringView ownName = name();
+    const QStringView ownValue = value();
     QString out;
-    out.reserve(text.size() + separator.size());
-    out.append(name());
+    out.reserve(ownName.size() + separator.size() + ownValue.size());
+    out.append(ownName);
     out.append(separator);
-    out.append(value());
+    out.append(ownValue);
     return out;
 }
 
@@ -62,15 +122,7 @@ AttributeNode AttributeNode::clone() const
 {
     // A copy holds its own text: an undo step may outlive the source it was read from.
     AttributeNode copy;
-    if (sourceChars) {
-        copy.text.reserve(name().size() + value().size());
-        copy.text.append(name());
-        if (hasValue())
-            copy.text.append(value());
-    } else {
-        copy.text = text;
-    }
-    copy.nameLength = nameLength;
+    copy.setText(name(), value(), hasValue());
     copy.picture = picture;
     copy.line = line;
     copy.column = column;

@@ -31,10 +31,18 @@ enum NodePicture : int { BlockPicture = -1, AtRulePicture = -2, StatementPicture
 // One declaration. Name and value are kept apart (in one text, the name first), so
 // that no edit ever splits a value at the wrong "=" or ":"; the label is made from
 // them in the document's form.
+//
+// A document holds hundreds of thousands of these, so the struct is kept small: the
+// text is either a place in the document's source (a declaration read as written) or
+// an array of its own, reached through one pointer, and the fields are packed without
+// gaps.
 struct AttributeNode
 {
     AttributeNode() = default;
     AttributeNode(QStringView name, QStringView value, int picture = 0);
+    AttributeNode(AttributeNode &&other) noexcept;
+    AttributeNode &operator=(AttributeNode &&other) noexcept;
+    ~AttributeNode() { releaseText(); }
     // A declaration without a separator: a name without value ("New Property").
     static AttributeNode nameOnly(QStringView name, int picture = 0);
     // A label as the user types it: split at the form's separator ("=" or ":"), or at
@@ -44,24 +52,30 @@ struct AttributeNode
 
     QStringView name() const
     {
-        if (sourceChars)
-            return QStringView(sourceChars + nameStart, nameLength);
-        return nameLength < 0 ? QStringView(text) : QStringView(text).first(nameLength);
+        if (inSource())
+            return QStringView(m_chars + nameStart, nameLength);
+        return nameLength < 0 ? QStringView(m_chars, m_length) : QStringView(m_chars, nameLength);
     }
     QStringView value() const
     {
-        if (sourceChars)
-            return QStringView(sourceChars + valueStart, valueEnd - valueStart);
-        return nameLength < 0 ? QStringView() : QStringView(text).sliced(nameLength);
+        if (inSource())
+            return QStringView(m_chars + valueStart, valueEnd - valueStart);
+        return nameLength < 0 ? QStringView() : QStringView(m_chars + nameLength, m_length - nameLength);
     }
     // Name and value as the document's source text holds them, kept there instead of in
     // a text of its own (a declaration of a standard sheet whose name and value read as
     // written); `source` is that text's characters, which live as long as the node.
     void keepInSource(const QChar *source)
     {
-        sourceChars = source;
-        text = QString();
+        releaseText();
+        m_chars = source;
+        m_length = InSource;
     }
+    // Whether name and value are read from the source text (see keepInSource).
+    bool inSource() const { return m_length == InSource; }
+    // Gives the declaration a text of its own: `name`, and `value` after a separator
+    // (or none, for a name without value).
+    void setText(QStringView name, QStringView value, bool hasValue = true);
     bool hasValue() const { return nameLength >= 0; }
     // name "=" value in the editor's form, name ": " value in standard CSS.
     QString label(DocumentForm form) const;
@@ -75,14 +89,26 @@ struct AttributeNode
     void takePlaceOf(const AttributeNode &old, SourceEdit edit);
     bool hasSource() const { return sourceStart >= 0; }
 
-    QString text;           // the name followed by the value
-    qint32 nameLength = -1; // -1: no separator, the text is the name
-    qint32 picture = 0;     // the value kind
-    qint32 line = 0;        // where the declaration stood in its file (1-based; 0 when made here)
-    qint32 column = 0;
+private:
+    static constexpr qint32 InSource = -1;
+    void releaseText();
+
+    // The source's characters (inSource), or the declaration's own array of m_length
+    // characters: the name, then the value.
+    const QChar *m_chars = nullptr;
+
+public:
     std::unique_ptr<QStringList> comments; // the comments that stand before it
     // Why a browser would drop it, as the declaration check found; null when it is fine.
     std::unique_ptr<QString> finding;
+    qint32 nameLength = -1; // -1: no separator, the text is the name
+
+private:
+    qint32 m_length = 0; // the own text's length, or InSource
+
+public:
+    qint32 line = 0; // where the declaration stood in its file (1-based; 0 when made here)
+    qint32 column = 0;
 
     // Its place in the document's source text (character offsets), for a declaration
     // read from a standard-CSS file; sourceStart -1 for one made in the editor. The
@@ -93,10 +119,9 @@ struct AttributeNode
     qint32 valueStart = 0; // the value without the blanks and comments around it
     qint32 valueEnd = 0;
     qint32 sourceEnd = 0;
+    qint16 picture = 0;     // the value kind
     bool semicolon = false; // the source ends it with ";"
     SourceEdit edit = SourceEdit::None;
-    // The source's characters when name and value are read from there (see keepInSource).
-    const QChar *sourceChars = nullptr;
 };
 
 struct ElementNode;
@@ -114,17 +139,18 @@ struct ElementNode
     // without a destructor call per level on the stack.
     ~ElementNode();
 
-    NodeKind kind = NodeKind::Rule;
+    // The fields stand in an order that leaves no gaps between them: a large style
+    // sheet holds tens of thousands of nodes.
     QString label; // the selector; or the at-rule's name and prelude ("@media print")
-    int picture = 0;
     std::vector<AttributeNode> attributes;
     ElementNodes children;
-    ElementNode *parent = nullptr; // null for a node under the root
-    int row = 0;                   // position among its parent's child nodes (or under the root)
-    qint32 line = 0;
-    qint32 column = 0;
+    ElementNode *parent = nullptr;            // null for a node under the root
     std::unique_ptr<QStringList> comments;    // before the node
     std::unique_ptr<QStringList> endComments; // at the end of its block
+    int picture = 0;
+    int row = 0; // position among its parent's child nodes (or under the root)
+    qint32 line = 0;
+    qint32 column = 0;
     int findings = 0; // declarations with a finding in it and in its child nodes, at any depth
 
     // Its place in the document's source text, for a node read from a standard-CSS file;
@@ -137,6 +163,7 @@ struct ElementNode
     qint32 tailStart = 0;  // after the last declaration or node read in its block
     qint32 innerEnd = 0;   // at "}" (the end of the text for a block it leaves open)
     qint32 sourceEnd = 0;
+    NodeKind kind = NodeKind::Rule;
     bool labelEdited = false;
     bool touched = false; // something in it changed since it was read
     bool made = false;    // made or moved by the user in the tree: written where it stands, even empty
@@ -156,6 +183,11 @@ struct DocumentSource
     DocumentForm form = DocumentForm::Editor; // the form the text was read in
     qint32 tailStart = 0; // after the last top-level item: the rest is written as it stands
     QString lineBreak = QStringLiteral("\n"); // the text's most common line break, for new text
+    // The text of a document read in the editor's own form, which Save does not copy
+    // through: kept only because declarations read as written take their name and value
+    // from it (one text instead of one per declaration). Empty for standard CSS, whose
+    // `text` serves.
+    QString declarationText;
     bool isStandard() const { return form == DocumentForm::Standard; }
 
     // The most common line break of a text (LF, CR LF or CR); LF for a text without any.

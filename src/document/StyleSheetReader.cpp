@@ -205,6 +205,8 @@ public:
     }
 
     qsizetype tailStart() const { return m_tailStart; }
+    // How many declarations read kept their name and value in the text (keepInSource).
+    qsizetype declarationsInSource() const { return m_declarationsInSource; }
 
     ElementNodes takeNodes() { return std::move(m_nodes); }
     std::unique_ptr<QStringList> takeEndComments() { return std::move(m_endComments); }
@@ -274,7 +276,7 @@ private:
     {
         auto node = std::make_unique<ElementNode>();
         node->kind = kind;
-        node->label = std::move(label);
+        node->label = sharedLabel(std::move(label));
         const auto [line, column] = place(position);
         node->line = line;
         node->column = column;
@@ -292,6 +294,20 @@ private:
             break;
         }
         return node;
+    }
+
+    // The label itself, or the same text given to an earlier node: a large sheet repeats
+    // its selectors (in each @media block, in each theme), and nodes with equal labels
+    // then hold one text between them.
+    QString sharedLabel(QString label)
+    {
+        if (!m_keep || label.isEmpty())
+            return label;
+        const size_t hash = exactHash(label);
+        if (const LabelEntry *known =
+                m_labels.find(hash, [&](const LabelEntry &entry) { return entry.label == label; }))
+            return known->label;
+        return m_labels.insert({hash, std::move(label)}).label;
     }
 
     // Collects the tokens from `first` up to the stop of `mode` into m_items, keeping
@@ -806,6 +822,7 @@ private:
                             QStringLiteral("blocks nested deeper than %1").arg(StyleSheetReader::MaxDepth)};
         Open open;
         open.itemStart = node->innerStart;
+        open.declarationsStart = m_declarations.size();
         open.node = std::move(node);
         open.placedByContent = placedByContent;
         m_open.push_back(std::move(open));
@@ -831,6 +848,12 @@ private:
         Open open = std::move(m_open.back());
         m_open.pop_back();
         ElementNode &node = *open.node;
+        // Its declarations, gathered apart while it was read, go in at their number.
+        const auto first = m_declarations.begin() + std::ptrdiff_t(open.declarationsStart);
+        node.attributes.reserve(size_t(m_declarations.end() - first));
+        node.attributes.insert(node.attributes.end(), std::make_move_iterator(first),
+                               std::make_move_iterator(m_declarations.end()));
+        m_declarations.erase(first, m_declarations.end());
         addEndComments(node, std::move(open.pending));
         node.tailStart = qint32(open.itemStart);
         node.innerEnd = qint32(token.start);
@@ -884,7 +907,7 @@ private:
             openRule(token, stop);
             return;
         }
-        addDeclaration(*open.node, open.pending, token.start, open.itemStart, stop);
+        addDeclaration(open.pending, token.start, open.itemStart, stop);
         if (stop.type == TokenType::CloseCurly || stop.type == TokenType::EndOfFile)
             closeBlock(stop);
     }
@@ -898,11 +921,11 @@ private:
         parent.children.push_back(std::move(child));
     }
 
-    // The collected items as one declaration of `node`. Name and value part at the first
+    // The collected items as one declaration of the innermost open block. Name and value part at the first
     // ":" or "=" outside brackets: name: value is standard CSS (blanks collapsed), while
     // name=value, the editor's own form, keeps its text as written.
-    void addDeclaration(ElementNode &node, std::unique_ptr<QStringList> &pending, qsizetype position,
-                        qsizetype &itemStart, const Token &stop)
+    void addDeclaration(std::unique_ptr<QStringList> &pending, qsizetype position, qsizetype &itemStart,
+                        const Token &stop)
     {
         size_t separator = m_items.size();
         for (size_t i = 0; i < m_items.size(); ++i) {
@@ -961,12 +984,14 @@ private:
         if (m_keep && attribute.hasValue() && position + attribute.name().size() <= m_text.size() &&
             attribute.name() == m_text.sliced(position, attribute.name().size()) &&
             attribute.value() ==
-                m_text.sliced(attribute.valueStart, attribute.valueEnd - attribute.valueStart))
+                m_text.sliced(attribute.valueStart, attribute.valueEnd - attribute.valueStart)) {
             attribute.keepInSource(m_text.data());
+            ++m_declarationsInSource;
+        }
         attribute.semicolon = stop.type == TokenType::Semicolon;
         attribute.sourceEnd = qint32(attribute.semicolon ? sameLineComments(stop.end()) : end);
         itemStart = attribute.sourceEnd;
-        node.attributes.push_back(std::move(attribute));
+        m_declarations.push_back(std::move(attribute));
     }
 
 public:
@@ -976,8 +1001,9 @@ public:
     void settleEqualsDeclarations() { settle(m_nodes, form() == DocumentForm::Standard); }
 
 private:
-    // Marks a declaration read in the name=value form while the form is undecided.
-    static constexpr qint32 EqualsMark = 1 << 16;
+    // Marks a declaration read in the name=value form while the form is undecided (a
+    // bit above every value kind).
+    static constexpr qint16 EqualsMark = 1 << 14;
 
     void settle(ElementNodes &top, bool standard)
     {
@@ -1075,6 +1101,10 @@ private:
                     addTopLevel(std::move(node));
             }
             placeLeadingStatements();
+            // The catalogue's nodes took the declarations of every rule for them; they
+            // keep no room for more.
+            for (int i = 0; i < m_fixed; ++i)
+                m_nodes[size_t(i)]->attributes.shrink_to_fit();
         }
         m_topLevel.clear();
     }
@@ -1178,6 +1208,11 @@ private:
         QString selector;
         int position; // the fixed node it names, or -1
     };
+    struct LabelEntry
+    {
+        size_t hash;
+        QString label;
+    };
     struct KindEntry
     {
         size_t hash;
@@ -1205,10 +1240,14 @@ private:
         std::unique_ptr<QStringList> pending;
         qsizetype itemStart = 0;
         bool placedByContent = false; // an unknown at-rule, made one with declarations when it holds some
+        size_t declarationsStart = 0; // its first declaration in m_declarations
     };
     std::vector<Open> m_open; // the sheet, then the blocks open in it, innermost last
-    ElementNodes m_topLevel;  // the top-level nodes in file order, placed when the text is read
-    ElementNodes m_leading;   // leading statements, placed when the text is read
+    // The declarations of the open blocks, innermost last: a block's go into its node,
+    // in a vector of their exact number, when it closes.
+    std::vector<AttributeNode> m_declarations;
+    ElementNodes m_topLevel; // the top-level nodes in file order, placed when the text is read
+    ElementNodes m_leading;  // leading statements, placed when the text is read
     qsizetype m_tailStart = 0;
     std::unique_ptr<QStringList> m_endComments;
     int m_fixed = 0;
@@ -1217,7 +1256,9 @@ private:
     std::vector<TokenType> m_unclosed; // the closers an item's open brackets lacked
     FlatTable<SelectorEntry> m_selectors;
     FlatTable<KindEntry> m_kinds;
+    FlatTable<LabelEntry> m_labels; // the labels of the nodes read so far
     const bool m_keep;
+    qsizetype m_declarationsInSource = 0; // declarations that read name and value from the text
     qsizetype m_colonDeclarations = 0;
     qsizetype m_equalsDeclarations = 0;
     qsizetype m_atRules = 0;
@@ -1283,19 +1324,10 @@ bool StyleSheetReader::readContent(Document &document, Catalogue &catalogue, con
     }
     content.elements = parser.takeNodes();
     content.endComments = parser.takeEndComments();
-    if (!content.source.isStandard()) {
-        // Without a kept source every declaration holds its own text.
-        forEachNode(content.elements, [](ElementNode &node) {
-            for (AttributeNode &attribute : node.attributes)
-                if (attribute.sourceChars) {
-                    AttributeNode own = attribute.clone();
-                    own.comments = std::move(attribute.comments);
-                    own.finding = std::move(attribute.finding);
-                    attribute = std::move(own);
-                }
-            return true;
-        });
-    }
+    // In the editor's own form the declarations read as written go on reading from the
+    // text: one copy of it rather than a text of their own each.
+    if (!content.source.isStandard() && parser.declarationsInSource() > 0)
+        content.source.declarationText = text;
     return true;
 }
 

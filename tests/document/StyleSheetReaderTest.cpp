@@ -25,7 +25,8 @@ private slots:
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<bool>("exists");
         QTest::newRow("missing file") << QByteArray() << false;
-        QTest::newRow("brace that closes no block") << QByteArray("BODY {color=red}\r\n}\r\nH1 {x=y}") << true;
+        QTest::newRow("brace that closes no block")
+            << QByteArray("BODY {color=red}\r\n}\r\nH1 {x=y}") << true;
         QTest::newRow("colon form without value") << QByteArray("BODY {color=red}\r\nH1 {color:}") << true;
         QTest::newRow("colon form without name") << QByteArray("H1 {font-size=1; :red}") << true;
     }
@@ -93,7 +94,8 @@ private slots:
         QCOMPARE(document.encoding(), encoding);
         QCOMPARE(document.byteOrderMark(), byteOrderMark);
         QVERIFY(!document.isModified());
-        QCOMPARE(document.elements().element(4).attributes.at(0).label(DocumentForm::Editor), QStringLiteral("content=\"\u00e9\""));
+        QCOMPARE(document.elements().element(4).attributes.at(0).label(DocumentForm::Editor),
+                 QStringLiteral("content=\"\u00e9\""));
 
         // Saving writes the bytes back in the same encoding.
         StyleSheetWriter::save(document, path);
@@ -119,7 +121,8 @@ private slots:
         const auto labelAt = [&](int position) {
             const ElementNode &node = document.elements().element(position);
             return node.label + QLatin1Char(' ') +
-                   (node.attributes.empty() ? QString() : node.attributes.front().label(DocumentForm::Editor));
+                   (node.attributes.empty() ? QString()
+                                            : node.attributes.front().label(DocumentForm::Editor));
         };
         QCOMPARE(labelAt(0), QStringLiteral("A d=4"));
         QCOMPARE(labelAt(document.pseudoClassPosition() + 2), QStringLiteral("A:Visited c=3"));
@@ -169,6 +172,47 @@ private slots:
             text += QStringLiteral(".r%1 {a=1; b=2}\r\n").arg(i);
         QVERIFY(StyleSheetReader::readText(document, m_fixture.catalogue, text, [&calls] { ++calls; }));
         QVERIFY2(calls >= 2 * 50 && calls <= 2 * 151, qPrintable(QString::number(calls)));
+    }
+
+    // Declarations read as written take name and value from the text they were read
+    // from, in either form: the document keeps that text, so they stay whole after the
+    // caller's copy is changed and gone, through a value edit (the new value made from
+    // the old name) and after the read that follows.
+    void declarationsOutliveTheCallersText_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("edited");
+        QTest::newRow("editor's form") << QStringLiteral(".a {color=red; margin=1px}\r\n.a {color=blue}")
+                                       << QStringLiteral(".a {color=red; margin=2em;}\r\n.a {color=blue;}");
+        QTest::newRow("standard") << QStringLiteral(".a { color: red; margin: 1px }\n.a { color: blue }\n")
+                                  << QStringLiteral(".a { color: red; margin: 2em }\n.a { color: blue }\n");
+    }
+    void declarationsOutliveTheCallersText()
+    {
+        QFETCH(QString, text);
+        QFETCH(QString, edited);
+        Document document;
+        m_fixture.start(document);
+        {
+            QString callers = text;
+            QVERIFY(StyleSheetReader::readText(document, m_fixture.catalogue, callers));
+            callers.fill(QLatin1Char('x')); // its own copy now; the one read from is the document's
+        }
+        StyleSheetModel &model = document.elements();
+        const int fixed = document.fixedElementCount();
+        QCOMPARE(model.elementCount(), fixed + 2);
+        ElementNode &first = model.element(fixed);
+        QCOMPARE(first.attributes.at(1).label(DocumentForm::Editor), QStringLiteral("margin=1px"));
+        model.sheet().setAttributeValue(&first, 1, QStringLiteral("2em"));
+        QCOMPARE(first.attributes.at(1).label(DocumentForm::Standard), QStringLiteral("margin: 2em"));
+        QCOMPARE(StyleSheetWriter::styleSheetText(document), edited);
+        // Equal selectors read as one text.
+        QCOMPARE(model.element(fixed + 1).label, first.label);
+
+        // A copy taken before the next read holds its own text.
+        const AttributeNode kept = first.attributes.at(0).clone();
+        QVERIFY(StyleSheetReader::readText(document, m_fixture.catalogue, QStringLiteral(".b {x=1}")));
+        QCOMPARE(kept.label(DocumentForm::Editor), QStringLiteral("color=red"));
     }
 
     // The writer's text, with labels of every shape the tree may hold, reads back into
