@@ -482,103 +482,99 @@ void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
     });
 }
 
-void DocumentCheck::checkNodeIn(const ElementNode &item, Walk &walk) const
+void DocumentCheck::checkNodeIn(const ElementNode &node, Walk &walk) const
 {
     using Kind = DeclarationCheck::Kind;
     const bool hintsOn = walk.hints;
     const bool supportOn = !walk.options.support.isOff();
-    {
-        const ElementNode *node = &item;
-        // In the editor's own form the catalogue's rules stand in the tree without
-        // declarations; they are not written, so not judged.
-        const bool written = walk.form == DeclarationCheck::Form::Standard || !node->attributes.empty() ||
-                             node->kind != NodeKind::Rule;
-        if (walk.options.nodes && written) {
-            DeclarationCheck::Finding own = checkNodeItself(*node);
-            if (!own && supportOn)
-                own = supportOfNode(*node, walk.options.support);
-            if (own)
-                walk.out.push_back({node, -1, node->line, node->column, own.kind, std::move(own.reason)});
-        }
-        if (!node->attributes.empty()) {
-            gather(*node);
-            m_check.checkBlock(m_block, contextOf(*node), walk.form, m_findings);
-            const bool keyframe = hintsOn && isKeyframes(node->parent);
-            // Which later shorthand of the same rule overrides each declaration (-1: none).
-            // The names are looked up without copies; one in capitals is lowered first.
-            std::vector<QString> &names = m_names;
-            std::vector<int> &overriddenBy = m_overriddenBy;
-            overriddenBy.clear();
-            const auto shorthandAt = [&](size_t j) {
-                return mayBeShorthand(node->attributes[j].name().trimmed());
-            };
-            bool shorthand = false;
-            for (size_t j = 1; walk.shorthandHint && !shorthand && j < node->attributes.size(); ++j)
-                shorthand = shorthandAt(j);
-            if (shorthand) {
-                names.clear();
-                for (const AttributeNode &attribute : node->attributes) {
-                    const QStringView name = attribute.name().trimmed();
-                    names.push_back(hasCapital(name) ? name.toString().toLower()
-                                                     : QString::fromRawData(name.data(), name.size()));
-                }
-                for (size_t j = 1; j < names.size(); ++j) {
-                    if (!shorthandAt(j))
-                        continue;
-                    const auto found = shorthands().constFind(names[j]);
-                    if (found == shorthands().cend())
-                        continue;
-                    if (overriddenBy.empty())
-                        overriddenBy.assign(names.size(), -1);
-                    for (size_t i = 0; i < j; ++i)
-                        if (overriddenBy[i] < 0 && found->contains(names[i]))
-                            overriddenBy[i] = int(j);
-                }
+    // In the editor's own form the catalogue's rules stand in the tree without
+    // declarations; they are not written, so not judged.
+    const bool written = walk.form == DeclarationCheck::Form::Standard || !node.attributes.empty() ||
+                         node.kind != NodeKind::Rule;
+    if (walk.options.nodes && written) {
+        DeclarationCheck::Finding own = checkNodeItself(node);
+        if (!own && supportOn)
+            own = supportOfNode(node, walk.options.support);
+        if (own)
+            walk.out.push_back({&node, -1, node.line, node.column, own.kind, std::move(own.reason)});
+    }
+    if (!node.attributes.empty()) {
+        gather(node);
+        m_check.checkBlock(m_block, contextOf(node), walk.form, m_findings);
+        const bool keyframe = hintsOn && isKeyframes(node.parent);
+        // Which later shorthand of the same rule overrides each declaration (-1: none).
+        // The names are looked up without copies; one in capitals is lowered first.
+        std::vector<QString> &names = m_names;
+        std::vector<int> &overriddenBy = m_overriddenBy;
+        overriddenBy.clear();
+        const auto shorthandAt = [&](size_t j) {
+            return mayBeShorthand(node.attributes[j].name().trimmed());
+        };
+        bool shorthand = false;
+        for (size_t j = 1; walk.shorthandHint && !shorthand && j < node.attributes.size(); ++j)
+            shorthand = shorthandAt(j);
+        if (shorthand) {
+            names.clear();
+            for (const AttributeNode &attribute : node.attributes) {
+                const QStringView name = attribute.name().trimmed();
+                names.push_back(hasCapital(name) ? name.toString().toLower()
+                                                 : QString::fromRawData(name.data(), name.size()));
             }
-            for (size_t i = 0; i < m_findings.size(); ++i) {
-                const AttributeNode &attribute = node->attributes[i];
-                if (m_findings[i] && saysDropped(m_findings[i].kind) && guardedBySupports(*node, attribute))
-                    m_findings[i] = {};
-                if (!m_findings[i])
-                    m_findings[i] = descriptorFinding(*node, int(i));
-                if (!m_findings[i] && hintsOn) {
-                    if (keyframe && walk.importantHint && isImportant(attribute.value()))
-                        m_findings[i] = {Kind::ImportantInKeyframes,
-                                         QStringLiteral("ignored by browsers: !important inside @keyframes")};
-                }
-                if (!m_findings[i] && !overriddenBy.empty() && overriddenBy[i] >= 0) {
-                    const AttributeNode &later = node->attributes[size_t(overriddenBy[i])];
-                    const QString &shorthand = names[size_t(overriddenBy[i])];
-                    m_findings[i] = {
-                        Kind::ShorthandOverride,
-                        later.line > 0
-                            ? QStringLiteral("%1 on line %2 overrides %3")
-                                  .arg(shorthand, QString::number(later.line), names[i])
-                            : QStringLiteral("the later %1 overrides %2").arg(shorthand, names[i])};
-                }
-                if (!m_findings[i] && walk.variableHint && !walk.customProperties.isEmpty() &&
-                    !namesOnlyDefined(attribute.value(), walk.customProperties)) {
-                    for (const QString &name : unfallenVariables(attribute.value()))
-                        if (!walk.customProperties.contains(name)) {
-                            m_findings[i] = {
-                                Kind::UndefinedVariable,
-                                QStringLiteral("%1 is defined nowhere in this sheet and var() has no "
-                                               "fallback")
-                                    .arg(name)};
-                            break;
-                        }
-                }
-                if (!m_findings[i] && supportOn && attribute.hasValue()) {
-                    QString reason =
-                        m_support.checkDeclaration(attribute.name(), attribute.value(), walk.options.support);
-                    if (!reason.isEmpty() && !guardedBySupports(*node, attribute))
-                        m_findings[i] = {Kind::Unsupported, std::move(reason)};
-                }
-                if (!m_findings[i])
+            for (size_t j = 1; j < names.size(); ++j) {
+                if (!shorthandAt(j))
                     continue;
-                walk.out.push_back({node, int(i), attribute.line, attribute.column, m_findings[i].kind,
-                                    std::move(m_findings[i].reason)});
+                const auto found = shorthands().constFind(names[j]);
+                if (found == shorthands().cend())
+                    continue;
+                if (overriddenBy.empty())
+                    overriddenBy.assign(names.size(), -1);
+                for (size_t i = 0; i < j; ++i)
+                    if (overriddenBy[i] < 0 && found->contains(names[i]))
+                        overriddenBy[i] = int(j);
             }
+        }
+        for (size_t i = 0; i < m_findings.size(); ++i) {
+            const AttributeNode &attribute = node.attributes[i];
+            if (m_findings[i] && saysDropped(m_findings[i].kind) && guardedBySupports(node, attribute))
+                m_findings[i] = {};
+            if (!m_findings[i])
+                m_findings[i] = descriptorFinding(node, int(i));
+            if (!m_findings[i] && hintsOn) {
+                if (keyframe && walk.importantHint && isImportant(attribute.value()))
+                    m_findings[i] = {Kind::ImportantInKeyframes,
+                                     QStringLiteral("ignored by browsers: !important inside @keyframes")};
+            }
+            if (!m_findings[i] && !overriddenBy.empty() && overriddenBy[i] >= 0) {
+                const AttributeNode &later = node.attributes[size_t(overriddenBy[i])];
+                const QString &shorthand = names[size_t(overriddenBy[i])];
+                m_findings[i] = {Kind::ShorthandOverride,
+                                 later.line > 0
+                                     ? QStringLiteral("%1 on line %2 overrides %3")
+                                           .arg(shorthand, QString::number(later.line), names[i])
+                                     : QStringLiteral("the later %1 overrides %2").arg(shorthand, names[i])};
+            }
+            if (!m_findings[i] && walk.variableHint && !walk.customProperties.isEmpty() &&
+                !namesOnlyDefined(attribute.value(), walk.customProperties)) {
+                for (const QString &name : unfallenVariables(attribute.value()))
+                    if (!walk.customProperties.contains(name)) {
+                        m_findings[i] = {
+                            Kind::UndefinedVariable,
+                            QStringLiteral("%1 is defined nowhere in this sheet and var() has no "
+                                           "fallback")
+                                .arg(name)};
+                        break;
+                    }
+            }
+            if (!m_findings[i] && supportOn && attribute.hasValue()) {
+                QString reason =
+                    m_support.checkDeclaration(attribute.name(), attribute.value(), walk.options.support);
+                if (!reason.isEmpty() && !guardedBySupports(node, attribute))
+                    m_findings[i] = {Kind::Unsupported, std::move(reason)};
+            }
+            if (!m_findings[i])
+                continue;
+            walk.out.push_back({&node, int(i), attribute.line, attribute.column, m_findings[i].kind,
+                                std::move(m_findings[i].reason)});
         }
     }
 }
