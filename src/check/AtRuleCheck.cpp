@@ -578,6 +578,8 @@ void AtRuleCheck::open(const QString &path)
 
 void AtRuleCheck::addDescriptor(QStringView atRuleAndName)
 {
+    m_judged[0].clear();
+    m_judged[1].clear();
     const qsizetype blank = atRuleAndName.indexOf(u' ');
     if (blank < 0)
         return;
@@ -606,6 +608,25 @@ QStringView AtRuleCheck::preludeOf(QStringView label)
 }
 
 AtRuleCheck::Result AtRuleCheck::checkAtRule(QStringView label, bool statement) const
+{
+    if (m_judgedGeneration != m_selectors.generation()) {
+        m_judged[0].clear();
+        m_judged[1].clear();
+        m_judgedGeneration = m_selectors.generation();
+    }
+    auto &judged = m_judged[statement ? 1 : 0];
+    const auto found = judged.find(label);
+    if (found != judged.end())
+        return found->second;
+    constexpr size_t Limit = 1 << 14;
+    if (judged.size() >= Limit)
+        judged.clear();
+    Result result = judgeAtRule(label, statement);
+    judged.emplace(label.toString(), result);
+    return result;
+}
+
+AtRuleCheck::Result AtRuleCheck::judgeAtRule(QStringView label, bool statement) const
 {
     const QString name = nameOf(label);
     if (name.isEmpty() || name.startsWith(u'-'))

@@ -7,6 +7,7 @@
 #include <QSet>
 #include <QString>
 #include <QStringView>
+#include <unordered_map>
 #include <vector>
 
 // Checks what stands around the declarations: at-rules as a browser reads them. An
@@ -61,7 +62,24 @@ public:
     QString supportsProblem(QStringView condition) const;
 
 private:
+    Result judgeAtRule(QStringView label, bool statement) const;
+
     const SelectorCheck &m_selectors;
+    // The verdicts on labels already judged, blocks and statements apart: style sheets
+    // repeat their @media preludes many times. Kept to a bounded size, and forgotten when
+    // the names they were judged by change.
+    struct Hash
+    {
+        using is_transparent = void;
+        size_t operator()(QStringView text) const { return qHash(text); }
+    };
+    struct Equal
+    {
+        using is_transparent = void;
+        bool operator()(QStringView a, QStringView b) const { return a == b; }
+    };
+    mutable std::unordered_map<QString, Result, Hash, Equal> m_judged[2];
+    mutable int m_judgedGeneration = -1;            // of the selectors' names
     QHash<QString, QSet<QString>> m_descriptors;    // at-rule name -> descriptor names
     QHash<QString, std::vector<QString>> m_ordered; // the same, for suggestions
 };

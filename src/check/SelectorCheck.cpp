@@ -331,13 +331,107 @@ void SelectorCheck::addName(const QString &name)
 {
     const QString lower = name.toLower();
     if (!m_names.contains(lower)) {
+        ++m_generation;
         m_names.insert(lower);
         m_list.push_back(lower);
     }
 }
 
+namespace {
+
+bool isAsciiLetter(char16_t c)
+{
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+}
+
+bool isAsciiNameCharacter(char16_t c)
+{
+    return isAsciiLetter(c) || (c >= u'0' && c <= u'9') || c == u'-';
+}
+
+} // namespace
+
+bool SelectorCheck::isPlain(QStringView text)
+{
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    const auto blanks = [&] {
+        const qsizetype from = i;
+        while (i < n && Css::isWhitespace(text[i]))
+            ++i;
+        return i > from;
+    };
+    // A name of ASCII letters, digits, "-" and "_" that begins with a letter or "_", or
+    // with "-" and one of those: the tokenizer reads it as one name, and "#" before it
+    // makes an id.
+    const auto name = [&] {
+        qsizetype at = i;
+        if (at < n && text[at] == u'-')
+            ++at;
+        if (at >= n || !isAsciiLetter(text[at].unicode()))
+            return false;
+        while (at < n && isAsciiNameCharacter(text[at].unicode()))
+            ++at;
+        // A name followed by "(" is a function; by "\" or a character beyond ASCII it
+        // goes on: neither is plain.
+        if (at < n && (text[at] == u'(' || text[at] == u'\\' || text[at].unicode() >= 0x80))
+            return false;
+        i = at;
+        return true;
+    };
+    const auto compound = [&] {
+        bool any = false;
+        if (i < n && text[i] == u'*') {
+            ++i;
+            any = true;
+        } else if (name()) {
+            any = true;
+        }
+        while (i < n) {
+            const char16_t c = text[i].unicode();
+            if (c == u'&') {
+                ++i;
+            } else if (c == u'.' || c == u'#') {
+                ++i;
+                if (!name())
+                    return false;
+            } else {
+                break;
+            }
+            any = true;
+        }
+        return any;
+    };
+    blanks();
+    for (;;) {
+        // A complex selector: compounds joined by combinators.
+        if (!compound())
+            return false;
+        for (;;) {
+            const bool blank = blanks();
+            if (i >= n)
+                return true;
+            const char16_t c = text[i].unicode();
+            if (c == u',')
+                break;
+            if (c == u'>' || c == u'+' || c == u'~') {
+                ++i;
+                blanks();
+            } else if (!blank) {
+                return false;
+            }
+            if (!compound())
+                return false;
+        }
+        ++i; // ,
+        blanks();
+    }
+}
+
 SelectorCheck::Result SelectorCheck::check(QStringView selectors, bool nested) const
 {
+    if (isPlain(selectors))
+        return {};
     Reader reader{*this, selectors, {}, 0, {}, {}, {}, 0};
     Css::Tokenizer tokenizer(selectors);
     for (Token t = tokenizer.next(); t.type != TokenType::EndOfFile; t = tokenizer.next())

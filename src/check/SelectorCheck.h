@@ -37,9 +37,17 @@ public:
     Result check(QStringView selectors, bool nested = false) const;
     // Whether a selector list reads as valid (for @supports selector(...)).
     bool isValid(QStringView selectors) const { return !check(selectors, false); }
+    // Counts the names given: what was judged before a change may read otherwise now.
+    int generation() const { return m_generation; }
 
 private:
     struct Reader;
+    // Whether a selector list is one of the plain ones most rules have (type, class and
+    // id selectors, "*" and "&", joined by blanks and > + ~, separated by commas), which
+    // a browser reads, told without the tokenizer. False also for every other list,
+    // valid or not: the reader judges those.
+    static bool isPlain(QStringView selectors);
     QSet<QString> m_names;
     std::vector<QString> m_list; // the names in the order given, for suggestions
+    int m_generation = 0;
 };

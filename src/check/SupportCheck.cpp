@@ -117,6 +117,7 @@ void SupportCheck::open(const QString &path)
 
 void SupportCheck::addRow(QStringView feature, QStringView support)
 {
+    m_valueReasons.clear();
     const QList<QStringView> key = feature.split(u' ', Qt::SkipEmptyParts);
     const QList<QStringView> fields = support.split(u' ', Qt::SkipEmptyParts);
     if (key.size() < 2 || fields.size() < 3)
@@ -331,6 +332,16 @@ QString SupportCheck::checkDeclaration(QStringView name, QStringView value, cons
     const Table *values = valuesOf(name);
     if (!values)
         return {};
+    if (!(m_valueTarget == target)) {
+        m_valueReasons.clear();
+        m_valueTarget = target;
+    }
+    const auto found = m_valueReasons.find(ValueKeyView{values, value});
+    if (found != m_valueReasons.end())
+        return found->second;
+    constexpr size_t Limit = 1 << 16;
+    if (m_valueReasons.size() >= Limit)
+        m_valueReasons.clear();
     QString reason;
     forEachWord(value, [&](QStringView word) {
         const Support support = find(*values, word);
@@ -340,6 +351,7 @@ QString SupportCheck::checkDeclaration(QStringView name, QStringView value, cons
                          support, target);
         return false;
     });
+    m_valueReasons.emplace(ValueKey{values, value.toString()}, reason);
     return reason;
 }
 

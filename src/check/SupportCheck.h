@@ -119,6 +119,36 @@ private:
     const Table *valuesOf(QStringView property) const;
     QString outside(const QString &part, const Support &support, const Target &target) const;
 
+    // The reasons already given for the values of a property (by its table of keywords):
+    // style sheets repeat their values many times. For one target at a time, kept to a
+    // bounded size.
+    struct ValueKey
+    {
+        const Table *table;
+        QString value;
+    };
+    struct ValueKeyView
+    {
+        const Table *table;
+        QStringView value;
+    };
+    struct ValueHash
+    {
+        using is_transparent = void;
+        size_t operator()(const ValueKey &key) const { return qHash(key.value, size_t(key.table)); }
+        size_t operator()(const ValueKeyView &key) const { return qHash(key.value, size_t(key.table)); }
+    };
+    struct ValueEqual
+    {
+        using is_transparent = void;
+        template<typename A, typename B> bool operator()(const A &a, const B &b) const
+        {
+            return a.table == b.table && QStringView(a.value) == QStringView(b.value);
+        }
+    };
+    mutable std::unordered_map<ValueKey, QString, ValueHash, ValueEqual> m_valueReasons;
+    mutable Target m_valueTarget;
+
     Table m_properties;
     Table m_selectors;
     Table m_atRules;

@@ -33,13 +33,35 @@ bool guardedBySupports(const ElementNode &node, const AttributeNode &attribute)
 
 bool isKeyframes(const ElementNode *node)
 {
-    // Most blocks are no keyframes: their label is looked at before it is read (a name may
-    // be written with escapes).
-    if (!node || node->kind != NodeKind::Block ||
-        !(node->label.contains(u"keyframes", Qt::CaseInsensitive) || node->label.contains(u'\\')))
+    if (!node || node->kind != NodeKind::Block)
         return false;
-    const QString name = AtRuleCheck::nameOf(node->label);
-    return name == u"keyframes" || (name.startsWith(u'-') && name.endsWith(u"-keyframes"));
+    // Most blocks (@media...) are told by the plain name after "@"; a name with escapes or
+    // characters beyond ASCII is read as the tokenizer reads it.
+    const QStringView label = node->label;
+    if (label.isEmpty() || label[0] != u'@')
+        return false;
+    qsizetype end = 1;
+    for (; end < label.size(); ++end) {
+        const char16_t c = label[end].unicode();
+        if (c == u'\\' || c >= 0x80) {
+            const QString name = AtRuleCheck::nameOf(label);
+            return name == u"keyframes" || (name.startsWith(u'-') && name.endsWith(u"-keyframes"));
+        }
+        if (!Css::isNameCharacter(label[end]))
+            break;
+    }
+    const QStringView name = label.sliced(1, end - 1);
+    // "@" followed by something else than a name is no at-rule.
+    const auto nameStart = [](QChar c) { return c.isLetter() || c == u'_'; };
+    if (name.isEmpty() || !(nameStart(name[0]) ||
+                            (name[0] == u'-' && name.size() > 1 && (nameStart(name[1]) || name[1] == u'-'))))
+        return false;
+    const QStringView keyframes = u"keyframes";
+    if (name.size() == keyframes.size())
+        return name.compare(keyframes, Qt::CaseInsensitive) == 0;
+    return name.startsWith(u'-') && name.size() > keyframes.size() &&
+           name[name.size() - keyframes.size() - 1] == u'-' &&
+           name.last(keyframes.size()).compare(keyframes, Qt::CaseInsensitive) == 0;
 }
 
 // Whether a rule stands inside a style rule, at any depth (where its selectors are
@@ -152,11 +174,49 @@ bool isImportant(QStringView value)
     return value.endsWith(u'!');
 }
 
-// The custom properties a var() without fallback in a value names.
-void unfallenVariables(QStringView value, QStringList &names)
+// Whether a value calls var(), in any case: most values do not, which a look at each
+// "(" tells.
+bool callsVar(QStringView value)
 {
-    if (!value.contains(u"var(", Qt::CaseInsensitive))
-        return;
+    for (qsizetype i = 3; i < value.size(); ++i)
+        if (value[i] == u'(' && (value[i - 3].unicode() | 0x20) == u'v' &&
+            (value[i - 2].unicode() | 0x20) == u'a' && (value[i - 1].unicode() | 0x20) == u'r')
+            return true;
+    return false;
+}
+
+// Whether every var() of a value names a custom property the sheet defines, as a look at
+// the text tells: then none is undefined, with or without fallback. False also where the
+// text does not tell it at once (a comment or an escape after "var(", a name beyond
+// ASCII): the tokenizer reads those.
+bool namesOnlyDefined(QStringView value, const QSet<QStringView> &defined)
+{
+    const qsizetype n = value.size();
+    for (qsizetype i = 3; i < n; ++i) {
+        if (value[i] != u'(' || (value[i - 3].unicode() | 0x20) != u'v' ||
+            (value[i - 2].unicode() | 0x20) != u'a' || (value[i - 1].unicode() | 0x20) != u'r')
+            continue;
+        qsizetype at = i + 1;
+        while (at < n && Css::isWhitespace(value[at]))
+            ++at;
+        const qsizetype start = at;
+        if (at + 1 >= n || value[at] != u'-' || value[at + 1] != u'-')
+            return false;
+        at += 2;
+        while (at < n && value[at].unicode() < 0x80 && Css::isNameCharacter(value[at]))
+            ++at;
+        if (at < n && (value[at] == u'\\' || value[at].unicode() >= 0x80))
+            return false;
+        if (!defined.contains(value.sliced(start, at - start)))
+            return false;
+        i = at - 1;
+    }
+    return true;
+}
+
+// The custom properties a var() without fallback in a value names.
+void findUnfallenVariables(QStringView value, QStringList &names)
+{
     Css::Tokenizer tokenizer(value);
     for (Css::Token t = tokenizer.next(); t.type != Css::TokenType::EndOfFile; t = tokenizer.next()) {
         if (t.type != Css::TokenType::Function ||
@@ -183,9 +243,70 @@ bool hasCapital(QStringView text)
     return false;
 }
 
-QString trimmedSelector(QStringView label)
+// Calls `each` with the characters of a text as QString::simplified gives them (no
+// blanks at the ends, a single space for each run of blanks within), without a copy.
+template<typename Each> void forEachSimplified(QStringView text, Each each)
 {
-    return label.toString().simplified();
+    bool blank = false;
+    bool any = false;
+    for (const QChar c : text) {
+        if (c.isSpace()) {
+            blank = true;
+            continue;
+        }
+        if (blank && any)
+            each(u' ');
+        each(c.unicode());
+        blank = false;
+        any = true;
+    }
+}
+
+size_t simplifiedHash(QStringView text)
+{
+    size_t hash = 14695981039346656037ULL;
+    forEachSimplified(text, [&hash](char16_t c) {
+        hash ^= c;
+        hash *= 1099511628211ULL;
+    });
+    return hash;
+}
+
+bool sameSimplified(QStringView a, QStringView b)
+{
+    QString first;
+    QString second;
+    if (a == b)
+        return true;
+    forEachSimplified(a, [&first](char16_t c) { first += QChar(c); });
+    forEachSimplified(b, [&second](char16_t c) { second += QChar(c); });
+    return first == second;
+}
+
+// Whether a name may be one of the shorthands of the shorthand hint: a look at its length
+// and first letter spares most names the table's look-up.
+bool mayBeShorthand(QStringView name)
+{
+    struct Filter
+    {
+        quint64 lengths = 0;
+        bool firsts[128] = {};
+    };
+    static const Filter filter = [] {
+        Filter f;
+        for (auto it = shorthands().cbegin(); it != shorthands().cend(); ++it) {
+            f.lengths |= quint64(1) << it.key().size();
+            f.firsts[it.key().front().unicode()] = true;
+        }
+        return f;
+    }();
+    if (name.isEmpty() || name.size() >= 64)
+        return false;
+    const char16_t first = name.front().unicode();
+    if (first >= 0x80)
+        return true; // lowered beyond ASCII, it may be anything
+    const char16_t lower = first >= u'A' && first <= u'Z' ? char16_t(first | 0x20) : first;
+    return (filter.lengths & (quint64(1) << name.size())) && filter.firsts[lower];
 }
 
 } // namespace
@@ -193,11 +314,23 @@ QString trimmedSelector(QStringView label)
 // What one run of checkDocument carries through the tree.
 struct DocumentCheck::Walk
 {
+    Walk(const Options &options, DeclarationCheck::Form form, std::vector<Finding> &out)
+        : options(options), form(form), out(out)
+    {
+    }
     const Options &options;
     DeclarationCheck::Form form;
     std::vector<Finding> &out;
-    QSet<DeclarationCheck::Kind> hints;
-    QSet<QString> customProperties; // defined in the sheet (for var() hints)
+    // The hint kinds asked for.
+    bool hints = false; // any
+    bool shorthandHint = false;
+    bool duplicateHint = false;
+    bool emptyHint = false;
+    bool importantHint = false;
+    bool variableHint = false;
+    // The custom properties the sheet defines (for var() hints), as the document writes
+    // them: it does not change while it is checked.
+    QSet<QStringView> customProperties;
 };
 
 std::vector<DeclarationCheck::Kind> DocumentCheck::allHints()
@@ -349,100 +482,117 @@ void DocumentCheck::checkTree(const ElementNodes &top, Walk &walk) const
     });
 }
 
-void DocumentCheck::checkNodeIn(const ElementNode &item, Walk &walk) const
+void DocumentCheck::checkNodeIn(const ElementNode &node, Walk &walk) const
 {
     using Kind = DeclarationCheck::Kind;
-    const bool hintsOn = !walk.hints.isEmpty();
+    const bool hintsOn = walk.hints;
     const bool supportOn = !walk.options.support.isOff();
-    {
-        const ElementNode *node = &item;
-        // In the editor's own form the catalogue's rules stand in the tree without
-        // declarations; they are not written, so not judged.
-        const bool written = walk.form == DeclarationCheck::Form::Standard || !node->attributes.empty() ||
-                             node->kind != NodeKind::Rule;
-        if (walk.options.nodes && written) {
-            DeclarationCheck::Finding own = checkNodeItself(*node);
-            if (!own && supportOn)
-                own = supportOfNode(*node, walk.options.support);
-            if (own)
-                walk.out.push_back({node, -1, node->line, node->column, own.kind, std::move(own.reason)});
-        }
-        if (!node->attributes.empty()) {
-            gather(*node);
-            m_check.checkBlock(m_block, contextOf(*node), walk.form, m_findings);
-            const bool keyframe = hintsOn && isKeyframes(node->parent);
-            // Which later shorthand of the same rule overrides each declaration (-1: none).
-            // The names are looked up without copies; one in capitals is lowered first.
-            std::vector<QString> &names = m_names;
-            std::vector<int> &overriddenBy = m_overriddenBy;
-            overriddenBy.clear();
-            if (walk.hints.contains(Kind::ShorthandOverride)) {
-                names.clear();
-                for (const AttributeNode &attribute : node->attributes) {
-                    const QStringView name = attribute.name().trimmed();
-                    names.push_back(hasCapital(name) ? name.toString().toLower()
-                                                     : QString::fromRawData(name.data(), name.size()));
-                }
-                for (size_t j = 1; j < names.size(); ++j) {
-                    const auto found = shorthands().constFind(names[j]);
-                    if (found == shorthands().cend())
-                        continue;
-                    if (overriddenBy.empty())
-                        overriddenBy.assign(names.size(), -1);
-                    for (size_t i = 0; i < j; ++i)
-                        if (overriddenBy[i] < 0 && found->contains(names[i]))
-                            overriddenBy[i] = int(j);
-                }
+    // In the editor's own form the catalogue's rules stand in the tree without
+    // declarations; they are not written, so not judged.
+    const bool written = walk.form == DeclarationCheck::Form::Standard || !node.attributes.empty() ||
+                         node.kind != NodeKind::Rule;
+    if (walk.options.nodes && written) {
+        DeclarationCheck::Finding own = checkNodeItself(node);
+        if (!own && supportOn)
+            own = supportOfNode(node, walk.options.support);
+        if (own)
+            walk.out.push_back({&node, -1, node.line, node.column, own.kind, std::move(own.reason)});
+    }
+    if (!node.attributes.empty()) {
+        gather(node);
+        m_check.checkBlock(m_block, contextOf(node), walk.form, m_findings);
+        const bool keyframe = hintsOn && isKeyframes(node.parent);
+        // Which later shorthand of the same rule overrides each declaration (-1: none).
+        // The names are looked up without copies; one in capitals is lowered first.
+        std::vector<QString> &names = m_names;
+        std::vector<int> &overriddenBy = m_overriddenBy;
+        overriddenBy.clear();
+        const auto shorthandAt = [&](size_t j) {
+            return mayBeShorthand(node.attributes[j].name().trimmed());
+        };
+        bool shorthand = false;
+        for (size_t j = 1; walk.shorthandHint && !shorthand && j < node.attributes.size(); ++j)
+            shorthand = shorthandAt(j);
+        if (shorthand) {
+            names.clear();
+            for (const AttributeNode &attribute : node.attributes) {
+                const QStringView name = attribute.name().trimmed();
+                names.push_back(hasCapital(name) ? name.toString().toLower()
+                                                 : QString::fromRawData(name.data(), name.size()));
             }
-            for (size_t i = 0; i < m_findings.size(); ++i) {
-                const AttributeNode &attribute = node->attributes[i];
-                if (m_findings[i] && saysDropped(m_findings[i].kind) && guardedBySupports(*node, attribute))
-                    m_findings[i] = {};
-                if (!m_findings[i])
-                    m_findings[i] = descriptorFinding(*node, int(i));
-                if (!m_findings[i] && hintsOn) {
-                    if (keyframe && walk.hints.contains(Kind::ImportantInKeyframes) &&
-                        isImportant(attribute.value()))
-                        m_findings[i] = {Kind::ImportantInKeyframes,
-                                         QStringLiteral("ignored by browsers: !important inside @keyframes")};
-                }
-                if (!m_findings[i] && !overriddenBy.empty() && overriddenBy[i] >= 0) {
-                    const AttributeNode &later = node->attributes[size_t(overriddenBy[i])];
-                    const QString &shorthand = names[size_t(overriddenBy[i])];
-                    m_findings[i] = {
-                        Kind::ShorthandOverride,
-                        later.line > 0
-                            ? QStringLiteral("%1 on line %2 overrides %3")
-                                  .arg(shorthand, QString::number(later.line), names[i])
-                            : QStringLiteral("the later %1 overrides %2").arg(shorthand, names[i])};
-                }
-                if (!m_findings[i] && hintsOn && walk.hints.contains(Kind::UndefinedVariable) &&
-                    !walk.customProperties.isEmpty()) {
-                    QStringList names;
-                    unfallenVariables(attribute.value(), names);
-                    for (const QString &name : names)
-                        if (!walk.customProperties.contains(name)) {
-                            m_findings[i] = {
-                                Kind::UndefinedVariable,
-                                QStringLiteral("%1 is defined nowhere in this sheet and var() has no "
-                                               "fallback")
-                                    .arg(name)};
-                            break;
-                        }
-                }
-                if (!m_findings[i] && supportOn && attribute.hasValue()) {
-                    QString reason =
-                        m_support.checkDeclaration(attribute.name(), attribute.value(), walk.options.support);
-                    if (!reason.isEmpty() && !guardedBySupports(*node, attribute))
-                        m_findings[i] = {Kind::Unsupported, std::move(reason)};
-                }
-                if (!m_findings[i])
+            for (size_t j = 1; j < names.size(); ++j) {
+                if (!shorthandAt(j))
                     continue;
-                walk.out.push_back({node, int(i), attribute.line, attribute.column, m_findings[i].kind,
-                                    std::move(m_findings[i].reason)});
+                const auto found = shorthands().constFind(names[j]);
+                if (found == shorthands().cend())
+                    continue;
+                if (overriddenBy.empty())
+                    overriddenBy.assign(names.size(), -1);
+                for (size_t i = 0; i < j; ++i)
+                    if (overriddenBy[i] < 0 && found->contains(names[i]))
+                        overriddenBy[i] = int(j);
             }
+        }
+        for (size_t i = 0; i < m_findings.size(); ++i) {
+            const AttributeNode &attribute = node.attributes[i];
+            if (m_findings[i] && saysDropped(m_findings[i].kind) && guardedBySupports(node, attribute))
+                m_findings[i] = {};
+            if (!m_findings[i])
+                m_findings[i] = descriptorFinding(node, int(i));
+            if (!m_findings[i] && hintsOn) {
+                if (keyframe && walk.importantHint && isImportant(attribute.value()))
+                    m_findings[i] = {Kind::ImportantInKeyframes,
+                                     QStringLiteral("ignored by browsers: !important inside @keyframes")};
+            }
+            if (!m_findings[i] && !overriddenBy.empty() && overriddenBy[i] >= 0) {
+                const AttributeNode &later = node.attributes[size_t(overriddenBy[i])];
+                const QString &shorthand = names[size_t(overriddenBy[i])];
+                m_findings[i] = {Kind::ShorthandOverride,
+                                 later.line > 0
+                                     ? QStringLiteral("%1 on line %2 overrides %3")
+                                           .arg(shorthand, QString::number(later.line), names[i])
+                                     : QStringLiteral("the later %1 overrides %2").arg(shorthand, names[i])};
+            }
+            if (!m_findings[i] && walk.variableHint && !walk.customProperties.isEmpty() &&
+                !namesOnlyDefined(attribute.value(), walk.customProperties)) {
+                for (const QString &name : unfallenVariables(attribute.value()))
+                    if (!walk.customProperties.contains(name)) {
+                        m_findings[i] = {
+                            Kind::UndefinedVariable,
+                            QStringLiteral("%1 is defined nowhere in this sheet and var() has no "
+                                           "fallback")
+                                .arg(name)};
+                        break;
+                    }
+            }
+            if (!m_findings[i] && supportOn && attribute.hasValue()) {
+                QString reason =
+                    m_support.checkDeclaration(attribute.name(), attribute.value(), walk.options.support);
+                if (!reason.isEmpty() && !guardedBySupports(node, attribute))
+                    m_findings[i] = {Kind::Unsupported, std::move(reason)};
+            }
+            if (!m_findings[i])
+                continue;
+            walk.out.push_back({&node, int(i), attribute.line, attribute.column, m_findings[i].kind,
+                                std::move(m_findings[i].reason)});
         }
     }
+}
+
+const QStringList &DocumentCheck::unfallenVariables(QStringView value) const
+{
+    static const QStringList none;
+    if (!callsVar(value))
+        return none;
+    const auto found = m_unfallen.find(value);
+    if (found != m_unfallen.end())
+        return found->second;
+    constexpr size_t Limit = 1 << 16;
+    if (m_unfallen.size() >= Limit)
+        m_unfallen.clear();
+    QStringList names;
+    findUnfallenVariables(value, names);
+    return m_unfallen.emplace(value.toString(), std::move(names)).first->second;
 }
 
 // @charset, @import and @namespace count only at the start of a sheet: @charset first,
@@ -453,10 +603,14 @@ void DocumentCheck::checkStatements(const ElementNodes &nodes, std::vector<Findi
     bool otherRule = false; // a rule or an at-rule that ends the place of @import
     bool namespaces = false;
     for (const auto &node : nodes) {
-        // The catalogue's rules without declarations are not written: they end nothing.
-        if (node->kind == NodeKind::Rule && !node->hasSource() && node->attributes.empty() &&
-            node->children.empty())
+        if (node->kind == NodeKind::Rule) {
+            // The catalogue's rules without declarations are not written: they end nothing.
+            if (node->hasSource() || !node->attributes.empty() || !node->children.empty()) {
+                otherRule = true;
+                first = false;
+            }
             continue;
+        }
         const QString name = AtRuleCheck::nameOf(node->label);
         const bool statement = node->kind == NodeKind::Statement;
         QString problem;
@@ -472,10 +626,9 @@ void DocumentCheck::checkStatements(const ElementNodes &nodes, std::vector<Findi
             namespaces = true;
         } else if (statement && name == u"layer") {
             // @layer statements may stand before @import, and anywhere else.
-        } else if (node->kind == NodeKind::Rule || !name.isEmpty()) {
+        } else if (!name.isEmpty()) {
             // An unknown at-rule is dropped as it is read: it ends nothing.
-            if (node->kind == NodeKind::Rule || !m_atRules.checkAtRule(node->label, statement) ||
-                m_atRules.checkAtRule(node->label, statement).problem != AtRuleCheck::Problem::UnknownAtRule)
+            if (m_atRules.checkAtRule(node->label, statement).problem != AtRuleCheck::Problem::UnknownAtRule)
                 otherRule = true;
         }
         first = false;
@@ -491,21 +644,27 @@ void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
 {
     using Kind = DeclarationCheck::Kind;
     std::vector<std::pair<const ElementNode *, const ElementNodes *>> contexts{{nullptr, &top}};
-    QHash<QString, const ElementNode *> selectors;
+    // The rules of a context by their selector, simplified: by its hash, the selectors
+    // compared on a match.
+    QMultiHash<size_t, const ElementNode *> selectors;
     while (!contexts.empty()) {
         const auto [parent, nodes] = contexts.back();
         contexts.pop_back();
         selectors.clear();
+        if (walk.duplicateHint)
+            selectors.reserve(qsizetype(nodes->size()));
         for (const auto &node : *nodes) {
             if (node->kind == NodeKind::Rule && node->hasSource()) {
-                if (walk.hints.contains(Kind::EmptyRule) && node->attributes.empty() &&
-                    node->children.empty())
+                if (walk.emptyHint && node->attributes.empty() && node->children.empty())
                     walk.out.push_back({node.get(), -1, node->line, node->column, Kind::EmptyRule,
                                         QStringLiteral("an empty rule")});
-                if (walk.hints.contains(Kind::DuplicateSelector) && !isKeyframes(parent)) {
-                    const QString key = trimmedSelector(node->label);
-                    const auto seen = selectors.constFind(key);
-                    if (seen != selectors.cend())
+                if (walk.duplicateHint && !isKeyframes(parent)) {
+                    const size_t key = simplifiedHash(node->label);
+                    auto seen = selectors.constFind(key);
+                    while (seen != selectors.cend() && seen.key() == key &&
+                           !sameSimplified((*seen)->label, node->label))
+                        ++seen;
+                    if (seen != selectors.cend() && seen.key() == key)
                         walk.out.push_back(
                             {node.get(), -1, node->line, node->column, Kind::DuplicateSelector,
                              (*seen)->line > 0
@@ -524,14 +683,16 @@ void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
 
 namespace {
 
-void collectCustomProperties(const ElementNodes &top, QSet<QString> &names)
+void collectCustomProperties(const ElementNodes &top, QSet<QStringView> &names)
 {
     forEachNode(top, [&names](const ElementNode &node) {
-        for (const AttributeNode &attribute : node.attributes)
-            if (attribute.name().trimmed().startsWith(u"--"))
-                names.insert(attribute.name().trimmed().toString());
+        for (const AttributeNode &attribute : node.attributes) {
+            const QStringView name = attribute.name().trimmed();
+            if (name.startsWith(u"--"))
+                names.insert(name);
+        }
         if (node.kind == NodeKind::AtRule && AtRuleCheck::nameOf(node.label) == u"property")
-            names.insert(AtRuleCheck::preludeOf(node.label).toString());
+            names.insert(AtRuleCheck::preludeOf(node.label));
         return true;
     });
 }
@@ -554,7 +715,7 @@ std::vector<DocumentCheck::Finding> DocumentCheck::checkDocument(const StyleShee
 struct DocumentCheck::Run::State
 {
     State(const DocumentCheck &check, const ElementNodes &top, Options options, DeclarationCheck::Form form)
-        : check(check), top(top), options(std::move(options)), walk{this->options, form, out, {}, {}}
+        : check(check), top(top), options(std::move(options)), walk{this->options, form, out}
     {
     }
     const DocumentCheck &check;
@@ -586,9 +747,16 @@ bool DocumentCheck::Run::step(qint64 budgetMs)
     Walk &walk = m->walk;
     if (!m->started) {
         m->started = true;
-        for (DeclarationCheck::Kind kind : m->options.hints)
-            walk.hints.insert(kind);
-        if (walk.hints.contains(DeclarationCheck::Kind::UndefinedVariable))
+        using Kind = DeclarationCheck::Kind;
+        for (Kind kind : m->options.hints) {
+            walk.hints = true;
+            walk.shorthandHint = walk.shorthandHint || kind == Kind::ShorthandOverride;
+            walk.duplicateHint = walk.duplicateHint || kind == Kind::DuplicateSelector;
+            walk.emptyHint = walk.emptyHint || kind == Kind::EmptyRule;
+            walk.importantHint = walk.importantHint || kind == Kind::ImportantInKeyframes;
+            walk.variableHint = walk.variableHint || kind == Kind::UndefinedVariable;
+        }
+        if (walk.variableHint)
             collectCustomProperties(m->top, walk.customProperties);
     }
     QElapsedTimer clock;
@@ -602,7 +770,7 @@ bool DocumentCheck::Run::step(qint64 budgetMs)
     }
     if (m->options.nodes)
         m->check.checkStatements(m->top, m->out);
-    if (!walk.hints.isEmpty())
+    if (walk.hints)
         m->check.checkHints(m->top, walk);
     m->finished = true;
     return true;

@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 // The declaration check over a document: walks the tree and hands each node's
@@ -123,6 +124,8 @@ private:
                                             const SupportCheck::Target &target) const;
     void checkStatements(const ElementNodes &nodes, std::vector<Finding> &out) const;
     void checkHints(const ElementNodes &top, Walk &walk) const;
+    // The custom properties that a value's var() calls without fallback name.
+    const QStringList &unfallenVariables(QStringView value) const;
 
     DeclarationCheck m_check;
     SelectorCheck m_selectors;
@@ -132,4 +135,17 @@ private:
     mutable std::vector<DeclarationCheck::Finding> m_findings;
     mutable std::vector<QString> m_names; // a rule's property names, for the shorthand hint
     mutable std::vector<int> m_overriddenBy;
+    // unfallenVariables of the values already read: style sheets repeat them. Kept to a
+    // bounded size.
+    struct TextHash
+    {
+        using is_transparent = void;
+        size_t operator()(QStringView text) const { return qHash(text); }
+    };
+    struct TextEqual
+    {
+        using is_transparent = void;
+        bool operator()(QStringView a, QStringView b) const { return a == b; }
+    };
+    mutable std::unordered_map<QString, QStringList, TextHash, TextEqual> m_unfallen;
 };

@@ -46,6 +46,7 @@ void drawWarning(QPainter &painter, qreal x, qreal y, qreal size)
 CheckMarks::CheckMarks(StyleSheetModel &model, Folder folder, Decoration decoration, QObject *parent)
     : QObject(parent), m_model(model), m_folder(std::move(folder)), m_decoration(std::move(decoration))
 {
+    connect(&model, &QAbstractItemModel::modelAboutToBeReset, this, &CheckMarks::forgetDocumentFindings);
     connect(&model, &QAbstractItemModel::modelReset, this, &CheckMarks::checkAll);
     connect(&model, &QAbstractItemModel::dataChanged, this, &CheckMarks::declarationsChanged);
     connect(&model, &QAbstractItemModel::rowsInserted, this, &CheckMarks::rowsInserted);
@@ -75,16 +76,46 @@ bool CheckMarks::ready()
 void CheckMarks::checkAll()
 {
     m_icons.clear(); // a rebuilt element list may bring other pictures
+    forgetDocumentFindings();
     if (m_model.elementCount() == 0 || !ready())
         return;
-    DocumentCheck::Options options;
-    options.nodes = false; // the tree marks declarations; the problems list shows the rest
-    std::vector<DocumentCheck::Finding> findings = m_check.checkDocument(m_model, options);
+    DocumentCheck::Options marksOnly;
+    marksOnly.nodes = false; // the tree marks declarations; the problems list shows the rest
+    std::vector<DocumentCheck::Finding> findings =
+        m_check.checkDocument(m_model, m_documentOptions ? *m_documentOptions : marksOnly);
+    // A declaration's hint or support note is found only where the check has nothing
+    // else to say of it: the rest of its findings are those of the declarations alone.
     std::vector<StyleSheet::FindingMark> marks;
-    marks.reserve(findings.size());
-    for (DocumentCheck::Finding &finding : findings)
-        marks.push_back({finding.node, finding.attribute, std::move(finding.reason)});
+    for (const DocumentCheck::Finding &finding : findings)
+        if (finding.attribute >= 0 && !DeclarationCheck::isHint(finding.kind))
+            marks.push_back({finding.node, finding.attribute, finding.reason});
     m_model.sheet().replaceFindings(std::move(marks));
+    if (m_documentOptions) {
+        m_documentFindings = std::move(findings);
+        m_documentFresh = true;
+    }
+}
+
+void CheckMarks::setDocumentOptions(const DocumentCheck::Options &options)
+{
+    m_documentOptions = options;
+    m_documentOptions->nodes = true;
+    forgetDocumentFindings();
+}
+
+bool CheckMarks::takeDocumentFindings(std::vector<DocumentCheck::Finding> &findings)
+{
+    if (!m_documentFresh)
+        return false;
+    findings = std::move(m_documentFindings);
+    forgetDocumentFindings();
+    return true;
+}
+
+void CheckMarks::forgetDocumentFindings()
+{
+    m_documentFresh = false;
+    m_documentFindings = {};
 }
 
 void CheckMarks::checkDeclaration(const ElementNode *node, int attribute)
@@ -130,6 +161,7 @@ void CheckMarks::declarationsChanged(const QModelIndex &first, const QModelIndex
     // The marks' own announcements change no text.
     if (!roles.isEmpty() && !roles.contains(Qt::DisplayRole))
         return;
+    forgetDocumentFindings();
     if (m_state != State::Open || !first.isValid())
         return;
     const int level = StyleSheetModel::levelOf(first);
@@ -170,6 +202,7 @@ void CheckMarks::declarationsChanged(const QModelIndex &first, const QModelIndex
 
 void CheckMarks::rowsInserted(const QModelIndex &parent, int first, int last)
 {
+    forgetDocumentFindings();
     if (m_state != State::Open || !parent.isValid())
         return;
     if (StyleSheetModel::levelOf(parent) == StyleSheetModel::RootLevel) {
@@ -202,6 +235,7 @@ void CheckMarks::rowsAboutToBeRemoved(const QModelIndex &parent, int first, int 
 
 void CheckMarks::rowsRemoved(const QModelIndex &parent, int first, int)
 {
+    forgetDocumentFindings();
     if (m_removedNames.empty())
         return;
     const ElementNode *node = m_model.nodeOf(parent);

@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QVariant>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class StyleSheetModel;
@@ -16,6 +17,12 @@ class StyleSheetModel;
 // declarations whose finding the edit can change are checked again. It gives the model
 // the marks: a struck-out font for a dropped declaration, its kind picture with a small
 // warning sign for it and for the nodes that hold one.
+//
+// The check at a read can be the problems list's too: given the list's options, it
+// reads selectors, at-rules, hints and support as well, and keeps every finding for the
+// list to take, so that a read is checked in one pass over the document. The marks are
+// the declarations' findings of that pass that a browser drops or overrides (no hints,
+// no support notes), the same as a check of the declarations alone gives.
 class CheckMarks : public QObject
 {
     Q_OBJECT
@@ -29,6 +36,12 @@ public:
 
     // The whole document checked anew.
     void checkAll();
+    // The options of the whole-document check made at each read beside the marks (the
+    // problems list's); none: the declarations alone are checked.
+    void setDocumentOptions(const DocumentCheck::Options &options);
+    // Every finding of the whole-document check of the last read, moved out, when the
+    // document has not changed since and options were given; false otherwise.
+    bool takeDocumentFindings(std::vector<DocumentCheck::Finding> &findings);
     // The icon with the warning sign drawn over a kind picture's icon.
     QIcon markedIcon(int picture);
     static QIcon warningSign();
@@ -42,6 +55,7 @@ private:
     void checkNode(const ElementNode *node);  // its own declarations
     void checkNodes(const ElementNode *node); // and those of its child nodes, at any depth
     void checkEarlierOfName(const ElementNode *node, int before, QStringView name);
+    void forgetDocumentFindings();
     void declarationsChanged(const QModelIndex &first, const QModelIndex &last, const QList<int> &roles);
     void rowsInserted(const QModelIndex &parent, int first, int last);
     void rowsAboutToBeRemoved(const QModelIndex &parent, int first, int last);
@@ -56,4 +70,7 @@ private:
     QHash<int, QIcon> m_icons;
     std::vector<QString> m_removedNames; // names of the declarations a removal takes
     std::vector<DeclarationCheck::Finding> m_findings;
+    std::optional<DocumentCheck::Options> m_documentOptions;
+    std::vector<DocumentCheck::Finding> m_documentFindings;
+    bool m_documentFresh = false; // m_documentFindings are those of the document as it is
 };

@@ -1,5 +1,6 @@
 #include "ProblemsPane.h"
 
+#include "CheckMarks.h"
 #include "Failure.h"
 #include "RegistryStore.h"
 #include "StyleSheetModel.h"
@@ -76,8 +77,8 @@ QString ProblemsPane::kindTitle(DeclarationCheck::Kind kind)
     return {};
 }
 
-ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *parent)
-    : QDockWidget(QStringLiteral("Problems"), parent), m_model(model), m_check(std::move(check))
+ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckMarks &marks, QWidget *parent)
+    : QDockWidget(QStringLiteral("Problems"), parent), m_model(model), m_marks(marks)
 {
     setObjectName(QStringLiteral("Problems"));
     setFeatures(QDockWidget::DockWidgetFloatable | QDockWidget::DockWidgetMovable);
@@ -111,7 +112,7 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *p
             else
                 m_hints.remove(kind);
             writeHintSettings();
-            refresh();
+            optionsChanged();
         });
     }
     m_hintsButton->setMenu(hintsMenu);
@@ -176,7 +177,7 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *p
     m_slices = new QTimer(this);
     m_slices->setInterval(0);
     connect(m_slices, &QTimer::timeout, this, &ProblemsPane::continueRun);
-    connect(&m_model, &QAbstractItemModel::modelReset, this, &ProblemsPane::scheduleRefresh);
+    connect(&m_model, &QAbstractItemModel::modelReset, this, &ProblemsPane::documentReplaced);
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &ProblemsPane::scheduleRefresh);
     connect(&m_model, &QAbstractItemModel::rowsRemoved, this, &ProblemsPane::scheduleRefresh);
     connect(&m_model, &QAbstractItemModel::dataChanged, this,
@@ -189,7 +190,36 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *p
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &ProblemsPane::rowChosen);
     connect(m_view, &QAbstractItemView::activated, this, &ProblemsPane::rowChosen);
+    optionsChanged();
+}
+
+DocumentCheck::Options ProblemsPane::checkOptions() const
+{
+    DocumentCheck::Options options;
+    options.hints.assign(m_hints.cbegin(), m_hints.cend());
+    options.support = m_support;
+    return options;
+}
+
+void ProblemsPane::optionsChanged()
+{
+    m_marks.setDocumentOptions(checkOptions());
     refresh();
+}
+
+void ProblemsPane::documentReplaced()
+{
+    // The marks are told of the read first (they were made before this list): their
+    // check of it is this list's.
+    std::vector<DocumentCheck::Finding> findings;
+    if (!m_marks.takeDocumentFindings(findings)) {
+        scheduleRefresh();
+        return;
+    }
+    m_timer->stop();
+    m_slices->stop();
+    m_run.reset();
+    showFindings(std::move(findings));
 }
 
 void ProblemsPane::scheduleRefresh()
@@ -208,15 +238,12 @@ constexpr qint64 SliceMs = 8;
 void ProblemsPane::startRun()
 {
     m_run.reset();
-    const DocumentCheck *check = m_model.elementCount() > 0 ? m_check() : nullptr;
+    const DocumentCheck *check = m_model.elementCount() > 0 ? m_marks.check() : nullptr;
     if (!check) {
         showFindings({});
         return;
     }
-    DocumentCheck::Options options;
-    options.hints.assign(m_hints.cbegin(), m_hints.cend());
-    options.support = m_support;
-    m_run = std::make_unique<DocumentCheck::Run>(*check, m_model, std::move(options));
+    m_run = std::make_unique<DocumentCheck::Run>(*check, m_model, checkOptions());
     continueRun();
 }
 
@@ -249,13 +276,9 @@ void ProblemsPane::refresh()
     m_run.reset();
     std::vector<DocumentCheck::Finding> findings;
     // Without the syntaxes there is nothing to check against: an empty list.
-    const DocumentCheck *check = m_model.elementCount() > 0 ? m_check() : nullptr;
-    if (check) {
-        DocumentCheck::Options options;
-        options.hints.assign(m_hints.cbegin(), m_hints.cend());
-        options.support = m_support;
-        findings = check->checkDocument(m_model, options);
-    }
+    const DocumentCheck *check = m_model.elementCount() > 0 ? m_marks.check() : nullptr;
+    if (check)
+        findings = check->checkDocument(m_model, checkOptions());
     showFindings(std::move(findings));
 }
 
@@ -329,7 +352,7 @@ void ProblemsPane::setSupportTarget(const SupportCheck::Target &target)
         action->setChecked(action->data().toString() == target.key());
     m_supportButton->setToolTip(target.isOff() ? QStringLiteral("No support marks") : target.title());
     writeSupportTarget();
-    refresh();
+    optionsChanged();
 }
 
 void ProblemsPane::writeSupportTarget() const

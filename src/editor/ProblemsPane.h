@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 
+class CheckMarks;
 class QComboBox;
 class QLabel;
 class QSortFilterProxyModel;
@@ -20,18 +21,19 @@ class StyleSheetModel;
 // The problems list: every finding of the document's check (declarations, selectors,
 // at-rules, statements, and the hint kinds the user keeps on) with its kind, line,
 // label and reason. Sortable by each column, filtered by kind; choosing a row tells
-// the window which node or declaration to select. It follows the document: a read or an
-// edit checks it again a moment later. Its count shows in a label the window places in
-// its status line. A dock pane that can float beside the window and return to it.
+// the window which node or declaration to select. It follows the document: a read is
+// checked once for the tree's marks and this list together (the marks' check is given
+// the list's options and hands over its findings); an edit checks it again a moment
+// later. Its count shows in a label the window places in its status line. A dock pane
+// that can float beside the window and return to it.
 class ProblemsPane : public QDockWidget
 {
     Q_OBJECT
 public:
-    // The check the list comes from, asked for when first needed (the window's, which
-    // the tree's marks use too: the value syntaxes are read once); none: an empty list.
-    using CheckSource = std::function<const DocumentCheck *()>;
-
-    ProblemsPane(StyleSheetModel &model, CheckSource check, QWidget *parent = nullptr);
+    // `marks` are the tree's: their check is the one the list comes from (the value
+    // syntaxes are read once), and their check of a read is the list's too. Without a
+    // readable check the list is empty.
+    ProblemsPane(StyleSheetModel &model, CheckMarks &marks, QWidget *parent = nullptr);
 
     // "Problems: N" (hints counted apart), for the window's status line.
     QLabel *countLabel() const { return m_count; }
@@ -58,6 +60,11 @@ private:
     // An empty list of `count` findings with the columns' titles.
     QStandardItemModel *newRows(int count);
     void scheduleRefresh();
+    // A read: the findings of the marks' check of it, or a check a moment later.
+    void documentReplaced();
+    // What the list asks of the check: the hint kinds kept on, the support target.
+    DocumentCheck::Options checkOptions() const;
+    void optionsChanged();
     // The check started by a read or an edit: a slice per pass of the event loop, so that
     // the window answers while a large document is checked.
     void startRun();
@@ -70,7 +77,7 @@ private:
     void writeSupportTarget() const;
 
     StyleSheetModel &m_model;
-    CheckSource m_check;
+    CheckMarks &m_marks;
     QStandardItemModel *m_rows = nullptr;
     QSortFilterProxyModel *m_sorted = nullptr;
     QTreeView *m_view = nullptr;

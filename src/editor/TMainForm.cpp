@@ -230,7 +230,7 @@ void TMainForm::createLayout()
     top->addWidget(rightPanel);
 
     // Every finding of the check, below the trees; choosing one selects its node.
-    Problems = new ProblemsPane(m_document.elements(), [this] { return m_marks->check(); });
+    Problems = new ProblemsPane(m_document.elements(), *m_marks);
     connect(Problems, &ProblemsPane::chosen, this, [this](const QModelIndex &index) {
         Elements->scrollTo(index);
         Elements->setCurrentIndex(index);

@@ -62,6 +62,14 @@ private slots:
         QTest::newRow("an empty :not()")
             << "p:not()" << false << P::Invalid << drops + QStringLiteral(":not() needs an argument");
         QTest::newRow("combinators") << ".a > .b + .c ~ .d .e" << false << P::None << QString();
+        QTest::newRow("names, blanks and combinators of every kind")
+            << " a\t.b\n>  c , #d-1.e#f,*.g,&.h, -i~_j+k " << false << P::None << QString();
+        QTest::newRow("a star after a name")
+            << "a.b*c" << false << P::Invalid << drops + QStringLiteral("unexpected \"*\" in the selector");
+        QTest::newRow("a class beginning with a digit")
+            << ".5a" << false << P::Invalid << drops + QStringLiteral("unexpected \".5a\" in the selector");
+        QTest::newRow("a name after \"&\"")
+            << "&a" << false << P::Invalid << drops + QStringLiteral("unexpected \"a\" in the selector");
         QTest::newRow("ends with a combinator")
             << ".a >" << false << P::Invalid
             << drops + QStringLiteral("the selector ends with the combinator \">\"");

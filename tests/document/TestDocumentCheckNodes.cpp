@@ -66,6 +66,17 @@ private slots:
             << "@foo;\r\n@import url(a.css);" << false << QStringList{QStringLiteral("1:1 unknown-at-rule")};
         QTest::newRow("@import inside a block") << "@media print {\r\n  @import url(a.css);\r\n}" << false
                                                 << QStringList{QStringLiteral("2:3 ignored-statement")};
+        // The name of the block decides, however it is written; "@-1-keyframes" is none.
+        QTest::newRow("keyframes written otherwise")
+            << "@-webkit-keyframes k { from { top: 0 !important } 150% { top: 0 } }\r\n"
+               "@KEYFRAMES k2 { from { top: 0 !important } }\r\n"
+               "@k\\65yframes k3 { from { top: 0 !important } }\r\n"
+               "@media print { from { top: 0 !important } }\r\n"
+               "@-1-keyframes k4 { from { top: 0 } }"
+            << true
+            << QStringList{QStringLiteral("1:31 important-in-keyframes"), QStringLiteral("1:51 selector"),
+                           QStringLiteral("2:24 important-in-keyframes"),
+                           QStringLiteral("3:26 important-in-keyframes"), QStringLiteral("5:1 selector")};
         QTest::newRow("keyframe selectors")
             << "@keyframes k {\r\n  from, 50% { top: 0 }\r\n  150% { top: 1px }\r\n  to { top: 2px }\r\n}"
             << false << QStringList{QStringLiteral("3:3 selector")};
@@ -97,6 +108,14 @@ private slots:
             << ":root { --known: 1px }\r\n.a { top: var(--known); left: var(--unknown); right: "
                "var(--unknown, 0) }"
             << true << QStringList{QStringLiteral("2:25 undefined-variable")};
+        // Blanks, comments, capitals, a var() in a fallback, one in a string.
+        QTest::newRow("var() written otherwise")
+            << ":root { --known: 1px }\r\n.a { top: var( --known ); left: var(/* c */--unknown); right: "
+               "VAR(--unknown); bottom: var(--known, var(--unknown)); content: \"var(--unknown)\"; width: "
+               "var(--known,1px) }"
+            << true
+            << QStringList{QStringLiteral("2:27 undefined-variable"), QStringLiteral("2:56 undefined-variable"),
+                           QStringLiteral("2:79 undefined-variable")};
         QTest::newRow("var() in a sheet without custom properties")
             << ".a { top: var(--x) }" << true << QStringList();
     }

@@ -3,6 +3,7 @@
 #include "ElementsTreeView.h"
 #include "ProblemsPane.h"
 #include "StyleSheetModel.h"
+#include "StyleSheetReader.h"
 #include "TMainForm.h"
 #include "TestRegistry.h"
 
@@ -107,6 +108,35 @@ private slots:
         view->setCurrentIndex(view->model()->index(0, 0));
         QCOMPARE(form->Elements->currentIndex(),
                  findNode(*form, QStringLiteral("P"), QStringLiteral("display: flexx")));
+    }
+
+    // A read is checked once for the tree's marks and the list together: as the read
+    // ends, before any event is handled, the list shows the new sheet's findings and
+    // starts no check of its own, and the tree has its marks.
+    void readCheckedOnceForMarksAndList()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("first.css"));
+        const QString second = dir.filePath(QStringLiteral("second.css"));
+        writeFile(first, Sheet);
+        writeFile(second, ".b { colr: red }\n.b { top: 0 }\n");
+        const auto form = startMainWindow(first);
+        QVERIFY(form);
+        auto *pane = form->findChild<ProblemsPane *>();
+        QVERIFY(pane);
+        auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+        QVERIFY(view);
+        QTRY_COMPARE(pane->problemCount(), 4);
+        QTRY_VERIFY(!pane->checking());
+
+        QVERIFY(StyleSheetReader::readStyleSheet(form->document(), form->catalogue(), second));
+        QVERIFY(!pane->checking());
+        QCOMPARE(column(view, 0), (QStringList{QStringLiteral("Unknown property"),
+                                               QStringLiteral("Hint: same selector twice")}));
+        QCOMPARE(pane->countLabel()->text(), QStringLiteral("Problems: 1, hints: 1"));
+        QVERIFY(findNode(*form, QStringLiteral(".b"), QStringLiteral("colr: red"))
+                    .data(StyleSheetModel::FindingRole)
+                    .toBool());
     }
 
     // A support target chosen in the pane adds support rows (as light as hints, no
