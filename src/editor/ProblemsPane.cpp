@@ -5,6 +5,7 @@
 #include "RegistryStore.h"
 #include "StyleSheetModel.h"
 
+#include <QAbstractTableModel>
 #include <QActionGroup>
 #include <QComboBox>
 #include <QDate>
@@ -12,8 +13,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
+#include <QPointer>
 #include <QSortFilterProxyModel>
-#include <QStandardItemModel>
 #include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
@@ -29,11 +30,88 @@ const QString HintsValue = QStringLiteral("Hints");
 // missing: no support marks.
 const QString BaselineValue = QStringLiteral("Baseline");
 
-enum Column { KindColumn, LineColumn, LabelColumn, ReasonColumn };
-constexpr int PathRole = Qt::UserRole + 1;      // the node's path in the tree
-constexpr int AttributeRole = Qt::UserRole + 2; // the declaration's row, -1 for the node
+enum Column { KindColumn, LineColumn, LabelColumn, ReasonColumn, ColumnCount };
 
 } // namespace
+
+// The list's rows: one small record per finding (a large sheet may have tens of
+// thousands), its label read from the document when it shows. A node is kept by its
+// path, which outlives an edit; the list is checked anew soon after each edit.
+class ProblemsPane::Rows : public QAbstractTableModel
+{
+public:
+    struct Row
+    {
+        std::vector<int> path; // the node's path in the tree
+        int attribute = -1;    // the declaration's row; -1 for the node itself
+        int line = 0;
+        DeclarationCheck::Kind kind = DeclarationCheck::Kind::None;
+        QString reason;
+    };
+
+    Rows(const StyleSheetModel &model, QObject *parent) : QAbstractTableModel(parent), m_model(&model) {}
+
+    void replace(std::vector<Row> rows)
+    {
+        beginResetModel();
+        m_rows = std::move(rows);
+        endResetModel();
+    }
+    const Row &row(int row) const { return m_rows[size_t(row)]; }
+
+    int rowCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : int(m_rows.size());
+    }
+    int columnCount(const QModelIndex &parent = {}) const override
+    {
+        return parent.isValid() ? 0 : ColumnCount;
+    }
+    QVariant data(const QModelIndex &index, int role) const override
+    {
+        if (!index.isValid() || role != Qt::DisplayRole)
+            return {};
+        const Row &row = m_rows[size_t(index.row())];
+        switch (index.column()) {
+        case KindColumn:
+            return kindTitle(row.kind);
+        case LineColumn:
+            return row.line;
+        case LabelColumn:
+            return label(row);
+        case ReasonColumn:
+            return row.reason;
+        default:
+            return {};
+        }
+    }
+    QVariant headerData(int section, Qt::Orientation orientation, int role) const override
+    {
+        if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+            return {};
+        static const char *const titles[] = {"Kind", "Line", "Label", "Reason"};
+        return section >= 0 && section < ColumnCount ? QString::fromLatin1(titles[section]) : QVariant();
+    }
+
+private:
+    QString label(const Row &row) const
+    {
+        // The document's model goes before the window's panes when the window closes.
+        if (!m_model)
+            return {};
+        const ElementNode *node = m_model->sheet().nodeAt(row.path);
+        if (!node)
+            return {};
+        if (row.attribute < 0)
+            return node->label.simplified();
+        if (row.attribute >= int(node->attributes.size()))
+            return {};
+        return node->attributes[size_t(row.attribute)].label(m_model->form()).simplified();
+    }
+
+    QPointer<const StyleSheetModel> m_model;
+    std::vector<Row> m_rows;
+};
 
 QString ProblemsPane::kindTitle(DeclarationCheck::Kind kind)
 {
@@ -144,7 +222,7 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckMarks &marks, QWidget *p
     bar->addStretch(1);
     layout->addLayout(bar);
 
-    m_rows = newRows(0);
+    m_rows = new Rows(m_model, this);
     m_sorted = new QSortFilterProxyModel(this);
     m_sorted->setSourceModel(m_rows);
     m_sorted->setFilterKeyColumn(KindColumn);
@@ -261,14 +339,6 @@ void ProblemsPane::continueRun()
     showFindings(std::move(findings));
 }
 
-QStandardItemModel *ProblemsPane::newRows(int count)
-{
-    auto *rows = new QStandardItemModel(count, 4, this);
-    rows->setHorizontalHeaderLabels(
-        {QStringLiteral("Kind"), QStringLiteral("Line"), QStringLiteral("Label"), QStringLiteral("Reason")});
-    return rows;
-}
-
 void ProblemsPane::refresh()
 {
     m_timer->stop();
@@ -284,34 +354,18 @@ void ProblemsPane::refresh()
 
 void ProblemsPane::showFindings(std::vector<DocumentCheck::Finding> findings)
 {
-    // The rows are replaced whole, by a model filled before the sorted view sees it: filled
-    // in place, each item set would make the view sort again, which for many findings
-    // takes minutes. The sort and the filter stay as the user set them.
-    QStandardItemModel *rows = newRows(int(findings.size()));
+    // The rows are replaced whole, with one reset: the sorted view sorts them once. The
+    // sort and the filter stay as the user set them.
+    std::vector<Rows::Row> rows;
+    rows.reserve(findings.size());
     int hints = 0;
-    const DocumentForm form = m_model.form();
-    for (size_t i = 0; i < findings.size(); ++i) {
-        const DocumentCheck::Finding &finding = findings[i];
-        const int row = int(i);
-        auto *kind = new QStandardItem(kindTitle(finding.kind));
-        const std::vector<int> path = StyleSheet::pathOf(finding.node);
-        kind->setData(QVariant::fromValue(QList<int>(path.begin(), path.end())), PathRole);
-        kind->setData(finding.attribute, AttributeRole);
-        auto *line = new QStandardItem;
-        line->setData(finding.line, Qt::DisplayRole);
-        const QString label = finding.attribute >= 0
-                                  ? finding.node->attributes[size_t(finding.attribute)].label(form)
-                                  : finding.node->label;
-        rows->setItem(row, KindColumn, kind);
-        rows->setItem(row, LineColumn, line);
-        rows->setItem(row, LabelColumn, new QStandardItem(label.simplified()));
-        rows->setItem(row, ReasonColumn, new QStandardItem(finding.reason));
+    for (DocumentCheck::Finding &finding : findings) {
+        rows.push_back({StyleSheet::pathOf(finding.node), finding.attribute, finding.line, finding.kind,
+                        std::move(finding.reason)});
         if (DeclarationCheck::isHint(finding.kind))
             ++hints;
     }
-    m_sorted->setSourceModel(rows);
-    delete m_rows;
-    m_rows = rows;
+    m_rows->replace(std::move(rows));
     m_problems = int(findings.size()) - hints;
     m_count->setText(hints > 0 ? QStringLiteral("Problems: %1, hints: %2").arg(m_problems).arg(hints)
                                : QStringLiteral("Problems: %1").arg(m_problems));
@@ -332,12 +386,11 @@ void ProblemsPane::rowChosen(const QModelIndex &current)
 {
     if (!current.isValid())
         return;
-    const QModelIndex kind = m_sorted->mapToSource(current.siblingAtColumn(KindColumn));
-    const QList<int> list = kind.data(PathRole).value<QList<int>>();
-    const ElementNode *node = m_model.sheet().nodeAt(std::vector<int>(list.begin(), list.end()));
+    const Rows::Row &row = m_rows->row(m_sorted->mapToSource(current).row());
+    const ElementNode *node = m_model.sheet().nodeAt(row.path);
     if (!node)
         return;
-    const int attribute = kind.data(AttributeRole).toInt();
+    const int attribute = row.attribute;
     const QModelIndex index = attribute >= 0 && attribute < int(node->attributes.size())
                                   ? m_model.attributeIndex(node, attribute)
                                   : m_model.nodeIndex(node);

@@ -12,7 +12,6 @@ class CheckMarks;
 class QComboBox;
 class QLabel;
 class QSortFilterProxyModel;
-class QStandardItemModel;
 class QTimer;
 class QToolButton;
 class QTreeView;
@@ -57,8 +56,7 @@ signals:
     void countChanged(int problems);
 
 private:
-    // An empty list of `count` findings with the columns' titles.
-    QStandardItemModel *newRows(int count);
+    class Rows;
     void scheduleRefresh();
     // A read: the findings of the marks' check of it, or a check a moment later.
     void documentReplaced();
@@ -78,7 +76,7 @@ private:
 
     StyleSheetModel &m_model;
     CheckMarks &m_marks;
-    QStandardItemModel *m_rows = nullptr;
+    Rows *m_rows = nullptr;
     QSortFilterProxyModel *m_sorted = nullptr;
     QTreeView *m_view = nullptr;
     QComboBox *m_kinds = nullptr;

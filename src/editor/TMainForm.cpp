@@ -16,6 +16,7 @@
 #include "PendingMessages.h"
 #include "PreviewController.h"
 #include "ProblemsPane.h"
+#include "ProcessMemory.h"
 #include "PropertiesTreeView.h"
 #include "RecoveryGuard.h"
 #include "RegistryStore.h"
@@ -815,6 +816,8 @@ bool TMainForm::readStyleSheet(const QString &path, std::optional<TextFile::Enco
     Elements->setCurrentIndex(m_document.elements().rootIndex());
     Properties->setCurrentIndex(m_attributeList->rootIndex());
     updateTitle();
+    // The file's bytes and the reader's and the check's working lists are gone.
+    ProcessMemory::giveBackFreedMemory();
     m_saveName = path;
     clearEditors();
     return true;

@@ -14,3 +14,10 @@ void ProcessMemory::returnLargeBlocksToSystem()
     mallopt(M_MMAP_THRESHOLD, 1 << 20);
 #endif
 }
+
+void ProcessMemory::giveBackFreedMemory()
+{
+#if defined(__GLIBC__)
+    malloc_trim(0);
+#endif
+}

@@ -12,4 +12,9 @@ namespace ProcessMemory {
 // library offers no such setting.
 void returnLargeBlocksToSystem();
 
+// Gives the heap's free pages back to the system: called when a large step that made
+// and freed much (reading a style sheet: its bytes, the reader's and the check's
+// working lists) is over, so that what it freed is not kept as the program's memory.
+void giveBackFreedMemory();
+
 } // namespace ProcessMemory
