@@ -453,6 +453,18 @@ private:
         return m_keep ? buildText(0, m_items.size(), comments) : QString();
     }
 
+    // Whether buildText(from, to) gives any text: an item that is no blank, comment or
+    // token that leaves nothing.
+    bool holdsText(size_t from, size_t to) const
+    {
+        for (size_t i = from; i < to; ++i) {
+            const TokenType type = m_items[i].token.type;
+            if (type != TokenType::Whitespace && type != TokenType::Comment && !leavesNothing(i))
+                return true;
+        }
+        return false;
+    }
+
     // The text of items [from, to): every run of blanks and line breaks becomes one
     // space and none stands at either end. A comment next to a blank (or at either
     // end) is taken out into `comments`; one between two other tokens stays in place.
@@ -944,6 +956,10 @@ private:
             attribute = AttributeNode::nameOnly(name);
         } else if (m_items[separator].token.type == TokenType::Colon) {
             ++m_colonDeclarations;
+            // Only checking: a name and a value that each hold text are all there is to
+            // know, without making their texts.
+            if (!m_keep && holdsText(0, separator) && holdsText(separator + 1, m_items.size()))
+                return;
             const QString name = buildText(0, separator, pending);
             const QString value = buildText(separator + 1, m_items.size(), pending);
             if (name.isEmpty())
