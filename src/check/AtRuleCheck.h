@@ -2,6 +2,7 @@
 
 #include "CssTokenizer.h"
 #include "SelectorCheck.h"
+#include "TextMap.h"
 
 #include <QHash>
 #include <QSet>
@@ -68,17 +69,7 @@ private:
     // The verdicts on labels already judged, blocks and statements apart: style sheets
     // repeat their @media preludes many times. Kept to a bounded size, and forgotten when
     // the names they were judged by change.
-    struct Hash
-    {
-        using is_transparent = void;
-        size_t operator()(QStringView text) const { return qHash(text); }
-    };
-    struct Equal
-    {
-        using is_transparent = void;
-        bool operator()(QStringView a, QStringView b) const { return a == b; }
-    };
-    mutable std::unordered_map<QString, Result, Hash, Equal> m_judged[2];
+    mutable TextMap<Result> m_judged[2];
     mutable int m_judgedGeneration = -1;            // of the selectors' names
     QHash<QString, QSet<QString>> m_descriptors;    // at-rule name -> descriptor names
     QHash<QString, std::vector<QString>> m_ordered; // the same, for suggestions

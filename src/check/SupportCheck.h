@@ -1,5 +1,7 @@
 #pragma once
 
+#include "TextMap.h"
+
 #include <QHash>
 #include <QString>
 #include <QStringView>
@@ -103,17 +105,7 @@ public:
     QString checkAtRule(QStringView name, const Target &target) const;
 
 private:
-    struct Hash
-    {
-        using is_transparent = void;
-        size_t operator()(QStringView text) const { return qHash(text); }
-    };
-    struct Equal
-    {
-        using is_transparent = void;
-        bool operator()(QStringView a, QStringView b) const { return a == b; }
-    };
-    using Table = std::unordered_map<QString, Support, Hash, Equal>;
+    using Table = TextMap<Support>;
     // Looks a name up as it is or, when it holds capitals, in lower case.
     static Support find(const Table &table, QStringView key);
     const Table *valuesOf(QStringView property) const;
@@ -152,5 +144,5 @@ private:
     Table m_properties;
     Table m_selectors;
     Table m_atRules;
-    std::unordered_map<QString, Table, Hash, Equal> m_values; // property -> its keywords
+    TextMap<Table> m_values; // property -> its keywords
 };

@@ -5,6 +5,7 @@
 #include "SelectorCheck.h"
 #include "StyleSheetModel.h"
 #include "SupportCheck.h"
+#include "TextMap.h"
 
 #include <QString>
 #include <memory>
@@ -137,15 +138,5 @@ private:
     mutable std::vector<int> m_overriddenBy;
     // unfallenVariables of the values already read: style sheets repeat them. Kept to a
     // bounded size.
-    struct TextHash
-    {
-        using is_transparent = void;
-        size_t operator()(QStringView text) const { return qHash(text); }
-    };
-    struct TextEqual
-    {
-        using is_transparent = void;
-        bool operator()(QStringView a, QStringView b) const { return a == b; }
-    };
-    mutable std::unordered_map<QString, QStringList, TextHash, TextEqual> m_unfallen;
+    mutable TextMap<QStringList> m_unfallen;
 };
