@@ -1,7 +1,199 @@
-#include "StyleSheetModel.h"
+#include "StyleSheet.h"
 
 #include <algorithm>
 #include <utility>
+
+// A document holds one of each per declaration and per node: a few bytes more each add
+// megabytes to a large style sheet.
+static_assert(sizeof(void *) != 8 || sizeof(AttributeNode) <= 64);
+static_assert(sizeof(void *) != 8 || sizeof(ElementNode) <= 152);
+
+AttributeNode::AttributeNode(QStringView name, QStringView value, int picture) : picture(qint16(picture))
+{
+    setText(name, value);
+}
+
+AttributeNode::AttributeNode(AttributeNode &&other) noexcept
+    : m_chars(std::exchange(other.m_chars, nullptr)), comments(std::move(other.comments)),
+      finding(std::move(other.finding)), nameLength(std::exchange(other.nameLength, -1)),
+      m_length(std::exchange(other.m_length, 0)), line(other.line), column(other.column),
+      sourceStart(other.sourceStart), nameStart(other.nameStart), valueStart(other.valueStart),
+      valueEnd(other.valueEnd), sourceEnd(other.sourceEnd), picture(other.picture),
+      semicolon(other.semicolon), edit(other.edit)
+{
+}
+
+AttributeNode &AttributeNode::operator=(AttributeNode &&other) noexcept
+{
+    if (this != &other) {
+        releaseText();
+        m_chars = std::exchange(other.m_chars, nullptr);
+        m_length = std::exchange(other.m_length, 0);
+        nameLength = std::exchange(other.nameLength, -1);
+        comments = std::move(other.comments);
+        finding = std::move(other.finding);
+        line = other.line;
+        column = other.column;
+        sourceStart = other.sourceStart;
+        nameStart = other.nameStart;
+        valueStart = other.valueStart;
+        valueEnd = other.valueEnd;
+        sourceEnd = other.sourceEnd;
+        picture = other.picture;
+        semicolon = other.semicolon;
+        edit = other.edit;
+    }
+    return *this;
+}
+
+void AttributeNode::releaseText()
+{
+    if (!inSource())
+        delete[] m_chars;
+    m_chars = nullptr;
+    m_length = 0;
+}
+
+void AttributeNode::setText(QStringView name, QStringView value, bool hasValue)
+{
+    // Made before the old text goes: name and value may be views of it.
+    const qsizetype length = name.size() + (hasValue ? value.size() : 0);
+    QChar *chars = length > 0 ? new QChar[size_t(length)] : nullptr;
+    std::copy(name.begin(), name.end(), chars);
+    if (hasValue)
+        std::copy(value.begin(), value.end(), chars + name.size());
+    releaseText();
+    m_chars = chars;
+    m_length = qint32(length);
+    nameLength = hasValue ? qint32(name.size()) : -1;
+}
+
+AttributeNode AttributeNode::nameOnly(QStringView name, int picture)
+{
+    AttributeNode node;
+    node.setText(name, {}, false);
+    node.picture = qint16(picture);
+    return node;
+}
+
+AttributeNode AttributeNode::fromLabel(QStringView label, DocumentForm form, int picture)
+{
+    const QChar own = form == DocumentForm::Editor ? QLatin1Char('=') : QLatin1Char(':');
+    const QChar other = form == DocumentForm::Editor ? QLatin1Char(':') : QLatin1Char('=');
+    qsizetype at = label.indexOf(own);
+    // A label typed as CSS writes it ("padding: 16px") into the editor's form is taken
+    // as CSS reads it: the blanks around name and value are not part of them.
+    bool css = form == DocumentForm::Standard;
+    if (at < 0) {
+        at = label.indexOf(other);
+        css = css || at >= 0;
+    }
+    if (at < 0)
+        return nameOnly(form == DocumentForm::Standard ? label.trimmed() : label, picture);
+    QStringView name = label.first(at);
+    QStringView value = label.sliced(at + 1);
+    if (css) {
+        name = name.trimmed();
+        value = value.trimmed();
+    }
+    return AttributeNode(name, value, picture);
+}
+
+QString AttributeNode::label(DocumentForm form) const
+{
+    if (!hasValue())
+        return name().toString();
+    const QStringView separator = form == DocumentForm::Editor ? QStringView(u"=") : QStringView(u": ");
+    const QStringView ownName = name();
+    const QStringView ownValue = value();
+    QString out;
+    out.reserve(ownName.size() + separator.size() + ownValue.size());
+    out.append(ownName);
+    out.append(separator);
+    out.append(ownValue);
+    return out;
+}
+
+AttributeNode AttributeNode::clone() const
+{
+    // A copy holds its own text: an undo step may outlive the source it was read from.
+    AttributeNode copy;
+    copy.setText(name(), value(), hasValue());
+    copy.picture = picture;
+    copy.line = line;
+    copy.column = column;
+    if (comments)
+        copy.comments = std::make_unique<QStringList>(*comments);
+    copy.sourceStart = sourceStart;
+    copy.nameStart = nameStart;
+    copy.valueStart = valueStart;
+    copy.valueEnd = valueEnd;
+    copy.sourceEnd = sourceEnd;
+    copy.semicolon = semicolon;
+    copy.edit = edit;
+    return copy;
+}
+
+void AttributeNode::takePlaceOf(const AttributeNode &old, SourceEdit how)
+{
+    line = old.line;
+    column = old.column;
+    sourceStart = old.sourceStart;
+    nameStart = old.nameStart;
+    valueStart = old.valueStart;
+    valueEnd = old.valueEnd;
+    sourceEnd = old.sourceEnd;
+    semicolon = old.semicolon;
+    // A value written into a declaration that had none gives it a label of its own.
+    if (how == SourceEdit::Value && !old.hasValue())
+        how = SourceEdit::Label;
+    edit = std::max(old.edit, how);
+}
+
+QString DocumentSource::lineBreakOf(QStringView text)
+{
+    qsizetype lf = 0, crlf = 0, cr = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\n')) {
+            ++lf;
+        } else if (c == QLatin1Char('\r')) {
+            if (i + 1 < n && text[i + 1] == QLatin1Char('\n')) {
+                ++crlf;
+                ++i;
+            } else {
+                ++cr;
+            }
+        }
+    }
+    if (crlf > lf && crlf >= cr)
+        return QStringLiteral("\r\n");
+    if (cr > lf && cr > crlf)
+        return QStringLiteral("\r");
+    return QStringLiteral("\n");
+}
+
+ElementNode::~ElementNode()
+{
+    ElementNodes rest = std::move(children);
+    while (!rest.empty()) {
+        std::unique_ptr<ElementNode> node = std::move(rest.back());
+        rest.pop_back();
+        if (!node)
+            continue; // moved elsewhere
+        for (auto &child : node->children)
+            rest.push_back(std::move(child));
+        node->children.clear();
+    }
+}
+
+void appendComment(std::unique_ptr<QStringList> &list, QString comment)
+{
+    if (!list)
+        list = std::make_unique<QStringList>();
+    list->append(std::move(comment));
+}
 
 // Every change tells the observer before and after (the item model's row signals need
 // both); the sheet works the same without one (loomcss, tests).
