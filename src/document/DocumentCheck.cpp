@@ -459,6 +459,12 @@ DeclarationCheck::Finding DocumentCheck::checkDeclaration(const ElementNode &nod
     return finding;
 }
 
+DeclarationCheck::Finding DocumentCheck::checkValue(const ElementNode &node, QStringView name,
+                                                    QStringView value) const
+{
+    return m_check.check({name, value}, contextOf(node), DeclarationCheck::Form::Standard);
+}
+
 DeclarationCheck::Finding DocumentCheck::supportOfNode(const ElementNode &node,
                                                        const SupportCheck::Target &target) const
 {

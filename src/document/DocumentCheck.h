@@ -112,6 +112,9 @@ public:
     // The finding of one declaration of a node.
     DeclarationCheck::Finding checkDeclaration(const ElementNode &node, int attribute,
                                                DocumentForm form) const;
+    // The finding of a declaration `name: value` in standard CSS as if it stood in
+    // `node` (what an editor would make of a declaration there), on its own.
+    DeclarationCheck::Finding checkValue(const ElementNode &node, QStringView name, QStringView value) const;
 
 private:
     struct Walk;

@@ -834,6 +834,32 @@ void DocumentEdits::setForm(Document &document, Catalogue &catalogue, DocumentFo
     document.undoStack().push(new FormCommand(document, catalogue, form));
 }
 
+QString DocumentEdits::numberWritten(const Document &document, const QModelIndex &index, double number,
+                                     const DocumentCheck *check)
+{
+    const AttributeNode *attribute = document.elements().attributeOf(index);
+    if (!attribute)
+        return {};
+    QString value = ValueText::withNumber(attribute->value(), number);
+    if (document.form() != DocumentForm::Standard || !check || number == 0)
+        return value;
+    const ValueText::NumberPart part = ValueText::firstNumber(value);
+    if (!part.found || !part.unit.isEmpty() || part.quoted)
+        return value;
+    const ElementNode &node = *document.elements().nodeOf(index);
+    const QStringView name = attribute->name();
+    if (check->checkValue(node, name, value).kind != DeclarationCheck::Kind::InvalidValue)
+        return value;
+    for (const QLatin1StringView unit :
+         {QLatin1StringView("px"), QLatin1StringView("deg"), QLatin1StringView("s")}) {
+        QString withUnit = value;
+        withUnit.insert(part.start + part.length, unit);
+        if (!check->checkValue(node, name, withUnit))
+            return withUnit;
+    }
+    return value;
+}
+
 QString DocumentEdits::numberValue(int value)
 {
     return QString::number(value);

@@ -119,6 +119,15 @@ void pushReplace(Document &document, ElementNode *node, int row, AttributeNode a
 // own); a change of form is a step and sets the modified flag.
 void setForm(Document &document, Catalogue &catalogue, DocumentForm form);
 
+// What the number editor writes for `number` in the declaration `index`: its value with
+// the first number set (ValueText::withNumber). In standard CSS a number that stands
+// without a unit where the property takes none (`padding: 0` stepped up) gets the first
+// of px, deg and s that makes a value the property takes, as browsers drop `padding: 1`;
+// where the property takes the bare number (line-height, z-index), a unit already
+// stands, the number is 0, or no `check` is at hand, the number stays bare.
+QString numberWritten(const Document &document, const QModelIndex &index, double number,
+                      const DocumentCheck *check);
+
 // A number editor's value: decimal, with a minus sign when negative, no unit, no quotes.
 QString numberValue(int value);
 // A font, choice or file editor's text: enclosed in double quotes, whatever it is.

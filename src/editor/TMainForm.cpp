@@ -1673,10 +1673,10 @@ void TMainForm::NumbersChange()
     if (!m_presetNode.isValid())
         return;
     const std::optional<double> number = Numbers->number();
-    writeEditorValue(KindNumber, [&](QStringView old) -> std::optional<QString> {
+    writeEditorValue(KindNumber, [&](QStringView) -> std::optional<QString> {
         if (!number)
             return std::nullopt;
-        return ValueText::withNumber(old, *number);
+        return DocumentEdits::numberWritten(m_document, m_presetNode, *number, m_marks->check());
     });
 }
 

@@ -838,6 +838,51 @@ private slots:
         QCOMPARE(QString::fromUtf8(node.readAllStandardOutput()), QString());
     }
 
+    // Stepping a bare number on a property that takes none gives it a unit (browsers drop
+    // `padding: 1`); where the property takes the bare number it stays bare. Undo gives
+    // back the exact text.
+    void steppedBareNumberGetsAUnit_data()
+    {
+        QTest::addColumn<QString>("declaration");
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("padding") << "padding: 0"
+                                 << "padding: 1px";
+        QTest::newRow("margin, the rest kept") << "margin: 0 auto"
+                                               << "margin: 1px auto";
+        QTest::newRow("outline-offset") << "outline-offset: 0"
+                                        << "outline-offset: 1px";
+        QTest::newRow("an angle") << "rotate: 0"
+                                  << "rotate: 1deg";
+        QTest::newRow("a time") << "transition-duration: 0"
+                                << "transition-duration: 1s";
+        QTest::newRow("important kept") << "padding: 0 !important"
+                                        << "padding: 1px !important";
+        QTest::newRow("unit written stays") << "padding: 0em"
+                                            << "padding: 1em";
+        QTest::newRow("line-height takes a number") << "line-height: 0"
+                                                    << "line-height: 1";
+        QTest::newRow("z-index") << "z-index: 0"
+                                 << "z-index: 1";
+        QTest::newRow("opacity") << "opacity: 0"
+                                 << "opacity: 1";
+        QTest::newRow("flex") << "flex: 0 1 auto"
+                              << "flex: 1 1 auto";
+    }
+    void steppedBareNumberGetsAUnit()
+    {
+        QFETCH(QString, declaration);
+        QFETCH(QString, expected);
+        QTemporaryDir dir;
+        const QByteArray sheet = ".c {\n  " + declaration.toUtf8() + ";\n}\n";
+        const auto form = clickedOnC(dir, declaration, sheet);
+        QVERIFY(form);
+        QVERIFY(form->Numbers->isEnabled());
+        form->Numbers->upClick();
+        QCOMPARE(onlyLabelOfC(*form), expected);
+        form->document().undoStack().undo();
+        QCOMPARE(StyleSheetWriter::styleSheetText(form->document()), QString::fromUtf8(sheet));
+    }
+
     // Ten different edits undone with Ctrl+Z give back the sheet's text exactly, and
     // Ctrl+Y brings all ten back.
     void undoTenEdits()
