@@ -209,6 +209,17 @@ private:
         return false;
     }
 
+    // The blanks that part a read node from the item before it, from the first line break
+    // among them: those before its label, or those before the comments that stand
+    // between (a blank line, then a comment on the rule, then the rule).
+    QString partingLines(const ElementNode &node) const
+    {
+        qsizetype end = node.sourceStart;
+        while (end < node.labelStart && isBlank(m_src[end]))
+            ++end;
+        return linesBefore(end);
+    }
+
     // What stands between two top-level rules in the file: the blanks before its second
     // top-level node read, when they hold a line break; else a blank line.
     QString ruleGap() const
@@ -218,7 +229,7 @@ private:
             if (!node->hasSource())
                 continue;
             if (!first) {
-                const QString gap = linesBefore(node->labelStart);
+                const QString gap = partingLines(*node);
                 if (!gap.isEmpty())
                     return gap;
                 break;
@@ -235,7 +246,7 @@ private:
         if (m_out.isEmpty())
             return {};
         if (m_usable && previous && previous->hasSource()) {
-            const QString line = linesBefore(previous->labelStart);
+            const QString line = partingLines(*previous);
             if (!line.isEmpty())
                 return line;
         }

@@ -77,6 +77,10 @@ private slots:
             QStringLiteral(".a {\n  color: red;\n}\n\n@media print {\n  .b { top: 0; }\n}\n");
         QTest::newRow("rule, nothing selected")
             << sheet << "-" << QString() << rule << sheet + QStringLiteral("\n.new-rule {}\n");
+        // The blank line that parts the rules stands before the comment that opens the last.
+        const QString commented = QStringLiteral(".a {\n  color: red;\n}\n\n/* b */\n.b {\n  top: 0;\n}\n");
+        QTest::newRow("rule after a rule with a comment before it")
+            << commented << "-" << QString() << rule << commented + QStringLiteral("\n.new-rule {}\n");
         QTest::newRow("rule in a block")
             << sheet << "1" << QString() << rule
             << QString(sheet).replace(QLatin1String("top: 0; }\n"),
