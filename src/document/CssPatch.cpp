@@ -1,6 +1,7 @@
 #include "CssPatch.h"
 
 #include "Catalogue.h"
+#include "CssTokenizer.h"
 #include "Document.h"
 #include "DocumentEdits.h"
 #include "StyleSheetReader.h"
@@ -24,6 +25,16 @@ QString collapsed(QStringView label)
         out += c;
     }
     return out;
+}
+
+// The first text of `text` that is neither blank nor a comment; empty when there is none.
+QString firstWords(QStringView text)
+{
+    Css::Tokenizer tokens(text);
+    for (Css::Token token = tokens.next(); token.type != Css::TokenType::EndOfFile; token = tokens.next())
+        if (token.type != Css::TokenType::Whitespace && token.type != Css::TokenType::Comment)
+            return text.sliced(token.start).trimmed().left(40).toString();
+    return {};
 }
 
 class Patcher
@@ -110,6 +121,18 @@ bool CssPatch::apply(Document &document, Catalogue &catalogue, const QString &cs
     if (!StyleSheetReader::readText(piece, catalogue, css, {}, &readError)) {
         if (error)
             *error = readError.describe();
+        return false;
+    }
+    // A piece without a rule, or with words after its last one that CSS ignores (a
+    // selector without its block, a declaration outside any rule), sets nothing the user
+    // meant: said, not passed over.
+    const DocumentSource &source = piece.sheet().source();
+    const QString rest = firstWords(QStringView(source.text).sliced(source.tailStart));
+    if (!rest.isEmpty() || piece.elements().elementCount() == 0) {
+        if (error)
+            *error = rest.isEmpty()
+                         ? QStringLiteral("it holds no rule (write SELECTOR { PROPERTY: VALUE })")
+                         : QStringLiteral("\"%1\" is no rule (write SELECTOR { PROPERTY: VALUE })").arg(rest);
         return false;
     }
     Patcher patcher(document, catalogue);

@@ -67,6 +67,11 @@ check "the read-only file keeps its bytes and its mode" \
     sh -c 'cmp -s "$1" "$2" && test "$(stat -c %a "$2")" = 444' - "$work/edit.css" "$work/read-only.css"
 run edit "$work/edit.css" --set 'a { color: '
 check "a --set that is no CSS exits 2" test "$rc" -eq 2
+for piece in 'a' '' 'a { color: red } junk' 'color: red'; do
+    run edit "$work/edit.css" --set "$piece"
+    check "a --set without a rule, or with words after it ($piece), exits 2 and says so" \
+        test "$rc" -eq 2 -a -z "$out" -a -n "$err"
+done
 run edit "$work/edit.css" -o
 check "edit -o without OUT exits 2" test "$rc" -eq 2
 printf 'a { color: red }\n}\n' >"$work/refused.css"
