@@ -848,14 +848,21 @@ QString DocumentEdits::numberWritten(const Document &document, const QModelIndex
         return value;
     const ElementNode &node = *document.elements().nodeOf(index);
     const QStringView name = attribute->name();
-    if (check->checkValue(node, name, value).kind != DeclarationCheck::Kind::InvalidValue)
+    // A value that holds var(), env() or attr() is decided only where it is used: the
+    // number is judged alone then (`border: 0 solid var(--line)` takes no bare 1 either).
+    const bool decidedWhereUsed = value.contains(u"var(", Qt::CaseInsensitive) ||
+                                  value.contains(u"env(", Qt::CaseInsensitive) ||
+                                  value.contains(u"attr(", Qt::CaseInsensitive);
+    const QString probe = decidedWhereUsed ? value.sliced(part.start, part.length) : value;
+    const qsizetype end = decidedWhereUsed ? probe.size() : part.start + part.length;
+    if (check->checkValue(node, name, probe).kind != DeclarationCheck::Kind::InvalidValue)
         return value;
     for (const QLatin1StringView unit :
          {QLatin1StringView("px"), QLatin1StringView("deg"), QLatin1StringView("s")}) {
-        QString withUnit = value;
-        withUnit.insert(part.start + part.length, unit);
+        QString withUnit = probe;
+        withUnit.insert(end, unit);
         if (!check->checkValue(node, name, withUnit))
-            return withUnit;
+            return value.insert(part.start + part.length, unit);
     }
     return value;
 }

@@ -867,6 +867,12 @@ private slots:
                                  << "opacity: 1";
         QTest::newRow("flex") << "flex: 0 1 auto"
                               << "flex: 1 1 auto";
+        QTest::newRow("var() beside it") << "border: 0 solid var(--line)"
+                                         << "border: 1px solid var(--line)";
+        QTest::newRow("var() beside a bare number taken") << "line-height: calc(0 + var(--x))"
+                                                          << "line-height: calc(1 + var(--x))";
+        QTest::newRow("a custom property stays bare") << "--gap: 0"
+                                                      << "--gap: 1";
     }
     void steppedBareNumberGetsAUnit()
     {
