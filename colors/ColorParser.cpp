@@ -849,6 +849,8 @@ private:
             return false;
         if (commas)
             flags |= COLORS_FLAG_COMMAS;
+        if (form >= COLORS_FORM_LAB && form <= COLORS_FORM_OKLCH && c[0].type == Component::Percent)
+            flags |= COLORS_FLAG_PERCENT_LIGHTNESS;
         if (!build(form, space, c, hasAlpha, commas, false, 1, out.light))
             return false;
         out.dark = out.light;

@@ -241,6 +241,11 @@ size_t ColorsFormat(const ColorsValue *color, int32_t form, int32_t precision, u
         w.put(' ');
     }
     const int hue = ColorMath::hueIndex(space);
+    // The lightness of lab() ... oklch() as a percentage: 0..100 in lab() and lch(),
+    // 0..1 in oklab() and oklch(), whose percentage keeps the same digits.
+    const bool percentLightness =
+        (options & COLORS_WRITE_PERCENT_LIGHTNESS) && form >= COLORS_FORM_LAB && form <= COLORS_FORM_OKLCH;
+    const bool okForm = form == COLORS_FORM_OKLAB || form == COLORS_FORM_OKLCH;
     for (int i = 0; i < 3; ++i) {
         if (i > 0)
             w.put(commas ? ", " : " ");
@@ -253,6 +258,9 @@ size_t ColorsFormat(const ColorsValue *color, int32_t form, int32_t precision, u
             // Channels on the 0..255 scale; whole channels are rounded as hex rounds them.
             const double channel = x * 255;
             w.number(decimals == 0 ? std::round(channel) : channel, decimals);
+        } else if (i == 0 && percentLightness) {
+            w.number(okForm ? x * 100 : x, okForm ? std::max(decimals - 2, 0) : decimals);
+            w.put('%');
         } else {
             w.number(i == hue ? ColorMath::normalizeHue(x) : x, i == hue ? hueDecimals : decimals);
             if ((form == COLORS_FORM_HSL || form == COLORS_FORM_HWB) && i > 0)

@@ -80,9 +80,10 @@ enum {
 };
 
 // Bits of ColorsText.flags.
-#define COLORS_FLAG_COMMAS 1u     // the comma-separated form of rgb() / hsl()
-#define COLORS_FLAG_ALPHA_NAME 2u // written rgba() / hsla()
-#define COLORS_FLAG_RELATIVE 4u   // a relative colour: fn(from ORIGIN ...)
+#define COLORS_FLAG_COMMAS 1u            // the comma-separated form of rgb() / hsl()
+#define COLORS_FLAG_ALPHA_NAME 2u        // written rgba() / hsla()
+#define COLORS_FLAG_RELATIVE 4u          // a relative colour: fn(from ORIGIN ...)
+#define COLORS_FLAG_PERCENT_LIGHTNESS 8u // lab() ... oklch() with the lightness as a percentage
 
 // What a colour text says. For light-dark() `color` is the light side and `dark`
 // the dark side; for every other text the two are equal.
@@ -120,9 +121,10 @@ COLORS_API int ColorsToScreen(const ColorsValue *color, ColorsValue *srgb);
 COLORS_API uint32_t ColorsToBgr(const ColorsValue *color);
 
 // Options of ColorsFormat.
-#define COLORS_WRITE_UPPERCASE 1u // hex digits in upper case
-#define COLORS_WRITE_SHORT 2u     // #rgb / #rgba where the digits allow it
-#define COLORS_WRITE_COMMAS 4u    // rgb() / hsl() in the comma form (rgba() / hsla() with alpha)
+#define COLORS_WRITE_UPPERCASE 1u         // hex digits in upper case
+#define COLORS_WRITE_SHORT 2u             // #rgb / #rgba where the digits allow it
+#define COLORS_WRITE_COMMAS 4u            // rgb() / hsl() in the comma form (rgba() / hsla() with alpha)
+#define COLORS_WRITE_PERCENT_LIGHTNESS 8u // lab() ... oklch() with the lightness as a percentage
 
 // Writes the colour as `form` (COLORS_FORM_HEX ... COLORS_FORM_COLOR) into `buffer` of
 // `size` bytes, always ended with NUL when size > 0; returns the length of the whole text

@@ -624,7 +624,8 @@ QString inOwnForm(QStringView oldText, const ColorsText &old, const ColorsValue 
     case COLORS_FORM_LCH:
     case COLORS_FORM_OKLAB:
     case COLORS_FORM_OKLCH:
-        return formatted(colour, old.form, 0);
+        return formatted(colour, old.form,
+                         (old.flags & COLORS_FLAG_PERCENT_LIGHTNESS) ? COLORS_WRITE_PERCENT_LIGHTNESS : 0u);
     case COLORS_FORM_COLOR: {
         ColorsValue inSpace{};
         if (!ColorsConvert(&colour, old.color.space, &inSpace))

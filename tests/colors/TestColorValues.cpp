@@ -250,8 +250,9 @@ void TestColorValues::whatATextSays_data()
 
     const uint commas = COLORS_FLAG_COMMAS, alphaName = COLORS_FLAG_ALPHA_NAME,
                relative = COLORS_FLAG_RELATIVE;
-    QTest::newRow("oklch kept in its space") << QByteArray("oklch(70% 0.1 200)") << int(COLORS_FORM_OKLCH)
-                                             << 0u << 0 << QByteArray("oklch(0.7 0.1 200)") << QByteArray();
+    QTest::newRow("oklch kept in its space")
+        << QByteArray("oklch(70% 0.1 200)") << int(COLORS_FORM_OKLCH) << COLORS_FLAG_PERCENT_LIGHTNESS << 0
+        << QByteArray("oklch(0.7 0.1 200)") << QByteArray();
     QTest::newRow("#rgba") << QByteArray("#0af8") << int(COLORS_FORM_HEX) << 0u << 4
                            << QByteArray("rgb(0 170 255 / 0.533333333333)") << QByteArray();
     QTest::newRow("hsl with alpha") << QByteArray("hsl(200 50% 50% / .5)") << int(COLORS_FORM_HSL) << 0u << 0
@@ -308,10 +309,12 @@ void TestColorValues::whatATextSays_data()
                                  << QByteArray("rgb(255 0 0)") << QByteArray();
     QTest::newRow("lab lightness clamped") << QByteArray("lab(120 0 0)") << int(COLORS_FORM_LAB) << 0u << 0
                                            << QByteArray("lab(100 0 0)") << QByteArray();
-    QTest::newRow("percentages of lab") << QByteArray("lab(50% 100% -100%)") << int(COLORS_FORM_LAB) << 0u
-                                        << 0 << QByteArray("lab(50 125 -125)") << QByteArray();
-    QTest::newRow("percentages of oklch") << QByteArray("oklch(50% 100% 0.5turn)") << int(COLORS_FORM_OKLCH)
-                                          << 0u << 0 << QByteArray("oklch(0.5 0.4 180)") << QByteArray();
+    QTest::newRow("percentages of lab")
+        << QByteArray("lab(50% 100% -100%)") << int(COLORS_FORM_LAB) << COLORS_FLAG_PERCENT_LIGHTNESS << 0
+        << QByteArray("lab(50 125 -125)") << QByteArray();
+    QTest::newRow("percentages of oklch")
+        << QByteArray("oklch(50% 100% 0.5turn)") << int(COLORS_FORM_OKLCH) << COLORS_FLAG_PERCENT_LIGHTNESS
+        << 0 << QByteArray("oklch(0.5 0.4 180)") << QByteArray();
     QTest::newRow("angles") << QByteArray("hsl(200grad 50% 50%)") << int(COLORS_FORM_HSL) << 0u << 0
                             << QByteArray("hsl(180 50% 50%)") << QByteArray();
     QTest::newRow("comments and blanks")
@@ -397,6 +400,11 @@ void TestColorValues::writing_data()
         << QByteArray("#777") << int(COLORS_FORM_OKLCH) << 3 << 0u << QByteArray("oklch(0.569 0 0)");
     QTest::newRow("oklch as written") << QByteArray("oklch(70% 0.1 200 / 25%)") << int(COLORS_FORM_OKLCH)
                                       << -1 << 0u << QByteArray("oklch(0.7 0.1 200 / 0.25)");
+    QTest::newRow("oklch, lightness in percent")
+        << QByteArray("oklch(70% 0.1 200 / 25%)") << int(COLORS_FORM_OKLCH) << -1
+        << COLORS_WRITE_PERCENT_LIGHTNESS << QByteArray("oklch(70% 0.1 200 / 0.25)");
+    QTest::newRow("lch, lightness in percent") << QByteArray("black") << int(COLORS_FORM_LCH) << -1
+                                               << COLORS_WRITE_PERCENT_LIGHTNESS << QByteArray("lch(0% 0 0)");
     QTest::newRow("color() in its own space")
         << QByteArray("color(display-p3 1 0 0)") << int(COLORS_FORM_COLOR) << -1 << 0u
         << QByteArray("color(display-p3 1 0 0)");

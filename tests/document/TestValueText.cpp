@@ -736,8 +736,12 @@ private slots:
         QTest::addColumn<int>("b");
         QTest::addColumn<bool>("upperHex");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("oklch") << "oklch(70% 0.1 200)" << 255 << 0 << 0 << true
-                               << "oklch(0.62796 0.25768 29.234)";
+        QTest::newRow("oklch, lightness in percent")
+            << "oklch(70% 0.1 200)" << 255 << 0 << 0 << true << "oklch(62.796% 0.25768 29.234)";
+        QTest::newRow("oklch, lightness a number")
+            << "oklch(0.7 0.1 200)" << 255 << 0 << 0 << true << "oklch(0.62796 0.25768 29.234)";
+        QTest::newRow("lab, lightness in percent")
+            << "lab(50% 0 0)" << 255 << 0 << 0 << true << "lab(54.291% 80.805 69.891)";
         QTest::newRow("short hex with alpha, short") << "#0af8" << 0x11 << 0x22 << 0x33 << true << "#1238";
         QTest::newRow("short hex with alpha, long") << "#0af8" << 0xab << 0x34 << 0x56 << true << "#ab345688";
         QTest::newRow("hsl with alpha")

@@ -39,7 +39,7 @@ sleep 0.2
 
 press "$id" ctrl+s
 expected='h1 {
-  color: oklch(0.62796 0.25768 29.234);
+  color: oklch(62.796% 0.25768 29.234);
   border: 1px solid #abc;
 }'
 wait_until 10 file_is "$SHEET" "$expected

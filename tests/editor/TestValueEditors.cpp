@@ -494,7 +494,7 @@ private slots:
         QTest::addColumn<QString>("value");
         QTest::addColumn<uint>("picked");
         QTest::addColumn<QString>("written");
-        QTest::newRow("oklch") << "oklch(70% 0.1 200)" << 0x000000FFu << "oklch(0.62796 0.25768 29.234)";
+        QTest::newRow("oklch") << "oklch(70% 0.1 200)" << 0x000000FFu << "oklch(62.796% 0.25768 29.234)";
         QTest::newRow("short hex with alpha") << "#0af8" << 0x00332211u << "#1238";
         QTest::newRow("hsl with alpha") << "hsl(200 50% 50% / .5)" << 0x000000FFu << "hsl(0 100% 50% / 0.5)";
         QTest::newRow("p3 after other parts") << "1px solid color(display-p3 1 0 0)" << 0x00008000u
