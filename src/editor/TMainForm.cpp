@@ -513,6 +513,9 @@ void TMainForm::createMenuBar()
     MenuBar = new QMenuBar(this);
     for (const auto &[title, actions] : menuCommands()) {
         QMenu *menu = MenuBar->addMenu(title);
+        // The commands' states (the document's form, what Delete deletes, Undo's text)
+        // are brought up to date as a menu opens, as they are for the tree's own menu.
+        connect(menu, &QMenu::aboutToShow, this, &TMainForm::ElementsPopupPopup);
         for (QAction *action : actions) {
             if (action)
                 menu->addAction(action);

@@ -21,6 +21,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
 #include <QProcess>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -1010,8 +1011,8 @@ private slots:
                             ".after {color: blue}\n"));
     }
 
-    // "Standard CSS" in the element tree's menu shows the document's form and switches
-    // it; the switch is an edit, and Save writes the chosen form.
+    // "Standard CSS" in the element tree's menu and in the Edit menu shows the document's
+    // form and switches it; the switch is an edit, and Save writes the chosen form.
     void switchingTheForm()
     {
         QTemporaryDir dir;
@@ -1019,8 +1020,15 @@ private slots:
         writeFile(path, "P {color: red; margin: 0}\n");
         const auto form = startMainWindow(path);
         QVERIFY(form);
-        form->ElementsPopupPopup();
+        QMenu *edit = nullptr;
+        for (QAction *action : form->MenuBar->actions())
+            if (action->menu() && action->menu()->actions().contains(form->StandardCss1))
+                edit = action->menu();
+        QVERIFY(edit);
+        edit->popup(form->mapToGlobal(QPoint(0, 0)));
+        QTRY_VERIFY(edit->isVisible());
         QVERIFY(form->StandardCss1->isChecked());
+        edit->close();
         QVERIFY(!form->document().isModified());
 
         form->StandardCss1->trigger();
