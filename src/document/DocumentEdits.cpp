@@ -811,9 +811,16 @@ QString DocumentEdits::labelRefusal(const Document &document, const QModelIndex 
     if (level != StyleSheetModel::ElementLevel && level != StyleSheetModel::AttributeLevel)
         return {};
     const QString problem = ValueText::labelProblem(text, level == StyleSheetModel::AttributeLevel);
-    if (!problem.isEmpty() || level == StyleSheetModel::AttributeLevel ||
-        document.form() != DocumentForm::Standard)
+    if (!problem.isEmpty() || document.form() != DocumentForm::Standard)
         return problem;
+    if (level == StyleSheetModel::AttributeLevel) {
+        // Browsers drop a declaration without its ":" (`padding 16px`); the label New
+        // Property gives a new one stands until the user names it.
+        if (text.trimmed() != NewPropertyLabel &&
+            !AttributeNode::fromLabel(text, DocumentForm::Standard, 0).hasValue())
+            return QStringLiteral("A declaration is written name: value; browsers drop one without \":\".");
+        return {};
+    }
     const ElementNode &node = *document.elements().nodeOf(index);
     const QString kind = Structure::kindRefusal(node, text);
     if (!kind.isEmpty() || !check)

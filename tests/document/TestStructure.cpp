@@ -315,6 +315,10 @@ private slots:
         QTest::newRow("declaration label ending in an escape")
             << sheet << "0/0" << QStringLiteral("color: red\\") << QStringLiteral("\\");
         QTest::newRow("declaration") << sheet << "0/0" << QStringLiteral("padding: 16px") << QString();
+        QTest::newRow("declaration without its colon")
+            << sheet << "0/0" << QStringLiteral("padding 16px") << QStringLiteral("name: value");
+        QTest::newRow("the new declaration's own label")
+            << sheet << "0/0" << QStringLiteral("New Property") << QString();
     }
 
     void labelsCheckedAsWhatTheyName()
