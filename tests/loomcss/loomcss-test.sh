@@ -252,6 +252,26 @@ check "an unknown command exits 2" test "$rc" -eq 2
 run --help
 check "--help exits 0 and prints the usage" test "$rc" -eq 0 -a "${out%%:*}" = "Usage"
 
+# A wrong command line says what is wrong on its first line, then the commands' synopsis
+# only (the descriptions are --help's).
+while IFS='|' read -r arguments said; do
+    # shellcheck disable=SC2086 # the arguments are words
+    run $arguments
+    check "$arguments: exits 2 saying \"$said\", then the synopsis" \
+        test "$rc" -eq 2 -a "$(head -n 1 "$work/err")" = "loomcss: $said" -a "$(grep -c '' "$work/err")" -le 12
+done <<'CASES'
+check --format=xml x.css|unknown format xml (gcc, json or github)
+check --baseline=1999 x.css|--baseline takes widely, newly or a year from 2015 on, not 1999
+check --tab --quiet x.css|check takes one of --format, --tab and --quiet
+edit x.css -o|-o needs OUT
+edit x.css --in-place -o y.css|edit takes one of -o OUT and --in-place
+format --form=x x.css|unknown form x (standard or editor)
+print x.css|unknown command print
+tree a.css b.css|tree takes one FILE
+color --precision 99 red|--precision takes 0 to 20, not 99
+preview x.css --port 0|--port takes 1 to 65535
+CASES
+
 # The program with its colour library, as installed, but without the catalogue tables.
 mkdir "$work/bare"
 cp "$loomcss" "$(dirname "$loomcss")/libColors.so" "$work/bare/"

@@ -87,18 +87,29 @@ bool CheckOptions::take(QStringList &args)
         } else if (option.startsWith(QLatin1String("--baseline=")) && !baselineGiven) {
             const std::optional<SupportCheck::Target> target =
                 SupportCheck::Target::parse(QStringView(option).sliced(11));
-            if (!target)
+            if (!target) {
+                problem = QStringLiteral("--baseline takes widely, newly or a year from 2015 on, not %1")
+                              .arg(option.mid(11));
                 return false;
+            }
             baseline = *target;
             baselineGiven = true;
             continue;
-        } else
+        } else {
+            problem = option.startsWith(QLatin1String("--format="))
+                          ? QStringLiteral("unknown format %1 (gcc, json or github)").arg(option.mid(9))
+                          : QStringLiteral("check takes no %1, or takes it once").arg(option);
             return false;
-        if (formatGiven)
+        }
+        if (formatGiven) {
+            problem = QStringLiteral("check takes one of --format, --tab and --quiet");
             return false;
+        }
         format = chosen;
         formatGiven = true;
     }
+    if (args.isEmpty())
+        problem = QStringLiteral("check needs a FILE");
     return !args.isEmpty();
 }
 

@@ -18,8 +18,9 @@ struct CheckOptions
     // --baseline=widely|newly|YEAR: support marks for what falls outside that target.
     SupportCheck::Target baseline;
     // Takes the options from the front of `args`; false for an unknown or repeated one,
-    // or when no file follows.
+    // or when no file follows, with what is wrong in `problem`.
     bool take(QStringList &args);
+    QString problem;
 };
 
 // Returns the exit status: 0 without findings, 1 with findings, 2 when a file cannot be

@@ -1,6 +1,7 @@
 #include "ColorCommand.h"
 
 #include "ColorValue.h"
+#include "UsageError.h"
 
 #include <cstdio>
 #include <string>
@@ -58,10 +59,7 @@ bool differ(const ColorsValue &a, const ColorsValue &b)
 
 int runColorCommand(QStringList args, const char *usage)
 {
-    const auto usageError = [usage] {
-        std::fputs(usage, stderr);
-        return 2;
-    };
+    const auto wrong = [usage](const QString &problem) { return usageError(usage, problem); };
     const Form *form = &Forms[0];
     int precision = -1;
     while (!args.isEmpty() && args[0].startsWith(QLatin1String("--"))) {
@@ -76,7 +74,7 @@ int runColorCommand(QStringList args, const char *usage)
         } else if (!args.isEmpty()) {
             argument = args.takeFirst();
         } else {
-            return usageError();
+            return wrong(QStringLiteral("%1 needs a value").arg(option));
         }
         if (option == QLatin1String("--to")) {
             form = nullptr;
@@ -84,18 +82,20 @@ int runColorCommand(QStringList args, const char *usage)
                 if (argument == QLatin1String(f.name))
                     form = &f;
             if (!form)
-                return usageError();
+                return wrong(
+                    QStringLiteral("unknown form %1 (hex, rgb, hsl, hwb, lab, lch, oklab, oklch or p3)")
+                        .arg(argument));
         } else if (option == QLatin1String("--precision")) {
             bool ok = false;
             precision = argument.toInt(&ok);
             if (!ok || precision < 0 || precision > 20)
-                return usageError();
+                return wrong(QStringLiteral("--precision takes 0 to 20, not %1").arg(argument));
         } else {
-            return usageError();
+            return wrong(QStringLiteral("color takes no %1").arg(option));
         }
     }
     if (args.isEmpty())
-        return usageError();
+        return wrong(QStringLiteral("color needs a COLOR"));
 
     int status = 0;
     for (const QString &arg : args) {

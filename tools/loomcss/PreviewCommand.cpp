@@ -6,6 +6,7 @@
 #include "StandardWriter.h"
 #include "StyleSheetReader.h"
 #include "TextFile.h"
+#include "UsageError.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -72,12 +73,9 @@ void onSignal(int)
 
 int runPreviewCommand(QStringList args, const char *usage, Catalogue &catalogue, Document &document)
 {
-    auto usageError = [usage] {
-        std::fputs(usage, stderr);
-        return 2;
-    };
+    const auto wrong = [usage](const QString &problem) { return usageError(usage, problem); };
     if (args.isEmpty() || args[0].startsWith(QLatin1Char('-')))
-        return usageError();
+        return wrong(QStringLiteral("preview takes its SHEET first"));
     const QString sheet = args.takeFirst();
     QString page;
     int port = 0;
@@ -91,13 +89,13 @@ int runPreviewCommand(QStringList args, const char *usage, Catalogue &catalogue,
             bool number = false;
             port = args.takeFirst().toInt(&number);
             if (!number || port < 1 || port > 65535)
-                return usageError();
+                return wrong(QStringLiteral("--port takes 1 to 65535"));
         } else if (option == QLatin1String("--no-open") && open) {
             open = false;
         } else if (option == QLatin1String("--inspect") && !reportInspect) {
             reportInspect = true;
         } else {
-            return usageError();
+            return wrong(QStringLiteral("preview takes no %1, or takes it once").arg(option));
         }
     }
     // Taken from here on, before anything that takes time: a stop asked for while the

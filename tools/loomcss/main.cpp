@@ -14,6 +14,7 @@
 #include "StyleSheetWriter.h"
 #include "TextFile.h"
 #include "TreeDump.h"
+#include "UsageError.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -135,10 +136,9 @@ void error(const QString &message)
     write(stderr, message.toUtf8() + '\n');
 }
 
-int usageError()
+int usageError(const QString &problem = {})
 {
-    write(stderr, Usage);
-    return 2;
+    return ::usageError(Usage, problem);
 }
 
 void readFailure(const QString &path, const StyleSheetReader::ReadError &readError)
@@ -244,18 +244,26 @@ int main(int argc, char **argv)
     bool inPlace = false;
     if (command == QLatin1String("edit")) {
         if (args.isEmpty() || args[0].startsWith(QLatin1String("-")))
-            return usageError();
+            return usageError(QStringLiteral("edit takes its FILE first"));
         const QString file = args.takeFirst();
         while (!args.isEmpty()) {
             const QString option = args.takeFirst();
-            if (option == QLatin1String("--set") && !args.isEmpty())
+            const bool argumentFollows = !args.isEmpty();
+            if ((option == QLatin1String("--set") || option == QLatin1String("-o")) && !argumentFollows)
+                return usageError(QStringLiteral("%1 needs %2")
+                                      .arg(option, option == QLatin1String("-o") ? QStringLiteral("OUT")
+                                                                                 : QStringLiteral("CSS")));
+            if (option == QLatin1String("--set"))
                 sets.append(args.takeFirst());
-            else if (option == QLatin1String("-o") && !args.isEmpty() && output.isEmpty() && !inPlace)
+            else if ((option == QLatin1String("-o") || option == QLatin1String("--in-place")) &&
+                     (!output.isEmpty() || inPlace))
+                return usageError(QStringLiteral("edit takes one of -o OUT and --in-place"));
+            else if (option == QLatin1String("-o"))
                 output = args.takeFirst();
-            else if (option == QLatin1String("--in-place") && output.isEmpty() && !inPlace)
+            else if (option == QLatin1String("--in-place"))
                 inPlace = true;
             else
-                return usageError();
+                return usageError(QStringLiteral("edit takes no %1").arg(option));
         }
         args = QStringList{file};
         if (inPlace)
@@ -270,15 +278,18 @@ int main(int argc, char **argv)
         else if (name == QLatin1String("editor"))
             form = DocumentForm::Editor;
         else
-            return usageError();
+            return usageError(QStringLiteral("unknown form %1 (standard or editor)").arg(name));
     }
-    if (!checking && !previewing &&
-        (args.size() != 1 || (command != QLatin1String("tree") && command != QLatin1String("format") &&
-                              command != QLatin1String("edit"))))
-        return usageError();
+    if (!checking && !previewing && command != QLatin1String("tree") && command != QLatin1String("format") &&
+        command != QLatin1String("edit"))
+        return usageError(QStringLiteral("unknown command %1").arg(command));
+    if (!checking && !previewing && args.size() != 1)
+        return usageError(args.isEmpty() || args[0].startsWith(QLatin1Char('-'))
+                              ? QStringLiteral("%1 needs a FILE").arg(command)
+                              : QStringLiteral("%1 takes one FILE").arg(command));
     CheckOptions checkOptions;
     if (checking && !checkOptions.take(args))
-        return usageError();
+        return usageError(checkOptions.problem);
 
     const QString folder = QCoreApplication::applicationDirPath();
     if (!Catalogue::tablesPresent(folder)) {
