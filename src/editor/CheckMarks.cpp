@@ -7,11 +7,16 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPixmap>
+#include <QTimer>
 #include <algorithm>
 
 namespace {
 
 constexpr int IconSize = 16;
+// How long the check of a read may keep it from being shown, and how long each slice of
+// the rest keeps the window from answering.
+constexpr qint64 FirstCheckMs = 150;
+constexpr qint64 SliceMs = 8;
 
 bool sameName(QStringView a, QStringView b)
 {
@@ -44,8 +49,13 @@ void drawWarning(QPainter &painter, qreal x, qreal y, qreal size)
 } // namespace
 
 CheckMarks::CheckMarks(StyleSheetModel &model, Folder folder, Decoration decoration, QObject *parent)
-    : QObject(parent), m_model(model), m_folder(std::move(folder)), m_decoration(std::move(decoration))
+    : QObject(parent), m_model(model), m_folder(std::move(folder)), m_decoration(std::move(decoration)),
+      m_firstCheckMs(FirstCheckMs)
 {
+    m_slices = new QTimer(this);
+    m_slices->setSingleShot(true);
+    m_slices->setInterval(0);
+    connect(m_slices, &QTimer::timeout, this, &CheckMarks::continueRun);
     connect(&model, &QAbstractItemModel::modelAboutToBeReset, this, &CheckMarks::forgetDocumentFindings);
     connect(&model, &QAbstractItemModel::modelReset, this, &CheckMarks::checkAll);
     connect(&model, &QAbstractItemModel::dataChanged, this, &CheckMarks::declarationsChanged);
@@ -77,12 +87,51 @@ void CheckMarks::checkAll()
 {
     m_icons.clear(); // a rebuilt element list may bring other pictures
     forgetDocumentFindings();
+    m_slices->stop();
+    m_run.reset();
     if (m_model.elementCount() == 0 || !ready())
         return;
+    startRun();
+    // Done at once, the findings are taken as the read is announced (modelReset).
+    if (m_run->step(m_firstCheckMs))
+        finishRun(false);
+    else
+        m_slices->start();
+}
+
+void CheckMarks::startRun()
+{
     DocumentCheck::Options marksOnly;
     marksOnly.nodes = false; // the tree marks declarations; the problems list shows the rest
-    std::vector<DocumentCheck::Finding> findings =
-        m_check.checkDocument(m_model, m_documentOptions ? *m_documentOptions : marksOnly);
+    m_run = std::make_unique<DocumentCheck::Run>(m_check, m_model,
+                                                 m_documentOptions ? *m_documentOptions : marksOnly);
+}
+
+void CheckMarks::continueRun()
+{
+    if (!m_run)
+        return;
+    if (m_run->step(SliceMs))
+        finishRun(true);
+    else
+        m_slices->start();
+}
+
+bool CheckMarks::restartedRun()
+{
+    if (!m_run)
+        return false;
+    forgetDocumentFindings();
+    startRun();
+    m_slices->start();
+    return true;
+}
+
+void CheckMarks::finishRun(bool announce)
+{
+    m_slices->stop();
+    std::vector<DocumentCheck::Finding> findings = m_run->takeFindings();
+    m_run.reset();
     // A declaration's hint or support note is found only where the check has nothing
     // else to say of it: the rest of its findings are those of the declarations alone.
     std::vector<StyleSheet::FindingMark> marks;
@@ -94,13 +143,16 @@ void CheckMarks::checkAll()
         m_documentFindings = std::move(findings);
         m_documentFresh = true;
     }
+    if (announce)
+        emit documentChecked();
 }
 
 void CheckMarks::setDocumentOptions(const DocumentCheck::Options &options)
 {
     m_documentOptions = options;
     m_documentOptions->nodes = true;
-    forgetDocumentFindings();
+    if (!restartedRun())
+        forgetDocumentFindings();
 }
 
 bool CheckMarks::takeDocumentFindings(std::vector<DocumentCheck::Finding> &findings)
@@ -161,6 +213,8 @@ void CheckMarks::declarationsChanged(const QModelIndex &first, const QModelIndex
     // The marks' own announcements change no text.
     if (!roles.isEmpty() && !roles.contains(Qt::DisplayRole))
         return;
+    if (restartedRun())
+        return;
     forgetDocumentFindings();
     if (m_state != State::Open || !first.isValid())
         return;
@@ -196,12 +250,15 @@ void CheckMarks::declarationsChanged(const QModelIndex &first, const QModelIndex
         m_check.checkNode(*node, m_model.form(), m_findings);
         for (int i = 0; i < row; ++i)
             if (node->attributes[size_t(i)].finding)
-                m_model.sheet().setFinding(node, i, m_findings[size_t(i)] ? m_findings[size_t(i)].reason : QString());
+                m_model.sheet().setFinding(node, i,
+                                           m_findings[size_t(i)] ? m_findings[size_t(i)].reason : QString());
     }
 }
 
 void CheckMarks::rowsInserted(const QModelIndex &parent, int first, int last)
 {
+    if (restartedRun())
+        return;
     forgetDocumentFindings();
     if (m_state != State::Open || !parent.isValid())
         return;
@@ -225,7 +282,7 @@ void CheckMarks::rowsInserted(const QModelIndex &parent, int first, int last)
 void CheckMarks::rowsAboutToBeRemoved(const QModelIndex &parent, int first, int last)
 {
     m_removedNames.clear();
-    if (m_state != State::Open || !parent.isValid() ||
+    if (m_run || m_state != State::Open || !parent.isValid() ||
         StyleSheetModel::levelOf(parent) == StyleSheetModel::RootLevel)
         return;
     const ElementNode *node = m_model.nodeOf(parent);
@@ -235,6 +292,8 @@ void CheckMarks::rowsAboutToBeRemoved(const QModelIndex &parent, int first, int 
 
 void CheckMarks::rowsRemoved(const QModelIndex &parent, int first, int)
 {
+    if (restartedRun())
+        return;
     forgetDocumentFindings();
     if (m_removedNames.empty())
         return;

@@ -7,9 +7,11 @@
 #include <QObject>
 #include <QVariant>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <vector>
 
+class QTimer;
 class StyleSheetModel;
 
 // Keeps the declaration check's marks in the `Elements` tree up to date: the whole
@@ -23,6 +25,10 @@ class StyleSheetModel;
 // list to take, so that a read is checked in one pass over the document. The marks are
 // the declarations' findings of that pass that a browser drops or overrides (no hints,
 // no support notes), the same as a check of the declarations alone gives.
+//
+// A read is shown with its marks when its check takes no longer than a moment; the
+// check of a larger one goes on in slices after it is shown, so that the window answers
+// meanwhile, and its marks come when it is done. A change made meanwhile starts it anew.
 class CheckMarks : public QObject
 {
     Q_OBJECT
@@ -36,6 +42,11 @@ public:
 
     // The whole document checked anew.
     void checkAll();
+    // Whether the whole-document check of the last read or change is still going on.
+    bool checking() const { return bool(m_run); }
+    // How long the check of a read may hold it back from being shown (milliseconds);
+    // the rest goes on after. 150 by default.
+    void setFirstCheckBudget(qint64 ms) { m_firstCheckMs = ms; }
     // The options of the whole-document check made at each read beside the marks (the
     // problems list's); none: the declarations alone are checked.
     void setDocumentOptions(const DocumentCheck::Options &options);
@@ -49,7 +60,19 @@ public:
     // value syntaxes cannot be read.
     const DocumentCheck *check() { return ready() ? &m_check : nullptr; }
 
+signals:
+    // The whole-document check that went on after a read or change was shown is done:
+    // its marks are in the tree (findings for the problems list to take, when it gave
+    // its options). A check done at once is not announced: the read's modelReset is.
+    void documentChecked();
+
 private:
+    void startRun();
+    void continueRun();
+    void finishRun(bool announce); // announce: emit documentChecked
+    // A change while the whole-document check goes on: it starts anew (the check must
+    // not read a document that changed under it). True when there was one.
+    bool restartedRun();
     bool ready();
     void checkDeclaration(const ElementNode *node, int attribute);
     void checkNode(const ElementNode *node);  // its own declarations
@@ -72,5 +95,8 @@ private:
     std::vector<DeclarationCheck::Finding> m_findings;
     std::optional<DocumentCheck::Options> m_documentOptions;
     std::vector<DocumentCheck::Finding> m_documentFindings;
-    bool m_documentFresh = false; // m_documentFindings are those of the document as it is
+    bool m_documentFresh = false;              // m_documentFindings are those of the document as it is
+    std::unique_ptr<DocumentCheck::Run> m_run; // the whole-document check going on
+    QTimer *m_slices = nullptr;
+    qint64 m_firstCheckMs;
 };

@@ -256,6 +256,8 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckMarks &marks, QWidget *p
     m_slices->setInterval(0);
     connect(m_slices, &QTimer::timeout, this, &ProblemsPane::continueRun);
     connect(&m_model, &QAbstractItemModel::modelReset, this, &ProblemsPane::documentReplaced);
+    // A large read's check goes on after it is shown: its findings come with its marks.
+    connect(&m_marks, &CheckMarks::documentChecked, this, &ProblemsPane::documentReplaced);
     connect(&m_model, &QAbstractItemModel::rowsInserted, this, &ProblemsPane::scheduleRefresh);
     connect(&m_model, &QAbstractItemModel::rowsRemoved, this, &ProblemsPane::scheduleRefresh);
     connect(&m_model, &QAbstractItemModel::dataChanged, this,
@@ -291,7 +293,14 @@ void ProblemsPane::documentReplaced()
     // check of it is this list's.
     std::vector<DocumentCheck::Finding> findings;
     if (!m_marks.takeDocumentFindings(findings)) {
-        scheduleRefresh();
+        // The marks' check still going on gives this list its findings when done.
+        if (m_marks.checking()) {
+            m_timer->stop();
+            m_slices->stop();
+            m_run.reset();
+        } else {
+            scheduleRefresh();
+        }
         return;
     }
     m_timer->stop();

@@ -1,3 +1,4 @@
+#include "CheckMarks.h"
 #include "DocumentEdits.h"
 #include "EditorFixture.h"
 #include "ElementsTreeView.h"
@@ -137,6 +138,56 @@ private slots:
         QVERIFY(findNode(*form, QStringLiteral(".b"), QStringLiteral("colr: red"))
                     .data(StyleSheetModel::FindingRole)
                     .toBool());
+    }
+
+    // A read whose check takes longer than a moment is shown first and checked on after:
+    // as the read ends the check still goes on and the list starts no check of its own;
+    // when the check is done, the marks and the rows are those of a check at once. An
+    // edit while it goes on starts it anew, and what it finds follows the edit.
+    void longCheckGoesOnAfterTheRead()
+    {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("first.css"));
+        const QString second = dir.filePath(QStringLiteral("second.css"));
+        writeFile(first, ".a { top: 0 }\n");
+        writeFile(second, Sheet);
+        const auto form = startMainWindow(first);
+        QVERIFY(form);
+        auto *pane = form->findChild<ProblemsPane *>();
+        auto *marks = form->findChild<CheckMarks *>();
+        QVERIFY(pane && marks);
+        auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+        QTRY_VERIFY(!pane->checking() && !marks->checking());
+        marks->setFirstCheckBudget(0); // one top-level node, then the rest after the read
+
+        QVERIFY(StyleSheetReader::readStyleSheet(form->document(), form->catalogue(), second));
+        QVERIFY(marks->checking());
+        QVERIFY(!pane->checking());
+        const QModelIndex colr = findNode(*form, QStringLiteral("P"), QStringLiteral("colr: red"));
+        QTRY_VERIFY(!marks->checking());
+        QVERIFY(colr.data(StyleSheetModel::FindingRole).toBool());
+        QVERIFY(!pane->checking());
+        QCOMPARE(column(view, 2), (QStringList{QStringLiteral("colr: red"), QStringLiteral("display: flexx"),
+                                               QStringLiteral("a:hovr"), QStringLiteral("@medai screen"),
+                                               QStringLiteral(".empty")}));
+
+        // Read again, then mended while the check goes on: it starts anew on the mended
+        // sheet, and neither the marks nor the rows keep the mended value.
+        QVERIFY(StyleSheetReader::readStyleSheet(form->document(), form->catalogue(), second));
+        QVERIFY(marks->checking());
+        QVERIFY(DocumentEdits::writeValue(
+            form->document(), findNode(*form, QStringLiteral("P"), QStringLiteral("display: flexx")),
+            QStringLiteral("flex")));
+        QVERIFY(marks->checking());
+        QTRY_VERIFY(!marks->checking() && !pane->checking());
+        QVERIFY(!findNode(*form, QStringLiteral("P"), QStringLiteral("display: flex"))
+                     .data(StyleSheetModel::FindingRole)
+                     .toBool());
+        QVERIFY(findNode(*form, QStringLiteral("P"), QStringLiteral("colr: red"))
+                    .data(StyleSheetModel::FindingRole)
+                    .toBool());
+        QTRY_COMPARE(pane->problemCount(), 3);
+        QVERIFY(!column(view, 2).contains(QStringLiteral("display: flexx")));
     }
 
     // A support target chosen in the pane adds support rows (as light as hints, no
