@@ -277,9 +277,13 @@ private:
         auto node = std::make_unique<ElementNode>();
         node->kind = kind;
         node->label = sharedLabel(std::move(label));
-        const auto [line, column] = place(position);
-        node->line = line;
-        node->column = column;
+        // Only a node that is kept needs its place; a check that keeps nothing would
+        // pay for a walk over the whole text.
+        if (m_keep) {
+            const auto [line, column] = place(position);
+            node->line = line;
+            node->column = column;
+        }
         switch (kind) {
         case NodeKind::Block:
             node->picture = BlockPicture;

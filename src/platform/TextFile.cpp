@@ -1204,6 +1204,8 @@ TextFile::Loaded TextFile::load(const QString &path, const LoadOptions &options)
         if (options.progress && !options.progress(bytes.size(), total))
             throw Cancelled(path);
     }
+    if (options.bytesRead)
+        *options.bytesRead = bytes;
     return options.encoding ? decodeIn(bytes, *options.encoding, options.lineBreaks)
                             : decode(bytes, options.lineBreaks);
 }

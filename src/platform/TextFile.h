@@ -110,6 +110,9 @@ struct LoadOptions
     // The encoding the user chose for the file (reopening it in another one): the bytes
     // are decoded as decodeIn() does, not by the decision above.
     std::optional<Encoding> encoding;
+    // When given, receives the file's bytes as they were read (shared, not copied): a
+    // caller that writes them again writes what was decoded, not a later read.
+    QByteArray *bytesRead = nullptr;
 };
 
 // A file above the size limit, refused before it is read, so that the window can ask

@@ -567,7 +567,11 @@ private slots:
         QVERIFY(writeFile(path, QByteArray("\xef\xbb\xbfP{content:\"\x9c\xa5\"}\n")));
         TextFile::LoadOptions options;
         options.lineBreaks = TextFile::LineBreaks::Keep;
-        QCOMPARE(TextFile::load(path, options).encoding, Encoding::Utf8); // by its mark
+        QByteArray bytesRead;
+        options.bytesRead = &bytesRead;
+        QCOMPARE(TextFile::load(path, options).encoding, Encoding::Utf8);         // by its mark
+        QCOMPARE(bytesRead, QByteArray("\xef\xbb\xbfP{content:\"\x9c\xa5\"}\n")); // as read, mark and all
+        options.bytesRead = nullptr;
 
         options.encoding = Encoding::Windows1252;
         TextFile::Loaded loaded = TextFile::load(path, options);

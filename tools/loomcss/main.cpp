@@ -324,18 +324,20 @@ int main(int argc, char **argv)
     prepareHeapFor(QFileInfo(path).size());
     if (command == QLatin1String("edit") && sets.isEmpty()) {
         // Nothing to change: a standard sheet that the reader takes is written as its own
-        // bytes (what Save writes for it), without building its tree.
+        // bytes (what Save writes for it, the very bytes read), without building its tree.
         try {
-            QFile file(path);
-            const TextFile::Loaded loaded = TextFile::load(path, TextFile::LineBreaks::Keep);
+            QByteArray bytes;
+            TextFile::LoadOptions options;
+            options.lineBreaks = TextFile::LineBreaks::Keep;
+            options.bytesRead = &bytes;
+            const TextFile::Loaded loaded = TextFile::load(path, options);
             StyleSheetReader::ReadError readError;
             DocumentForm read = DocumentForm::Editor;
             if (!StyleSheetReader::checkText(loaded.text, &readError, read)) {
                 readFailure(path, readError);
                 return 1;
             }
-            if (read == DocumentForm::Standard && file.open(QIODevice::ReadOnly)) {
-                const QByteArray bytes = file.readAll();
+            if (read == DocumentForm::Standard) {
                 if (output.isEmpty()) {
                     write(stdout, bytes);
                 } else if (output != path) {
