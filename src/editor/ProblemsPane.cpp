@@ -298,6 +298,7 @@ void ProblemsPane::documentReplaced()
             m_timer->stop();
             m_slices->stop();
             m_run.reset();
+            showChecking();
         } else {
             scheduleRefresh();
         }
@@ -378,6 +379,14 @@ void ProblemsPane::showFindings(std::vector<DocumentCheck::Finding> findings)
     m_problems = int(findings.size()) - hints;
     m_count->setText(hints > 0 ? QStringLiteral("Problems: %1, hints: %2").arg(m_problems).arg(hints)
                                : QStringLiteral("Problems: %1").arg(m_problems));
+    emit countChanged(m_problems);
+}
+
+void ProblemsPane::showChecking()
+{
+    m_rows->replace({});
+    m_problems = 0;
+    m_count->setText(QStringLiteral("Problems: checking…"));
     emit countChanged(m_problems);
 }
 

@@ -68,6 +68,9 @@ private:
     void startRun();
     void continueRun();
     void showFindings(std::vector<DocumentCheck::Finding> findings);
+    // A read whose check goes on after it is shown: no rows (those of the sheet before
+    // would name its nodes) until the check's findings come.
+    void showChecking();
     void rowChosen(const QModelIndex &current);
     void applyFilter();
     void readHintSettings();

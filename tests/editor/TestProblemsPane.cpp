@@ -149,7 +149,7 @@ private slots:
         QTemporaryDir dir;
         const QString first = dir.filePath(QStringLiteral("first.css"));
         const QString second = dir.filePath(QStringLiteral("second.css"));
-        writeFile(first, ".a { top: 0 }\n");
+        writeFile(first, ".a { colr: red }\n");
         writeFile(second, Sheet);
         const auto form = startMainWindow(first);
         QVERIFY(form);
@@ -163,6 +163,9 @@ private slots:
         QVERIFY(StyleSheetReader::readStyleSheet(form->document(), form->catalogue(), second));
         QVERIFY(marks->checking());
         QVERIFY(!pane->checking());
+        // No rows meanwhile: rows of the sheet before would name nodes of this one.
+        QCOMPARE(view->model()->rowCount(), 0);
+        QCOMPARE(pane->countLabel()->text(), QStringLiteral("Problems: checking…"));
         const QModelIndex colr = findNode(*form, QStringLiteral("P"), QStringLiteral("colr: red"));
         QTRY_VERIFY(!marks->checking());
         QVERIFY(colr.data(StyleSheetModel::FindingRole).toBool());
