@@ -614,16 +614,8 @@ AtRuleCheck::Result AtRuleCheck::checkAtRule(QStringView label, bool statement) 
         m_judged[1].clear();
         m_judgedGeneration = m_selectors.generation();
     }
-    auto &judged = m_judged[statement ? 1 : 0];
-    const auto found = judged.find(label);
-    if (found != judged.end())
-        return found->second;
-    constexpr size_t Limit = 1 << 14;
-    if (judged.size() >= Limit)
-        judged.clear();
-    Result result = judgeAtRule(label, statement);
-    judged.emplace(label.toString(), result);
-    return result;
+    return cachedIn(m_judged[statement ? 1 : 0], label, size_t(1) << 14,
+                    [&] { return judgeAtRule(label, statement); });
 }
 
 AtRuleCheck::Result AtRuleCheck::judgeAtRule(QStringView label, bool statement) const

@@ -590,15 +590,11 @@ const QStringList &DocumentCheck::unfallenVariables(QStringView value) const
     static const QStringList none;
     if (!callsVar(value))
         return none;
-    const auto found = m_unfallen.find(value);
-    if (found != m_unfallen.end())
-        return found->second;
-    constexpr size_t Limit = 1 << 16;
-    if (m_unfallen.size() >= Limit)
-        m_unfallen.clear();
-    QStringList names;
-    findUnfallenVariables(value, names);
-    return m_unfallen.emplace(value.toString(), std::move(names)).first->second;
+    return cachedIn(m_unfallen, value, size_t(1) << 16, [&] {
+        QStringList names;
+        findUnfallenVariables(value, names);
+        return names;
+    });
 }
 
 // @charset, @import and @namespace count only at the start of a sheet: @charset first,

@@ -16,11 +16,21 @@ AttributeNode::AttributeNode(QStringView name, QStringView value, int picture) :
 AttributeNode::AttributeNode(AttributeNode &&other) noexcept
     : m_chars(std::exchange(other.m_chars, nullptr)), comments(std::move(other.comments)),
       finding(std::move(other.finding)), nameLength(std::exchange(other.nameLength, -1)),
-      m_length(std::exchange(other.m_length, 0)), line(other.line), column(other.column),
-      sourceStart(other.sourceStart), nameStart(other.nameStart), valueStart(other.valueStart),
-      valueEnd(other.valueEnd), sourceEnd(other.sourceEnd), picture(other.picture),
-      semicolon(other.semicolon), edit(other.edit)
+      m_length(std::exchange(other.m_length, 0)), picture(other.picture), edit(other.edit)
 {
+    copyPlace(other);
+}
+
+void AttributeNode::copyPlace(const AttributeNode &from)
+{
+    line = from.line;
+    column = from.column;
+    sourceStart = from.sourceStart;
+    nameStart = from.nameStart;
+    valueStart = from.valueStart;
+    valueEnd = from.valueEnd;
+    sourceEnd = from.sourceEnd;
+    semicolon = from.semicolon;
 }
 
 AttributeNode &AttributeNode::operator=(AttributeNode &&other) noexcept
@@ -32,15 +42,8 @@ AttributeNode &AttributeNode::operator=(AttributeNode &&other) noexcept
         nameLength = std::exchange(other.nameLength, -1);
         comments = std::move(other.comments);
         finding = std::move(other.finding);
-        line = other.line;
-        column = other.column;
-        sourceStart = other.sourceStart;
-        nameStart = other.nameStart;
-        valueStart = other.valueStart;
-        valueEnd = other.valueEnd;
-        sourceEnd = other.sourceEnd;
+        copyPlace(other);
         picture = other.picture;
-        semicolon = other.semicolon;
         edit = other.edit;
     }
     return *this;
@@ -120,30 +123,16 @@ AttributeNode AttributeNode::clone() const
     AttributeNode copy;
     copy.setText(name(), value(), hasValue());
     copy.picture = picture;
-    copy.line = line;
-    copy.column = column;
     if (comments)
         copy.comments = std::make_unique<QStringList>(*comments);
-    copy.sourceStart = sourceStart;
-    copy.nameStart = nameStart;
-    copy.valueStart = valueStart;
-    copy.valueEnd = valueEnd;
-    copy.sourceEnd = sourceEnd;
-    copy.semicolon = semicolon;
+    copy.copyPlace(*this);
     copy.edit = edit;
     return copy;
 }
 
 void AttributeNode::takePlaceOf(const AttributeNode &old, SourceEdit how)
 {
-    line = old.line;
-    column = old.column;
-    sourceStart = old.sourceStart;
-    nameStart = old.nameStart;
-    valueStart = old.valueStart;
-    valueEnd = old.valueEnd;
-    sourceEnd = old.sourceEnd;
-    semicolon = old.semicolon;
+    copyPlace(old);
     // A value written into a declaration that had none gives it a label of its own.
     if (how == SourceEdit::Value && !old.hasValue())
         how = SourceEdit::Label;

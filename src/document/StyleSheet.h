@@ -91,6 +91,8 @@ struct AttributeNode
 private:
     static constexpr qint32 InSource = -1;
     void releaseText();
+    // Line, column, the place in the source and its ";" taken from `from`.
+    void copyPlace(const AttributeNode &from);
 
     // The source's characters (inSource), or the declaration's own array of m_length
     // characters: the name, then the value.
