@@ -315,6 +315,11 @@ void ProblemsPane::scheduleRefresh()
     // A run under way reads a document that has just changed: it starts again.
     m_slices->stop();
     m_run.reset();
+    // The marks' check of a large read, started anew by the change, brings the findings.
+    if (m_marks.checking()) {
+        m_timer->stop();
+        return;
+    }
     m_timer->start();
 }
 
