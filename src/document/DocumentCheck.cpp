@@ -649,6 +649,17 @@ void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
     // The rules of a context by their selector, simplified: by its hash, the selectors
     // compared on a match.
     QMultiHash<size_t, const ElementNode *> selectors;
+    // One reason text per earlier line: a sheet that repeats itself names the same first
+    // rules again and again, and its findings then share their texts.
+    QHash<int, QString> sameAsLine;
+    const auto sameSelectorReason = [&sameAsLine](int line) {
+        if (line <= 0)
+            return QStringLiteral("the same selector as an earlier rule in this context");
+        QString &reason = sameAsLine[line];
+        if (reason.isEmpty())
+            reason = QStringLiteral("the same selector as line %1 in this context").arg(line);
+        return reason;
+    };
     while (!contexts.empty()) {
         const auto [parent, nodes] = contexts.back();
         contexts.pop_back();
@@ -667,12 +678,8 @@ void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
                            !sameSimplified((*seen)->label, node->label))
                         ++seen;
                     if (seen != selectors.cend() && seen.key() == key)
-                        walk.out.push_back(
-                            {node.get(), -1, node->line, node->column, Kind::DuplicateSelector,
-                             (*seen)->line > 0
-                                 ? QStringLiteral("the same selector as line %1 in this context")
-                                       .arg((*seen)->line)
-                                 : QStringLiteral("the same selector as an earlier rule in this context")});
+                        walk.out.push_back({node.get(), -1, node->line, node->column, Kind::DuplicateSelector,
+                                            sameSelectorReason((*seen)->line)});
                     else
                         selectors.insert(key, node.get());
                 }
