@@ -95,7 +95,8 @@ TSplashForm::TSplashForm(const QString &programFolder, const QStringList &shownB
     Picture = new QLabel(back);
     Picture->setObjectName(QStringLiteral("Picture"));
     Picture->setGeometry(0, 0, 462, 302);
-    Picture->setPixmap(splashPicture(Picture->size(), devicePixelRatioF()));
+    // The picture is drawn when the screen is first shown: the hidden screen that takes
+    // the progress texts while the program runs holds none.
 
     QFrame *strip = panel(this, QRect(0, 302, 462, 21), QColor(0xC0, 0xC0, 0xC0));
     ProgressLabel = new QLabel(QStringLiteral("Loading Settings"), strip);
@@ -118,6 +119,13 @@ TSplashForm::TSplashForm(const QString &programFolder, const QStringList &shownB
         move(screen->availableGeometry().center() - rect().center());
 
     FormCreate();
+}
+
+void TSplashForm::showEvent(QShowEvent *event)
+{
+    if (Picture->pixmap().isNull())
+        Picture->setPixmap(splashPicture(Picture->size(), devicePixelRatioF()));
+    QWidget::showEvent(event);
 }
 
 void TSplashForm::setProgress(const QString &text, int position)

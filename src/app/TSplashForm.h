@@ -43,6 +43,9 @@ public:
 
     const QString &programFolder() const { return m_programFolder; }
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
     void FormCreate();
     void writeShellEntries(RegistryStore &registry) const;

@@ -123,6 +123,9 @@ private slots:
         QCOMPARE(splash.frameGeometry().center(),
                  QGuiApplication::primaryScreen()->availableGeometry().center());
         QCOMPARE(splash.Picture->geometry(), QRect(0, 0, 462, 302));
+        // Drawn when shown: a screen that stays hidden holds no picture.
+        QVERIFY(splash.Picture->pixmap().isNull());
+        splash.show();
         const QImage shown = splash.Picture->pixmap().toImage();
         QCOMPARE(shown.size() / shown.devicePixelRatio(), QSize(462, 302));
         // The artwork was drawn, not just the black panel behind it.
