@@ -12,6 +12,7 @@ foreach(target loomwright-css loomcss)
   endif()
 endforeach()
 install(TARGETS Colors LIBRARY DESTINATION ${LW_INSTALL_DIR})
+install(TARGETS lw_preview_http LIBRARY DESTINATION ${LW_INSTALL_DIR})
 install(FILES ${LW_BIN_DIR}/tags.db ${LW_BIN_DIR}/css.db ${LW_BIN_DIR}/attributes.db ${LW_BIN_DIR}/syntax.db
               ${LW_BIN_DIR}/registry-defaults.reg
         DESTINATION ${LW_INSTALL_DIR})

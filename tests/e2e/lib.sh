@@ -38,7 +38,7 @@ trap cleanup EXIT
 make_program_folder() {
     PROGRAM="$WORK/program"
     mkdir -p "$PROGRAM"
-    for f in loomwright-css libColors.so tags.db css.db attributes.db registry-defaults.reg; do
+    for f in loomwright-css libColors.so loomwright-preview.so tags.db css.db attributes.db registry-defaults.reg; do
         [ -e "$BIN/$f" ] || continue
         cp -l "$BIN/$f" "$PROGRAM/$f" 2>/dev/null || cp "$BIN/$f" "$PROGRAM/$f"
     done

@@ -4,7 +4,8 @@
 source "$(dirname "$0")/lib.sh"
 PREFIX="$WORK/prefix"
 cmake --install "$BIN/.." --prefix "$PREFIX" >"$WORK/install.log" || fail "cmake --install failed"
-for f in lib/loomwright-css/loomwright-css lib/loomwright-css/libColors.so lib/loomwright-css/tags.db \
+for f in lib/loomwright-css/loomwright-css lib/loomwright-css/libColors.so lib/loomwright-css/loomwright-preview.so \
+    lib/loomwright-css/tags.db \
     lib/loomwright-css/css.db lib/loomwright-css/attributes.db lib/loomwright-css/registry-defaults.reg \
     "lib/loomwright-css/tree control" share/applications/loomwright-css.desktop \
     share/icons/hicolor/scalable/apps/loomwright-css.svg; do

@@ -280,5 +280,17 @@ rc=$?
 check "missing tables exit 1" test "$rc" -eq 1
 check "missing tables are reported" test "$(cat "$work/err")" = "Database files not found. Please reinstall Loomwright CSS"
 
+# Installed without the preview's server: the other commands work, preview says why it
+# cannot start.
+mkdir "$work/noserver"
+cp "$loomcss" "$(dirname "$loomcss")"/{libColors.so,tags.db,css.db,attributes.db,syntax.db} "$work/noserver/"
+"$work/noserver/loomcss" check "$data/hand-written.css" >/dev/null 2>&1
+rc=$?
+check "check runs without the preview's server" test "$rc" -le 1
+"$work/noserver/loomcss" preview "$data/hand-written.css" --no-open >"$work/out" 2>"$work/err"
+rc=$?
+check "preview without its server exits 1" test "$rc" -eq 1
+check "preview without its server says so" grep -q "^The preview's server cannot be loaded: .*loomwright-preview.so" "$work/err"
+
 echo "loomcss: $passed passed, $failed failed"
 test "$failed" -eq 0

@@ -1,14 +1,10 @@
-#include "PreviewServer.h"
-
 #include "PreviewAssets.h"
+#include "PreviewHttp.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QPointer>
-#include <QRandomGenerator>
-#include <QUrl>
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -29,7 +25,7 @@ namespace {
 // The folder the server's own resources stand in, under the token.
 const std::string OwnFolder = "__loomwright/";
 // The built-in sample page's name at the top of the folder.
-const std::string SamplePage = "__loomwright-sample.html";
+const std::string SamplePage = PreviewHttp::SamplePage;
 
 // Pages larger than this are served as they are, without the live script: the script
 // is put in by reading the whole page.
@@ -114,13 +110,6 @@ private:
     bool m_shutdown = false;
 };
 
-QByteArray makeToken()
-{
-    quint32 words[4];
-    QRandomGenerator::system()->fillRange(words);
-    return QByteArray(reinterpret_cast<const char *>(words), sizeof words).toHex();
-}
-
 // Compares in a time that does not depend on where the texts differ.
 bool sameSecret(std::string_view a, std::string_view b)
 {
@@ -192,7 +181,7 @@ std::string sseEvent(const char *name, const QJsonObject &data)
 // The sheet's event, {"text": TEXT} written in one pass: Qt's JSON writer takes a time
 // that grows much faster than the text (half a second for 10 MB), this one a time in
 // proportion to it.
-std::string sheetEvent(const QString &text)
+std::string sheetEventOf(const QString &text)
 {
     const QByteArray utf8 = text.toUtf8();
     std::string out;
@@ -247,9 +236,21 @@ void refuse(httplib::Response &res, int status)
 
 } // namespace
 
-struct PreviewServer::Private
+// The server: the folder it serves, the last event of each kind, and the threads that
+// answer the pages.
+class HttpServer final : public PreviewHttp
 {
-    QPointer<PreviewServer> owner;
+public:
+    ~HttpServer() override;
+    quint16 start(const QString &root, const QString &sheetName, const std::string &token, quint16 port,
+                  const PreviewLimits &limits, Events events) override;
+    void publishSheet(const QString &text) override;
+    void publishOutline(const QString &selector) override;
+    void publishInspect(bool on) override;
+    int openStreams() const override { return streams.load(); }
+    int peakConnections() const override { return peak.load(); }
+
+    Events events;
     httplib::Server server;
     std::thread thread;
     PreviewLimits limits;
@@ -257,7 +258,6 @@ struct PreviewServer::Private
     QString sheetName;
     std::string token;
     quint16 port = 0;
-    QString error;
 
     std::mutex mutex;
     std::condition_variable changed;
@@ -277,11 +277,8 @@ struct PreviewServer::Private
 
     void emitStreams()
     {
-        const int count = streams.load();
-        QPointer<PreviewServer> target = owner;
-        if (target)
-            QMetaObject::invokeMethod(
-                target, [target, count] { emit target->streamsChanged(count); }, Qt::QueuedConnection);
+        if (events.streamsChanged)
+            events.streamsChanged(streams.load());
     }
 
     // The part of the path after /TOKEN/, or nothing for a request without the token.
@@ -299,8 +296,12 @@ struct PreviewServer::Private
         // Pages of other sites that reach 127.0.0.1 through a name of their own carry
         // that name: only the loopback names are answered.
         const std::string host = req.get_header_value("Host");
-        const std::string portText = ":" + std::to_string(port);
-        return host == "127.0.0.1" + portText || host == "localhost" + portText;
+        const size_t colon = host.rfind(':');
+        if (colon == std::string::npos ||
+            host.compare(colon + 1, std::string::npos, std::to_string(port)) != 0)
+            return false;
+        const std::string_view name = std::string_view(host).substr(0, colon);
+        return name == "127.0.0.1" || name == "localhost";
     }
 
     // Parts of reports from pages in Inspect mode, by the id the page gave them.
@@ -319,15 +320,14 @@ struct PreviewServer::Private
     std::string liveTag() const;
 };
 
-std::string PreviewServer::Private::liveTag() const
+std::string HttpServer::liveTag() const
 {
     const QString sheet = sheetName.toHtmlEscaped();
     return "<script src=\"/" + token + "/" + OwnFolder + "live.js\" data-lw-base=\"/" + token + "/" +
            OwnFolder + "\" data-lw-sheet=\"" + sheet.toStdString() + "\"></script>";
 }
 
-void PreviewServer::Private::serveOwn(const std::string &name, const httplib::Request &req,
-                                      httplib::Response &res)
+void HttpServer::serveOwn(const std::string &name, const httplib::Request &req, httplib::Response &res)
 {
     if (name == "events") {
         serveStream(res);
@@ -349,7 +349,7 @@ void PreviewServer::Private::serveOwn(const std::string &name, const httplib::Re
 // its JSON each (the server answers no other method, and bounds the request line). The
 // parts are put together here and the whole handed to the window, which reads it as
 // data. Bounded: at most 8 reports in the making, 64 parts of 8 KB a report.
-void PreviewServer::Private::takeReportPart(const httplib::Request &req, httplib::Response &res)
+void HttpServer::takeReportPart(const httplib::Request &req, httplib::Response &res)
 {
     constexpr int MostParts = 64;
     constexpr size_t MostReports = 8;
@@ -393,13 +393,11 @@ void PreviewServer::Private::takeReportPart(const httplib::Request &req, httplib
     if (!parsed.isObject())
         return;
     const QByteArray json = parsed.toJson(QJsonDocument::Compact);
-    QPointer<PreviewServer> target = owner;
-    if (target)
-        QMetaObject::invokeMethod(
-            target, [target, json] { emit target->inspected(json); }, Qt::QueuedConnection);
+    if (events.inspected)
+        events.inspected(json);
 }
 
-void PreviewServer::Private::serveStream(httplib::Response &res)
+void HttpServer::serveStream(httplib::Response &res)
 {
     if (++streams > limits.streams) {
         --streams;
@@ -447,7 +445,7 @@ void PreviewServer::Private::serveStream(httplib::Response &res)
         });
 }
 
-void PreviewServer::Private::serveFile(const std::string &relative, httplib::Response &res)
+void HttpServer::serveFile(const std::string &relative, httplib::Response &res)
 {
     QString path = QString::fromUtf8(relative.data(), qsizetype(relative.size()));
     // A path that names a folder stands for its index page; folders are never listed.
@@ -516,32 +514,30 @@ void PreviewServer::Private::serveFile(const std::string &relative, httplib::Res
         });
 }
 
-PreviewServer::PreviewServer(QObject *parent) : QObject(parent) {}
-
-PreviewServer::~PreviewServer()
+HttpServer::~HttpServer()
 {
-    stop();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        stopping = true;
+        if (pool)
+            pool->close();
+    }
+    changed.notify_all();
+    server.stop();
+    if (thread.joinable())
+        thread.join();
 }
 
-bool PreviewServer::start(const QString &folder, const QString &sheetFileName, quint16 port,
-                          const PreviewLimits &limits)
+quint16 HttpServer::start(const QString &folder, const QString &sheetFileName, const std::string &pathToken,
+                          quint16 wantedPort, const PreviewLimits &wantedLimits, Events serverEvents)
 {
-    stop();
-    const QString root = QFileInfo(folder).canonicalFilePath();
-    if (root.isEmpty() || !QFileInfo(root).isDir()) {
-        d.reset();
-        m_error = tr("%1 is not a folder").arg(QDir::toNativeSeparators(folder));
-        return false;
-    }
-    d = std::make_shared<Private>();
-    d->owner = this;
-    d->limits = limits;
-    d->root = root == QLatin1String("/") ? QString() : root;
-    d->sheetName = sheetFileName;
-    d->token = makeToken().toStdString();
+    events = std::move(serverEvents);
+    limits = wantedLimits;
+    root = folder;
+    sheetName = sheetFileName;
+    token = pathToken;
 
-    Private *p = d.get();
-    httplib::Server &server = d->server;
+    HttpServer *p = this;
     server.new_task_queue = [p] {
         auto *pool = new BoundedPool(p->limits.connections, p->peak);
         std::lock_guard<std::mutex> lock(p->mutex);
@@ -583,132 +579,60 @@ bool PreviewServer::start(const QString &folder, const QString &sheetFileName, q
             p->serveFile(relative, res);
     });
 
-    const int bound =
-        port ? (server.bind_to_port("127.0.0.1", port) ? port : -1) : server.bind_to_any_port("127.0.0.1");
-    if (bound <= 0) {
-        d.reset();
-        m_error = tr("The preview cannot listen on port %1 of 127.0.0.1").arg(port);
-        return false;
-    }
-    d->port = quint16(bound);
+    const int bound = wantedPort ? (server.bind_to_port("127.0.0.1", wantedPort) ? wantedPort : -1)
+                                 : server.bind_to_any_port("127.0.0.1");
+    if (bound <= 0)
+        return 0;
+    port = quint16(bound);
     // A page that goes away while a reply is written must not end the program: the
     // server's threads (all started from this one) take no SIGPIPE, the write fails.
-    d->thread = std::thread([p] {
+    thread = std::thread([p] {
         sigset_t pipe;
         sigemptyset(&pipe);
         sigaddset(&pipe, SIGPIPE);
         pthread_sigmask(SIG_BLOCK, &pipe, nullptr);
         p->server.listen_after_bind();
     });
-    // stop() can end only a server that is already listening.
+    // Destruction can end only a server that is already listening.
     for (int waited = 0; !server.is_running() && waited < 5000; ++waited)
         std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    m_error.clear();
-    return true;
+    return port;
 }
 
-void PreviewServer::stop()
+void HttpServer::publishSheet(const QString &text)
 {
-    if (!d)
-        return;
+    std::string message = sheetEventOf(text);
     {
-        std::lock_guard<std::mutex> lock(d->mutex);
-        d->stopping = true;
-        if (d->pool)
-            d->pool->close();
+        std::lock_guard<std::mutex> lock(mutex);
+        sheetEvent = std::move(message);
+        ++sheetVersion;
     }
-    d->changed.notify_all();
-    d->server.stop();
-    if (d->thread.joinable())
-        d->thread.join();
-    d.reset();
+    changed.notify_all();
 }
 
-bool PreviewServer::isRunning() const
+void HttpServer::publishOutline(const QString &selector)
 {
-    return bool(d);
-}
-
-QString PreviewServer::errorString() const
-{
-    return m_error;
-}
-
-quint16 PreviewServer::port() const
-{
-    return d ? d->port : 0;
-}
-
-QString PreviewServer::token() const
-{
-    return d ? QString::fromStdString(d->token) : QString();
-}
-
-QString PreviewServer::baseUrl() const
-{
-    if (!d)
-        return QString();
-    return QStringLiteral("http://127.0.0.1:%1/%2/").arg(d->port).arg(QString::fromStdString(d->token));
-}
-
-QString PreviewServer::urlFor(const QString &relativePath) const
-{
-    QStringList parts = relativePath.split(QLatin1Char('/'), Qt::SkipEmptyParts);
-    for (QString &part : parts)
-        part = QString::fromLatin1(QUrl::toPercentEncoding(part));
-    return baseUrl() + parts.join(QLatin1Char('/'));
-}
-
-QString PreviewServer::sampleUrl() const
-{
-    return baseUrl() + QString::fromStdString(SamplePage);
-}
-
-void PreviewServer::publishSheet(const QString &text)
-{
-    if (!d)
-        return;
-    std::string message = sheetEvent(text);
-    {
-        std::lock_guard<std::mutex> lock(d->mutex);
-        d->sheetEvent = std::move(message);
-        ++d->sheetVersion;
-    }
-    d->changed.notify_all();
-}
-
-void PreviewServer::publishOutline(const QString &selector)
-{
-    if (!d)
-        return;
     std::string message = sseEvent("outline", QJsonObject{{QStringLiteral("selector"), selector}});
     {
-        std::lock_guard<std::mutex> lock(d->mutex);
-        d->outlineEvent = std::move(message);
-        ++d->outlineVersion;
+        std::lock_guard<std::mutex> lock(mutex);
+        outlineEvent = std::move(message);
+        ++outlineVersion;
     }
-    d->changed.notify_all();
+    changed.notify_all();
 }
 
-void PreviewServer::publishInspect(bool on)
+void HttpServer::publishInspect(bool on)
 {
-    if (!d)
-        return;
     std::string message = sseEvent("inspect", QJsonObject{{QStringLiteral("on"), on}});
     {
-        std::lock_guard<std::mutex> lock(d->mutex);
-        d->inspectEvent = std::move(message);
-        ++d->inspectVersion;
+        std::lock_guard<std::mutex> lock(mutex);
+        inspectEvent = std::move(message);
+        ++inspectVersion;
     }
-    d->changed.notify_all();
+    changed.notify_all();
 }
 
-int PreviewServer::openStreams() const
+extern "C" Q_DECL_EXPORT PreviewHttp *loomwrightPreviewHttp()
 {
-    return d ? d->streams.load() : 0;
-}
-
-int PreviewServer::peakConnections() const
-{
-    return d ? d->peak.load() : 0;
+    return new HttpServer;
 }
