@@ -1,10 +1,38 @@
 #pragma once
 
+#include <QFileDialog>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
-class QFileDialog;
 class QWidget;
+
+// A file dialog made when it is first used, from the maker it is given: a window then
+// does not build at its start (and fill with a folder's files) dialogs the user may
+// never open. It is used as the dialog itself (->, or where a QFileDialog * is wanted).
+class LazyFileDialog
+{
+public:
+    LazyFileDialog() = default;
+    LazyFileDialog(const LazyFileDialog &) = delete;
+    LazyFileDialog &operator=(const LazyFileDialog &) = delete;
+
+    void setMaker(std::function<QFileDialog *()> make) { m_make = std::move(make); }
+    QFileDialog *get()
+    {
+        if (!m_dialog && m_make)
+            m_dialog = m_make();
+        return m_dialog;
+    }
+    QFileDialog *operator->() { return get(); }
+    operator QFileDialog *() { return get(); }
+    bool isMade() const { return !m_dialog.isNull(); }
+
+private:
+    std::function<QFileDialog *()> m_make;
+    QPointer<QFileDialog> m_dialog;
+};
 
 // The program's file dialogs: Qt's own (non-native) open and save dialogs, made from
 // the program's filter texts "Description|pattern|Description|pattern|...".

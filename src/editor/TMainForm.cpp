@@ -528,12 +528,18 @@ void TMainForm::createMenuBar()
 
 void TMainForm::createDialogs()
 {
-    OpenDialog1 = FileDialogs::openDialog(this, QString(), QStringLiteral("All Files (*.*)|*.*"),
-                                          QStringLiteral("Browse"));
-    OpenDialog2 = FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), StyleSheetFilter,
-                                          QStringLiteral("Open"));
-    SaveDialog1 = FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter,
-                                          QStringLiteral("css"), QStringLiteral("Save"));
+    OpenDialog1.setMaker([this] {
+        return FileDialogs::openDialog(this, QString(), QStringLiteral("All Files (*.*)|*.*"),
+                                       QStringLiteral("Browse"));
+    });
+    OpenDialog2.setMaker([this] {
+        return FileDialogs::openDialog(this, QStringLiteral("Open Style Sheet"), StyleSheetFilter,
+                                       QStringLiteral("Open"));
+    });
+    SaveDialog1.setMaker([this] {
+        return FileDialogs::saveDialog(this, QStringLiteral("Save Style Sheet"), SaveFilter,
+                                       QStringLiteral("css"), QStringLiteral("Save"));
+    });
 }
 
 // ---------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 #include "CatalogueDrag.h"
 #include "Document.h"
 #include "DocumentSession.h"
+#include "FileDialogs.h"
 #include "ImageList.h"
 #include "PictureIcons.h"
 #include "TextFile.h"
@@ -230,10 +231,10 @@ public:
     QPushButton *Code = nullptr;
     QPushButton *Preview = nullptr;
 
-    // Dialogs
-    QFileDialog *OpenDialog1 = nullptr; // the file editor's Browse
-    QFileDialog *OpenDialog2 = nullptr; // Open
-    QFileDialog *SaveDialog1 = nullptr; // Save
+    // Dialogs, each made at its first use
+    LazyFileDialog OpenDialog1; // the file editor's Browse
+    LazyFileDialog OpenDialog2; // Open
+    LazyFileDialog SaveDialog1; // Save
 
 protected:
     bool event(QEvent *event) override;

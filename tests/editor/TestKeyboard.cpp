@@ -13,6 +13,7 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMenuBar>
 #include <QTableWidget>
@@ -358,6 +359,11 @@ private slots:
             answer.on<QFileDialog>([&](QFileDialog *shown) {
                 auto *name = shown->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
                 QVERIFY(name);
+                // As a user does, typed once the folder's files are listed (the dialog is
+                // made at its first use and reads the folder then).
+                auto *files = shown->findChild<QListView *>(QStringLiteral("listView"));
+                QVERIFY(files);
+                QTRY_VERIFY(files->model()->rowCount(files->rootIndex()) >= 2);
                 name->clear();
                 QTest::keyClicks(name, save ? QStringLiteral("sheet-") : QStringLiteral("sheet."));
                 // The completion list of the names in the folder.

@@ -291,7 +291,9 @@ private slots:
     void dialogs()
     {
         TMainForm form;
-        for (QFileDialog *dialog : {form.OpenDialog1, form.OpenDialog2, form.SaveDialog1})
+        // None is made before it is used.
+        QVERIFY(form.findChildren<QFileDialog *>().isEmpty());
+        for (QFileDialog *dialog : {form.OpenDialog1.get(), form.OpenDialog2.get(), form.SaveDialog1.get()})
             QVERIFY(dialog->testOption(QFileDialog::DontUseNativeDialog));
         QCOMPARE(form.OpenDialog1->nameFilters(), QStringList{QStringLiteral("All Files (*)")});
         QCOMPARE(form.OpenDialog1->acceptMode(), QFileDialog::AcceptOpen);

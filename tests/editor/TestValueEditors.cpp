@@ -446,7 +446,7 @@ private slots:
 
         DialogAnswerer answer;
         answer.on<QFileDialog>([&](QFileDialog *dialog) {
-            QCOMPARE(dialog, form->OpenDialog1);
+            QCOMPARE(dialog, form->OpenDialog1.get());
             QCOMPARE(dialog->nameFilters(), QStringList{QStringLiteral("All Files (*)")});
             if (choose)
                 DialogAnswerer::chooseFile(dialog, picture);
