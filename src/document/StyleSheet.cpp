@@ -500,7 +500,7 @@ std::vector<int> StyleSheet::pathOf(const ElementNode *node)
     return path;
 }
 
-ElementNode *StyleSheet::nodeAt(const std::vector<int> &path) const
+ElementNode *StyleSheet::nodeAt(std::span<const int> path) const
 {
     if (path.empty() || path[0] < 0 || path[0] >= elementCount())
         return nullptr;

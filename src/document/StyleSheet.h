@@ -4,6 +4,7 @@
 #include <QStringList>
 #include <functional>
 #include <memory>
+#include <span>
 #include <vector>
 
 // The form a document's declarations are written in: the editor's own (name=value,
@@ -321,7 +322,7 @@ public:
     // Where a node stands: its position under the root, then its position among each
     // parent's child nodes. A path outlives the node (an undo step may make it anew).
     static std::vector<int> pathOf(const ElementNode *node);
-    ElementNode *nodeAt(const std::vector<int> &path) const;
+    ElementNode *nodeAt(std::span<const int> path) const;
 
     // The declaration check's findings: the reason a browser would drop a declaration.
     // A node counts the findings it holds at any depth.

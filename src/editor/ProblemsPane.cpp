@@ -19,6 +19,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <span>
 
 namespace {
 
@@ -36,14 +37,16 @@ enum Column { KindColumn, LineColumn, LabelColumn, ReasonColumn, ColumnCount };
 
 // The list's rows: one small record per finding (a large sheet may have tens of
 // thousands), its label read from the document when it shows. A node is kept by its
-// path, which outlives an edit; the list is checked anew soon after each edit.
+// path, which outlives an edit; the list is checked anew soon after each edit. The
+// paths of all rows stand one after the other in one array.
 class ProblemsPane::Rows : public QAbstractTableModel
 {
 public:
     struct Row
     {
-        std::vector<int> path; // the node's path in the tree
-        int attribute = -1;    // the declaration's row; -1 for the node itself
+        quint32 pathStart = 0; // where the node's path in the tree stands in the paths
+        quint32 pathLength = 0;
+        int attribute = -1; // the declaration's row; -1 for the node itself
         int line = 0;
         DeclarationCheck::Kind kind = DeclarationCheck::Kind::None;
         QString reason;
@@ -51,13 +54,18 @@ public:
 
     Rows(const StyleSheetModel &model, QObject *parent) : QAbstractTableModel(parent), m_model(&model) {}
 
-    void replace(std::vector<Row> rows)
+    void replace(std::vector<Row> rows, std::vector<int> paths)
     {
         beginResetModel();
         m_rows = std::move(rows);
+        m_paths = std::move(paths);
         endResetModel();
     }
     const Row &row(int row) const { return m_rows[size_t(row)]; }
+    std::span<const int> pathOf(const Row &row) const
+    {
+        return std::span<const int>(m_paths).subspan(row.pathStart, row.pathLength);
+    }
 
     int rowCount(const QModelIndex &parent = {}) const override
     {
@@ -99,7 +107,7 @@ private:
         // The document's model goes before the window's panes when the window closes.
         if (!m_model)
             return {};
-        const ElementNode *node = m_model->sheet().nodeAt(row.path);
+        const ElementNode *node = m_model->sheet().nodeAt(pathOf(row));
         if (!node)
             return {};
         if (row.attribute < 0)
@@ -111,6 +119,7 @@ private:
 
     QPointer<const StyleSheetModel> m_model;
     std::vector<Row> m_rows;
+    std::vector<int> m_paths;
 };
 
 QString ProblemsPane::kindTitle(DeclarationCheck::Kind kind)
@@ -373,14 +382,18 @@ void ProblemsPane::showFindings(std::vector<DocumentCheck::Finding> findings)
     // sort and the filter stay as the user set them.
     std::vector<Rows::Row> rows;
     rows.reserve(findings.size());
+    std::vector<int> paths;
     int hints = 0;
     for (DocumentCheck::Finding &finding : findings) {
-        rows.push_back({StyleSheet::pathOf(finding.node), finding.attribute, finding.line, finding.kind,
-                        std::move(finding.reason)});
+        const std::vector<int> path = StyleSheet::pathOf(finding.node);
+        rows.push_back({quint32(paths.size()), quint32(path.size()), finding.attribute, finding.line,
+                        finding.kind, std::move(finding.reason)});
+        paths.insert(paths.end(), path.begin(), path.end());
         if (DeclarationCheck::isHint(finding.kind))
             ++hints;
     }
-    m_rows->replace(std::move(rows));
+    paths.shrink_to_fit();
+    m_rows->replace(std::move(rows), std::move(paths));
     m_problems = int(findings.size()) - hints;
     m_count->setText(hints > 0 ? QStringLiteral("Problems: %1, hints: %2").arg(m_problems).arg(hints)
                                : QStringLiteral("Problems: %1").arg(m_problems));
@@ -389,7 +402,7 @@ void ProblemsPane::showFindings(std::vector<DocumentCheck::Finding> findings)
 
 void ProblemsPane::showChecking()
 {
-    m_rows->replace({});
+    m_rows->replace({}, {});
     m_problems = 0;
     m_count->setText(QStringLiteral("Problems: checking…"));
     emit countChanged(m_problems);
@@ -410,7 +423,7 @@ void ProblemsPane::rowChosen(const QModelIndex &current)
     if (!current.isValid())
         return;
     const Rows::Row &row = m_rows->row(m_sorted->mapToSource(current).row());
-    const ElementNode *node = m_model.sheet().nodeAt(row.path);
+    const ElementNode *node = m_model.sheet().nodeAt(m_rows->pathOf(row));
     if (!node)
         return;
     const int attribute = row.attribute;

@@ -104,7 +104,8 @@ private slots:
         for (const char *kind : {"media", "rules", "unclosed"})
             for (int depth :
                  {1000, StyleSheetReader::MaxDepth, StyleSheetReader::MaxDepth + 1, 10000, 100000})
-                QTest::addRow("%s %d", kind, depth) << QString::fromLatin1(kind) << depth;
+                QTest::newRow((QByteArray(kind) + ' ' + QByteArray::number(depth)).constData())
+                    << QString::fromLatin1(kind) << depth;
     }
 
     void deepSheets()
