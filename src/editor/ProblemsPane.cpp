@@ -15,9 +15,9 @@
 #include <QMenu>
 #include <QPointer>
 #include <QSortFilterProxyModel>
+#include <QTableView>
 #include <QTimer>
 #include <QToolButton>
-#include <QTreeView>
 #include <QVBoxLayout>
 #include <span>
 
@@ -32,6 +32,19 @@ const QString HintsValue = QStringLiteral("Hints");
 const QString BaselineValue = QStringLiteral("Baseline");
 
 enum Column { KindColumn, LineColumn, LabelColumn, ReasonColumn, ColumnCount };
+
+// The list's table: Home and End go to the first and the last finding, as in a list
+// (a table's own go to the first and last column of the row).
+class FindingTable : public QTableView
+{
+protected:
+    QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override
+    {
+        if (action == MoveHome || action == MoveEnd)
+            modifiers |= Qt::ControlModifier;
+        return QTableView::moveCursor(action, modifiers);
+    }
+};
 
 } // namespace
 
@@ -235,16 +248,27 @@ ProblemsPane::ProblemsPane(StyleSheetModel &model, CheckMarks &marks, QWidget *p
     m_sorted = new QSortFilterProxyModel(this);
     m_sorted->setSourceModel(m_rows);
     m_sorted->setFilterKeyColumn(KindColumn);
-    m_view = new QTreeView;
+    // A table, not a tree: it keeps no record per row, and a large sheet may have tens
+    // of thousands of findings. It reads as a list: rows of one line's height, no grid,
+    // no row numbers, the whole row selected, Tab leaving it.
+    m_view = new FindingTable;
     m_view->setObjectName(QStringLiteral("ProblemList"));
     m_view->setModel(m_sorted);
-    m_view->setRootIsDecorated(false);
-    m_view->setUniformRowHeights(true);
+    m_view->setShowGrid(false);
+    m_view->setWordWrap(false);
+    m_view->setTabKeyNavigation(false);
+    m_view->verticalHeader()->hide();
+    m_view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    m_view->verticalHeader()->setMinimumSectionSize(1);
+    m_view->verticalHeader()->setDefaultSectionSize(m_view->fontMetrics().height() + 4);
     m_view->setSortingEnabled(true);
     m_view->sortByColumn(LineColumn, Qt::AscendingOrder);
     m_view->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
-    m_view->header()->setStretchLastSection(true);
+    m_view->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_view->horizontalHeader()->setHighlightSections(false);
+    m_view->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->setColumnWidth(
         KindColumn,
         m_view->fontMetrics().horizontalAdvance(QStringLiteral("Hint: !important in @keyframes")) + 12);

@@ -14,7 +14,7 @@ class QLabel;
 class QSortFilterProxyModel;
 class QTimer;
 class QToolButton;
-class QTreeView;
+class QTableView;
 class StyleSheetModel;
 
 // The problems list: every finding of the document's check (declarations, selectors,
@@ -81,7 +81,7 @@ private:
     CheckMarks &m_marks;
     Rows *m_rows = nullptr;
     QSortFilterProxyModel *m_sorted = nullptr;
-    QTreeView *m_view = nullptr;
+    QTableView *m_view = nullptr;
     QComboBox *m_kinds = nullptr;
     QToolButton *m_hintsButton = nullptr;
     QLabel *m_count = nullptr;

@@ -10,9 +10,9 @@
 
 #include <QComboBox>
 #include <QLabel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
 
 using namespace EditorFixture;
 
@@ -26,7 +26,7 @@ const QByteArray Sheet = "P {colr: red; display: flexx}\n"
                          ".empty {}\n";
 
 // The labels of the list's rows as shown (after sorting and filtering), column by column.
-QStringList column(QTreeView *view, int column)
+QStringList column(QTableView *view, int column)
 {
     QStringList out;
     for (int row = 0; row < view->model()->rowCount(); ++row)
@@ -55,7 +55,7 @@ private slots:
         QVERIFY(form);
         auto *pane = form->findChild<ProblemsPane *>();
         QVERIFY(pane);
-        auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+        auto *view = pane->findChild<QTableView *>(QStringLiteral("ProblemList"));
         QVERIFY(view);
 
         // After the read, in line order.
@@ -125,7 +125,7 @@ private slots:
         QVERIFY(form);
         auto *pane = form->findChild<ProblemsPane *>();
         QVERIFY(pane);
-        auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+        auto *view = pane->findChild<QTableView *>(QStringLiteral("ProblemList"));
         QVERIFY(view);
         QTRY_COMPARE(pane->problemCount(), 4);
         QTRY_VERIFY(!pane->checking());
@@ -156,7 +156,7 @@ private slots:
         auto *pane = form->findChild<ProblemsPane *>();
         auto *marks = form->findChild<CheckMarks *>();
         QVERIFY(pane && marks);
-        auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+        auto *view = pane->findChild<QTableView *>(QStringLiteral("ProblemList"));
         QTRY_VERIFY(!pane->checking() && !marks->checking());
         marks->setFirstCheckBudget(0); // one top-level node, then the rest after the read
 
@@ -205,7 +205,7 @@ private slots:
             QVERIFY(form);
             auto *pane = form->findChild<ProblemsPane *>();
             QVERIFY(pane);
-            auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+            auto *view = pane->findChild<QTableView *>(QStringLiteral("ProblemList"));
             QVERIFY(view);
             QTRY_VERIFY(!pane->checking());
             QCOMPARE(view->model()->rowCount(), 0);
@@ -228,7 +228,7 @@ private slots:
             QVERIFY(form);
             auto *pane = form->findChild<ProblemsPane *>();
             QCOMPARE(pane->supportTarget().key(), QStringLiteral("2019"));
-            auto *view = pane->findChild<QTreeView *>(QStringLiteral("ProblemList"));
+            auto *view = pane->findChild<QTableView *>(QStringLiteral("ProblemList"));
             QTRY_COMPARE(view->model()->rowCount(), 2);
             pane->setSupportTarget({});
             QCOMPARE(view->model()->rowCount(), 0);
