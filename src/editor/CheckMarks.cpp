@@ -3,6 +3,7 @@
 #include "Failure.h"
 #include "StyleSheetModel.h"
 
+#include <QElapsedTimer>
 #include <QFont>
 #include <QPainter>
 #include <QPainterPath>
@@ -89,11 +90,12 @@ void CheckMarks::checkAll()
     forgetDocumentFindings();
     m_slices->stop();
     m_run.reset();
+    m_readCheckNs = 0;
     if (m_model.elementCount() == 0 || !ready())
         return;
     startRun();
     // Done at once, the findings are taken as the read is announced (modelReset).
-    if (m_run->step(m_firstCheckMs))
+    if (stepRun(m_firstCheckMs))
         finishRun(false);
     else
         m_slices->start();
@@ -111,10 +113,19 @@ void CheckMarks::continueRun()
 {
     if (!m_run)
         return;
-    if (m_run->step(SliceMs))
+    if (stepRun(SliceMs))
         finishRun(true);
     else
         m_slices->start();
+}
+
+bool CheckMarks::stepRun(qint64 budgetMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const bool done = m_run->step(budgetMs);
+    m_readCheckNs += timer.nsecsElapsed();
+    return done;
 }
 
 bool CheckMarks::restartedRun()
