@@ -652,6 +652,17 @@ void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
     // One reason text per earlier line: a sheet that repeats itself names the same first
     // rules again and again, and its findings then share their texts.
     QHash<int, QString> sameAsLine;
+    // Room for a hint per rule at once: a sheet that repeats itself has tens of thousands
+    // of them, and growing the findings step by step copies them and touches new memory
+    // again and again.
+    if (walk.duplicateHint || walk.emptyHint) {
+        size_t rules = 0;
+        forEachNode(top, [&rules](const ElementNode &node) {
+            rules += node.kind == NodeKind::Rule && node.hasSource();
+            return true;
+        });
+        walk.out.reserve(walk.out.size() + rules);
+    }
     const auto sameSelectorReason = [&sameAsLine](int line) {
         if (line <= 0)
             return QStringLiteral("the same selector as an earlier rule in this context");
