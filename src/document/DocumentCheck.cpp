@@ -331,6 +331,8 @@ struct DocumentCheck::Walk
     // The custom properties the sheet defines (for var() hints), as the document writes
     // them: it does not change while it is checked.
     QSet<QStringView> customProperties;
+    // The rules read from the file the walk went through: room for their hints.
+    size_t readRules = 0;
 };
 
 std::vector<DeclarationCheck::Kind> DocumentCheck::allHints()
@@ -493,6 +495,7 @@ void DocumentCheck::checkNodeIn(const ElementNode &node, Walk &walk) const
     using Kind = DeclarationCheck::Kind;
     const bool hintsOn = walk.hints;
     const bool supportOn = !walk.options.support.isOff();
+    walk.readRules += node.kind == NodeKind::Rule && node.hasSource();
     // In the editor's own form the catalogue's rules stand in the tree without
     // declarations; they are not written, so not judged.
     const bool written = walk.form == DeclarationCheck::Form::Standard || !node.attributes.empty() ||
@@ -655,14 +658,8 @@ void DocumentCheck::checkHints(const ElementNodes &top, Walk &walk) const
     // Room for a hint per rule at once: a sheet that repeats itself has tens of thousands
     // of them, and growing the findings step by step copies them and touches new memory
     // again and again.
-    if (walk.duplicateHint || walk.emptyHint) {
-        size_t rules = 0;
-        forEachNode(top, [&rules](const ElementNode &node) {
-            rules += node.kind == NodeKind::Rule && node.hasSource();
-            return true;
-        });
-        walk.out.reserve(walk.out.size() + rules);
-    }
+    if (walk.duplicateHint || walk.emptyHint)
+        walk.out.reserve(walk.out.size() + walk.readRules);
     const auto sameSelectorReason = [&sameAsLine](int line) {
         if (line <= 0)
             return QStringLiteral("the same selector as an earlier rule in this context");

@@ -495,9 +495,16 @@ std::unique_ptr<ElementNode> StyleSheet::takeNode(ElementNode *parent, int row)
 std::vector<int> StyleSheet::pathOf(const ElementNode *node)
 {
     std::vector<int> path;
-    for (; node; node = node->parent)
-        path.insert(path.begin(), node->row);
+    appendPathOf(node, path);
     return path;
+}
+
+void StyleSheet::appendPathOf(const ElementNode *node, std::vector<int> &paths)
+{
+    const size_t start = paths.size();
+    for (; node; node = node->parent)
+        paths.push_back(node->row);
+    std::reverse(paths.begin() + qsizetype(start), paths.end());
 }
 
 ElementNode *StyleSheet::nodeAt(std::span<const int> path) const

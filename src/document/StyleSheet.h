@@ -322,6 +322,8 @@ public:
     // Where a node stands: its position under the root, then its position among each
     // parent's child nodes. A path outlives the node (an undo step may make it anew).
     static std::vector<int> pathOf(const ElementNode *node);
+    // The same path added at the end of `paths`.
+    static void appendPathOf(const ElementNode *node, std::vector<int> &paths);
     ElementNode *nodeAt(std::span<const int> path) const;
 
     // The declaration check's findings: the reason a browser would drop a declaration.

@@ -27,7 +27,6 @@ public:
     }
     QFileDialog *operator->() { return get(); }
     operator QFileDialog *() { return get(); }
-    bool isMade() const { return !m_dialog.isNull(); }
 
 private:
     std::function<QFileDialog *()> m_make;

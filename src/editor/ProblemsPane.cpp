@@ -409,10 +409,10 @@ void ProblemsPane::showFindings(std::vector<DocumentCheck::Finding> findings)
     std::vector<int> paths;
     int hints = 0;
     for (DocumentCheck::Finding &finding : findings) {
-        const std::vector<int> path = StyleSheet::pathOf(finding.node);
-        rows.push_back({quint32(paths.size()), quint32(path.size()), finding.attribute, finding.line,
-                        finding.kind, std::move(finding.reason)});
-        paths.insert(paths.end(), path.begin(), path.end());
+        const size_t pathStart = paths.size();
+        StyleSheet::appendPathOf(finding.node, paths);
+        rows.push_back({quint32(pathStart), quint32(paths.size() - pathStart), finding.attribute,
+                        finding.line, finding.kind, std::move(finding.reason)});
         if (DeclarationCheck::isHint(finding.kind))
             ++hints;
     }
